@@ -1,0 +1,63 @@
+#include "config/RegistryKey.h"
+
+namespace quindra {
+
+namespace {
+
+QString quoted(const QString& format, const QString& name) {
+    return format.arg(name);
+}
+
+}  // namespace
+
+bool RegistryKey::openKey(const QString& path, bool canCreate) {
+    current_.reset();
+    if (!registry_.keyExists(root_, path)) {
+        if (!canCreate) return false;
+        createKey(path);
+    }
+    current_ = path;
+    return true;
+}
+
+bool RegistryKey::keyExists(const QString& path) {
+    return registry_.keyExists(root_, path);
+}
+
+void RegistryKey::createKey(const QString& path) {
+    if (!registry_.createKey(root_, path))
+        throw ConfigError(quoted(QStringLiteral("Failed to create key %1"), path));
+}
+
+std::optional<RegValue> RegistryKey::value(const QString& name) {
+    if (!current_) return std::nullopt;
+    return registry_.value(root_, *current_, name);
+}
+
+QString RegistryKey::readString(const QString& name) {
+    const auto v = value(name);
+    if (!v) return {};
+    if (v->kind != RegValue::Kind::String)
+        throw ConfigError(quoted(QStringLiteral("Invalid data type for '%1'"), name));
+    return v->text;
+}
+
+void RegistryKey::writeString(const QString& name, const QString& text) {
+    if (!current_ || !registry_.setValue(root_, *current_, name, RegValue::String(text)))
+        throw ConfigError(quoted(QStringLiteral("Failed to set data for '%1'"), name));
+}
+
+std::int32_t RegistryKey::readInteger(const QString& name) {
+    const auto v = value(name);
+    if (!v) throw ConfigError(quoted(QStringLiteral("Failed to get data for '%1'"), name));
+    if (v->kind != RegValue::Kind::Integer)
+        throw ConfigError(quoted(QStringLiteral("Invalid data type for '%1'"), name));
+    return v->number;
+}
+
+void RegistryKey::writeInteger(const QString& name, std::int32_t number) {
+    if (!current_ || !registry_.setValue(root_, *current_, name, RegValue::Integer(number)))
+        throw ConfigError(quoted(QStringLiteral("Failed to set data for '%1'"), name));
+}
+
+}  // namespace quindra

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace quindra {
+
+// Where the settings live. The start-up, the company and drop-folder fields
+// and the message swap name the key with a trailing backslash; both forms
+// name the same key.
+inline const QString kConfigKey = QStringLiteral("Software\\QuindraEspera\\config");
+inline const QString kConfigKeySlash = QStringLiteral("Software\\QuindraEspera\\config\\");
+inline const QString kRunKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\run");
+inline const QString kAutostartValue = QStringLiteral("Vizudu");
+// The program's file name as the autostart entry records it.
+inline const QString kProgramFileName = QStringLiteral("espera");
+
+enum class ValueKind { Text, Boolean, Integer, IntegerText };
+
+// One value of the settings key with every form of its name in use. Names
+// compare without regard to case in the store, so each form reaches the same
+// value; they are kept as the program has always used them.
+struct ConfigValue {
+    const char* readForControl;  // read at start into its control or label
+    const char* readForRuntime;  // read at start into its runtime copy
+    const char* writtenAs;       // written by its change handler or the swap
+    ValueKind kind;
+
+    QString control() const { return QString::fromLatin1(readForControl); }
+    QString runtime() const { return QString::fromLatin1(readForRuntime); }
+    QString written() const { return QString::fromLatin1(writtenAs); }
+};
+
+namespace values {
+inline constexpr ConfigValue PathAudio{"PathAudio", "PathAudio", "PathAudio", ValueKind::Text};
+inline constexpr ConfigValue Contato{"Contato", "Contato", "Contato", ValueKind::Text};
+inline constexpr ConfigValue Empresa{"Empresa", "Empresa", "Empresa", ValueKind::Text};
+inline constexpr ConfigValue Telefone{"Telefone", "Telefone", "Telefone", ValueKind::Text};
+inline constexpr ConfigValue HideMode{"HideMOde", "HideMode", "HideMode", ValueKind::Boolean};
+inline constexpr ConfigValue IniWin{"IniWin", "IniWin", "iniwin", ValueKind::Boolean};
+inline constexpr ConfigValue EstadoJanela{"EstadoJanela", "EstadoJanela", "EstadoJanela",
+                                          ValueKind::Boolean};
+inline constexpr ConfigValue SendMail{"SendMail", "SendMail", "SendMail", ValueKind::Boolean};
+inline constexpr ConfigValue TrocaMsg{"TrocaMsg", "TrocaMsg", "TrocaMSg", ValueKind::Boolean};
+inline constexpr ConfigValue HardDesc{"HardDesc", "HardDesc", "HardDesc", ValueKind::Boolean};
+inline constexpr ConfigValue AuthSeguro{"AuthSeguro", "AuthSeguro", "AuthSeguro",
+                                        ValueKind::Boolean};
+inline constexpr ConfigValue SendTo{"SendTo", "SendTo", "SendTo", ValueKind::Text};
+inline constexpr ConfigValue UserSMTP{"UserSmtp", "UserSMTP", "UserSMTP", ValueKind::Text};
+inline constexpr ConfigValue SenhaSMTP{"SenhaSmtp", "SenhaSMTP", "SenhaSMTP", ValueKind::Text};
+inline constexpr ConfigValue ServerSMTP{"ServerSmtp", "ServerSMTP", "ServerSMTP", ValueKind::Text};
+inline constexpr ConfigValue PortaSMTP{"PortaSmtp", "PortaSMTP", "PortaSMTP",
+                                       ValueKind::IntegerText};
+inline constexpr ConfigValue HotKey{"Hotkey", "Hotkey", "HotKey", ValueKind::Integer};
+inline constexpr ConfigValue ArquivoAtual{"ArquivoAtual", "ArquivoAtual", "ArquivoAtual",
+                                          ValueKind::Text};
+inline constexpr ConfigValue ArquivoAnterior{"ArquivoAnterior", "ArquivoAnterior",
+                                             "ArquivoAnterior", ValueKind::Text};
+inline constexpr ConfigValue DataAtual{"DataAtual", "DataAtual", "DataAtual", ValueKind::Text};
+inline constexpr ConfigValue DataAnteriorEntra{"DataAnteriorEntra", "DataAnteriorEntra",
+                                               "DataAnteriorEntra", ValueKind::Text};
+inline constexpr ConfigValue DataAnteriorSai{"DataAnteriorSai", "DataAnteriorSai",
+                                             "DataAnteriorSai", ValueKind::Text};
+}  // namespace values
+
+// Every value of the settings key.
+inline constexpr std::array kConfigValues{
+    values::PathAudio,    values::Contato,         values::Empresa,   values::Telefone,
+    values::HideMode,     values::IniWin,          values::EstadoJanela, values::SendMail,
+    values::TrocaMsg,     values::HardDesc,        values::AuthSeguro, values::SendTo,
+    values::UserSMTP,     values::SenhaSMTP,       values::ServerSMTP, values::PortaSMTP,
+    values::HotKey,       values::ArquivoAtual,    values::ArquivoAnterior, values::DataAtual,
+    values::DataAnteriorEntra, values::DataAnteriorSai,
+};
+
+}  // namespace quindra
