@@ -1,0 +1,73 @@
+#include "app/Artwork.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace quindra {
+
+namespace {
+
+QPixmap canvas(int size) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    return pm;
+}
+
+}  // namespace
+
+QIcon PowerIcon() {
+    QPixmap pm = canvas(32);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(220, 60, 50), 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(QRectF(6, 7, 20, 20), 120 * 16, 300 * 16);
+    p.drawLine(QPointF(16, 4), QPointF(16, 15));
+    return QIcon(pm);
+}
+
+QIcon DocumentIcon() {
+    QPixmap pm = canvas(32);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 70), 1.5));
+    p.setBrush(QColor(245, 245, 240));
+    QPainterPath page;
+    page.moveTo(8, 4);
+    page.lineTo(20, 4);
+    page.lineTo(25, 9);
+    page.lineTo(25, 28);
+    page.lineTo(8, 28);
+    page.closeSubpath();
+    p.drawPath(page);
+    p.setPen(QPen(QColor(70, 110, 170), 1.5));
+    for (int y = 12; y <= 24; y += 4) p.drawLine(11, y, 22, y);
+    return QIcon(pm);
+}
+
+QIcon TrayIconFrame(int frame) {
+    // A speaker with one, two or three waves: the three frames of the icon.
+    QPixmap pm = canvas(16);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 90, 160));
+    QPainterPath speaker;
+    speaker.moveTo(1, 6);
+    speaker.lineTo(4, 6);
+    speaker.lineTo(8, 2);
+    speaker.lineTo(8, 14);
+    speaker.lineTo(4, 10);
+    speaker.lineTo(1, 10);
+    speaker.closeSubpath();
+    p.drawPath(speaker);
+    p.setPen(QPen(QColor(40, 90, 160), 1.2));
+    p.setBrush(Qt::NoBrush);
+    for (int i = 0; i <= frame % 3; ++i) {
+        const qreal r = 3 + 2.5 * i;
+        p.drawArc(QRectF(8 - r, 8 - r, 2 * r, 2 * r), -45 * 16, 90 * 16);
+    }
+    return QIcon(pm);
+}
+
+}  // namespace quindra

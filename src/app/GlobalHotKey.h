@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+
+#include "core/ShortCut.h"
+
+namespace quindra {
+
+// The desktop's system-wide key grab.
+class HotKeyRegistrar {
+public:
+    virtual ~HotKeyRegistrar() = default;
+    // Grabs the combination; onPress runs on the UI thread for each press.
+    // False when the desktop refuses (taken, not a valid combination, or no
+    // desktop that offers grabs).
+    virtual bool grab(TShortCut key, std::function<void()> onPress) = 0;
+    virtual void release() = 0;
+};
+
+// A registrar for a session that offers no global key grabs.
+class NoHotKeyRegistrar final : public HotKeyRegistrar {
+public:
+    bool grab(TShortCut, std::function<void()>) override { return false; }
+    void release() override {}
+};
+
+// The restore hot-key. The combination is registered when the component is
+// enabled; changing it afterwards takes effect at the next enabling.
+class GlobalHotKey {
+public:
+    explicit GlobalHotKey(HotKeyRegistrar& registrar) : registrar_(registrar) {}
+    ~GlobalHotKey() { setEnabled(false); }
+    GlobalHotKey(const GlobalHotKey&) = delete;
+    GlobalHotKey& operator=(const GlobalHotKey&) = delete;
+
+    void setKey(TShortCut key) { key_ = key; }
+    TShortCut key() const { return key_; }
+    void setEnabled(bool on);
+    bool enabled() const { return enabled_; }
+    bool registered() const { return registered_; }
+
+    std::function<void()> OnHotKey;
+
+private:
+    HotKeyRegistrar& registrar_;
+    TShortCut key_ = 0;
+    bool enabled_ = false;
+    bool registered_ = false;
+};
+
+}  // namespace quindra

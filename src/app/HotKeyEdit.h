@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLineEdit>
+
+#include "core/ShortCut.h"
+
+namespace quindra {
+
+// The hot-key entry: takes the next key combination pressed in it. A key
+// alone or with Shift alone becomes Alt with the key.
+class HotKeyEdit final : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit HotKeyEdit(QWidget* parent = nullptr);
+
+    TShortCut shortCut() const { return key_; }
+    // Emits changed() when the combination differs from the current one.
+    void setShortCut(TShortCut key);
+
+signals:
+    void changed(quint16 key);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    TShortCut key_ = kDefaultHotKey;
+};
+
+}  // namespace quindra

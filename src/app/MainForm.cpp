@@ -1,0 +1,443 @@
+#include "app/MainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QValidator>
+
+#include "app/Artwork.h"
+#include "app/HotKeyEdit.h"
+#include "app/MessageBoxes.h"
+#include "app/StatusMemo.h"
+
+namespace quindra {
+
+namespace {
+
+constexpr int kWidth = 776;
+constexpr int kHeight = 604;
+
+// Turns typed letters to one case; text set by the program is left as stored.
+class CaseValidator final : public QValidator {
+public:
+    CaseValidator(bool upper, QObject* parent) : QValidator(parent), upper_(upper) {}
+    State validate(QString& input, int&) const override {
+        input = upper_ ? input.toUpper() : input.toLower();
+        return Acceptable;
+    }
+
+private:
+    bool upper_;
+};
+
+QLabel* caption(const QString& text, QWidget* parent) {
+    return new QLabel(text, parent);
+}
+
+// An empty, named place that a later part of the window fills.
+QFrame* place(const QString& objectName, QWidget* parent) {
+    auto* f = new QFrame(parent);
+    f->setObjectName(objectName);
+    f->setFrameShape(QFrame::StyledPanel);
+    f->setFrameShadow(QFrame::Sunken);
+    return f;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      trayAvailable_(trayAvailable) {
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(kAppTitle);
+    setFixedSize(kWidth, kHeight);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(buildHeader());
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName(QStringLiteral("pages"));
+    pages_->addTab(buildMainPage(), QStringLiteral("Principal"));
+    pages_->addTab(buildSettingsPage(), QStringLiteral("Configurações"));
+    pages_->setCurrentIndex(0);
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(6, 6, 6, 6);
+    body->addWidget(pages_);
+    root->addLayout(body);
+
+    buildTray();
+
+    shell_ = std::make_unique<Shell>(std::move(ports), *this);
+
+    for (auto it = fields_.cbegin(); it != fields_.cend(); ++it) {
+        const Field f = it.key();
+        connect(it.value(), &QLineEdit::textChanged, this,
+                [this, f](const QString& text) { shell_->onFieldChanged(f, text); });
+    }
+    for (auto it = boxes_.cbegin(); it != boxes_.cend(); ++it) {
+        const Box b = it.key();
+        connect(it.value(), &QCheckBox::toggled, this,
+                [this, b](bool on) { shell_->onBoxClicked(b, on); });
+    }
+    connect(hotKey_, &HotKeyEdit::changed, this,
+            [this](quint16 key) { shell_->onHotKeyChanged(key); });
+    shell_->globalHotKey().OnHotKey = [this] {
+        revealWindow();
+        setTrayIconVisible(true);
+    };
+
+    shell_->FormCreate();
+
+    // Centred on the desktop when first shown.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm() {
+    shell_->FormDestroy();
+    shell_.reset();
+}
+
+QWidget* TMainForm::buildHeader() {
+    auto* header = new QFrame(this);
+    header->setObjectName(QStringLiteral("header"));
+    header->setFixedHeight(62);
+    header->setStyleSheet(QStringLiteral(
+        "QFrame#header { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+        " stop:0 #4b5563, stop:1 #2f3540); }"
+        "QFrame#header QLabel { color: white; }"
+        "QFrame#header QToolButton { border: none; }"
+        "QFrame#header QToolButton:hover { background: rgba(255,255,255,40); }"));
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(12, 4, 8, 4);
+
+    auto* product = new QLabel(QStringLiteral("Quindra"), header);
+    QFont pf = product->font();
+    pf.setPointSize(18);
+    pf.setBold(true);
+    product->setFont(pf);
+    row->addWidget(product);
+    row->addSpacing(24);
+
+    auto* company = new QVBoxLayout;
+    company->setSpacing(0);
+    for (auto [l, name] : {std::pair{Label::lbEmpresa, "lbEmpresa"},
+                           std::pair{Label::lbContato, "lbContato"},
+                           std::pair{Label::lbTelefone, "lbTelefone"}}) {
+        QLabel* lb = addLabel(l, QString::fromLatin1(name));
+        QFont f = lb->font();
+        f.setBold(true);
+        lb->setFont(f);
+        company->addWidget(lb);
+    }
+    row->addLayout(company, 1);
+
+    auto* doc = new QToolButton(header);
+    doc->setObjectName(QStringLiteral("SpeedButton4"));
+    doc->setToolTip(QStringLiteral("Documentação On-line"));
+    doc->setIcon(DocumentIcon());
+    doc->setIconSize(QSize(32, 32));
+    row->addWidget(doc);
+
+    auto* power = new QToolButton(header);
+    power->setObjectName(QStringLiteral("SpeedButton3"));
+    power->setToolTip(QStringLiteral("Desliga o Sistema"));
+    power->setIcon(PowerIcon());
+    power->setIconSize(QSize(32, 32));
+    connect(power, &QToolButton::clicked, this, [this] { shell_->SpeedButton3Click(); });
+    row->addWidget(power);
+    return header;
+}
+
+QWidget* TMainForm::buildMainPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("Principal"));
+    auto* col = new QVBoxLayout(page);
+    col->setContentsMargins(6, 6, 6, 6);
+
+    auto* info = new QGroupBox(QStringLiteral("Informações dos arquivos de áudio"), page);
+    auto* grid = new QGridLayout(info);
+    grid->setContentsMargins(8, 4, 8, 4);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(caption(QStringLiteral("Arquivo Atual:"), info), 0, 0);
+    grid->addWidget(addLabel(Label::lbArquivo, QStringLiteral("lbArquivo")), 0, 1);
+    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 0, 2);
+    grid->addWidget(addLabel(Label::lbDataHoraAtual, QStringLiteral("lbDataHoraAtual")), 0, 3);
+    grid->addWidget(caption(QStringLiteral("Arquivo Anterior:"), info), 1, 0);
+    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 1,
+                    1);
+    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 1, 2);
+    grid->addWidget(addLabel(Label::lbDataHoraAnterior, QStringLiteral("lbDataHoraAnterior")), 1,
+                    3);
+    grid->addWidget(caption(QStringLiteral("Saída:"), info), 1, 4);
+    grid->addWidget(
+        addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")), 1, 5);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnMinimumWidth(3, 130);
+    grid->setColumnMinimumWidth(5, 130);
+    for (Label l : {Label::lbArquivo, Label::lbArquivoAnterior, Label::lbDataHoraAtual,
+                    Label::lbDataHoraAnterior, Label::lbDataHoraAnteriroSai}) {
+        QFont f = labels_[l]->font();
+        f.setBold(true);
+        labels_[l]->setFont(f);
+    }
+    col->addWidget(info);
+
+    auto* middle = new QHBoxLayout;
+    auto* status = place(QStringLiteral("statusPanel"), page);
+    status->setFixedWidth(300);
+    middle->addWidget(status);
+    auto* monitor = new QGroupBox(QStringLiteral("Monitorando Hardware"), page);
+    monitor->setObjectName(QStringLiteral("monitorPanel"));
+    auto* views = new QHBoxLayout(monitor);
+    views->addWidget(place(QStringLiteral("Spectrum"), monitor), 2);
+    views->addWidget(place(QStringLiteral("Wave"), monitor), 2);
+    auto* volume = place(QStringLiteral("Volume"), monitor);
+    volume->setFixedWidth(36);
+    views->addWidget(volume);
+    middle->addWidget(monitor, 1);
+    col->addLayout(middle, 1);
+
+    memo_ = new StatusMemo(page);
+    col->addWidget(memo_, 0, Qt::AlignHCenter);
+    return page;
+}
+
+QWidget* TMainForm::buildSettingsPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("Configuracoes"));
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(8, 8, 8, 8);
+
+    // Company data, shown in the header.
+    auto* empresa = new QGroupBox(QStringLiteral("Dados da Empresa"), page);
+    auto* ef = new QFormLayout(empresa);
+    ef->addRow(QStringLiteral("Linha 1"), addField(Field::edEmpresa, QStringLiteral("edEmpresa")));
+    ef->addRow(QStringLiteral("Linha 2"), addField(Field::edContato, QStringLiteral("edContato")));
+    ef->addRow(QStringLiteral("Linha 3"),
+               addField(Field::edTelefone, QStringLiteral("edTelefone")));
+    for (Field f : {Field::edEmpresa, Field::edContato, Field::edTelefone})
+        fields_[f]->setValidator(new CaseValidator(true, fields_[f]));
+    grid->addWidget(empresa, 0, 0);
+
+    // The drop folder, chosen with a file dialog.
+    auto* dir = new QGroupBox(QStringLiteral("Diretório do arquivo de Áudio"), page);
+    auto* dl = new QVBoxLayout(dir);
+    dl->addWidget(caption(QStringLiteral("Selecione o Diretório"), dir));
+    auto* browseRow = new QHBoxLayout;
+    QLineEdit* path = addField(Field::edPathC1, QStringLiteral("edPathC1"));
+    path->setReadOnly(true);
+    const QString hint = QStringLiteral(
+        "Clique no botão para selecionar um arquivo de áudio\n"
+        "Os arquivos de áudio devem ter a seguinte configuração\n"
+        "44100hz 16bit Mono\n"
+        "Podendo ser utilizados nos formatos Wav e Mp3");
+    path->setToolTip(hint);
+    auto* browse = new QToolButton(dir);
+    browse->setObjectName(QStringLiteral("edPathC1Button"));
+    browse->setText(QStringLiteral("..."));
+    browse->setToolTip(hint);
+    connect(browse, &QToolButton::clicked, this, [this, path] {
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Abrir"), path->text(),
+            QStringLiteral("Arquivos de Audio(*.wav;*.mp3) (*.wav *.mp3);;Todos Arquivos (*)"),
+            nullptr, QFileDialog::DontUseNativeDialog);
+        if (!chosen.isEmpty()) path->setText(chosen);
+    });
+    browseRow->addWidget(path, 1);
+    browseRow->addWidget(browse);
+    dl->addLayout(browseRow);
+    grid->addWidget(dir, 1, 0);
+
+    // Start-up options, and the way back from the hidden mode.
+    auto* startRow = new QHBoxLayout;
+    auto* start = new QGroupBox(QStringLiteral("Opções de Inicialização"), page);
+    auto* sl = new QVBoxLayout(start);
+    sl->addWidget(addBox(Box::cbIniciaWindows, QStringLiteral("cbIniciaWindows"),
+                         QStringLiteral("Inicializa com o Windows")));
+    sl->addWidget(addBox(Box::cbTipoInicio, QStringLiteral("cbTipoInicio"),
+                         QStringLiteral("Inicializa Minimizado")));
+    sl->addWidget(
+        addBox(Box::cbHide, QStringLiteral("cbHide"), QStringLiteral("Inicializa Oculto")));
+    startRow->addWidget(start, 1);
+    auto* back = new QGroupBox(QStringLiteral("Retorno modo Oculto"), page);
+    auto* bl = new QVBoxLayout(back);
+    bl->addWidget(caption(QStringLiteral("Teclas de Atalho"), back));
+    hotKey_ = new HotKeyEdit(back);
+    hotKey_->setObjectName(QStringLiteral("HotKey1"));
+    bl->addWidget(hotKey_);
+    bl->addStretch();
+    startRow->addWidget(back);
+    grid->addLayout(startRow, 2, 0);
+
+    // Mail settings and which notices are sent.
+    auto* mail = new QGroupBox(QStringLiteral("Configurações de E-mail"), page);
+    auto* mf = new QFormLayout(mail);
+    QLineEdit* sendTo = addField(Field::edSendTo, QStringLiteral("edSendTo"));
+    sendTo->setValidator(new CaseValidator(false, sendTo));
+    mf->addRow(QStringLiteral("Enviar para:"), sendTo);
+    mf->addRow(QStringLiteral("Usuário SMTP"),
+               addField(Field::edUserSMTP, QStringLiteral("edUserSMTP")));
+    QLineEdit* password = addField(Field::edSenhaSMTP, QStringLiteral("edSenhaSMTP"));
+    password->setEchoMode(QLineEdit::Password);
+    password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    mf->addRow(QStringLiteral("Senha SMTP"), password);
+    mf->addRow(QStringLiteral("Servidor SMTP"),
+               addField(Field::edServerSMTP, QStringLiteral("edServerSMTP")));
+    QLineEdit* port = addField(Field::edPortaSMTP, QStringLiteral("edPortaSMTP"));
+    port->setMaximumWidth(80);
+    mf->addRow(QStringLiteral("Porta"), port);
+    auto* secureRow = new QHBoxLayout;
+    secureRow->addWidget(addBox(Box::cbAutenticaSeguro, QStringLiteral("cbAutenticaSeguro"),
+                                QStringLiteral("Autenticação Segura")));
+    secureRow->addStretch();
+    auto* test = new QPushButton(QStringLiteral("Teste"), mail);
+    test->setObjectName(QStringLiteral("btTeste"));
+    secureRow->addWidget(test);
+    mf->addRow(secureRow);
+    grid->addWidget(mail, 0, 1, 2, 1);
+
+    auto* notices = new QGroupBox(QStringLiteral("Opções de E-mail"), page);
+    auto* nl = new QVBoxLayout(notices);
+    nl->addWidget(addBox(Box::cbSendMail, QStringLiteral("cbSendMail"),
+                         QStringLiteral("Habilitar envio de Email's")));
+    nl->addWidget(addBox(Box::cbHardDesc, QStringLiteral("cbHardDesc"),
+                         QStringLiteral("Mensagem de hardware desconectado")));
+    nl->addWidget(addBox(Box::cbTrocaMsg, QStringLiteral("cbTrocaMsg"),
+                         QStringLiteral("Mensagem de troca de gravação")));
+    grid->addWidget(notices, 2, 1);
+
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    return page;
+}
+
+void TMainForm::buildTray() {
+    if (!trayAvailable_) return;
+    tray_ = new QSystemTrayIcon(TrayIconFrame(0), this);
+    trayMenu_ = new QMenu(this);
+    trayMenu_->addAction(QStringLiteral("Maximizar"), this, [this] { revealWindow(); });
+    trayMenu_->addAction(QStringLiteral("Minimizar"), this, [this] { hide(); });
+    trayMenu_->addAction(QStringLiteral("Ocultar"), this, [this] {
+        hide();
+        setTrayIconVisible(false);
+    });
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(QStringLiteral("Manual"));
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(QStringLiteral("Fechar"), this, [this] { shell_->SpeedButton3Click(); });
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                if (trayEnabled_ && r == QSystemTrayIcon::DoubleClick) revealWindow();
+            });
+}
+
+void TMainForm::revealWindow() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+QLineEdit* TMainForm::addField(Field f, const QString& objectName) {
+    auto* e = new QLineEdit(this);
+    e->setObjectName(objectName);
+    fields_.insert(f, e);
+    return e;
+}
+
+QCheckBox* TMainForm::addBox(Box b, const QString& objectName, const QString& text) {
+    auto* c = new QCheckBox(text, this);
+    c->setObjectName(objectName);
+    boxes_.insert(b, c);
+    return c;
+}
+
+QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
+    auto* lb = new QLabel(this);
+    lb->setObjectName(objectName);
+    labels_.insert(l, lb);
+    return lb;
+}
+
+void TMainForm::setFieldText(Field f, const QString& text) {
+    // textChanged fires only on a real change, which runs the field's handler.
+    fields_[f]->setText(text);
+}
+
+QString TMainForm::fieldText(Field f) const {
+    return fields_[f]->text();
+}
+
+void TMainForm::setChecked(Box b, bool on) {
+    boxes_[b]->setChecked(on);
+}
+
+bool TMainForm::checked(Box b) const {
+    return boxes_[b]->isChecked();
+}
+
+void TMainForm::setHotKey(TShortCut key) {
+    hotKey_->setShortCut(key);
+}
+
+TShortCut TMainForm::hotKey() const {
+    return hotKey_->shortCut();
+}
+
+void TMainForm::setLabel(Label l, const QString& text) {
+    labels_[l]->setText(text);
+}
+
+QString TMainForm::label(Label l) const {
+    return labels_[l]->text();
+}
+
+LogView& TMainForm::logView() {
+    return *memo_;
+}
+
+void TMainForm::setTrayIconVisible(bool on) {
+    if (tray_) tray_->setVisible(on);
+}
+
+void TMainForm::setTrayEnabled(bool on) {
+    trayEnabled_ = on;
+    if (trayMenu_) trayMenu_->setEnabled(on);
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+    if (shell_->FormCloseQuery()) {
+        e->accept();
+        QCoreApplication::quit();
+    } else {
+        e->ignore();
+    }
+}
+
+void TMainForm::changeEvent(QEvent* e) {
+    // The minimise box sends the window to the tray instead of the taskbar.
+    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        minimizeToTray_ && tray_ && tray_->isVisible()) {
+        hide();
+    }
+    QWidget::changeEvent(e);
+}
+
+}  // namespace quindra

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+#include <memory>
+
+#include "app/Shell.h"
+
+class QSystemTrayIcon;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+
+namespace quindra {
+
+class HotKeyEdit;
+class StatusMemo;
+
+// The main window: builds the widgets of both pages and hands their events
+// to the shell, which decides.
+class TMainForm final : public QWidget, public ShellWindow {
+    Q_OBJECT
+public:
+    // Builds the widgets, then runs the start-up sequence.
+    TMainForm(ShellPorts ports, bool trayAvailable);
+    ~TMainForm() override;
+
+    Shell& shell() { return *shell_; }
+    QTabWidget* pages() const { return pages_; }
+
+    // FormView
+    void setFieldText(Field f, const QString& text) override;
+    QString fieldText(Field f) const override;
+    void setChecked(Box b, bool on) override;
+    bool checked(Box b) const override;
+    void setHotKey(TShortCut key) override;
+    TShortCut hotKey() const override;
+    void setLabel(Label l, const QString& text) override;
+    QString label(Label l) const override;
+
+    // ShellWindow
+    LogView& logView() override;
+    void setTrayIconVisible(bool on) override;
+    void setTrayEnabled(bool on) override;
+    void setMinimizeToTray(bool on) override { minimizeToTray_ = on; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildMainPage();
+    QWidget* buildSettingsPage();
+    void buildTray();
+    QLineEdit* addField(Field f, const QString& objectName);
+    QCheckBox* addBox(Box b, const QString& objectName, const QString& caption);
+    QLabel* addLabel(Label l, const QString& objectName);
+    void revealWindow();
+
+    QHash<Field, QLineEdit*> fields_;
+    QHash<Box, QCheckBox*> boxes_;
+    QHash<Label, QLabel*> labels_;
+    HotKeyEdit* hotKey_ = nullptr;
+    StatusMemo* memo_ = nullptr;
+    QTabWidget* pages_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    bool trayAvailable_;
+    bool minimizeToTray_ = false;
+    bool trayEnabled_ = true;
+    std::unique_ptr<Shell> shell_;
+};
+
+}  // namespace quindra

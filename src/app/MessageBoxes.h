@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace quindra {
+
+inline const QString kAppTitle = QStringLiteral("Quindra - VIZUDU");
+
+// The program's modal boxes. Without a display their texts go to standard
+// error and a question is answered "no".
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // The error box: the text, the error icon, the application title.
+    virtual void showError(const QString& text) = 0;
+    // A yes/no question ("&Sim", "&Não"); true for yes.
+    virtual bool confirm(const QString& caption, const QString& text) = 0;
+};
+
+// QMessageBox when the program has a screen, standard error otherwise.
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    explicit QtMessageBoxes(bool headless) : headless_(headless) {}
+    void showError(const QString& text) override;
+    bool confirm(const QString& caption, const QString& text) override;
+
+private:
+    bool headless_;
+};
+
+}  // namespace quindra

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/ErrorHandler.h"
+#include "app/GlobalHotKey.h"
+#include "app/StatusLog.h"
+#include "config/SettingsHandlers.h"
+#include "core/EventLoop.h"
+#include "core/FormView.h"
+#include "core/LocaleFormats.h"
+#include "core/Runtime.h"
+
+namespace quindra {
+
+class AutostartMirror;
+class Clock;
+class MessageBoxes;
+class Registry;
+
+// What the shell needs of the main window beyond its settings controls.
+class ShellWindow : public FormView {
+public:
+    virtual LogView& logView() = 0;
+    virtual void setTrayIconVisible(bool on) = 0;
+    virtual void setTrayEnabled(bool on) = 0;
+    virtual void setMinimizeToTray(bool on) = 0;
+};
+
+// The platform services the shell runs on.
+struct ShellPorts {
+    EventLoop& loop;
+    Registry& registry;
+    const Clock& clock;
+    LocaleFormats formats;
+    Paths paths;
+    MessageBoxes& boxes;
+    AutostartMirror& autostart;
+    HotKeyRegistrar& hotKeys;
+    std::function<void(const QString&)> echo;
+};
+
+// The main window's logic: start-up, the ways out, and the owner of the
+// runtime flags, timers and subsystems. The window builds the widgets and
+// forwards their events here.
+class Shell {
+public:
+    static constexpr int kCheckIntervalMs = 30000;
+
+    Shell(ShellPorts ports, ShellWindow& window);
+    ~Shell();
+
+    // Runs once while the window is being built, before it is first shown.
+    void FormCreate();
+    // The power button and the tray's "Fechar": a confirmed shutdown.
+    void SpeedButton3Click();
+    // The window is asked to close; always allowed.
+    bool FormCloseQuery();
+    // Orderly release at the end of the run loop.
+    void FormDestroy();
+
+    // Whether the run loop shows the window (the start mode).
+    bool showOnRun() const { return showOnRun_; }
+
+    // Control events from the window; a failure reaches the error box.
+    void onFieldChanged(Field f, const QString& text);
+    void onBoxClicked(Box b, bool checked);
+    void onHotKeyChanged(TShortCut key);
+
+    bool AddMsg(const QString& message) { return log_.AddMsg(message); }
+
+    RuntimeState& state() { return state_; }
+    const SmtpClientSettings& smtp() const { return smtp_; }
+    ErrorHandler& errors() { return errors_; }
+    StatusLog& log() { return log_; }
+    GlobalHotKey& globalHotKey() { return hotKey_; }
+    Timer& tVerificaArquivo() { return *tVerificaArquivo_; }
+    const Paths& paths() const { return ports_.paths; }
+
+private:
+    void applyStartMode();
+
+    ShellPorts ports_;
+    ShellWindow& window_;
+    ErrorHandler errors_;
+    RuntimeState state_;
+    SmtpClientSettings smtp_;
+    StatusLog log_;
+    GlobalHotKey hotKey_;
+    SettingsHandlers handlers_;
+    std::unique_ptr<Timer> tVerificaArquivo_;
+    bool showOnRun_ = true;
+    bool destroyed_ = false;
+};
+
+}  // namespace quindra

@@ -1,0 +1,42 @@
+#include "app/StatusLog.h"
+
+#include <cstdio>
+
+#include "core/Clock.h"
+
+namespace quindra {
+
+StatusLog::StatusLog(EventLoop& loop, const Clock& clock, LocaleFormats formats, LogView& view,
+                     std::function<void(const QString&)> echo)
+    : clock_(clock),
+      formats_(std::move(formats)),
+      view_(view),
+      echo_(std::move(echo)),
+      tLimpaMemo_(loop.createTimer(kClearIntervalMs, [this] { tLimpaMemoTimer(); })) {}
+
+bool StatusLog::AddMsg(const QString& message) noexcept {
+    try {
+        // Date and time are two separate clock reads, as the log always had.
+        const QString date = formats_.shortDate(clock_.now().date());
+        const QString time = formats_.longTime(clock_.now().time());
+        const QString line = date + QStringLiteral(" - ") + time + QStringLiteral(" - ") + message;
+        view_.appendLine(line);
+        if (echo_) echo_(line);
+        return false;
+    } catch (...) {
+        return true;
+    }
+}
+
+void StatusLog::tLimpaMemoTimer() {
+    if (view_.displayedRows() >= kClearAtRows) view_.clearLines();
+}
+
+void EchoToStdout(const QString& line) {
+    const QByteArray utf8 = line.toUtf8();
+    std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace quindra

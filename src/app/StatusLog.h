@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "core/EventLoop.h"
+#include "core/LocaleFormats.h"
+
+namespace quindra {
+
+class Clock;
+
+// The box that shows the log. Rows are counted as it displays them: a long
+// line wraps and counts once per row; an empty last row does not count.
+class LogView {
+public:
+    virtual ~LogView() = default;
+    virtual void appendLine(const QString& line) = 0;
+    virtual int displayedRows() const = 0;
+    virtual void clearLines() = 0;
+};
+
+// The operator's running account: one time-stamped line per event, shown in
+// the window and echoed to standard output for the journal.
+class StatusLog {
+public:
+    static constexpr int kClearAtRows = 300;
+    static constexpr int kClearIntervalMs = 5000;
+
+    StatusLog(EventLoop& loop, const Clock& clock, LocaleFormats formats, LogView& view,
+              std::function<void(const QString&)> echo);
+
+    // Appends "date - time - message". Never throws; true when the line was
+    // dropped.
+    bool AddMsg(const QString& message) noexcept;
+
+    // Empties the box once it holds the limit of rows.
+    void tLimpaMemoTimer();
+    Timer& tLimpaMemo() { return *tLimpaMemo_; }
+
+private:
+    const Clock& clock_;
+    LocaleFormats formats_;
+    LogView& view_;
+    std::function<void(const QString&)> echo_;
+    std::unique_ptr<Timer> tLimpaMemo_;
+};
+
+// Writes a line to standard output and flushes, so the journal sees it at once.
+void EchoToStdout(const QString& line);
+
+}  // namespace quindra
