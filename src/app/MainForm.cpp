@@ -378,7 +378,12 @@ QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
 
 void TMainForm::setFieldText(Field f, const QString& text) {
     // textChanged fires only on a real change, which runs the field's handler.
-    fields_[f]->setText(text);
+    // The case rule is for typing: text from the store is shown as stored.
+    QLineEdit* e = fields_[f];
+    QValidator* typing = const_cast<QValidator*>(e->validator());
+    e->setValidator(nullptr);
+    e->setText(text);
+    e->setValidator(typing);
 }
 
 QString TMainForm::fieldText(Field f) const {

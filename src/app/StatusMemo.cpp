@@ -27,15 +27,27 @@ void StatusMemo::appendLine(const QString& line) {
 }
 
 int StatusMemo::displayedRows() const {
-    // Rows as shown: each paragraph counts its wrapped lines at the current
-    // width. Blocks off screen may not be laid out yet, so lay them out.
+    // Rows as the box shows them at its width: each paragraph is laid out the
+    // way the box lays it out. Done here rather than read from the box's own
+    // layout, which is not made while the window has never been shown (a
+    // start in the tray) and would then count every paragraph as one row.
     const QTextDocument* doc = document();
-    auto* layout = doc->documentLayout();
+    const qreal width = viewport()->width() - 2 * doc->documentMargin();
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(wordWrapMode());
     int rows = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (!b.next().isValid() && b.text().isEmpty()) break;  // empty last row
-        if (b.layout() && b.layout()->lineCount() == 0) layout->blockBoundingRect(b);
-        rows += b.layout() ? std::max(1, b.layout()->lineCount()) : 1;
+        QTextLayout layout(b.text(), font(), viewport());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        int lines = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            ++lines;
+        }
+        layout.endLayout();
+        rows += std::max(1, lines);
     }
     return rows;
 }

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/MainForm.h"
+#include "app/StatusMemo.h"
+#include "config/SqliteRegistry.h"
+#include "config/Values.h"
+#include "core/VirtualEventLoop.h"
+#include "support/Fakes.h"
+
+using namespace quindra;
+using namespace quindra::testing;
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        paths.appDir = tmp.path() + QStringLiteral("/app/");
+        paths.executablePath = paths.appDir + QStringLiteral("espera");
+        paths.defaultDropFolder = tmp.path() + QStringLiteral("/Vizudu Telefônica/");
+        registry = std::make_unique<SqliteRegistry>(tmp.path() + QStringLiteral("/registry.db"));
+    }
+
+    TMainForm& open() {
+        form = std::make_unique<TMainForm>(
+            ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                       paths, boxes, autostart, hotKeys, nullptr},
+            false);
+        return *form;
+    }
+
+    template <typename W>
+    W* child(const char* name) {
+        auto* w = form->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    QString stored(const QString& name) {
+        auto v = registry->value(Root::LocalMachine, kConfigKey, name);
+        if (!v) return QStringLiteral("<missing>");
+        return v->kind == RegValue::Kind::Integer ? QString::number(v->number) : v->text;
+    }
+
+    QTemporaryDir tmp;
+    Paths paths;
+    std::unique_ptr<SqliteRegistry> registry;
+    VirtualEventLoop loop;
+    FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0))};
+    FakeBoxes boxes;
+    FakeAutostart autostart;
+    FakeRegistrar hotKeys;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainFormTest, WindowCarriesEveryCaptionOfBothPages) {
+    TMainForm& f = open();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Quindra - VIZUDU"));
+    EXPECT_EQ(f.minimumSize(), QSize(776, 604));
+    EXPECT_EQ(f.maximumSize(), QSize(776, 604));
+    ASSERT_EQ(f.pages()->count(), 2);
+    EXPECT_EQ(f.pages()->tabText(0), QStringLiteral("Principal"));
+    EXPECT_EQ(f.pages()->tabText(1), QStringLiteral("Configurações"));
+    EXPECT_EQ(f.pages()->currentIndex(), 0);
+    EXPECT_EQ(child<StatusMemo>("mStatus")->size(), QSize(749, 123));
+    EXPECT_EQ(child<QWidget>("SpeedButton3")->toolTip(), QStringLiteral("Desliga o Sistema"));
+    EXPECT_EQ(child<QWidget>("SpeedButton4")->toolTip(), QStringLiteral("Documentação On-line"));
+
+    QStringList shown;
+    for (auto* g : f.findChildren<QGroupBox*>()) shown << g->title();
+    for (auto* l : f.findChildren<QLabel*>()) shown << l->text();
+    for (auto* c : f.findChildren<QCheckBox*>()) shown << c->text();
+    for (auto* b : f.findChildren<QPushButton*>()) shown << b->text();
+    for (const char* caption :
+         {"Informações dos arquivos de áudio", "Arquivo Atual:", "Entrada:", "Arquivo Anterior:",
+          "Saída:", "Monitorando Hardware", "Dados da Empresa", "Linha 1", "Linha 2", "Linha 3",
+          "Diretório do arquivo de Áudio", "Selecione o Diretório", "Opções de Inicialização",
+          "Inicializa com o Windows", "Inicializa Minimizado", "Inicializa Oculto",
+          "Retorno modo Oculto", "Teclas de Atalho", "Configurações de E-mail", "Enviar para:",
+          "Usuário SMTP", "Senha SMTP", "Servidor SMTP", "Porta", "Autenticação Segura", "Teste",
+          "Opções de E-mail", "Habilitar envio de Email's", "Mensagem de hardware desconectado",
+          "Mensagem de troca de gravação"})
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(caption))) << caption;
+
+    EXPECT_EQ(child<QLineEdit>("edPathC1")->toolTip(),
+              QStringLiteral("Clique no botão para selecionar um arquivo de áudio\n"
+                             "Os arquivos de áudio devem ter a seguinte configuração\n"
+                             "44100hz 16bit Mono\n"
+                             "Podendo ser utilizados nos formatos Wav e Mp3"));
+    EXPECT_TRUE(child<QLineEdit>("edPathC1")->isReadOnly());
+    EXPECT_EQ(child<QLineEdit>("edSenhaSMTP")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(MainFormTest, TypedCompanyDataBecomesCapitalsAndReachesTheHeader) {
+    ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+    ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QStringLiteral("Contato"),
+                                   RegValue::String(QStringLiteral("maria"))));
+    open();
+    // Text from the store is shown as stored.
+    EXPECT_EQ(child<QLineEdit>("edContato")->text(), QStringLiteral("maria"));
+
+    auto* empresa = child<QLineEdit>("edEmpresa");
+    QTest::keyClicks(empresa, QStringLiteral("vizudu ltda"));
+    EXPECT_EQ(empresa->text(), QStringLiteral("VIZUDU LTDA"));
+    EXPECT_EQ(stored(QStringLiteral("Empresa")), QStringLiteral("VIZUDU LTDA"));
+    EXPECT_EQ(child<QLabel>("lbEmpresa")->text(), QStringLiteral("VIZUDU LTDA"));
+
+    auto* sendTo = child<QLineEdit>("edSendTo");
+    QTest::keyClicks(sendTo, QStringLiteral("Op@Empresa.COM"));
+    EXPECT_EQ(stored(QStringLiteral("SendTo")), QStringLiteral("op@empresa.com"));
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, HotKeyEntrySubstitutesAltAndStoresTheCombination) {
+    open();
+    auto* entry = child<QLineEdit>("HotKey1");
+    EXPECT_EQ(entry->text(), QStringLiteral("Alt+A"));
+
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int stored;
+        const char* text;
+    };
+    for (const Case& c : {Case{Qt::Key_Q, Qt::NoModifier, 0x8000 | 'Q', "Alt+Q"},
+                          Case{Qt::Key_Q, Qt::ShiftModifier, 0x8000 | 'Q', "Alt+Q"},
+                          Case{Qt::Key_Q, Qt::ControlModifier, 0x4000 | 'Q', "Ctrl+Q"},
+                          Case{Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier,
+                               0x6000 | 0x74, "Shift+Ctrl+F5"}}) {
+        QTest::keyClick(entry, c.key, c.mods);
+        EXPECT_EQ(stored(QStringLiteral("HotKey")), QString::number(c.stored)) << c.text;
+        EXPECT_EQ(entry->text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(form->shell().globalHotKey().key(), c.stored);
+    }
+    // The registered combination changes only at the next start.
+    EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
+}
+
+TEST_F(MainFormTest, ClickingABoxWritesItAndSetsItsFlag) {
+    open();
+    auto* box = child<QCheckBox>("cbSendMail");
+    box->click();
+    EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("-1"));
+    EXPECT_TRUE(form->shell().state().SendMailFlag);
+    box->click();
+    EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("0"));
+    EXPECT_FALSE(form->shell().state().SendMailFlag);
+}
+
+}  // namespace

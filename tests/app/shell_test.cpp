@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/Shell.h"
+#include "config/RegistryKey.h"
+#include "config/SqliteRegistry.h"
+#include "config/Values.h"
+#include "core/VirtualEventLoop.h"
+#include "support/Fakes.h"
+
+using namespace quindra;
+using namespace quindra::testing;
+
+namespace {
+
+class ShellStart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        QDir(tmp.path()).mkpath(QStringLiteral("home"));
+        paths.appDir = tmp.path() + QStringLiteral("/app/");
+        paths.executablePath = paths.appDir + QStringLiteral("espera");
+        paths.defaultDropFolder = tmp.path() + QStringLiteral("/home/Vizudu Telefônica/");
+        registry = std::make_unique<SqliteRegistry>(tmp.path() + QStringLiteral("/registry.db"));
+    }
+
+    Shell& start() {
+        shell = std::make_unique<Shell>(
+            ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                       paths, boxes, autostart, hotKeys, [this](const QString& l) { echoed << l; }},
+            window);
+        window.shell = shell.get();
+        shell->FormCreate();
+        return *shell;
+    }
+
+    void seed(const QString& name, const RegValue& v) {
+        ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+        ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, name, v));
+    }
+    void seed(const QString& name, const QString& text) { seed(name, RegValue::String(text)); }
+
+    std::optional<RegValue> stored(const QString& name, Root root = Root::LocalMachine,
+                                   const QString& key = kConfigKey) {
+        return registry->value(root, key, name);
+    }
+    QString storedText(const QString& name) {
+        auto v = stored(name);
+        return v ? v->text : QStringLiteral("<missing>");
+    }
+
+    QTemporaryDir tmp;
+    Paths paths;
+    std::unique_ptr<SqliteRegistry> registry;
+    VirtualEventLoop loop;
+    FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33))};
+    FakeBoxes boxes;
+    FakeAutostart autostart;
+    FakeRegistrar hotKeys;
+    FakeWindow window;
+    QStringList echoed;
+    std::unique_ptr<Shell> shell;
+};
+
+TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropFolder) {
+    Shell& s = start();
+
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+    EXPECT_TRUE(registry->keyExists(Root::LocalMachine, kConfigKey));
+    EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder);
+    EXPECT_TRUE(QFileInfo(paths.defaultDropFolder).isDir());
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
+    EXPECT_EQ(window.fieldText(Field::edPathC1), paths.defaultDropFolder);
+    // The message folder is created empty: nothing on air.
+    EXPECT_TRUE(QFileInfo(paths.messageFolder()).isDir());
+    EXPECT_EQ(s.state().CurrentAudioFile, QString());
+    EXPECT_EQ(window.label(Label::lbArquivo), QString());
+
+    // Initial values everywhere; only the drop folder's handler ran and wrote.
+    for (const auto& v : kConfigValues) {
+        if (v.written() == QStringLiteral("PathAudio")) continue;
+        EXPECT_FALSE(stored(v.written())) << v.writtenAs;
+    }
+    EXPECT_EQ(s.smtp().port, 25);
+    EXPECT_EQ(s.state().ReplaySuspended, false);
+    EXPECT_EQ(s.state().SwapPauseActive, true);
+    EXPECT_EQ(s.state().WindowsGeneration, 5);
+    EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
+    EXPECT_TRUE(s.globalHotKey().enabled());
+    EXPECT_TRUE(s.showOnRun());
+    EXPECT_TRUE(window.trayVisible);
+    EXPECT_TRUE(window.minimizeToTray);
+    EXPECT_TRUE(s.log().tLimpaMemo().enabled());
+    EXPECT_TRUE(s.tVerificaArquivo().enabled());
+    EXPECT_EQ(s.tVerificaArquivo().interval(), 30000);
+    EXPECT_TRUE(autostart.applied.isEmpty());
+}
+
+TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
+    QDir().mkpath(tmp.path() + QStringLiteral("/drop"));
+    seed(QStringLiteral("PathAudio"), tmp.path() + QStringLiteral("/drop"));
+    seed(QStringLiteral("Empresa"), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    seed(QStringLiteral("Contato"), QStringLiteral("João Ávila"));
+    seed(QStringLiteral("Telefone"), QStringLiteral("(11) 5555-0100"));
+    seed(QStringLiteral("ArquivoAnterior"), QStringLiteral("antigo.wav"));
+    seed(QStringLiteral("DataAtual"), QStringLiteral("09/12/2026-10:00:00"));
+    seed(QStringLiteral("DataAnteriorEntra"), QStringLiteral("01/12/2026-08:00:00"));
+    seed(QStringLiteral("DataAnteriorSai"), QStringLiteral("09/12/2026-10:00:00"));
+    // Written under one form of the name, read under another.
+    seed(QStringLiteral("TrocaMSg"), QStringLiteral("-1"));
+    seed(QStringLiteral("SendMail"), QStringLiteral("True"));
+    seed(QStringLiteral("HardDesc"), QStringLiteral("1"));
+    seed(QStringLiteral("AuthSeguro"), QStringLiteral("-1"));
+    seed(QStringLiteral("SendTo"), QStringLiteral("operador@empresa.com.br"));
+    seed(QStringLiteral("UserSMTP"), QStringLiteral("quindra"));
+    seed(QStringLiteral("SenhaSMTP"), QStringLiteral("s3nh@'\""));
+    seed(QStringLiteral("ServerSMTP"), QStringLiteral("smtp.empresa.com.br"));
+    seed(QStringLiteral("PortaSMTP"), QStringLiteral("587"));
+    seed(QStringLiteral("HotKey"), RegValue::Integer(scCtrl | 'Q'));
+    QDir().mkpath(paths.messageFolder());
+    for (const char* name : {"zeta.wav", "Bravo.mp3", "alfa.wav", ".oculto.wav"}) {
+        QFile f(paths.messageFolder() + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    Shell& s = start();
+
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+    EXPECT_EQ(s.state().CurrentAudioFile, paths.messageFolder() + QStringLiteral("/alfa.wav"));
+    EXPECT_EQ(window.label(Label::lbArquivo), QStringLiteral("alfa.wav"));
+    EXPECT_EQ(window.label(Label::lbEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    EXPECT_EQ(window.fieldText(Field::edEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    EXPECT_EQ(window.label(Label::lbContato), QStringLiteral("João Ávila"));
+    EXPECT_EQ(window.label(Label::lbTelefone), QStringLiteral("(11) 5555-0100"));
+    EXPECT_EQ(window.label(Label::lbArquivoAnterior), QStringLiteral("antigo.wav"));
+    EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("09/12/2026-10:00:00"));
+    EXPECT_EQ(window.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
+    EXPECT_EQ(window.label(Label::lbDataHoraAnteriroSai), QStringLiteral("09/12/2026-10:00:00"));
+    EXPECT_EQ(s.state().PathAudio, tmp.path() + QStringLiteral("/drop"));
+    EXPECT_TRUE(window.checked(Box::cbTrocaMsg));
+    EXPECT_TRUE(s.state().TrocaMsgFlag);
+    EXPECT_TRUE(s.state().SendMailFlag);
+    EXPECT_TRUE(s.state().HardDescFlag);
+    EXPECT_TRUE(s.state().AuthSeguroFlag);
+    EXPECT_FALSE(window.checked(Box::cbHide));
+    EXPECT_EQ(window.fieldText(Field::edSenhaSMTP), QStringLiteral("s3nh@'\""));
+    EXPECT_EQ(s.smtp().host, QStringLiteral("smtp.empresa.com.br"));
+    EXPECT_EQ(s.smtp().port, 587);
+    EXPECT_EQ(s.smtp().user, QStringLiteral("quindra"));
+    EXPECT_EQ(s.smtp().password, QStringLiteral("s3nh@'\""));
+    EXPECT_EQ(window.hotKey(), scCtrl | 'Q');
+    EXPECT_EQ(hotKeys.grabbed, scCtrl | 'Q');
+
+    // Filling a control is a change like a user's: the handler wrote the
+    // value back unchanged, under the name it writes.
+    EXPECT_EQ(storedText(QStringLiteral("TrocaMSg")), QStringLiteral("-1"));
+    EXPECT_EQ(storedText(QStringLiteral("SendMail")), QStringLiteral("-1"));
+    EXPECT_EQ(storedText(QStringLiteral("Empresa")), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+}
+
+TEST_F(ShellStart, AutostartOnIsRewrittenWithTheCurrentFolderAtEveryStart) {
+    seed(QStringLiteral("iniwin"), QStringLiteral("-1"));
+    start();
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+    ASSERT_EQ(autostart.applied, QStringList{paths.appDir + QStringLiteral("espera")});
+    auto run = stored(kAutostartValue, Root::CurrentUser, kRunKey);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->text, paths.appDir + QStringLiteral("espera"));
+}
+
+struct StartModeCase {
+    const char* hideMode;
+    const char* estadoJanela;
+    bool shown;
+    bool trayIcon;
+};
+
+class ShellStartMode : public ShellStart, public ::testing::WithParamInterface<StartModeCase> {};
+
+TEST_P(ShellStartMode, FlagsChooseShownInTrayOrHidden) {
+    const auto& c = GetParam();
+    if (c.hideMode) seed(QStringLiteral("HideMode"), QString::fromLatin1(c.hideMode));
+    if (c.estadoJanela) seed(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
+    Shell& s = start();
+    EXPECT_EQ(s.showOnRun(), c.shown);
+    EXPECT_EQ(window.trayVisible, c.trayIcon);
+    EXPECT_TRUE(window.minimizeToTray);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ShellStartMode,
+                         ::testing::Values(StartModeCase{nullptr, nullptr, true, true},
+                                           StartModeCase{"0", "-1", false, true},
+                                           StartModeCase{"-1", "0", false, false},
+                                           StartModeCase{"-1", "-1", false, false}));
+
+struct MalformedCase {
+    const char* name;
+    RegValue value;
+    const char* box;
+};
+
+class ShellMalformed : public ShellStart, public ::testing::WithParamInterface<MalformedCase> {};
+
+// A value that is there but unusable is reported once, the initial value is
+// used, and every later step still runs.
+TEST_P(ShellMalformed, IsReportedOnceAndStartUpGoesOn) {
+    const auto& c = GetParam();
+    seed(QString::fromLatin1(c.name), c.value);
+    Shell& s = start();
+    EXPECT_EQ(boxes.errors, QStringList{QString::fromUtf8(c.box)});
+    EXPECT_TRUE(s.globalHotKey().enabled());
+    EXPECT_TRUE(s.log().tLimpaMemo().enabled());
+    EXPECT_TRUE(window.trayVisible);
+    EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ShellMalformed,
+    ::testing::Values(
+        // Read for the box and again for the flag: still one report.
+        MalformedCase{"SendMail", RegValue::String(QStringLiteral("sim")),
+                      "'sim' is not a valid boolean value."},
+        MalformedCase{"HideMode", RegValue::String(QString()), "'' is not a valid boolean value."},
+        MalformedCase{"HardDesc", RegValue::Integer(1), "Invalid data type for 'HardDesc'"},
+        // The field's own handler and the client's conversion fail alike.
+        MalformedCase{"PortaSMTP", RegValue::String(QStringLiteral("abc")),
+                      "'abc' is not a valid integer value."},
+        MalformedCase{"Hotkey", RegValue::String(QStringLiteral("32833")),
+                      "Invalid data type for 'Hotkey'"},
+        MalformedCase{"Empresa", RegValue::Integer(7), "Invalid data type for 'Empresa'"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
+    seed(QStringLiteral("SendMail"), QStringLiteral("sim"));
+    seed(QStringLiteral("PortaSMTP"), QStringLiteral("abc"));
+    seed(QStringLiteral("Hotkey"), QStringLiteral("x"));
+    Shell& s = start();
+    EXPECT_FALSE(s.state().SendMailFlag);
+    EXPECT_FALSE(window.checked(Box::cbSendMail));
+    EXPECT_EQ(s.smtp().port, 25);
+    EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
+    // The malformed texts themselves are left as they were.
+    EXPECT_EQ(storedText(QStringLiteral("SendMail")), QStringLiteral("sim"));
+    EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QStringLiteral("abc"));
+}
+
+TEST_F(ShellStart, DropFolderNamingAFileOrAVanishedFolderFallsBackToTheDefault) {
+    const QString file = tmp.path() + QStringLiteral("/promo.wav");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    for (const QString& stale : {file, tmp.path() + QStringLiteral("/apagada")}) {
+        seed(QStringLiteral("PathAudio"), stale);
+        shell.reset();
+        Shell& s = start();
+        EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder) << stale.toStdString();
+        EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
+    }
+    EXPECT_TRUE(boxes.errors.isEmpty());
+}
+
+TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
+    registry.reset();
+    const QString file = tmp.path() + QStringLiteral("/registry.db");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("this is not a settings database, but it must not be lost");
+    }
+    registry = std::make_unique<SqliteRegistry>(file);
+
+    Shell& s = start();
+
+    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("Failed to set data for 'PathAudio'")});
+    EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder);
+    EXPECT_TRUE(s.log().tLimpaMemo().enabled());
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("this is not a settings database, but it must not be lost"));
+}
+
+TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
+    Shell& s = start();
+
+    boxes.answer = false;
+    s.SpeedButton3Click();
+    EXPECT_EQ(boxes.questions,
+              QStringList{QStringLiteral("Confirmação: Deseja realmente finalizar o sistema?")});
+    EXPECT_FALSE(loop.quitRequested());
+    EXPECT_FALSE(s.state().ReplaySuspended);
+    EXPECT_TRUE(s.tVerificaArquivo().enabled());
+
+    boxes.answer = true;
+    s.SpeedButton3Click();
+    EXPECT_TRUE(loop.quitRequested());
+    EXPECT_TRUE(s.state().ReplaySuspended);
+    EXPECT_FALSE(s.tVerificaArquivo().enabled());
+}
+
+TEST_F(ShellStart, CloseAndDestroyStopWhatRuns) {
+    Shell& s = start();
+    EXPECT_TRUE(s.FormCloseQuery());
+    EXPECT_TRUE(s.state().ReplaySuspended);
+    EXPECT_FALSE(s.tVerificaArquivo().enabled());
+    EXPECT_TRUE(boxes.questions.isEmpty());
+
+    s.FormDestroy();
+    EXPECT_FALSE(s.log().tLimpaMemo().enabled());
+    EXPECT_FALSE(s.globalHotKey().enabled());
+    EXPECT_TRUE(hotKeys.released);
+    EXPECT_FALSE(window.trayEnabled);
+}
+
+TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
+    Shell& s = start();
+    window.setFieldText(Field::edPortaSMTP, QStringLiteral("2"));
+    window.setFieldText(Field::edPortaSMTP, QStringLiteral("25"));
+    EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QStringLiteral("25"));
+    EXPECT_EQ(s.smtp().port, 25);
+    window.setFieldText(Field::edPortaSMTP, QString());
+    EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QString());
+    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("'' is not a valid integer value.")});
+    EXPECT_EQ(s.smtp().port, 25);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QHash>
+#include <QStringList>
+#include <functional>
+
+#include "app/GlobalHotKey.h"
+#include "app/MessageBoxes.h"
+#include "app/Shell.h"
+#include "app/StatusLog.h"
+#include "config/Autostart.h"
+#include "core/Clock.h"
+
+namespace quindra::testing {
+
+// A clock the test sets; each read may move it by a step.
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(QDateTime t) : now_(std::move(t)) {}
+    QDateTime now() const override {
+        const QDateTime t = now_;
+        now_ = now_.addMSecs(stepMs);
+        return t;
+    }
+    void set(QDateTime t) { now_ = std::move(t); }
+    qint64 stepMs = 0;
+
+private:
+    mutable QDateTime now_;
+};
+
+class FakeBoxes final : public MessageBoxes {
+public:
+    void showError(const QString& text) override { errors << text; }
+    bool confirm(const QString& caption, const QString& text) override {
+        questions << caption + QStringLiteral(": ") + text;
+        return answer;
+    }
+    QStringList errors;
+    QStringList questions;
+    bool answer = false;
+};
+
+class FakeAutostart final : public AutostartMirror {
+public:
+    bool apply(const QString& entry) override {
+        applied << entry;
+        return works;
+    }
+    QStringList applied;
+    bool works = true;
+};
+
+class FakeRegistrar final : public HotKeyRegistrar {
+public:
+    bool grab(TShortCut key, std::function<void()> onPress) override {
+        grabbed = key;
+        press = std::move(onPress);
+        return accepts;
+    }
+    void release() override {
+        released = true;
+        press = nullptr;
+    }
+    bool accepts = true;
+    TShortCut grabbed = 0;
+    bool released = false;
+    std::function<void()> press;
+};
+
+// Rows are lines; a line longer than `width` characters wraps.
+class FakeLogView final : public LogView {
+public:
+    void appendLine(const QString& line) override {
+        if (failing) throw std::runtime_error("box is gone");
+        lines << line;
+    }
+    int displayedRows() const override {
+        int rows = 0;
+        for (const QString& l : lines) rows += std::max<int>(1, (l.size() + width - 1) / width);
+        return rows;
+    }
+    void clearLines() override { lines.clear(); }
+    QStringList lines;
+    int width = 100;
+    bool failing = false;
+};
+
+// The window's controls as plain values. Like the real widgets, a change to
+// a different value runs the control's handler through the shell.
+class FakeWindow final : public ShellWindow {
+public:
+    Shell* shell = nullptr;
+
+    void setFieldText(Field f, const QString& text) override {
+        if (fields.value(f) == text) return;
+        fields[f] = text;
+        ++handlerRuns;
+        if (shell) shell->onFieldChanged(f, text);
+    }
+    QString fieldText(Field f) const override { return fields.value(f); }
+    void setChecked(Box b, bool on) override {
+        if (boxes.value(b) == on) return;
+        boxes[b] = on;
+        ++handlerRuns;
+        if (shell) shell->onBoxClicked(b, on);
+    }
+    bool checked(Box b) const override { return boxes.value(b); }
+    void setHotKey(TShortCut key) override {
+        if (key == hotKeyValue) return;
+        hotKeyValue = key;
+        ++handlerRuns;
+        if (shell) shell->onHotKeyChanged(key);
+    }
+    TShortCut hotKey() const override { return hotKeyValue; }
+    void setLabel(Label l, const QString& text) override { labels[l] = text; }
+    QString label(Label l) const override { return labels.value(l); }
+
+    LogView& logView() override { return log; }
+    void setTrayIconVisible(bool on) override { trayVisible = on; }
+    void setTrayEnabled(bool on) override { trayEnabled = on; }
+    void setMinimizeToTray(bool on) override { minimizeToTray = on; }
+
+    QHash<Field, QString> fields;
+    QHash<Box, bool> boxes;
+    QHash<Label, QString> labels;
+    TShortCut hotKeyValue = kDefaultHotKey;
+    int handlerRuns = 0;
+    FakeLogView log;
+    bool trayVisible = false;
+    bool trayEnabled = true;
+    bool minimizeToTray = false;
+};
+
+}  // namespace quindra::testing
