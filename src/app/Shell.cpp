@@ -77,12 +77,14 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       handlers_({ports_.registry, state_, smtp_, window, ports_.autostart, ports_.paths,
                  [this](TShortCut k) { hotKey_.setKey(k); }}),
       tVerificaArquivo_(ports_.loop.createTimer(kCheckIntervalMs, nullptr)) {
+    ports_.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
     // The drop-folder watch runs from the moment the window exists.
     tVerificaArquivo_->setEnabled(true);
 }
 
 Shell::~Shell() {
     if (!destroyed_) FormDestroy();
+    ports_.loop.setUncaughtHandler(nullptr);
 }
 
 void Shell::onFieldChanged(Field f, const QString& text) {

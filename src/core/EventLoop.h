@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,28 @@ public:
 
     // A disabled timer with the given interval.
     virtual std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> handler) = 0;
+
+    // Where a failure that a timer handler or posted function lets through
+    // goes: the default error handler, after which the loop carries on.
+    // Without a sink the failure propagates to whoever runs the loop.
+    void setUncaughtHandler(std::function<void(const std::exception&)> sink) {
+        uncaught_ = std::move(sink);
+    }
+
+protected:
+    // Runs one handler, handing what it throws to the sink.
+    void dispatch(const std::function<void()>& fn) {
+        if (!fn) return;
+        if (!uncaught_) return fn();
+        try {
+            fn();
+        } catch (const std::exception& e) {
+            uncaught_(e);
+        }
+    }
+
+private:
+    std::function<void(const std::exception&)> uncaught_;
 };
 
 }  // namespace quindra

@@ -13,11 +13,13 @@ namespace {
 
 class QtTimer final : public Timer {
 public:
-    QtTimer(int intervalMs, std::function<void()> handler) : handler_(std::move(handler)) {
+    QtTimer(QtEventLoop& loop, int intervalMs, std::function<void()> handler)
+        : handler_(std::move(handler)) {
         timer_.setInterval(intervalMs);
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (handler_) handler_();
+        QObject::connect(&timer_, &QTimer::timeout, [this, &loop] {
+            const auto handler = handler_;  // the handler may replace itself
+            loop.run(handler);
         });
     }
 
@@ -40,7 +42,8 @@ private:
 
 void QtEventLoop::post(std::function<void()> fn) {
     auto* app = QCoreApplication::instance();
-    QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [this, fn = std::move(fn)] { run(fn); }, Qt::QueuedConnection);
 }
 
 void QtEventLoop::processPendingMessages() {
@@ -64,7 +67,7 @@ void QtEventLoop::quit() {
 }
 
 std::unique_ptr<Timer> QtEventLoop::createTimer(int intervalMs, std::function<void()> handler) {
-    return std::make_unique<QtTimer>(intervalMs, std::move(handler));
+    return std::make_unique<QtTimer>(*this, intervalMs, std::move(handler));
 }
 
 }  // namespace quindra

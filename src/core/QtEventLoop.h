@@ -13,6 +13,8 @@ public:
     void pause(int ms) override;
     void quit() override;
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> handler) override;
+
+    void run(const std::function<void()>& fn) { dispatch(fn); }
 };
 
 }  // namespace quindra

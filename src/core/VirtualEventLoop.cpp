@@ -51,7 +51,7 @@ bool VirtualEventLoop::runOnePosted() {
     if (posted_.empty()) return false;
     auto fn = std::move(posted_.front());
     posted_.pop_front();
-    fn();
+    dispatch(fn);
     return true;
 }
 
@@ -69,7 +69,8 @@ void VirtualEventLoop::fire(VirtualTimer* t) {
     // An overdue timer fires once, however late, and counts its next interval
     // from now, as window timers do after the thread was blocked.
     t->arm();
-    if (t->handler_) t->handler_();
+    const auto handler = t->handler_;  // the handler may replace itself
+    dispatch(handler);
 }
 
 void VirtualEventLoop::processPendingMessages() {

@@ -327,4 +327,20 @@ TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
     EXPECT_EQ(s.smtp().port, 25);
 }
 
+TEST_F(ShellStart, AFailureNoHandlerCaughtReachesTheErrorBoxAndTheProgramGoesOn) {
+    start();
+    int ticks = 0;
+    auto t = loop.createTimer(1000, [&] {
+        ++ticks;
+        throw AppError(QStringLiteral("Falha inesperada"));
+    });
+    t->setEnabled(true);
+    loop.post([] { throw AppError(QStringLiteral("Outra falha")); });
+    loop.advance(2000);
+    EXPECT_EQ(ticks, 2);
+    EXPECT_EQ(boxes.errors, (QStringList{QStringLiteral("Outra falha."),
+                                         QStringLiteral("Falha inesperada."),
+                                         QStringLiteral("Falha inesperada.")}));
+}
+
 }  // namespace
