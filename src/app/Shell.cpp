@@ -109,11 +109,7 @@ void Shell::FormCreate() {
     RegistryKey reg(ports_.registry, Root::LocalMachine);
     // A first start finds no settings key; it is created here so that the
     // defaults below can be stored. If the store refuses, the writes say so.
-    try {
-        reg.openKey(kConfigKeySlash, true);
-    } catch (const ConfigError&) {
-        reg.openKey(kConfigKeySlash, false);
-    }
+    reg.openKey(kConfigKeySlash, true);
     StartupReader read(reg, errors_, ports_.formats);
 
     // The drop folder: a stored text that names no existing folder (empty, a

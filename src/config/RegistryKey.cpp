@@ -12,10 +12,10 @@ QString quoted(const QString& format, const QString& name) {
 
 bool RegistryKey::openKey(const QString& path, bool canCreate) {
     current_.reset();
-    if (!registry_.keyExists(root_, path)) {
-        if (!canCreate) return false;
-        createKey(path);
-    }
+    // A key that cannot be created leaves no current key, so the write that
+    // follows reports the refused value.
+    if (!registry_.keyExists(root_, path) && !(canCreate && registry_.createKey(root_, path)))
+        return false;
     current_ = path;
     return true;
 }

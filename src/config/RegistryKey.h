@@ -22,7 +22,8 @@ public:
     RegistryKey(Registry& registry, Root root) : registry_(registry), root_(root) {}
 
     // Opens an existing key; with canCreate, creates it first when missing.
-    // Without a current key, reads see missing values and writes fail.
+    // False when there is no such key (or it could not be created): reads then
+    // see missing values and writes fail.
     bool openKey(const QString& path, bool canCreate);
     bool keyExists(const QString& path);
     // Throws "Failed to create key %s".

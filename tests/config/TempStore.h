@@ -5,22 +5,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
-#include <ostream>
 
 #include "config/RegistryKey.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
 
-// Readable failure messages for texts.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace quindra::testing {
 
 // A settings store on a fresh file of its own temporary folder.
 class TempStore {
-public:
+  public:
     TempStore() : file_(dir_.filePath(QStringLiteral("registry.db"))) {
         EXPECT_TRUE(dir_.isValid());
         reopen();
@@ -51,7 +45,7 @@ public:
         return key;
     }
 
-private:
+  private:
     QTemporaryDir dir_;
     QString file_;
     std::unique_ptr<SqliteRegistry> registry_;

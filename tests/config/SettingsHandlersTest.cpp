@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QMap>
+#include <QStringList>
+#include <functional>
+#include <ostream>
+#include <vector>
+
+#include "config/Autostart.h"
+#include "config/SettingsHandlers.h"
+#include "config/TempStore.h"
+
+namespace quindra {
+namespace {
+
+using testing::TempStore;
+using testing::thrownText;
+
+// The controls as far as the handlers touch them: labels only.
+class FakeView final : public FormView {
+  public:
+    void setFieldText(Field, const QString&) override {}
+    QString fieldText(Field) const override { return {}; }
+    void setChecked(Box, bool) override {}
+    bool checked(Box) const override { return false; }
+    void setHotKey(TShortCut) override {}
+    TShortCut hotKey() const override { return 0; }
+    void setLabel(Label l, const QString& text) override { labels[l] = text; }
+    QString label(Label l) const override { return labels.value(l); }
+
+    QMap<Label, QString> labels;
+};
+
+class FakeMirror final : public AutostartMirror {
+  public:
+    bool apply(const QString& entry) override {
+        entries << entry;
+        return works;
+    }
+    QStringList entries;
+    bool works = true;
+};
+
+// Public members: the case tables below reach into them.
+class ConfigHandlers : public ::testing::Test {
+  public:
+    ConfigHandlers() { paths.appDir = QStringLiteral("/opt/quindra/"); }
+
+    SettingsHandlers handlers() {
+        return SettingsHandlers({store.registry(), state, smtp, view, mirror, paths,
+                                 [this](TShortCut k) { globalHotKeys.push_back(k); }});
+    }
+
+    bool configKeyExists() { return store.registry().keyExists(Root::LocalMachine, kConfigKey); }
+    std::optional<RegValue> stored(const QString& name) {
+        return store.registry().value(Root::LocalMachine, kConfigKey, name);
+    }
+    QString storedText(const QString& name) { return store.configKey().readString(name); }
+
+    // A store that refuses every write, as one without write permission does.
+    void makeReadOnly() {
+        store.createConfigKey();
+        store.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(store.file()).constData(), 0444), 0);
+        store.reopen();
+    }
+
+    TempStore store;
+    RuntimeState state;
+    SmtpClientSettings smtp;
+    FakeView view;
+    FakeMirror mirror;
+    Paths paths;
+    std::vector<TShortCut> globalHotKeys;
+};
+
+// A text field's handler: the value it writes and what it updates after.
+struct TextCase {
+    Field field;
+    const char* name;  // as written
+    bool keyMustExist;
+    std::function<QString&(ConfigHandlers&)> effect;  // nothing to update when empty
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigTextHandlers : public ConfigHandlers, public ::testing::WithParamInterface<TextCase> {
+  protected:
+    void setEffect(const QString& text) {
+        if (GetParam().effect)
+            GetParam().effect(*this) = text;
+    }
+    void expectEffect(const QString& text) {
+        if (GetParam().effect) {
+            EXPECT_EQ(GetParam().effect(*this), text);
+        }
+    }
+};
+
+const TextCase kTextCases[] = {
+    {Field::edEmpresa, "Empresa", true,
+     [](ConfigHandlers& h) -> QString& { return h.view.labels[Label::lbEmpresa]; }},
+    {Field::edContato, "Contato", true,
+     [](ConfigHandlers& h) -> QString& { return h.view.labels[Label::lbContato]; }},
+    {Field::edTelefone, "Telefone", true,
+     [](ConfigHandlers& h) -> QString& { return h.view.labels[Label::lbTelefone]; }},
+    {Field::edPathC1, "PathAudio", true,
+     [](ConfigHandlers& h) -> QString& { return h.state.PathAudio; }},
+    {Field::edSendTo, "SendTo", false, nullptr},
+    {Field::edUserSMTP, "UserSMTP", false,
+     [](ConfigHandlers& h) -> QString& { return h.smtp.user; }},
+    {Field::edSenhaSMTP, "SenhaSMTP", false,
+     [](ConfigHandlers& h) -> QString& { return h.smtp.password; }},
+    {Field::edServerSMTP, "ServerSMTP", false,
+     [](ConfigHandlers& h) -> QString& { return h.smtp.host; }},
+};
+
+TEST_P(ConfigTextHandlers, WritesTheTextThenUpdates) {
+    const TextCase& c = GetParam();
+    const QString name = QString::fromLatin1(c.name);
+    if (c.keyMustExist)
+        store.createConfigKey();
+
+    for (const QString& text : {QStringLiteral("VIZUDU TELEFÔNICA \"Ltda\""), QString()}) {
+        handlers().fieldChanged(c.field, text);
+        const auto v = stored(name);
+        ASSERT_TRUE(v.has_value());
+        EXPECT_EQ(v->kind, RegValue::Kind::String);
+        EXPECT_EQ(v->text, text);
+        expectEffect(text);
+    }
+}
+
+// The company and drop-folder fields never create the settings key; the
+// others do on their first change.
+TEST_P(ConfigTextHandlers, WithoutTheSettingsKey) {
+    const TextCase& c = GetParam();
+    const QString name = QString::fromLatin1(c.name);
+    setEffect(QStringLiteral("ANTERIOR"));
+
+    const QString error = thrownText([&] { handlers().fieldChanged(c.field, "NOVO"); });
+    if (c.keyMustExist) {
+        EXPECT_EQ(error, QStringLiteral("Failed to set data for '%1'").arg(name));
+        EXPECT_FALSE(configKeyExists());
+        expectEffect(QStringLiteral("ANTERIOR"));
+    } else {
+        EXPECT_EQ(error, QString());
+        EXPECT_EQ(storedText(name), QStringLiteral("NOVO"));
+        expectEffect(QStringLiteral("NOVO"));
+    }
+}
+
+TEST_P(ConfigTextHandlers, RefusedWriteNamesTheValueAndUpdatesNothing) {
+    const TextCase& c = GetParam();
+    makeReadOnly();
+    setEffect(QStringLiteral("ANTERIOR"));
+
+    EXPECT_EQ(thrownText([&] { handlers().fieldChanged(c.field, "NOVO"); }),
+              QStringLiteral("Failed to set data for '%1'").arg(QString::fromLatin1(c.name)));
+    expectEffect(QStringLiteral("ANTERIOR"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, ConfigTextHandlers, ::testing::ValuesIn(kTextCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A check box's handler: the value it writes and the runtime flag beside it,
+// which some boxes change at once and the others only at the next start.
+struct BoxCase {
+    Box box;
+    const char* name;  // as written
+    bool RuntimeState::*flag;
+    bool flagFollows;
+};
+
+void PrintTo(const BoxCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigBoxHandlers : public ConfigHandlers, public ::testing::WithParamInterface<BoxCase> {};
+
+const BoxCase kBoxCases[] = {
+    {Box::cbHide, "HideMode", &RuntimeState::HideModeFlag, false},
+    {Box::cbTipoInicio, "EstadoJanela", &RuntimeState::EstadoJanelaFlag, false},
+    {Box::cbSendMail, "SendMail", &RuntimeState::SendMailFlag, true},
+    {Box::cbHardDesc, "HardDesc", &RuntimeState::HardDescFlag, true},
+    {Box::cbTrocaMsg, "TrocaMSg", &RuntimeState::TrocaMsgFlag, true},
+    {Box::cbAutenticaSeguro, "AuthSeguro", &RuntimeState::AuthSeguroFlag, false},
+};
+
+// Starts without the settings key: the first click creates it.
+TEST_P(ConfigBoxHandlers, WritesBoolTextAndItsFlag) {
+    const BoxCase& c = GetParam();
+    ASSERT_FALSE(configKeyExists());
+    for (bool checked : {true, false, true}) {
+        SCOPED_TRACE(checked);
+        state.*c.flag = !checked;
+        handlers().boxClicked(c.box, checked);
+        EXPECT_EQ(storedText(QString::fromLatin1(c.name)), checked ? "-1" : "0");
+        EXPECT_EQ(state.*c.flag, c.flagFollows ? checked : !checked);
+    }
+}
+
+TEST_P(ConfigBoxHandlers, RefusedWriteNamesTheValueAndLeavesTheFlag) {
+    const BoxCase& c = GetParam();
+    makeReadOnly();
+    EXPECT_EQ(thrownText([&] { handlers().boxClicked(c.box, true); }),
+              QStringLiteral("Failed to set data for '%1'").arg(QString::fromLatin1(c.name)));
+    EXPECT_FALSE(state.*c.flag);
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, ConfigBoxHandlers, ::testing::ValuesIn(kBoxCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The port is stored as typed, keystroke by keystroke, and converted after.
+TEST_F(ConfigHandlers, PortIsStoredBeforeItIsConverted) {
+    struct Step {
+        QString text;
+        int port;
+        QString error;
+    };
+    const Step steps[] = {
+        {QStringLiteral("2"), 2, QString()},
+        {QStringLiteral("25"), 25, QString()},
+        {QString(), 25, QStringLiteral("'' is not a valid integer value")},
+        {QStringLiteral("5"), 5, QString()},
+        {QStringLiteral("58"), 58, QString()},
+        {QStringLiteral("58x"), 58, QStringLiteral("'58x' is not a valid integer value")},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.text.toStdString());
+        EXPECT_EQ(thrownText([&] { handlers().fieldChanged(Field::edPortaSMTP, s.text); }),
+                  s.error);
+        const auto v = stored(QStringLiteral("PortaSmtp"));
+        ASSERT_TRUE(v.has_value());
+        EXPECT_EQ(v->text, s.text);
+        EXPECT_EQ(smtp.port, s.port);
+    }
+}
+
+TEST_F(ConfigHandlers, PortRefusedKeepsThePort) {
+    makeReadOnly();
+    smtp.port = 587;
+    EXPECT_EQ(thrownText([&] { handlers().edPortaSMTPChange(QStringLiteral("25")); }),
+              QStringLiteral("Failed to set data for 'PortaSMTP'"));
+    EXPECT_EQ(smtp.port, 587);
+}
+
+TEST_F(ConfigHandlers, HotKeyIsStoredAsAnInteger) {
+    const TShortCut ctrlAltQ = scCtrl | scAlt | 'Q';
+    handlers().HotKey1Change(ctrlAltQ);
+    EXPECT_EQ(globalHotKeys, std::vector<TShortCut>{ctrlAltQ});
+    EXPECT_EQ(store.configKey().readInteger(QStringLiteral("Hotkey")), ctrlAltQ);
+}
+
+// The combination is handed on before the write, so it stays set when the
+// write fails.
+TEST_F(ConfigHandlers, HotKeyCombinationIsSetEvenWhenTheWriteFails) {
+    makeReadOnly();
+    EXPECT_EQ(thrownText([&] { handlers().HotKey1Change(kDefaultHotKey); }),
+              QStringLiteral("Failed to set data for 'HotKey'"));
+    EXPECT_EQ(globalHotKeys, std::vector<TShortCut>{kDefaultHotKey});
+}
+
+// The run key's root follows the system generation; the other root's run key
+// is never touched.
+class ConfigAutostartHandler : public ConfigHandlers,
+                               public ::testing::WithParamInterface<std::pair<int, Root>> {};
+
+TEST_P(ConfigAutostartHandler, TickingAndClearingWriteEntryMirrorAndFlag) {
+    const auto [generation, root] = GetParam();
+    const Root otherRoot = root == Root::CurrentUser ? Root::LocalMachine : Root::CurrentUser;
+    state.WindowsGeneration = generation;
+    store.createConfigKey();
+
+    struct Step {
+        bool checked;
+        QString entry;
+        QString flag;
+    };
+    const Step steps[] = {{true, QStringLiteral("/opt/quindra/espera"), QStringLiteral("-1")},
+                          {false, QString(), QStringLiteral("0")}};
+    QStringList mirrored;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.checked);
+        handlers().boxClicked(Box::cbIniciaWindows, s.checked);
+        mirrored << s.entry;
+
+        // Cleared, the entry stays present with empty data.
+        const auto entry = store.registry().value(root, kRunKey, kAutostartValue);
+        ASSERT_TRUE(entry.has_value());
+        EXPECT_EQ(entry->kind, RegValue::Kind::String);
+        EXPECT_EQ(entry->text, s.entry);
+        EXPECT_FALSE(store.registry().value(otherRoot, kRunKey, kAutostartValue).has_value());
+        EXPECT_EQ(mirror.entries, mirrored);
+        EXPECT_EQ(storedText(QStringLiteral("IniWin")), s.flag);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, ConfigAutostartHandler,
+                         ::testing::Values(std::pair{5, Root::CurrentUser},
+                                           std::pair{4, Root::LocalMachine},
+                                           std::pair{0, Root::LocalMachine}),
+                         [](const auto& info) {
+                             return "Generation" + std::to_string(info.param.first);
+                         });
+
+TEST_F(ConfigHandlers, AutostartFailsWhenTheMirrorFails) {
+    store.createConfigKey();
+    mirror.works = false;
+    EXPECT_EQ(thrownText([&] { handlers().cbIniciaWindowsClick(true); }),
+              QStringLiteral("Failed to set data for 'Vizudu'"));
+    EXPECT_FALSE(stored(QStringLiteral("IniWin")).has_value());
+}
+
+// The run entry is written, then the flag fails on the missing settings key.
+TEST_F(ConfigHandlers, AutostartFlagNeedsTheSettingsKey) {
+    EXPECT_EQ(thrownText([&] { handlers().cbIniciaWindowsClick(true); }),
+              QStringLiteral("Failed to set data for 'iniwin'"));
+    EXPECT_FALSE(configKeyExists());
+    EXPECT_EQ(mirror.entries, QStringList{QStringLiteral("/opt/quindra/espera")});
+}
+
+TEST_F(ConfigHandlers, AutostartEntryRefusedSkipsTheMirror) {
+    makeReadOnly();
+    EXPECT_EQ(thrownText([&] { handlers().cbIniciaWindowsClick(true); }),
+              QStringLiteral("Failed to set data for 'Vizudu'"));
+    EXPECT_TRUE(mirror.entries.isEmpty());
+}
+
+}  // namespace
+}  // namespace quindra
