@@ -41,7 +41,8 @@ QIcon DocumentIcon() {
     page.closeSubpath();
     p.drawPath(page);
     p.setPen(QPen(QColor(70, 110, 170), 1.5));
-    for (int y = 12; y <= 24; y += 4) p.drawLine(11, y, 22, y);
+    for (int y = 12; y <= 24; y += 4)
+        p.drawLine(11, y, 22, y);
     return QIcon(pm);
 }
 

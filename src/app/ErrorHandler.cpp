@@ -6,13 +6,15 @@
 namespace quindra {
 
 QString ErrorHandler::BoxText(const QString& text) {
-    if (!text.isEmpty() && text.back() > QLatin1Char('.')) return text + QLatin1Char('.');
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
     return text;
 }
 
 void ErrorHandler::report(const QString& text) {
     if (batching_) {
-        if (seen_.contains(text)) return;
+        if (seen_.contains(text))
+            return;
         seen_.insert(text);
     }
     boxes_.showError(BoxText(text));

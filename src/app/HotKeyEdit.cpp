@@ -10,7 +10,8 @@ HotKeyEdit::HotKeyEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 void HotKeyEdit::setShortCut(TShortCut key) {
-    if (key == key_) return;
+    if (key == key_)
+        return;
     key_ = key;
     setText(ShortCutText(key_));
     emit changed(key_);

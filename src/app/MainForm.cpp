@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -21,6 +22,7 @@
 #include "app/HotKeyEdit.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusMemo.h"
+#include "audio/views/MonitorView.h"
 
 namespace quindra {
 
@@ -40,6 +42,25 @@ public:
 
 private:
     bool upper_;
+};
+
+// A value label that never widens its column: a text longer than the room
+// it has is shortened in the middle, and the whole text is its tooltip.
+class ElidedLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override { return {40, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QString shown =
+            fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+        setToolTip(shown == text() ? QString() : text());
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(contentsRect(), static_cast<int>(alignment()), shown);
+    }
 };
 
 QLabel* caption(const QString& text, QWidget* parent) {
@@ -116,12 +137,12 @@ QWidget* TMainForm::buildHeader() {
     auto* header = new QFrame(this);
     header->setObjectName(QStringLiteral("header"));
     header->setFixedHeight(62);
-    header->setStyleSheet(QStringLiteral(
-        "QFrame#header { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 #4b5563, stop:1 #2f3540); }"
-        "QFrame#header QLabel { color: white; }"
-        "QFrame#header QToolButton { border: none; }"
-        "QFrame#header QToolButton:hover { background: rgba(255,255,255,40); }"));
+    header->setStyleSheet(
+        QStringLiteral("QFrame#header { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                       " stop:0 #4b5563, stop:1 #2f3540); }"
+                       "QFrame#header QLabel { color: white; }"
+                       "QFrame#header QToolButton { border: none; }"
+                       "QFrame#header QToolButton:hover { background: rgba(255,255,255,40); }"));
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(12, 4, 8, 4);
 
@@ -135,9 +156,9 @@ QWidget* TMainForm::buildHeader() {
 
     auto* company = new QVBoxLayout;
     company->setSpacing(0);
-    for (auto [l, name] : {std::pair{Label::lbEmpresa, "lbEmpresa"},
-                           std::pair{Label::lbContato, "lbContato"},
-                           std::pair{Label::lbTelefone, "lbTelefone"}}) {
+    for (auto [l, name] :
+         {std::pair{Label::lbEmpresa, "lbEmpresa"}, std::pair{Label::lbContato, "lbContato"},
+          std::pair{Label::lbTelefone, "lbTelefone"}}) {
         QLabel* lb = addLabel(l, QString::fromLatin1(name));
         QFont f = lb->font();
         f.setBold(true);
@@ -169,7 +190,10 @@ QWidget* TMainForm::buildMainPage() {
     auto* col = new QVBoxLayout(page);
     col->setContentsMargins(6, 6, 6, 6);
 
-    auto* info = new QGroupBox(QStringLiteral("Informações dos arquivos de áudio"), page);
+    auto* info = new ClickableGroupBox(QStringLiteral("Informações dos arquivos de áudio"), page);
+    info->setObjectName(QStringLiteral("HeaderPanel1"));
+    connect(info, &ClickableGroupBox::clicked, this,
+            [this] { shell_->channel().HeaderPanel1Click(); });
     auto* grid = new QGridLayout(info);
     grid->setContentsMargins(8, 4, 8, 4);
     grid->setVerticalSpacing(2);
@@ -178,17 +202,17 @@ QWidget* TMainForm::buildMainPage() {
     grid->addWidget(caption(QStringLiteral("Entrada:"), info), 0, 2);
     grid->addWidget(addLabel(Label::lbDataHoraAtual, QStringLiteral("lbDataHoraAtual")), 0, 3);
     grid->addWidget(caption(QStringLiteral("Arquivo Anterior:"), info), 1, 0);
-    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 1,
-                    1);
+    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 1, 1);
     grid->addWidget(caption(QStringLiteral("Entrada:"), info), 1, 2);
     grid->addWidget(addLabel(Label::lbDataHoraAnterior, QStringLiteral("lbDataHoraAnterior")), 1,
                     3);
     grid->addWidget(caption(QStringLiteral("Saída:"), info), 1, 4);
-    grid->addWidget(
-        addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")), 1, 5);
+    grid->addWidget(addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")),
+                    1, 5);
+    // Fixed columns, so the row does not shift when the history fills in.
     grid->setColumnStretch(1, 1);
-    grid->setColumnMinimumWidth(3, 130);
-    grid->setColumnMinimumWidth(5, 130);
+    grid->setColumnMinimumWidth(3, 150);
+    grid->setColumnMinimumWidth(5, 150);
     for (Label l : {Label::lbArquivo, Label::lbArquivoAnterior, Label::lbDataHoraAtual,
                     Label::lbDataHoraAnterior, Label::lbDataHoraAnteriroSai}) {
         QFont f = labels_[l]->font();
@@ -204,11 +228,15 @@ QWidget* TMainForm::buildMainPage() {
     auto* monitor = new QGroupBox(QStringLiteral("Monitorando Hardware"), page);
     monitor->setObjectName(QStringLiteral("monitorPanel"));
     auto* views = new QHBoxLayout(monitor);
-    views->addWidget(place(QStringLiteral("Spectrum"), monitor), 2);
-    views->addWidget(place(QStringLiteral("Wave"), monitor), 2);
-    auto* volume = place(QStringLiteral("Volume"), monitor);
-    volume->setFixedWidth(36);
-    views->addWidget(volume);
+    spectrum_ = new TMonitorView(TMonitorView::Kind::Spectrum, monitor);
+    spectrum_->setObjectName(QStringLiteral("Spectrum"));
+    wave_ = new TMonitorView(TMonitorView::Kind::Wave, monitor);
+    wave_->setObjectName(QStringLiteral("Wave"));
+    volume_ = new TMonitorView(TMonitorView::Kind::Volume, monitor);
+    volume_->setObjectName(QStringLiteral("Volume"));
+    views->addWidget(spectrum_, 2);
+    views->addWidget(wave_, 2);
+    views->addWidget(volume_);
     middle->addWidget(monitor, 1);
     col->addLayout(middle, 1);
 
@@ -256,7 +284,8 @@ QWidget* TMainForm::buildSettingsPage() {
             this, QStringLiteral("Abrir"), path->text(),
             QStringLiteral("Arquivos de Audio(*.wav;*.mp3) (*.wav *.mp3);;Todos Arquivos (*)"),
             nullptr, QFileDialog::DontUseNativeDialog);
-        if (!chosen.isEmpty()) path->setText(chosen);
+        if (!chosen.isEmpty())
+            path->setText(chosen);
     });
     browseRow->addWidget(path, 1);
     browseRow->addWidget(browse);
@@ -328,7 +357,8 @@ QWidget* TMainForm::buildSettingsPage() {
 }
 
 void TMainForm::buildTray() {
-    if (!trayAvailable_) return;
+    if (!trayAvailable_)
+        return;
     tray_ = new QSystemTrayIcon(TrayIconFrame(0), this);
     trayMenu_ = new QMenu(this);
     trayMenu_->addAction(QStringLiteral("Maximizar"), this, [this] { revealWindow(); });
@@ -342,10 +372,10 @@ void TMainForm::buildTray() {
     trayMenu_->addSeparator();
     trayMenu_->addAction(QStringLiteral("Fechar"), this, [this] { shell_->SpeedButton3Click(); });
     tray_->setContextMenu(trayMenu_);
-    connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason r) {
-                if (trayEnabled_ && r == QSystemTrayIcon::DoubleClick) revealWindow();
-            });
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (trayEnabled_ && r == QSystemTrayIcon::DoubleClick)
+            revealWindow();
+    });
 }
 
 void TMainForm::revealWindow() {
@@ -370,7 +400,8 @@ QCheckBox* TMainForm::addBox(Box b, const QString& objectName, const QString& te
 }
 
 QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
-    auto* lb = new QLabel(this);
+    auto* lb = new ElidedLabel(this);
+    lb->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lb->setObjectName(objectName);
     labels_.insert(l, lb);
     return lb;
@@ -414,17 +445,25 @@ QString TMainForm::label(Label l) const {
     return labels_[l]->text();
 }
 
+void TMainForm::setViewsSource(WaveControl* control) {
+    volume_->setWaveSource(control);
+    spectrum_->setWaveSource(control);
+    wave_->setWaveSource(control);
+}
+
 LogView& TMainForm::logView() {
     return *memo_;
 }
 
 void TMainForm::setTrayIconVisible(bool on) {
-    if (tray_) tray_->setVisible(on);
+    if (tray_)
+        tray_->setVisible(on);
 }
 
 void TMainForm::setTrayEnabled(bool on) {
     trayEnabled_ = on;
-    if (trayMenu_) trayMenu_->setEnabled(on);
+    if (trayMenu_)
+        trayMenu_->setEnabled(on);
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QWidget>
 #include <memory>
 
@@ -17,6 +19,23 @@ class QToolButton;
 namespace quindra {
 
 class HotKeyEdit;
+class TMonitorView;
+
+// A group box that reports a click anywhere on it.
+class ClickableGroupBox final : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        QGroupBox::mouseReleaseEvent(e);
+        if (rect().contains(e->position().toPoint()))
+            emit clicked();
+    }
+};
 class StatusMemo;
 
 // The main window: builds the widgets of both pages and hands their events
@@ -46,6 +65,7 @@ public:
     void setTrayIconVisible(bool on) override;
     void setTrayEnabled(bool on) override;
     void setMinimizeToTray(bool on) override { minimizeToTray_ = on; }
+    void setViewsSource(WaveControl* control) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -72,6 +92,9 @@ private:
     bool trayAvailable_;
     bool minimizeToTray_ = false;
     bool trayEnabled_ = true;
+    TMonitorView* spectrum_ = nullptr;
+    TMonitorView* wave_ = nullptr;
+    TMonitorView* volume_ = nullptr;
     std::unique_ptr<Shell> shell_;
 };
 

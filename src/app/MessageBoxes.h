@@ -23,6 +23,8 @@ public:
     explicit QtMessageBoxes(bool headless) : headless_(headless) {}
     void showError(const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
+    // The program is stopping: no more boxes; their texts go to standard error.
+    void stop() { headless_ = true; }
 
 private:
     bool headless_;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/MessageBoxes.h"
+#include "audio/WaveControl.h"
 #include "config/Conversions.h"
 #include "config/RegistryKey.h"
 #include "config/Values.h"
@@ -31,7 +32,8 @@ public:
     }
 
     bool boolean(const QString& name) {
-        if (!reg_.valueExists(name)) return false;
+        if (!reg_.valueExists(name))
+            return false;
         try {
             return ReadBoolSetting(reg_, name, formats_);
         } catch (const ConfigError& e) {
@@ -41,7 +43,8 @@ public:
     }
 
     int port(const QString& name, int initial) {
-        if (!reg_.valueExists(name)) return initial;
+        if (!reg_.valueExists(name))
+            return initial;
         try {
             return StrToInt(reg_.readString(name));
         } catch (const ConfigError& e) {
@@ -51,7 +54,8 @@ public:
     }
 
     TShortCut hotKey(const QString& name, TShortCut initial) {
-        if (!reg_.valueExists(name)) return initial;
+        if (!reg_.valueExists(name))
+            return initial;
         try {
             return static_cast<TShortCut>(reg_.readInteger(name));
         } catch (const ConfigError& e) {
@@ -76,14 +80,18 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       hotKey_(ports_.hotKeys),
       handlers_({ports_.registry, state_, smtp_, window, ports_.autostart, ports_.paths,
                  [this](TShortCut k) { hotKey_.setKey(k); }}),
-      tVerificaArquivo_(ports_.loop.createTimer(kCheckIntervalMs, nullptr)) {
+      tVerificaArquivo_(ports_.loop.createTimer(kCheckIntervalMs, nullptr)),
+      channel_({ports_.PlayC1, ports_.wCanal1, ports_.WaveControl1}, state_, log_, ports_.loop,
+               [&window](WaveControl* c) { window.setViewsSource(c); }),
+      scan_(ports_.WaveControl1, state_, log_, ports_.loop, channel_.tHid()) {
     ports_.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
     // The drop-folder watch runs from the moment the window exists.
     tVerificaArquivo_->setEnabled(true);
 }
 
 Shell::~Shell() {
-    if (!destroyed_) FormDestroy();
+    if (!destroyed_)
+        FormDestroy();
     ports_.loop.setUncaughtHandler(nullptr);
 }
 
@@ -124,7 +132,8 @@ void Shell::FormCreate() {
     // The message on air is the first file of the message folder. The folder
     // is the program's own; a fresh installation gets it here.
     const QString messageFolder = ports_.paths.messageFolder();
-    if (!QFileInfo(messageFolder).isDir()) QDir().mkpath(messageFolder);
+    if (!QFileInfo(messageFolder).isDir())
+        QDir().mkpath(messageFolder);
     errors_.guard([&] { s.CurrentAudioFile = FirstFilePath(messageFolder); });
     window_.setLabel(Label::lbArquivo, QFileInfo(s.CurrentAudioFile).fileName());
 
@@ -184,6 +193,10 @@ void Shell::FormCreate() {
     applyStartMode();
 
     log_.tLimpaMemo().setEnabled(true);
+
+    // Last: look for the hold hardware; when it is there the channel opens
+    // and the message starts a few seconds later.
+    errors_.guard([this] { scan_.ScanForHoldHardware(); });
 }
 
 void Shell::applyStartMode() {
@@ -213,11 +226,16 @@ bool Shell::FormCloseQuery() {
 }
 
 void Shell::FormDestroy() {
-    if (destroyed_) return;
+    if (destroyed_)
+        return;
     destroyed_ = true;
     log_.tLimpaMemo().setEnabled(false);
     hotKey_.setEnabled(false);
     window_.setTrayEnabled(false);
+    errors_.guard([this] {
+        if (ports_.PlayC1.Playing())
+            ports_.PlayC1.StopPlay();
+    });
 }
 
 }  // namespace quindra

@@ -7,11 +7,13 @@
 #include "app/ErrorHandler.h"
 #include "app/GlobalHotKey.h"
 #include "app/StatusLog.h"
+#include "audio/HoldChannel.h"
 #include "config/SettingsHandlers.h"
 #include "core/EventLoop.h"
 #include "core/FormView.h"
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
+#include "hardware/HardwareScan.h"
 
 namespace quindra {
 
@@ -19,6 +21,7 @@ class AutostartMirror;
 class Clock;
 class MessageBoxes;
 class Registry;
+class WaveControl;
 
 // What the shell needs of the main window beyond its settings controls.
 class ShellWindow : public FormView {
@@ -27,6 +30,9 @@ public:
     virtual void setTrayIconVisible(bool on) = 0;
     virtual void setTrayEnabled(bool on) = 0;
     virtual void setMinimizeToTray(bool on) = 0;
+    // Points the level, spectrum and waveform views, in that order, at a
+    // wave control's audio.
+    virtual void setViewsSource(WaveControl* control) = 0;
 };
 
 // The platform services the shell runs on.
@@ -40,6 +46,10 @@ struct ShellPorts {
     AutostartMirror& autostart;
     HotKeyRegistrar& hotKeys;
     std::function<void(const QString&)> echo;
+    // The player, the capture monitor and the device lister.
+    WaveControl& PlayC1;
+    WaveControl& wCanal1;
+    WaveControl& WaveControl1;
 };
 
 // The main window's logic: start-up, the ways out, and the owner of the
@@ -77,6 +87,7 @@ public:
     StatusLog& log() { return log_; }
     GlobalHotKey& globalHotKey() { return hotKey_; }
     Timer& tVerificaArquivo() { return *tVerificaArquivo_; }
+    HoldChannel& channel() { return channel_; }
     const Paths& paths() const { return ports_.paths; }
 
 private:
@@ -91,6 +102,8 @@ private:
     GlobalHotKey hotKey_;
     SettingsHandlers handlers_;
     std::unique_ptr<Timer> tVerificaArquivo_;
+    HoldChannel channel_;
+    HardwareScan scan_;
     bool showOnRun_ = true;
     bool destroyed_ = false;
 };

@@ -13,7 +13,8 @@ SingleInstance::SingleInstance() : lock_(std::make_unique<QLockFile>(lockFile())
 
 QString SingleInstance::lockFile() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
     return dir + QStringLiteral("/quindra-espera.lock");
 }
 

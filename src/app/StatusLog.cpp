@@ -21,7 +21,8 @@ bool StatusLog::AddMsg(const QString& message) noexcept {
         const QString time = formats_.longTime(clock_.now().time());
         const QString line = date + QStringLiteral(" - ") + time + QStringLiteral(" - ") + message;
         view_.appendLine(line);
-        if (echo_) echo_(line);
+        if (echo_)
+            echo_(line);
         return false;
     } catch (...) {
         return true;
@@ -29,7 +30,8 @@ bool StatusLog::AddMsg(const QString& message) noexcept {
 }
 
 void StatusLog::tLimpaMemoTimer() {
-    if (view_.displayedRows() >= kClearAtRows) view_.clearLines();
+    if (view_.displayedRows() >= kClearAtRows)
+        view_.clearLines();
 }
 
 void EchoToStdout(const QString& line) {

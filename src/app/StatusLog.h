@@ -6,6 +6,7 @@
 
 #include "core/EventLoop.h"
 #include "core/LocaleFormats.h"
+#include "core/MessageLog.h"
 
 namespace quindra {
 
@@ -23,7 +24,7 @@ public:
 
 // The operator's running account: one time-stamped line per event, shown in
 // the window and echoed to standard output for the journal.
-class StatusLog {
+class StatusLog final : public MessageLog {
 public:
     static constexpr int kClearAtRows = 300;
     static constexpr int kClearIntervalMs = 5000;
@@ -33,7 +34,7 @@ public:
 
     // Appends "date - time - message". Never throws; true when the line was
     // dropped.
-    bool AddMsg(const QString& message) noexcept;
+    bool AddMsg(const QString& message) noexcept override;
 
     // Empties the box once it holds the limit of rows.
     void tLimpaMemoTimer();

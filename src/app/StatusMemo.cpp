@@ -18,7 +18,12 @@ StatusMemo::StatusMemo(QWidget* parent) : QPlainTextEdit(parent) {
     f.setBold(true);
     setFont(f);
     setStyleSheet(QStringLiteral(
-        "QPlainTextEdit#mStatus { background-color: rgb(65, 71, 81); color: white; }"));
+        "QPlainTextEdit#mStatus { background-color: rgb(65, 71, 81); color: white; }"
+        "QPlainTextEdit#mStatus QScrollBar:vertical { background: rgb(52, 57, 66); width: 14px; }"
+        "QPlainTextEdit#mStatus QScrollBar::handle:vertical { background: rgb(110, 118, 132);"
+        " min-height: 20px; border-radius: 3px; margin: 2px; }"
+        "QPlainTextEdit#mStatus QScrollBar::add-line:vertical,"
+        " QPlainTextEdit#mStatus QScrollBar::sub-line:vertical { height: 0; }"));
 }
 
 void StatusMemo::appendLine(const QString& line) {
@@ -37,7 +42,8 @@ int StatusMemo::displayedRows() const {
     option.setWrapMode(wordWrapMode());
     int rows = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        if (!b.next().isValid() && b.text().isEmpty()) break;  // empty last row
+        if (!b.next().isValid() && b.text().isEmpty())
+            break;  // empty last row
         QTextLayout layout(b.text(), font(), viewport());
         layout.setTextOption(option);
         layout.beginLayout();

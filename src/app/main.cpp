@@ -1,16 +1,18 @@
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
 #include "app/StatusLog.h"
+#include "app/XcbHotKeyRegistrar.h"
+#include "audio/pulse/PulseWaveControl.h"
 #include "config/Autostart.h"
 #include "config/SqliteRegistry.h"
 #include "core/Clock.h"
@@ -36,7 +38,8 @@ Paths programPaths() {
     Paths p;
     const QString home = qEnvironmentVariable("QUINDRA_HOME");
     p.appDir = home.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(home).absolutePath();
-    if (!p.appDir.endsWith(QLatin1Char('/'))) p.appDir += QLatin1Char('/');
+    if (!p.appDir.endsWith(QLatin1Char('/')))
+        p.appDir += QLatin1Char('/');
     p.executablePath = QCoreApplication::applicationFilePath();
     p.defaultDropFolder = QDir::homePath() + QStringLiteral("/Vizudu Telefônica/");
     return p;
@@ -46,7 +49,8 @@ Paths programPaths() {
 
 int main(int argc, char** argv) {
     SingleInstance instance;
-    if (!instance.acquire()) return 0;
+    if (!instance.acquire())
+        return 0;
 
     const bool headless = !hasDisplay();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -74,21 +78,42 @@ int main(int argc, char** argv) {
     QtMessageBoxes boxes(headless);
     const Paths paths = programPaths();
     XdgAutostartFile autostart(XdgAutostartFile::defaultFile(), paths.executablePath);
-    NoHotKeyRegistrar hotKeys;
+    XcbHotKeyRegistrar hotKeys;
+    // One sound-server connection, shared by the player, the capture
+    // monitor and the device lister.
+    auto pulse = std::make_shared<pulse::PulseConnection>(loop);
+    pulse::PulseWaveControl PlayC1(pulse), wCanal1(pulse), WaveControl1(pulse);
 
-    ShellPorts ports{loop,  registry, clock,    LocaleFormats(QLocale::system()),
-                     paths, boxes,    autostart, hotKeys, EchoToStdout};
-    const bool tray = !headless && QSystemTrayIcon::isSystemTrayAvailable();
-    TMainForm form(std::move(ports), tray);
-
+    ShellPorts ports{loop,         registry, clock,     LocaleFormats(QLocale::system()),
+                     paths,        boxes,    autostart, hotKeys,
+                     EchoToStdout, PlayC1,   wCanal1,   WaveControl1};
+    // A stop can come while the window is still being built, even while a
+    // start-up box waits for an operator who is not there: it closes the box,
+    // shows no more, and ends the program once start-up is over.
+    bool stopRequested = false;
+    TMainForm* formReady = nullptr;
     QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &form, [&form] {
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [&] {
         char c;
         [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
-        if (form.shell().FormCloseQuery()) QCoreApplication::quit();
+        stopRequested = true;
+        boxes.stop();
+        if (formReady)
+            formReady->shell().FormCloseQuery();
+        QCoreApplication::quit();
     });
 
-    if (form.shell().showOnRun()) form.show();
-    app.exec();
+    const bool tray = !headless && QSystemTrayIcon::isSystemTrayAvailable();
+    TMainForm form(std::move(ports), tray);
+    formReady = &form;
+    if (stopRequested)
+        form.shell().FormCloseQuery();
+
+    if (form.shell().showOnRun())
+        form.show();
+    // Signals that came in while the window was being built are handled now.
+    QCoreApplication::processEvents();
+    if (!stopRequested)
+        app.exec();
     return 0;
 }

@@ -41,9 +41,11 @@ bool XdgAutostartFile::apply(const QString& entry) {
         QFile f(file_);
         return !f.exists() || f.remove();
     }
-    if (!QDir().mkpath(QFileInfo(file_).absolutePath())) return false;
+    if (!QDir().mkpath(QFileInfo(file_).absolutePath()))
+        return false;
     QSaveFile out(file_);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
     const QString text = QStringLiteral(
                              "[Desktop Entry]\n"
                              "Type=Application\n"

@@ -22,30 +22,37 @@ std::optional<bool> TextToBool(const QString& text, QChar decimalSeparator) {
         // so the digits alone decide.
         const QString digits = m.captured(1) + m.captured(2) + m.captured(3);
         for (QChar c : digits)
-            if (c != QLatin1Char('0')) return true;
+            if (c != QLatin1Char('0'))
+                return true;
         return false;
     }
-    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
-    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
+    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
     return std::nullopt;
 }
 
 bool StrToBool(const QString& text, QChar decimalSeparator) {
-    if (auto b = TextToBool(text, decimalSeparator)) return *b;
+    if (auto b = TextToBool(text, decimalSeparator))
+        return *b;
     throw ConfigError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
 }
 
 std::optional<int> TextToInt(const QString& text) {
     static const QRegularExpression integer(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
-    if (!integer.match(text).hasMatch()) return std::nullopt;
+    if (!integer.match(text).hasMatch())
+        return std::nullopt;
     bool ok = false;
     const int n = text.trimmed().toInt(&ok, 10);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return n;
 }
 
 int StrToInt(const QString& text) {
-    if (auto n = TextToInt(text)) return *n;
+    if (auto n = TextToInt(text))
+        return *n;
     throw ConfigError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 

@@ -30,8 +30,7 @@ public:
     // Creates the key and any missing parent; false when the store refuses.
     virtual bool createKey(Root root, const QString& path) = 0;
     // Nothing when the key or the value is missing, or the store can't be read.
-    virtual std::optional<RegValue> value(Root root, const QString& path,
-                                          const QString& name) = 0;
+    virtual std::optional<RegValue> value(Root root, const QString& path, const QString& name) = 0;
     // Creates or replaces the value in one durable step; false when refused
     // (missing key, read-only or locked store). A name differing only in case
     // replaces the existing value.

@@ -30,13 +30,15 @@ void RegistryKey::createKey(const QString& path) {
 }
 
 std::optional<RegValue> RegistryKey::value(const QString& name) {
-    if (!current_) return std::nullopt;
+    if (!current_)
+        return std::nullopt;
     return registry_.value(root_, *current_, name);
 }
 
 QString RegistryKey::readString(const QString& name) {
     const auto v = value(name);
-    if (!v) return {};
+    if (!v)
+        return {};
     if (v->kind != RegValue::Kind::String)
         throw ConfigError(quoted(QStringLiteral("Invalid data type for '%1'"), name));
     return v->text;
@@ -49,7 +51,8 @@ void RegistryKey::writeString(const QString& name, const QString& text) {
 
 std::int32_t RegistryKey::readInteger(const QString& name) {
     const auto v = value(name);
-    if (!v) throw ConfigError(quoted(QStringLiteral("Failed to get data for '%1'"), name));
+    if (!v)
+        throw ConfigError(quoted(QStringLiteral("Failed to get data for '%1'"), name));
     if (v->kind != RegValue::Kind::Integer)
         throw ConfigError(quoted(QStringLiteral("Invalid data type for '%1'"), name));
     return v->number;

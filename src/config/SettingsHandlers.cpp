@@ -25,27 +25,43 @@ void SettingsHandlers::writeBool(const QString& name, bool b) {
 
 void SettingsHandlers::fieldChanged(Field f, const QString& text) {
     switch (f) {
-        case Field::edEmpresa: return edEmpresaChange(text);
-        case Field::edContato: return edContatoChange(text);
-        case Field::edTelefone: return edTelefoneChange(text);
-        case Field::edPathC1: return edPathC1Change(text);
-        case Field::edSendTo: return edSendToChange(text);
-        case Field::edUserSMTP: return edUserSMTPChange(text);
-        case Field::edSenhaSMTP: return edSenhaSMTPChange(text);
-        case Field::edServerSMTP: return edServerSMTPChange(text);
-        case Field::edPortaSMTP: return edPortaSMTPChange(text);
+        case Field::edEmpresa:
+            return edEmpresaChange(text);
+        case Field::edContato:
+            return edContatoChange(text);
+        case Field::edTelefone:
+            return edTelefoneChange(text);
+        case Field::edPathC1:
+            return edPathC1Change(text);
+        case Field::edSendTo:
+            return edSendToChange(text);
+        case Field::edUserSMTP:
+            return edUserSMTPChange(text);
+        case Field::edSenhaSMTP:
+            return edSenhaSMTPChange(text);
+        case Field::edServerSMTP:
+            return edServerSMTPChange(text);
+        case Field::edPortaSMTP:
+            return edPortaSMTPChange(text);
     }
 }
 
 void SettingsHandlers::boxClicked(Box b, bool checked) {
     switch (b) {
-        case Box::cbHide: return cbHideClick(checked);
-        case Box::cbIniciaWindows: return cbIniciaWindowsClick(checked);
-        case Box::cbTipoInicio: return cbTipoInicioClick(checked);
-        case Box::cbSendMail: return cbSendMailClick(checked);
-        case Box::cbTrocaMsg: return cbTrocaMsgClick(checked);
-        case Box::cbHardDesc: return cbHardDescClick(checked);
-        case Box::cbAutenticaSeguro: return cbAutenticaSeguroClick(checked);
+        case Box::cbHide:
+            return cbHideClick(checked);
+        case Box::cbIniciaWindows:
+            return cbIniciaWindowsClick(checked);
+        case Box::cbTipoInicio:
+            return cbTipoInicioClick(checked);
+        case Box::cbSendMail:
+            return cbSendMailClick(checked);
+        case Box::cbTrocaMsg:
+            return cbTrocaMsgClick(checked);
+        case Box::cbHardDesc:
+            return cbHardDescClick(checked);
+        case Box::cbAutenticaSeguro:
+            return cbAutenticaSeguroClick(checked);
     }
 }
 
@@ -124,15 +140,15 @@ void SettingsHandlers::edPortaSMTPChange(const QString& text) {
 }
 
 void SettingsHandlers::HotKey1Change(TShortCut key) {
-    if (t_.setGlobalHotKey) t_.setGlobalHotKey(key);
+    if (t_.setGlobalHotKey)
+        t_.setGlobalHotKey(key);
     RegistryKey reg(t_.registry, Root::LocalMachine);
     reg.openKey(kConfigKey, true);
     reg.writeInteger(values::HotKey.written(), key);
 }
 
 void SettingsHandlers::cbIniciaWindowsClick(bool checked) {
-    const Root runRoot =
-        t_.state.WindowsGeneration == 5 ? Root::CurrentUser : Root::LocalMachine;
+    const Root runRoot = t_.state.WindowsGeneration == 5 ? Root::CurrentUser : Root::LocalMachine;
     const QString entry = checked ? t_.paths.appDir + kProgramFileName : QString();
     {
         RegistryKey run(t_.registry, runRoot);

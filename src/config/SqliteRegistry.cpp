@@ -39,7 +39,8 @@ int rootId(Root r) {
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
+            stmt_ = nullptr;
     }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
@@ -47,7 +48,8 @@ public:
 
     bool ok() const { return stmt_ != nullptr; }
     Statement& bind(int i, int v) {
-        if (stmt_) sqlite3_bind_int(stmt_, i, v);
+        if (stmt_)
+            sqlite3_bind_int(stmt_, i, v);
         return *this;
     }
     Statement& bind(int i, const QString& s) {
@@ -79,7 +81,8 @@ bool exec(sqlite3* db, const char* sql) {
 // both succeed.
 template <typename Fn>
 bool inTransaction(sqlite3* db, Fn fn) {
-    if (!exec(db, "BEGIN IMMEDIATE")) return false;
+    if (!exec(db, "BEGIN IMMEDIATE"))
+        return false;
     if (!fn() || !exec(db, "COMMIT")) {
         exec(db, "ROLLBACK");
         return false;
@@ -100,7 +103,8 @@ void SqliteRegistry::Closer::operator()(sqlite3* db) const {
 
 QString SqliteRegistry::defaultFile() {
     const QByteArray env = qgetenv("QUINDRA_REGISTRY");
-    if (!env.isEmpty()) return QString::fromLocal8Bit(env);
+    if (!env.isEmpty())
+        return QString::fromLocal8Bit(env);
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/quindra/registry.db");
 }
@@ -112,7 +116,8 @@ SqliteRegistry::SqliteRegistry(const QString& file) : file_(file) {
     // Permission bits decide, so a read-only file stays read-only even for root.
     struct stat st {};
     const QByteArray native = QFile::encodeName(file);
-    if (::stat(native.constData(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) readOnly_ = true;
+    if (::stat(native.constData(), &st) == 0 && (st.st_mode & S_IWUSR) == 0)
+        readOnly_ = true;
 
     const int flags = readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     sqlite3* raw = nullptr;
@@ -133,9 +138,12 @@ bool SqliteRegistry::prepareSchema() {
     sqlite3* db = db_.get();
     // Reading the schema is what tells a corrupt or foreign file apart.
     Statement probe(db, "SELECT count(*) FROM sqlite_master WHERE name IN ('keys', 'vals')");
-    if (!probe.ok() || probe.step() != SQLITE_ROW) return false;
-    if (probe.columnInt(0) == 2) return true;
-    if (readOnly_) return false;
+    if (!probe.ok() || probe.step() != SQLITE_ROW)
+        return false;
+    if (probe.columnInt(0) == 2)
+        return true;
+    if (readOnly_)
+        return false;
 
     return inTransaction(db, [db] {
         if (!exec(db,
@@ -152,10 +160,11 @@ bool SqliteRegistry::prepareSchema() {
         // values come and go.
         for (int root : {0, 1}) {
             QString partial;
-            for (const QString& part : pathParts(QStringLiteral(
-                     "Software\\Microsoft\\Windows\\CurrentVersion\\Run"))) {
+            for (const QString& part :
+                 pathParts(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run"))) {
                 partial = partial.isEmpty() ? part : partial + QLatin1Char('\\') + part;
-                if (!insertKey(db, root, partial)) return false;
+                if (!insertKey(db, root, partial))
+                    return false;
             }
         }
         return true;
@@ -164,38 +173,43 @@ bool SqliteRegistry::prepareSchema() {
 
 bool SqliteRegistry::ensureSchema() {
     // A file that was busy at start may have become usable since.
-    if (!schemaReady_ && db_) schemaReady_ = prepareSchema();
+    if (!schemaReady_ && db_)
+        schemaReady_ = prepareSchema();
     return schemaReady_;
 }
 
 bool SqliteRegistry::keyExists(Root root, const QString& path) {
     const QString p = normalPath(path);
-    if (p.isEmpty() || !ensureSchema()) return false;
+    if (p.isEmpty() || !ensureSchema())
+        return false;
     Statement s(db_.get(), "SELECT 1 FROM keys WHERE root = ?1 AND path = ?2");
     return s.bind(1, rootId(root)).bind(2, folded(p)).step() == SQLITE_ROW;
 }
 
 bool SqliteRegistry::createKey(Root root, const QString& path) {
     const QStringList parts = pathParts(path);
-    if (parts.isEmpty() || readOnly_ || !ensureSchema()) return false;
+    if (parts.isEmpty() || readOnly_ || !ensureSchema())
+        return false;
     sqlite3* db = db_.get();
     return inTransaction(db, [&] {
         QString partial;
         for (const QString& part : parts) {
             partial = partial.isEmpty() ? part : partial + QLatin1Char('\\') + part;
-            if (!insertKey(db, rootId(root), partial)) return false;
+            if (!insertKey(db, rootId(root), partial))
+                return false;
         }
         return true;
     });
 }
 
-std::optional<RegValue> SqliteRegistry::value(Root root, const QString& path,
-                                              const QString& name) {
-    if (!ensureSchema()) return std::nullopt;
+std::optional<RegValue> SqliteRegistry::value(Root root, const QString& path, const QString& name) {
+    if (!ensureSchema())
+        return std::nullopt;
     Statement s(db_.get(),
                 "SELECT kind, data FROM vals WHERE root = ?1 AND path = ?2 AND name_key = ?3");
     s.bind(1, rootId(root)).bind(2, folded(normalPath(path))).bind(3, folded(name));
-    if (s.step() != SQLITE_ROW) return std::nullopt;
+    if (s.step() != SQLITE_ROW)
+        return std::nullopt;
     if (s.columnInt(0) == static_cast<int>(RegValue::Kind::Integer))
         return RegValue::Integer(s.columnInt(1));
     return RegValue::String(s.columnText(1));
@@ -203,12 +217,14 @@ std::optional<RegValue> SqliteRegistry::value(Root root, const QString& path,
 
 bool SqliteRegistry::setValue(Root root, const QString& path, const QString& name,
                               const RegValue& v) {
-    if (readOnly_ || !ensureSchema()) return false;
+    if (readOnly_ || !ensureSchema())
+        return false;
     const QString p = folded(normalPath(path));
     sqlite3* db = db_.get();
     return inTransaction(db, [&] {
         Statement key(db, "SELECT 1 FROM keys WHERE root = ?1 AND path = ?2");
-        if (key.bind(1, rootId(root)).bind(2, p).step() != SQLITE_ROW) return false;
+        if (key.bind(1, rootId(root)).bind(2, p).step() != SQLITE_ROW)
+            return false;
         Statement put(db,
                       "INSERT INTO vals(root, path, name_key, name, kind, data) "
                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6) "

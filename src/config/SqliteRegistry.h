@@ -30,8 +30,7 @@ public:
     bool keyExists(Root root, const QString& path) override;
     bool createKey(Root root, const QString& path) override;
     std::optional<RegValue> value(Root root, const QString& path, const QString& name) override;
-    bool setValue(Root root, const QString& path, const QString& name,
-                  const RegValue& v) override;
+    bool setValue(Root root, const QString& path, const QString& name, const RegValue& v) override;
 
 private:
     struct Closer {

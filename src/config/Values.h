@@ -65,12 +65,14 @@ inline constexpr ConfigValue DataAnteriorSai{"DataAnteriorSai", "DataAnteriorSai
 
 // Every value of the settings key.
 inline constexpr std::array kConfigValues{
-    values::PathAudio,    values::Contato,         values::Empresa,   values::Telefone,
-    values::HideMode,     values::IniWin,          values::EstadoJanela, values::SendMail,
-    values::TrocaMsg,     values::HardDesc,        values::AuthSeguro, values::SendTo,
-    values::UserSMTP,     values::SenhaSMTP,       values::ServerSMTP, values::PortaSMTP,
-    values::HotKey,       values::ArquivoAtual,    values::ArquivoAnterior, values::DataAtual,
-    values::DataAnteriorEntra, values::DataAnteriorSai,
+    values::PathAudio,       values::Contato,    values::Empresa,
+    values::Telefone,        values::HideMode,   values::IniWin,
+    values::EstadoJanela,    values::SendMail,   values::TrocaMsg,
+    values::HardDesc,        values::AuthSeguro, values::SendTo,
+    values::UserSMTP,        values::SenhaSMTP,  values::ServerSMTP,
+    values::PortaSMTP,       values::HotKey,     values::ArquivoAtual,
+    values::ArquivoAnterior, values::DataAtual,  values::DataAnteriorEntra,
+    values::DataAnteriorSai,
 };
 
 }  // namespace quindra

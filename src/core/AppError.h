@@ -20,7 +20,8 @@ private:
 
 // The operator-facing text of any exception.
 inline QString ErrorText(const std::exception& e) {
-    if (auto* app = dynamic_cast<const AppError*>(&e)) return app->text();
+    if (auto* app = dynamic_cast<const AppError*>(&e))
+        return app->text();
     return QString::fromLocal8Bit(e.what());
 }
 

@@ -49,8 +49,10 @@ public:
 protected:
     // Runs one handler, handing what it throws to the sink.
     void dispatch(const std::function<void()>& fn) {
-        if (!fn) return;
-        if (!uncaught_) return fn();
+        if (!fn)
+            return;
+        if (!uncaught_)
+            return fn();
         try {
             fn();
         } catch (const std::exception& e) {

@@ -9,7 +9,8 @@ namespace {
 // Qt's long time formats end in a time-zone field ("t", "tttt"); the log and
 // the history carry local wall-clock time only.
 QString withoutTimeZone(QString format) {
-    static const QRegularExpression zone(QStringLiteral("\\s*\\(?(?<![A-Za-z'])t+(?![A-Za-z'])\\)?\\s*"));
+    static const QRegularExpression zone(
+        QStringLiteral("\\s*\\(?(?<![A-Za-z'])t+(?![A-Za-z'])\\)?\\s*"));
     format.replace(zone, QStringLiteral(" "));
     return format.trimmed();
 }

@@ -27,8 +27,10 @@ public:
     void setInterval(int ms) override { timer_.setInterval(ms); }
     int interval() const override { return timer_.interval(); }
     void setEnabled(bool on) override {
-        if (on && !timer_.isActive()) timer_.start();
-        if (!on) timer_.stop();
+        if (on && !timer_.isActive())
+            timer_.start();
+        if (!on)
+            timer_.stop();
     }
     bool enabled() const override { return timer_.isActive(); }
     void setHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
@@ -59,7 +61,8 @@ void QtEventLoop::processMessagesUntil(const std::function<bool()>& done) {
 }
 
 void QtEventLoop::pause(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void QtEventLoop::quit() {

@@ -10,9 +10,9 @@ inline constexpr int kLinuxWindowsGeneration = 5;
 
 // Where the program and its data live.
 struct Paths {
-    QString appDir;              // with a trailing '/'
-    QString executablePath;      // the running binary, for the autostart entry
-    QString defaultDropFolder;   // used when the stored drop folder names no folder
+    QString appDir;             // with a trailing '/'
+    QString executablePath;     // the running binary, for the autostart entry
+    QString defaultDropFolder;  // used when the stored drop folder names no folder
 
     QString messageFolder() const { return appDir + QStringLiteral("Audio"); }
 };

@@ -15,8 +15,12 @@ inline constexpr TShortCut scCtrl = 0x4000;
 inline constexpr TShortCut scAlt = 0x8000;
 inline constexpr TShortCut kDefaultHotKey = scAlt | 'A';  // 32833, Alt+A
 
-inline constexpr std::uint8_t VirtualKeyOf(TShortCut s) { return s & 0xFF; }
-inline constexpr TShortCut ModifiersOf(TShortCut s) { return s & (scShift | scCtrl | scAlt); }
+inline constexpr std::uint8_t VirtualKeyOf(TShortCut s) {
+    return s & 0xFF;
+}
+inline constexpr TShortCut ModifiersOf(TShortCut s) {
+    return s & (scShift | scCtrl | scAlt);
+}
 
 // The hot-key entry's rule: a key alone, or with Shift alone, is not a usable
 // hot-key; Alt with the key is taken instead.

@@ -13,7 +13,8 @@ public:
 
     void setInterval(int ms) override {
         interval_ = ms;
-        if (enabled_) arm();
+        if (enabled_)
+            arm();
     }
     int interval() const override { return interval_; }
     void setEnabled(bool on) override {
@@ -48,7 +49,8 @@ void VirtualEventLoop::post(std::function<void()> fn) {
 }
 
 bool VirtualEventLoop::runOnePosted() {
-    if (posted_.empty()) return false;
+    if (posted_.empty())
+        return false;
     auto fn = std::move(posted_.front());
     posted_.pop_front();
     dispatch(fn);
@@ -58,7 +60,8 @@ bool VirtualEventLoop::runOnePosted() {
 VirtualEventLoop::VirtualTimer* VirtualEventLoop::nextDue() const {
     VirtualTimer* best = nullptr;
     for (auto* t : timers_) {
-        if (!t->enabled_) continue;
+        if (!t->enabled_)
+            continue;
         if (!best || t->due_ < best->due_ || (t->due_ == best->due_ && t->order_ < best->order_))
             best = t;
     }
@@ -76,7 +79,8 @@ void VirtualEventLoop::fire(VirtualTimer* t) {
 void VirtualEventLoop::processPendingMessages() {
     // Only what is queued or already due now; new timers due later wait.
     while (true) {
-        if (runOnePosted()) continue;
+        if (runOnePosted())
+            continue;
         auto* t = nextDue();
         if (t && t->due_ <= now_) {
             fire(t);
@@ -88,16 +92,19 @@ void VirtualEventLoop::processPendingMessages() {
 
 void VirtualEventLoop::processMessagesUntil(const std::function<bool()>& done) {
     while (!done()) {
-        if (runOnePosted()) continue;
+        if (runOnePosted())
+            continue;
         auto* t = nextDue();
-        if (!t) throw std::logic_error("VirtualEventLoop: waiting for a condition nothing can change");
+        if (!t)
+            throw std::logic_error("VirtualEventLoop: waiting for a condition nothing can change");
         now_ = std::max(now_, t->due_);
         fire(t);
     }
 }
 
 void VirtualEventLoop::pause(int ms) {
-    if (ms <= 0) return;
+    if (ms <= 0)
+        return;
     now_ += ms;
     paused_ += ms;
 }
@@ -105,9 +112,11 @@ void VirtualEventLoop::pause(int ms) {
 void VirtualEventLoop::advance(std::int64_t ms) {
     const std::int64_t end = now_ + ms;
     while (true) {
-        if (runOnePosted()) continue;
+        if (runOnePosted())
+            continue;
         auto* t = nextDue();
-        if (!t || t->due_ > end) break;
+        if (!t || t->due_ > end)
+            break;
         now_ = std::max(now_, t->due_);
         fire(t);
     }

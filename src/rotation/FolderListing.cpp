@@ -9,8 +9,10 @@ namespace quindra {
 
 QString ListedFolder(const QString& path) {
     const QFileInfo info(path);
-    if (!path.isEmpty() && info.isDir()) return QDir::cleanPath(info.absoluteFilePath());
-    if (!path.isEmpty() && info.isFile()) return QDir::cleanPath(info.absolutePath());
+    if (!path.isEmpty() && info.isDir())
+        return QDir::cleanPath(info.absoluteFilePath());
+    if (!path.isEmpty() && info.isFile())
+        return QDir::cleanPath(info.absolutePath());
     throw FolderListingError(QStringLiteral("Pasta não encontrada: %1").arg(path));
 }
 
@@ -37,7 +39,8 @@ QStringList FolderListing(const QString& path) {
 
 QString FirstFilePath(const QString& path) {
     const QStringList names = FolderListing(path);
-    if (names.isEmpty()) return {};
+    if (names.isEmpty())
+        return {};
     return ListedFolder(path) + QLatin1Char('/') + names.front();
 }
 

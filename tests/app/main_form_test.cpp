@@ -12,9 +12,11 @@
 
 #include "app/MainForm.h"
 #include "app/StatusMemo.h"
+#include "audio/views/MonitorView.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
 #include "core/VirtualEventLoop.h"
+#include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
 
 using namespace quindra;
@@ -35,7 +37,7 @@ protected:
     TMainForm& open() {
         form = std::make_unique<TMainForm>(
             ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-                       paths, boxes, autostart, hotKeys, nullptr},
+                       paths, boxes, autostart, hotKeys, nullptr, player, monitor, lister},
             false);
         return *form;
     }
@@ -49,7 +51,8 @@ protected:
 
     QString stored(const QString& name) {
         auto v = registry->value(Root::LocalMachine, kConfigKey, name);
-        if (!v) return QStringLiteral("<missing>");
+        if (!v)
+            return QStringLiteral("<missing>");
         return v->kind == RegValue::Kind::Integer ? QString::number(v->number) : v->text;
     }
 
@@ -61,6 +64,7 @@ protected:
     FakeBoxes boxes;
     FakeAutostart autostart;
     FakeRegistrar hotKeys;
+    FakeWaveControl player, monitor, lister;
     std::unique_ptr<TMainForm> form;
 };
 
@@ -78,19 +82,44 @@ TEST_F(MainFormTest, WindowCarriesEveryCaptionOfBothPages) {
     EXPECT_EQ(child<QWidget>("SpeedButton4")->toolTip(), QStringLiteral("Documentação On-line"));
 
     QStringList shown;
-    for (auto* g : f.findChildren<QGroupBox*>()) shown << g->title();
-    for (auto* l : f.findChildren<QLabel*>()) shown << l->text();
-    for (auto* c : f.findChildren<QCheckBox*>()) shown << c->text();
-    for (auto* b : f.findChildren<QPushButton*>()) shown << b->text();
-    for (const char* caption :
-         {"Informações dos arquivos de áudio", "Arquivo Atual:", "Entrada:", "Arquivo Anterior:",
-          "Saída:", "Monitorando Hardware", "Dados da Empresa", "Linha 1", "Linha 2", "Linha 3",
-          "Diretório do arquivo de Áudio", "Selecione o Diretório", "Opções de Inicialização",
-          "Inicializa com o Windows", "Inicializa Minimizado", "Inicializa Oculto",
-          "Retorno modo Oculto", "Teclas de Atalho", "Configurações de E-mail", "Enviar para:",
-          "Usuário SMTP", "Senha SMTP", "Servidor SMTP", "Porta", "Autenticação Segura", "Teste",
-          "Opções de E-mail", "Habilitar envio de Email's", "Mensagem de hardware desconectado",
-          "Mensagem de troca de gravação"})
+    for (auto* g : f.findChildren<QGroupBox*>())
+        shown << g->title();
+    for (auto* l : f.findChildren<QLabel*>())
+        shown << l->text();
+    for (auto* c : f.findChildren<QCheckBox*>())
+        shown << c->text();
+    for (auto* b : f.findChildren<QPushButton*>())
+        shown << b->text();
+    for (const char* caption : {"Informações dos arquivos de áudio",
+                                "Arquivo Atual:",
+                                "Entrada:",
+                                "Arquivo Anterior:",
+                                "Saída:",
+                                "Monitorando Hardware",
+                                "Dados da Empresa",
+                                "Linha 1",
+                                "Linha 2",
+                                "Linha 3",
+                                "Diretório do arquivo de Áudio",
+                                "Selecione o Diretório",
+                                "Opções de Inicialização",
+                                "Inicializa com o Windows",
+                                "Inicializa Minimizado",
+                                "Inicializa Oculto",
+                                "Retorno modo Oculto",
+                                "Teclas de Atalho",
+                                "Configurações de E-mail",
+                                "Enviar para:",
+                                "Usuário SMTP",
+                                "Senha SMTP",
+                                "Servidor SMTP",
+                                "Porta",
+                                "Autenticação Segura",
+                                "Teste",
+                                "Opções de E-mail",
+                                "Habilitar envio de Email's",
+                                "Mensagem de hardware desconectado",
+                                "Mensagem de troca de gravação"})
         EXPECT_TRUE(shown.contains(QString::fromUtf8(caption))) << caption;
 
     EXPECT_EQ(child<QLineEdit>("edPathC1")->toolTip(),
@@ -136,8 +165,8 @@ TEST_F(MainFormTest, HotKeyEntrySubstitutesAltAndStoresTheCombination) {
     for (const Case& c : {Case{Qt::Key_Q, Qt::NoModifier, 0x8000 | 'Q', "Alt+Q"},
                           Case{Qt::Key_Q, Qt::ShiftModifier, 0x8000 | 'Q', "Alt+Q"},
                           Case{Qt::Key_Q, Qt::ControlModifier, 0x4000 | 'Q', "Ctrl+Q"},
-                          Case{Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier,
-                               0x6000 | 0x74, "Shift+Ctrl+F5"}}) {
+                          Case{Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, 0x6000 | 0x74,
+                               "Shift+Ctrl+F5"}}) {
         QTest::keyClick(entry, c.key, c.mods);
         EXPECT_EQ(stored(QStringLiteral("HotKey")), QString::number(c.stored)) << c.text;
         EXPECT_EQ(entry->text(), QString::fromLatin1(c.text));
@@ -156,6 +185,14 @@ TEST_F(MainFormTest, ClickingABoxWritesItAndSetsItsFlag) {
     box->click();
     EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("0"));
     EXPECT_FALSE(form->shell().state().SendMailFlag);
+}
+
+TEST_F(MainFormTest, ClickingTheFilePanelShowsThePlayerOnTheThreeViews) {
+    open();
+    form->shell().channel().AcessaCanal();  // no hardware listed: nothing linked
+    QTest::mouseClick(child<QWidget>("HeaderPanel1"), Qt::LeftButton);
+    for (const char* name : {"Spectrum", "Wave", "Volume"})
+        EXPECT_EQ(child<TMonitorView>(name)->waveSource(), &player) << name;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
 #include "core/VirtualEventLoop.h"
+#include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
 
 using namespace quindra;
@@ -31,7 +32,8 @@ protected:
     Shell& start() {
         shell = std::make_unique<Shell>(
             ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-                       paths, boxes, autostart, hotKeys, [this](const QString& l) { echoed << l; }},
+                       paths, boxes, autostart, hotKeys, [this](const QString& l) { echoed << l; },
+                       player, monitor, lister},
             window);
         window.shell = shell.get();
         shell->FormCreate();
@@ -62,6 +64,7 @@ protected:
     FakeAutostart autostart;
     FakeRegistrar hotKeys;
     FakeWindow window;
+    FakeWaveControl player, monitor, lister;
     QStringList echoed;
     std::unique_ptr<Shell> shell;
 };
@@ -82,7 +85,8 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
 
     // Initial values everywhere; only the drop folder's handler ran and wrote.
     for (const auto& v : kConfigValues) {
-        if (v.written() == QStringLiteral("PathAudio")) continue;
+        if (v.written() == QStringLiteral("PathAudio"))
+            continue;
         EXPECT_FALSE(stored(v.written())) << v.writtenAs;
     }
     EXPECT_EQ(s.smtp().port, 25);
@@ -183,8 +187,10 @@ class ShellStartMode : public ShellStart, public ::testing::WithParamInterface<S
 
 TEST_P(ShellStartMode, FlagsChooseShownInTrayOrHidden) {
     const auto& c = GetParam();
-    if (c.hideMode) seed(QStringLiteral("HideMode"), QString::fromLatin1(c.hideMode));
-    if (c.estadoJanela) seed(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
+    if (c.hideMode)
+        seed(QStringLiteral("HideMode"), QString::fromLatin1(c.hideMode));
+    if (c.estadoJanela)
+        seed(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
     Shell& s = start();
     EXPECT_EQ(s.showOnRun(), c.shown);
     EXPECT_EQ(window.trayVisible, c.trayIcon);
@@ -327,6 +333,38 @@ TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
     EXPECT_EQ(s.smtp().port, 25);
 }
 
+TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
+    QDir().mkpath(paths.messageFolder());
+    QFile f(paths.messageFolder() + QStringLiteral("/espera.wav"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
+
+    Shell& s = start();
+    EXPECT_EQ(
+        window.log.lines,
+        (QStringList{QStringLiteral("10/12/2026 - 14:05:33 - Localizando Hardware da Vizudu..."),
+                     QStringLiteral("10/12/2026 - 14:05:33 - O hardware da espera foi localizado."),
+                     QStringLiteral("10/12/2026 - 14:05:33 - Aguarde inicializando stream.")}));
+    EXPECT_EQ(echoed, window.log.lines);
+    loop.advance(5999);
+    EXPECT_EQ(player.plays, 0);
+    loop.advance(1);
+    EXPECT_TRUE(s.state().ChannelActive);
+    EXPECT_EQ(player.file(), paths.messageFolder() + QStringLiteral("/espera.wav"));
+    EXPECT_EQ(window.viewSources, std::vector<WaveControl*>{&monitor});
+
+    s.FormDestroy();
+    EXPECT_FALSE(player.Playing());
+}
+
+TEST_F(ShellStart, AFailingDeviceListIsReportedAndLeavesNoVerdict) {
+    lister.countFails = true;
+    start();
+    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("count failed.")});
+    EXPECT_EQ(window.log.lines.size(), 1);
+}
+
 TEST_F(ShellStart, AFailureNoHandlerCaughtReachesTheErrorBoxAndTheProgramGoesOn) {
     start();
     int ticks = 0;
@@ -338,9 +376,9 @@ TEST_F(ShellStart, AFailureNoHandlerCaughtReachesTheErrorBoxAndTheProgramGoesOn)
     loop.post([] { throw AppError(QStringLiteral("Outra falha")); });
     loop.advance(2000);
     EXPECT_EQ(ticks, 2);
-    EXPECT_EQ(boxes.errors, (QStringList{QStringLiteral("Outra falha."),
-                                         QStringLiteral("Falha inesperada."),
-                                         QStringLiteral("Falha inesperada.")}));
+    EXPECT_EQ(boxes.errors,
+              (QStringList{QStringLiteral("Outra falha."), QStringLiteral("Falha inesperada."),
+                           QStringLiteral("Falha inesperada.")}));
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ TEST(StatusLog, AFailingBoxDropsTheLineWithoutThrowing) {
 class StatusMemoClearing : public ::testing::Test {
 protected:
     void fill(int lines, const QString& text = QStringLiteral("linha")) {
-        for (int i = 0; i < lines; ++i) log.AddMsg(text);
+        for (int i = 0; i < lines; ++i)
+            log.AddMsg(text);
     }
     VirtualEventLoop loop;
     FakeClock clock{QDateTime(QDate(2024, 12, 9), QTime(14, 5, 33))};
@@ -123,11 +124,12 @@ TEST(ErrorBoxText, PeriodIsAddedWhenTheLastCharacterSortsAfterIt) {
         const char* text;
         const char* shown;
     };
-    for (const Case& c : {Case{"'x' is not a valid boolean value", "'x' is not a valid boolean value."},
-                          Case{"Failed to set data for 'PathAudio'", "Failed to set data for 'PathAudio'"},
-                          Case{"Failed to create key A\\B\\", "Failed to create key A\\B\\."},
-                          Case{"Pronto.", "Pronto."}, Case{"Erro (3)", "Erro (3)"},
-                          Case{"Erro -", "Erro -"}, Case{"Erro 3", "Erro 3."}, Case{"", ""}}) {
+    for (const Case& c :
+         {Case{"'x' is not a valid boolean value", "'x' is not a valid boolean value."},
+          Case{"Failed to set data for 'PathAudio'", "Failed to set data for 'PathAudio'"},
+          Case{"Failed to create key A\\B\\", "Failed to create key A\\B\\."},
+          Case{"Pronto.", "Pronto."}, Case{"Erro (3)", "Erro (3)"}, Case{"Erro -", "Erro -"},
+          Case{"Erro 3", "Erro 3."}, Case{"", ""}}) {
         EXPECT_EQ(ErrorHandler::BoxText(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown))
             << c.text;
     }

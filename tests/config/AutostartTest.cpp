@@ -11,7 +11,7 @@ namespace quindra {
 namespace {
 
 class ConfigAutostartFile : public ::testing::Test {
-  protected:
+protected:
     QString desktopFile() const {
         return dir.filePath(QStringLiteral("autostart/quindra-espera.desktop"));
     }

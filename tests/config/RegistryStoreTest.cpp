@@ -19,7 +19,7 @@ using testing::TempStore;
 using testing::thrownText;
 
 class ConfigStore : public ::testing::Test {
-  protected:
+protected:
     TempStore store;
 };
 
@@ -232,7 +232,7 @@ TEST(ConfigStoreFile, EnvironmentChoosesTheFile) {
 
 // A store file that cannot be used is left exactly as it is.
 class ConfigStoreBadFile : public ConfigStore {
-  protected:
+protected:
     // Everything a handler could try on the file; all of it must fail quietly.
     void expectUnusable() {
         EXPECT_FALSE(store.registry().usable());

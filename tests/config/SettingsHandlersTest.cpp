@@ -20,7 +20,7 @@ using testing::thrownText;
 
 // The controls as far as the handlers touch them: labels only.
 class FakeView final : public FormView {
-  public:
+public:
     void setFieldText(Field, const QString&) override {}
     QString fieldText(Field) const override { return {}; }
     void setChecked(Box, bool) override {}
@@ -34,7 +34,7 @@ class FakeView final : public FormView {
 };
 
 class FakeMirror final : public AutostartMirror {
-  public:
+public:
     bool apply(const QString& entry) override {
         entries << entry;
         return works;
@@ -45,7 +45,7 @@ class FakeMirror final : public AutostartMirror {
 
 // Public members: the case tables below reach into them.
 class ConfigHandlers : public ::testing::Test {
-  public:
+public:
     ConfigHandlers() { paths.appDir = QStringLiteral("/opt/quindra/"); }
 
     SettingsHandlers handlers() {
@@ -89,7 +89,7 @@ void PrintTo(const TextCase& c, std::ostream* os) {
 }
 
 class ConfigTextHandlers : public ConfigHandlers, public ::testing::WithParamInterface<TextCase> {
-  protected:
+protected:
     void setEffect(const QString& text) {
         if (GetParam().effect)
             GetParam().effect(*this) = text;

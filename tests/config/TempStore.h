@@ -14,7 +14,7 @@ namespace quindra::testing {
 
 // A settings store on a fresh file of its own temporary folder.
 class TempStore {
-  public:
+public:
     TempStore() : file_(dir_.filePath(QStringLiteral("registry.db"))) {
         EXPECT_TRUE(dir_.isValid());
         reopen();
@@ -45,7 +45,7 @@ class TempStore {
         return key;
     }
 
-  private:
+private:
     QTemporaryDir dir_;
     QString file_;
     std::unique_ptr<SqliteRegistry> registry_;

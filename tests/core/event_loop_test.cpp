@@ -106,8 +106,7 @@ TEST(VirtualEventLoop, PostedWorkRunsInOrderAndCanPostMore) {
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 TEST(QtEventLoop, WaitingForAConditionSleepsInsteadOfSpinning) {

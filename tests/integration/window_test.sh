@@ -26,7 +26,11 @@ mkdir -p "$artefacts" || die "cannot create $artefacts"
 work=$(mktemp -d "${TMPDIR:-/tmp}/quindra-window.XXXXXX") || die "mktemp failed"
 xvfb_pid="" trayer_pid="" app_pid="" second_pid=""
 
+hold_device="$(cd "$(dirname "$0")/../../scripts" && pwd)/virtual-hold-device"
+sound=""
+
 cleanup() {
+  [ -n "$sound" ] && "$hold_device" stop "$sound" >/dev/null 2>&1
   local pid
   for pid in "$second_pid" "$app_pid" "$trayer_pid" "$xvfb_pid"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null
@@ -176,6 +180,12 @@ if command -v trayer >/dev/null; then
 else
   echo "INFO: trayer is not installed; running without a notification area"
 fi
+
+# The program's sound server: a private one with the virtual hold device, so
+# the start finds its hardware instead of reporting a missing sound server.
+sound="$work/sound"
+mkdir -p "$sound" && chmod 700 "$sound"
+eval "$("$hold_device" start "$sound")" || die "could not start the private sound server"
 
 show_logs() { # run name
   echo "--- program stdout ($1)"; cat "$work/$1.out"
@@ -335,6 +345,38 @@ if [ "$got" = "0|$default_drop" ] && [ -d "$default_drop" ]; then
 else
   fail "PathAudio after the run: \"$got\", expected \"0|$default_drop\" (folder exists:" \
     "$([ -d "$default_drop" ] && echo yes || echo no))"
+fi
+
+# --- hidden start and the restore hot-key ---------------------------------------------
+# Started fully hidden, the window comes back only with the stored hot-key
+# (Shift+Ctrl+Q here), whatever window has the focus.
+sqlite3 "$QUINDRA_REGISTRY" \
+  "UPDATE vals SET data = '-1' WHERE root = 0 AND path = $(sq "$cfg") AND name_key = 'hidemode';" ||
+  die "cannot switch the store to a hidden start"
+"$prog" >"$work/hidden.out" 2>"$work/hidden.err" &
+app_pid=$!
+started() { grep -q "Localizando Hardware da Vizudu" "$work/hidden.out" || gone "$app_pid"; }
+if wait_for 150 started && alive "$app_pid"; then
+  sleep 0.5
+  if no_window; then
+    pass "a hidden start shows no window"
+  else
+    fail "a hidden start shows a window"
+  fi
+  xdotool key --clearmodifiers shift+ctrl+q
+  if wait_for 50 one_window; then
+    pass "the hot-key Shift+Ctrl+Q brings the hidden window back"
+  else
+    fail "the hot-key Shift+Ctrl+Q did not bring the window back"
+    show_logs hidden
+  fi
+  kill -TERM "$app_pid"
+  wait_for 50 gone "$app_pid"
+  wait "$app_pid" 2>/dev/null
+  app_pid=""
+else
+  fail "the hidden start did not log its first line"
+  show_logs hidden
 fi
 
 if [ "$failures" -ne 0 ]; then

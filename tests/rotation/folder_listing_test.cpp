@@ -24,8 +24,8 @@ TEST(FolderListing, PlainVisibleFilesByNameWithoutRegardToCase) {
     QDir(d).mkdir(QStringLiteral("Apasta"));
     QFile::link(d + QStringLiteral("/ausente"), d + QStringLiteral("/link-quebrado"));
 
-    const QStringList expected{QStringLiteral("a.b.c.mp3"), QStringLiteral("alfa.wav"),
-                               QStringLiteral("Árvore.wav"), QStringLiteral("Bravo.MP3"),
+    const QStringList expected{QStringLiteral("a.b.c.mp3"),    QStringLiteral("alfa.wav"),
+                               QStringLiteral("Árvore.wav"),   QStringLiteral("Bravo.MP3"),
                                QStringLiteral("sem extensao"), QStringLiteral("zeta.wav")};
     EXPECT_EQ(FolderListing(d), expected);
     // A trailing separator, or a file of the folder, names the same folder.

@@ -14,34 +14,38 @@ namespace quindra::testing {
 // made to fail; the test ends a file with finishFile().
 class FakeWaveControl final : public WaveControl {
 public:
-    QStringList inputs;                 // capture device names
-    QStringList unreadable;             // names whose reading throws
-    QStringList rejected;               // names the device setters refuse
+    QStringList inputs;      // capture device names
+    QStringList unreadable;  // names whose reading throws
+    QStringList rejected;    // names the device setters refuse
     bool countFails = false;
     bool recordFails = false;
     bool playFails = false;
-    QStringList calls;                  // every operation, in order
+    QStringList calls;  // every operation, in order
 
     int WaveInDeviceCount() override {
         calls << QStringLiteral("WaveInDeviceCount");
-        if (countFails) throw WaveError(QStringLiteral("count failed"));
+        if (countFails)
+            throw WaveError(QStringLiteral("count failed"));
         return static_cast<int>(inputs.size());
     }
     QString WaveInDeviceName(int index) override {
         calls << QStringLiteral("WaveInDeviceName %1").arg(index);
         const QString name = inputs.value(index);
-        if (unreadable.contains(name)) throw WaveError(QStringLiteral("unreadable"));
+        if (unreadable.contains(name))
+            throw WaveError(QStringLiteral("unreadable"));
         return name;
     }
     void setWaveInDevice(const QString& name) override {
         calls << QStringLiteral("WaveInDevice ") + name;
-        if (rejected.contains(name)) throw WaveError(QStringLiteral("rejected ") + name);
+        if (rejected.contains(name))
+            throw WaveError(QStringLiteral("rejected ") + name);
         in_ = name;
     }
     QString WaveInDevice() const override { return in_; }
     void setWaveOutDevice(const QString& name) override {
         calls << QStringLiteral("WaveOutDevice ") + name;
-        if (rejected.contains(name)) throw WaveError(QStringLiteral("rejected ") + name);
+        if (rejected.contains(name))
+            throw WaveError(QStringLiteral("rejected ") + name);
         out_ = name;
     }
     QString WaveOutDevice() const override { return out_; }
@@ -61,7 +65,8 @@ public:
     bool Playing() const override { return playing_; }
     bool PlayFile(const QString& path) override {
         calls << QStringLiteral("PlayFile ") + path;
-        if (playFails || path.isEmpty()) throw WaveError(QStringLiteral("cannot play ") + path);
+        if (playFails || path.isEmpty())
+            throw WaveError(QStringLiteral("cannot play ") + path);
         playing_ = true;
         file_ = path;
         ++plays;
@@ -74,7 +79,8 @@ public:
     void SetMode(int mode) override { calls << QStringLiteral("SetMode %1").arg(mode); }
     bool StartRecord(int flags) override {
         calls << QStringLiteral("StartRecord %1").arg(flags);
-        if (recordFails) throw WaveError(QStringLiteral("record failed"));
+        if (recordFails)
+            throw WaveError(QStringLiteral("record failed"));
         recording = true;
         return true;
     }
@@ -94,10 +100,12 @@ public:
     // OnPlayDone.
     void finishFile() {
         playing_ = false;
-        if (OnPlayDone) OnPlayDone();
+        if (OnPlayDone)
+            OnPlayDone();
     }
     void feed(const std::vector<std::int16_t>& s, int rate) {
-        for (auto* l : listeners) l->samples(s.data(), s.size(), rate);
+        for (auto* l : listeners)
+            l->samples(s.data(), s.size(), rate);
     }
 
     const QString& file() const { return file_; }

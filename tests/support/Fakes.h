@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "app/GlobalHotKey.h"
 #include "app/MessageBoxes.h"
@@ -72,12 +73,14 @@ public:
 class FakeLogView final : public LogView {
 public:
     void appendLine(const QString& line) override {
-        if (failing) throw std::runtime_error("box is gone");
+        if (failing)
+            throw std::runtime_error("box is gone");
         lines << line;
     }
     int displayedRows() const override {
         int rows = 0;
-        for (const QString& l : lines) rows += std::max<int>(1, (l.size() + width - 1) / width);
+        for (const QString& l : lines)
+            rows += std::max<int>(1, (l.size() + width - 1) / width);
         return rows;
     }
     void clearLines() override { lines.clear(); }
@@ -93,24 +96,30 @@ public:
     Shell* shell = nullptr;
 
     void setFieldText(Field f, const QString& text) override {
-        if (fields.value(f) == text) return;
+        if (fields.value(f) == text)
+            return;
         fields[f] = text;
         ++handlerRuns;
-        if (shell) shell->onFieldChanged(f, text);
+        if (shell)
+            shell->onFieldChanged(f, text);
     }
     QString fieldText(Field f) const override { return fields.value(f); }
     void setChecked(Box b, bool on) override {
-        if (boxes.value(b) == on) return;
+        if (boxes.value(b) == on)
+            return;
         boxes[b] = on;
         ++handlerRuns;
-        if (shell) shell->onBoxClicked(b, on);
+        if (shell)
+            shell->onBoxClicked(b, on);
     }
     bool checked(Box b) const override { return boxes.value(b); }
     void setHotKey(TShortCut key) override {
-        if (key == hotKeyValue) return;
+        if (key == hotKeyValue)
+            return;
         hotKeyValue = key;
         ++handlerRuns;
-        if (shell) shell->onHotKeyChanged(key);
+        if (shell)
+            shell->onHotKeyChanged(key);
     }
     TShortCut hotKey() const override { return hotKeyValue; }
     void setLabel(Label l, const QString& text) override { labels[l] = text; }
@@ -120,6 +129,7 @@ public:
     void setTrayIconVisible(bool on) override { trayVisible = on; }
     void setTrayEnabled(bool on) override { trayEnabled = on; }
     void setMinimizeToTray(bool on) override { minimizeToTray = on; }
+    void setViewsSource(WaveControl* control) override { viewSources.push_back(control); }
 
     QHash<Field, QString> fields;
     QHash<Box, bool> boxes;
@@ -130,6 +140,7 @@ public:
     bool trayVisible = false;
     bool trayEnabled = true;
     bool minimizeToTray = false;
+    std::vector<WaveControl*> viewSources;
 };
 
 }  // namespace quindra::testing

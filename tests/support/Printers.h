@@ -10,6 +10,7 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 }
 inline void PrintTo(const QStringList& l, std::ostream* os) {
     *os << '[';
-    for (qsizetype i = 0; i < l.size(); ++i) *os << (i ? ", \"" : "\"") << l[i].toStdString() << '"';
+    for (qsizetype i = 0; i < l.size(); ++i)
+        *os << (i ? ", \"" : "\"") << l[i].toStdString() << '"';
     *os << ']';
 }

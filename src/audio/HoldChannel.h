@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "core/EventLoop.h"
+
+namespace quindra {
+
+class MessageLog;
+class WaveControl;
+struct RuntimeState;
+
+// The hold channel: opens it on the hold hardware's devices with the
+// monitoring views, and keeps the message on air in an endless loop.
+class HoldChannel {
+public:
+    static constexpr int kStartDelayMs = 6000;
+    static constexpr int kPauseBetweenDevicesMs = 500;
+    static constexpr int kPauseAfterOpeningMs = 300;
+    static constexpr int kRecordBufferLength = 2048;
+    static constexpr int kRecorderMode = 6;
+    static constexpr int kRecordFlags = 0;
+
+    struct Controls {
+        WaveControl& PlayC1;        // plays the message
+        WaveControl& wCanal1;       // captures the hardware's input for the views
+        WaveControl& WaveControl1;  // lists the devices
+    };
+
+    // linkViews points the level, spectrum and waveform views, in that order,
+    // at a control's audio.
+    HoldChannel(Controls controls, RuntimeState& state, MessageLog& log, EventLoop& loop,
+                std::function<void(WaveControl*)> linkViews);
+
+    // Finds the hold hardware among the capture devices and opens the channel
+    // on each match, the last one staying.
+    void AcessaCanal();
+    // Opens one channel: monitoring on `capture`, the player on the same
+    // devices with the message format, capture started.
+    void InitAudio2(WaveControl& control, const QString& capture, const QString& playback,
+                    const QString& channel);
+    // The start timer: opens the channel, marks it on air and starts the
+    // message.
+    void tHidTimer();
+    // The message ended: start it again while on air and not suspended.
+    void PlayC1PlayDone();
+    // The views follow the message being played instead of the input.
+    void HeaderPanel1Click();
+
+    Timer& tHid() { return *tHid_; }
+
+private:
+    void playCurrent();
+
+    Controls c_;
+    RuntimeState& state_;
+    MessageLog& log_;
+    EventLoop& loop_;
+    std::function<void(WaveControl*)> linkViews_;
+    std::unique_ptr<Timer> tHid_;
+};
+
+// The hold message's format: PCM, 1 channel, 44100 Hz, 16 bit.
+inline const QString kPlayFormatID = QStringLiteral("0100010044AC000088580100020010000000");
+inline const QString kPlayFormatName = QStringLiteral("PCM 44.100 kHz; 16 Bit; Mono");
+
+}  // namespace quindra

@@ -1,0 +1,370 @@
+#include "audio/views/MonitorView.h"
+
+#include <QDebug>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPolygonF>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <exception>
+
+namespace quindra {
+
+namespace {
+
+constexpr double kFrameSeconds = 1.0 / TMonitorView::kFramesPerSecond;
+// Without new samples for half a second the source has stopped: show rest.
+constexpr int kQuietFrames = TMonitorView::kFramesPerSecond / 2;
+constexpr float kSpectrumFallDbPerFrame = 60.0F / TMonitorView::kFramesPerSecond;
+
+// The status log's slate, a shade darker for tracks, and light traces on it.
+const QColor kBackground(65, 71, 81);
+const QColor kTrack(54, 59, 68);
+const QColor kGrid(86, 93, 105);
+const QColor kLabel(176, 184, 196);
+const QColor kSpectrumLow(104, 168, 224);
+const QColor kSpectrumHigh(206, 236, 255);
+const QColor kWaveTrace(176, 236, 196);
+const QColor kLevelLow(120, 214, 140);
+const QColor kLevelMid(238, 218, 112);
+const QColor kLevelHigh(240, 112, 100);
+const QColor kPeakMarker(245, 247, 250);
+
+constexpr int kLabelPixels = 9;
+constexpr qreal kMargin = 3.0;
+
+QFont labelFont(const QFont& base) {
+    QFont f = base;
+    f.setPixelSize(kLabelPixels);
+    return f;
+}
+
+}  // namespace
+
+TMonitorView::TMonitorView(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (kind_ == Kind::Volume)
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    else
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    switch (kind_) {
+        case Kind::Spectrum:
+            analyzer_.emplace(kFftSize);
+            shownSpectrum_.assign(analyzer_->binCount(), kSpectrumFloorDb);
+            break;
+        case Kind::Wave:
+            waveSnapshot_.resize(kBufferSamples);
+            break;
+        case Kind::Volume:
+            break;
+    }
+
+    frameTimer_.setInterval(1000 / kFramesPerSecond);
+    connect(&frameTimer_, &QTimer::timeout, this, &TMonitorView::tick);
+}
+
+TMonitorView::~TMonitorView() {
+    try {
+        detach();
+    } catch (const std::exception& e) {
+        qWarning() << "monitor view could not leave its wave source:" << e.what();
+    }
+}
+
+void TMonitorView::setWaveSource(WaveControl* source) {
+    if (source == source_)
+        return;
+    detach();
+    source_ = source;
+    restart();
+    if (shown_)
+        attach();
+    update();
+}
+
+void TMonitorView::attach() {
+    if (source_ == nullptr || listening_)
+        return;
+    source_->addSampleListener(this);
+    listening_ = true;
+}
+
+void TMonitorView::detach() {
+    if (!listening_)
+        return;
+    source_->removeSampleListener(this);
+    listening_ = false;
+}
+
+void TMonitorView::restart() {
+    ring_.clear();
+    fresh_ = 0;
+    quietFrames_ = 0;
+    std::fill(shownSpectrum_.begin(), shownSpectrum_.end(), kSpectrumFloorDb);
+    spectrumFalling_ = false;
+    waveCount_ = 0;
+    meter_.reset();
+    meterSeconds_ = 0.0;
+}
+
+void TMonitorView::samples(const std::int16_t* data, std::size_t count, int rate) {
+    if (rate <= 0)
+        return;
+    if (rate != rate_) {
+        // Samples of two rates in one window would read as a wrong picture.
+        rate_ = rate;
+        ring_.clear();
+    }
+    if (count == 0)
+        return;
+    ring_.push({data, count});
+    fresh_ = std::min(fresh_ + count, ring_.capacity());
+}
+
+std::size_t TMonitorView::samplesFor(double seconds) const {
+    return static_cast<std::size_t>(std::lround(seconds * rate_));
+}
+
+std::span<const std::int16_t> TMonitorView::latest(std::size_t count) {
+    count = std::min(count, scratch_.size());
+    const std::size_t n = ring_.copyLatest({scratch_.data(), count});
+    return {scratch_.data(), n};
+}
+
+std::span<const std::int16_t> TMonitorView::waveSamples() const {
+    return {waveSnapshot_.data(), waveCount_};
+}
+
+void TMonitorView::tick() {
+    const std::size_t arrived = fresh_;
+    fresh_ = 0;
+    bool stale = false;
+    if (arrived > 0) {
+        quietFrames_ = 0;
+    } else if (quietFrames_ < kQuietFrames && ++quietFrames_ == kQuietFrames && !ring_.empty()) {
+        ring_.clear();
+        stale = true;
+    }
+    const bool renew = arrived > 0 || stale;
+
+    bool changed = false;
+    switch (kind_) {
+        case Kind::Spectrum:
+            if (renew)
+                analyzer_->analyse(latest(kFftSize));
+            if (renew || spectrumFalling_) {
+                spectrumFalling_ =
+                    fallTowards(shownSpectrum_, analyzer_->magnitudesDb(), kSpectrumFallDbPerFrame);
+                changed = true;
+            }
+            break;
+        case Kind::Wave:
+            if (renew) {
+                const auto s = latest(samplesFor(kWaveSeconds));
+                std::copy(s.begin(), s.end(), waveSnapshot_.begin());
+                waveCount_ = s.size();
+                changed = true;
+            }
+            break;
+        case Kind::Volume:
+            // Capture chunks come a few frames apart: the meter holds between
+            // them and measures each on arrival, over at least its window.
+            meterSeconds_ += kFrameSeconds;
+            if (renew || (ring_.empty() && meter_.settling())) {
+                meter_.update(latest(std::max(arrived, samplesFor(kLevelSeconds))), meterSeconds_);
+                meterSeconds_ = 0.0;
+                changed = true;
+            }
+            break;
+    }
+    if (changed)
+        update();
+}
+
+void TMonitorView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    shown_ = true;
+    restart();
+    frameTimer_.start();
+    try {
+        attach();
+    } catch (const std::exception& e) {
+        qWarning() << "monitor view could not listen to its wave source:" << e.what();
+    }
+}
+
+void TMonitorView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    shown_ = false;
+    frameTimer_.stop();
+    try {
+        detach();
+    } catch (const std::exception& e) {
+        qWarning() << "monitor view could not leave its wave source:" << e.what();
+    }
+}
+
+QSize TMonitorView::sizeHint() const {
+    return kind_ == Kind::Volume ? QSize(36, 120) : QSize(240, 120);
+}
+
+QSize TMonitorView::minimumSizeHint() const {
+    return kind_ == Kind::Volume ? QSize(20, 40) : QSize(64, 40);
+}
+
+void TMonitorView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kBackground);
+    const QRectF area = QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    if (area.width() < 4 || area.height() < 4)
+        return;
+    p.setFont(labelFont(font()));
+    switch (kind_) {
+        case Kind::Spectrum:
+            paintSpectrum(p, area);
+            break;
+        case Kind::Wave:
+            paintWave(p, area);
+            break;
+        case Kind::Volume:
+            paintVolume(p, area);
+            break;
+    }
+}
+
+void TMonitorView::paintSpectrum(QPainter& p, const QRectF& area) {
+    const QFontMetricsF fm(p.font());
+    const bool labelled = area.height() >= 4 * fm.height();
+    QRectF plot = area;
+    if (labelled)
+        plot.setBottom(area.bottom() - fm.height());
+
+    const LogFrequencyAxis axis(kLowestHz, rate_ / 2.0);
+    const auto dbToY = [&](float db) {
+        const float clamped = std::clamp(db, -kSpectrumRangeDb, 0.0F);
+        return plot.top() + plot.height() * static_cast<qreal>(-clamped / kSpectrumRangeDb);
+    };
+
+    p.setPen(kGrid);
+    for (float db = -30.0F; db > -kSpectrumRangeDb; db -= 30.0F)
+        p.drawLine(QPointF(plot.left(), dbToY(db)), QPointF(plot.right(), dbToY(db)));
+
+    static constexpr std::array<double, 8> kMarks{100, 200, 500, 1000, 2000, 5000, 10000, 20000};
+    qreal labelEnd = plot.left() - 1.0;
+    for (const double hz : kMarks) {
+        if (hz >= axis.high())
+            break;
+        const qreal x = plot.left() + axis.position(hz) * plot.width();
+        p.setPen(kGrid);
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        if (!labelled)
+            continue;
+        const QString text = hz < 1000 ? QString::number(hz) : QStringLiteral("%1k").arg(hz / 1000);
+        const qreal w = fm.horizontalAdvance(text);
+        const qreal left = std::max(x - w / 2, plot.left());
+        if (left <= labelEnd + 3 || left + w > area.right())
+            continue;
+        p.setPen(kLabel);
+        p.drawText(QPointF(left, area.bottom() - fm.descent()), text);
+        labelEnd = left + w;
+    }
+
+    const auto count = static_cast<std::size_t>(std::max(1.0, std::floor(plot.width() / 5.0)));
+    if (bands_.size() != count)
+        bands_.resize(count);
+    spectrumBands(shownSpectrum_, rate_, axis, bands_);
+
+    QLinearGradient fill(0, plot.bottom(), 0, plot.top());
+    fill.setColorAt(0.0, kSpectrumLow);
+    fill.setColorAt(1.0, kSpectrumHigh);
+    const qreal step = plot.width() / static_cast<qreal>(count);
+    for (std::size_t b = 0; b < count; ++b) {
+        const qreal top = dbToY(bands_[b]);
+        if (top >= plot.bottom())
+            continue;
+        const qreal x = plot.left() + step * static_cast<qreal>(b);
+        p.fillRect(QRectF(QPointF(x, top), QPointF(x + std::max(1.0, step - 1.0), plot.bottom())),
+                   fill);
+    }
+}
+
+void TMonitorView::paintWave(QPainter& p, const QRectF& area) {
+    const qreal mid = area.center().y();
+    const qreal half = area.height() / 2.0;
+    p.setPen(kGrid);
+    p.drawLine(QPointF(area.left(), mid - half / 2), QPointF(area.right(), mid - half / 2));
+    p.drawLine(QPointF(area.left(), mid + half / 2), QPointF(area.right(), mid + half / 2));
+
+    const auto width = static_cast<std::size_t>(area.width());
+    if (columns_.size() != width)
+        columns_.resize(width);
+    const std::size_t count = decimate(waveSamples(), columns_);
+
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kWaveTrace, 1.2));
+    if (count < 2) {
+        p.drawLine(QPointF(area.left(), mid), QPointF(area.right(), mid));
+        return;
+    }
+    // Each column's low and high in turn: dense columns become filled
+    // strokes, sparse ones a plain line through the samples.
+    QPolygonF trace;
+    trace.reserve(static_cast<qsizetype>(2 * count));
+    const qreal step = area.width() / static_cast<qreal>(count - 1);
+    for (std::size_t c = 0; c < count; ++c) {
+        const qreal x = area.left() + step * static_cast<qreal>(c);
+        trace << QPointF(x, mid - columns_[c].low * half);
+        if (columns_[c].high != columns_[c].low)
+            trace << QPointF(x, mid - columns_[c].high * half);
+    }
+    p.drawPolyline(trace);
+}
+
+void TMonitorView::paintVolume(QPainter& p, const QRectF& area) {
+    const QFontMetricsF fm(p.font());
+    const bool labelled = area.width() >= 28;
+    const qreal barWidth = labelled ? std::max(8.0, area.width() * 0.4) : area.width() - 4;
+    const QRectF bar(area.right() - barWidth, area.top(), barWidth, area.height());
+
+    const auto dbToY = [&](double db) {
+        const double clamped = std::clamp(db, -kLevelRangeDb, 0.0);
+        return bar.top() + bar.height() * (-clamped / kLevelRangeDb);
+    };
+
+    static constexpr std::array<int, 7> kTicks{0, -6, -12, -20, -30, -40, -60};
+    qreal lastLabel = -1e9;
+    for (const int db : kTicks) {
+        const qreal y = dbToY(db);
+        p.setPen(kGrid);
+        p.drawLine(QPointF(bar.left() - 4, y), QPointF(bar.left() - 1, y));
+        if (!labelled || y - lastLabel < 1.25 * fm.height())
+            continue;
+        const QString text = QString::number(db);
+        const qreal baseline =
+            std::clamp(y + fm.ascent() / 2 - 1, area.top() + fm.ascent(), area.bottom());
+        p.setPen(kLabel);
+        p.drawText(QPointF(bar.left() - 6 - fm.horizontalAdvance(text), baseline), text);
+        lastLabel = y;
+    }
+
+    p.fillRect(bar, kTrack);
+    QLinearGradient fill(0, bar.bottom(), 0, bar.top());
+    fill.setColorAt(0.0, kLevelLow);
+    fill.setColorAt(1.0 - 12.0 / kLevelRangeDb, kLevelLow);
+    fill.setColorAt(1.0 - 6.0 / kLevelRangeDb, kLevelMid);
+    fill.setColorAt(1.0 - 3.0 / kLevelRangeDb, kLevelMid);
+    fill.setColorAt(1.0, kLevelHigh);
+    const qreal top = dbToY(meter_.barDb());
+    if (top < bar.bottom())
+        p.fillRect(QRectF(QPointF(bar.left(), top), bar.bottomRight()), fill);
+
+    if (meter_.heldPeakDb() > -kLevelRangeDb) {
+        const qreal y = dbToY(meter_.heldPeakDb());
+        p.fillRect(QRectF(bar.left(), std::min(y, bar.bottom() - 2), bar.width(), 2), kPeakMarker);
+    }
+}
+
+}  // namespace quindra

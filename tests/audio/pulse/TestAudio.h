@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace quindra::testing {
+
+// Test signals, files written with libsndfile, and the few measurements the
+// tests make on what was played or captured.
+
+// Deterministic noise that never repeats within a test file and starts with a
+// non-zero sample, so its start is found in silence.
+std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed = 1);
+// A sine tone of `amplitude` (full scale 32767).
+std::vector<std::int16_t> tone(double hz, int rate, std::size_t count, double amplitude);
+
+// format: SF_FORMAT_* major | subtype. Frames interleaved for `channels`.
+void writeSound(const QString& path, int format, int rate, int channels,
+                const std::vector<std::int16_t>& frames);
+// All frames of a file as libsndfile decodes them to 16 bit.
+std::vector<std::int16_t> decodeSound(const QString& path);
+
+// Where `pattern` starts in `played`, aligned on the first non-zero sample of
+// each; nothing when `played` has no sound.
+std::optional<std::size_t> findStart(const std::vector<std::int16_t>& played,
+                                     const std::vector<std::int16_t>& pattern);
+// How many times `pattern` follows itself exactly from `start`.
+int exactRepeats(const std::vector<std::int16_t>& played, std::size_t start,
+                 const std::vector<std::int16_t>& pattern);
+// Frequency from the rising zero crossings, and the RMS level.
+double frequency(const std::vector<std::int16_t>& s, int rate);
+double rms(const std::vector<std::int16_t>& s);
+std::size_t nonZero(const std::vector<std::int16_t>& s, std::size_t from = 0);
+
+}  // namespace quindra::testing

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/QtEventLoop.h"
+
+namespace quindra::testing {
+
+// A private sound server with the virtual hold device, started by
+// scripts/virtual-hold-device in a temporary folder and stopped on every way
+// out. The process talks to it through PULSE_SERVER.
+class VirtualHoldDevice {
+public:
+    VirtualHoldDevice();
+    ~VirtualHoldDevice();  // stops the server, if it runs
+    VirtualHoldDevice(const VirtualHoldDevice&) = delete;
+    VirtualHoldDevice& operator=(const VirtualHoldDevice&) = delete;
+
+    // Starts the server (again) and points PULSE_SERVER at it; false when it
+    // did not come up in time.
+    bool start();
+    void stop();
+    // Ends the server with SIGKILL, as a crash would.
+    void crash();
+    // Stops the server's process (SIGSTOP) or lets it go on (SIGCONT): a
+    // server that hangs.
+    void freeze(bool frozen);
+
+    QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    QString playedFifo() const { return path("played.fifo"); }
+    QString inputFifo() const { return path("input.fifo"); }
+
+private:
+    bool run(const QStringList& args, QString* out = nullptr);
+    QTemporaryDir dir_;
+};
+
+// Reads everything the hold device plays (s16 mono 44100 Hz) on a thread of
+// its own, from the moment it is made until it is destroyed or the server
+// goes away.
+class PlayedAudio {
+public:
+    explicit PlayedAudio(const QString& fifo);
+    ~PlayedAudio();
+    PlayedAudio(const PlayedAudio&) = delete;
+    PlayedAudio& operator=(const PlayedAudio&) = delete;
+
+    std::vector<std::int16_t> samples() const;
+    std::size_t size() const;
+
+private:
+    void readLoop(int fd);
+
+    mutable std::mutex mutex_;
+    std::vector<std::int16_t> samples_;
+    std::atomic<bool> stop_ = false;
+    std::thread reader_;
+};
+
+// Writes s16 samples into the hold device's input FIFO without blocking.
+void writeInput(const QString& fifo, const std::vector<std::int16_t>& samples);
+
+// Runs the event loop until done() or the limit; returns done().
+bool waitFor(QtEventLoop& loop, const std::function<bool()>& done,
+             std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+}  // namespace quindra::testing

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "TestAudio.h"
+#include "audio/WaveControl.h"
+#include "audio/pulse/FileDecoder.h"
+
+namespace quindra::pulse {
+namespace {
+
+using namespace quindra::testing;
+
+constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+
+class PulseFileDecoder : public ::testing::Test {
+protected:
+    QString file(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+
+    // Reads in uneven steps, so block and chunk edges fall everywhere.
+    static std::vector<std::int16_t> readAll(FileDecoder& d, int channels) {
+        std::vector<std::int16_t> all;
+        std::vector<std::int16_t> buf(997 * static_cast<std::size_t>(channels));
+        while (!d.ended()) {
+            const auto n = d.read(buf.data(), 997);
+            all.insert(all.end(), buf.begin(),
+                       buf.begin() + static_cast<std::ptrdiff_t>(n * channels));
+            if (n < 997) {
+                EXPECT_TRUE(d.ended());
+            }
+        }
+        return all;
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(PulseFileDecoder, AFileInTheChannelFormatComesOutSampleForSample) {
+    const auto pattern = noise(13230);
+    writeSound(file("msg.wav"), kWav16, 44100, 1, pattern);
+    FileDecoder d(file("msg.wav"), 44100, 1);
+    EXPECT_EQ(readAll(d, 1), pattern);
+    std::int16_t more[4];
+    EXPECT_EQ(d.read(more, 4), 0u);
+}
+
+TEST_F(PulseFileDecoder, StereoIsAveragedToMonoAndMonoDoubledToStereo) {
+    writeSound(file("stereo.wav"), kWav16, 44100, 2, {1000, 3000, -1, -2, 32767, 32767, -32768, 0});
+    FileDecoder down(file("stereo.wav"), 44100, 1);
+    EXPECT_EQ(readAll(down, 1), (std::vector<std::int16_t>{2000, -2, 32767, -16384}));
+
+    writeSound(file("mono.wav"), kWav16, 44100, 1, {5, -7});
+    FileDecoder up(file("mono.wav"), 44100, 2);
+    EXPECT_EQ(readAll(up, 2), (std::vector<std::int16_t>{5, 5, -7, -7}));
+}
+
+TEST_F(PulseFileDecoder, AnotherRateIsConvertedKeepingLengthAndPitch) {
+    struct Case {
+        int rate;
+        int channels;
+    };
+    for (const Case c : {Case{48000, 2}, Case{22050, 1}, Case{8000, 1}}) {
+        SCOPED_TRACE(c.rate);
+        const auto mono = tone(440, c.rate, static_cast<std::size_t>(c.rate), 16000);
+        std::vector<std::int16_t> frames;
+        for (auto v : mono)
+            frames.insert(frames.end(), static_cast<std::size_t>(c.channels), v);
+        writeSound(file("other.wav"), kWav16, c.rate, c.channels, frames);
+
+        FileDecoder d(file("other.wav"), 44100, 1);
+        const auto out = readAll(d, 1);
+        EXPECT_NEAR(static_cast<double>(out.size()), 44100, 44100 * 0.01);
+        EXPECT_NEAR(frequency(out, 44100), 440, 2);
+        EXPECT_NEAR(rms(out), 16000 / std::sqrt(2.0), 16000 * 0.05);
+    }
+}
+
+TEST_F(PulseFileDecoder, AnMp3DecodesAsLibsndfileDecodesIt) {
+    const QString mp3 = file("msg.mp3");
+    writeSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1,
+               tone(440, 44100, 22050, 12000));
+    const auto expected = decodeSound(mp3);
+    ASSERT_GT(expected.size(), 20000u);
+    FileDecoder d(mp3, 44100, 1);
+    EXPECT_EQ(readAll(d, 1), expected);
+}
+
+TEST_F(PulseFileDecoder, WhatIsNoSoundThrows) {
+    QFile(file("empty.wav")).open(QIODevice::WriteOnly);
+    {
+        QFile text(file("notes.wav"));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("Mensagem de espera: gravar de novo na segunda-feira.\n");
+    }
+    writeSound(file("silent.wav"), kWav16, 44100, 1, {});  // a header and no frames
+    QDir(dir_.path()).mkdir(QStringLiteral("folder.wav"));
+    {
+        // A RIFF header that promises what the file does not hold.
+        QFile cut(file("cut.wav"));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(QByteArray("RIFF\x24\x10\x00\x00WAVEfmt ", 16));
+    }
+    for (const char* name :
+         {"missing.wav", "empty.wav", "notes.wav", "silent.wav", "folder.wav", "cut.wav"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(FileDecoder(file(name), 44100, 1), WaveError);
+    }
+}
+
+}  // namespace
+}  // namespace quindra::pulse

@@ -1,0 +1,253 @@
+#include <sndfile.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "PulseFixture.h"
+
+namespace quindra::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kRate = 44100;
+constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+constexpr int kMp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+
+class PulsePlayback : public PulseFixture {
+protected:
+    void SetUp() override {
+        PulseFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        control_->addSampleListener(&queued_);
+    }
+
+    // Plays the file `passes` times, each pass started from OnPlayDone as
+    // the playback loop does, and waits for the last one to be queued.
+    void loop(const QString& path, int passes, const std::function<void(int)>& beforePass = {}) {
+        int started = 0;
+        bool finished = false;
+        control_->OnPlayDone = [&] {
+            EXPECT_FALSE(control_->Playing());
+            if (started == passes) {
+                finished = true;
+                return;
+            }
+            if (beforePass)
+                beforePass(started);
+            control_->PlayFile(path);
+            ++started;
+        };
+        if (beforePass)
+            beforePass(started);
+        control_->PlayFile(path);
+        ++started;
+        EXPECT_TRUE(control_->Playing());
+        const bool ended = waitFor(
+            loop_, [&] { return finished; }, 30s);
+        control_->OnPlayDone = nullptr;  // it refers to this frame
+        ASSERT_TRUE(ended);
+    }
+
+    // What the hold device played, once it has played `length` samples of
+    // sound and a little silence after them.
+    std::vector<std::int16_t> playedThrough(const std::vector<std::int16_t>& pattern,
+                                            std::size_t length) {
+        std::vector<std::int16_t> s;
+        waitFor(loop_, [&] {
+            s = played_->samples();
+            const auto start = findStart(s, pattern);
+            return start && s.size() >= *start + length + kRate / 5;
+        });
+        return s;
+    }
+
+    SampleLog queued_;
+};
+
+// A file in the channel format (or an MP3 decoded to it) repeats in the
+// output sample for sample: nothing is lost, nothing is inserted.
+struct LoopCase {
+    const char* name;
+    int format;
+    int answerMs;  // how long the UI thread is busy before it answers OnPlayDone
+};
+
+void PrintTo(const LoopCase& c, std::ostream* os) {
+    *os << c.name << " answered after " << c.answerMs << " ms";
+}
+
+class PulseGaplessLoop : public PulsePlayback, public ::testing::WithParamInterface<LoopCase> {};
+
+TEST_P(PulseGaplessLoop, PassesFollowEachOtherWithoutASampleBetween) {
+    const int passes = 6;
+    const QString path = file(GetParam().name);
+    writeSound(path, GetParam().format, kRate, 1, noise(kRate * 3 / 10));  // 0.3 s
+    const auto pass = decodeSound(path);  // what libsndfile makes of it
+
+    control_->setWaveOutDevice(kHoldOut);
+    loop(path, passes, [&](int) { loop_.pause(GetParam().answerMs); });
+
+    const auto played = playedThrough(pass, pass.size() * passes);
+    const auto start = findStart(played, pass);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(exactRepeats(played, *start, pass), passes);
+    EXPECT_EQ(nonZero(played, *start + pass.size() * passes), 0u) << "sound after the last pass";
+
+    // The player's listeners got the same, in the player's rate.
+    EXPECT_EQ(exactRepeats(queued_.all, 0, pass), passes);
+    EXPECT_EQ(queued_.all.size(), pass.size() * passes);
+    EXPECT_TRUE(
+        std::all_of(queued_.rates.begin(), queued_.rates.end(), [](int r) { return r == kRate; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PulseGaplessLoop,
+                         ::testing::Values(LoopCase{"noise.wav", kWav16, 0},
+                                           LoopCase{"noise.mp3", kMp3, 0},
+                                           // The pause after a channel opening.
+                                           LoopCase{"busy.wav", kWav16, 300}),
+                         [](const auto& info) {
+                             return QString::fromLatin1(info.param.name)
+                                 .replace(QLatin1Char('.'), QLatin1Char('_'))
+                                 .toStdString();
+                         });
+
+TEST_F(PulsePlayback, AFileInAnotherRateAndChannelCountIsConverted) {
+    const auto mono = tone(440, 48000, 24000, 16000);  // 0.5 s
+    std::vector<std::int16_t> stereo;
+    for (auto v : mono)
+        stereo.insert(stereo.end(), {v, v});
+    writeSound(file("stereo48k.wav"), kWav16, 48000, 2, stereo);
+
+    control_->setWaveOutDevice(kHoldOut);
+    loop(file("stereo48k.wav"), 1);
+    const auto played = playedThrough({1}, kRate / 2);
+
+    const auto first = findStart(played, {1});
+    ASSERT_TRUE(first);
+    const std::vector<std::int16_t> sound(played.begin() + static_cast<std::ptrdiff_t>(*first),
+                                          played.end());
+    EXPECT_NEAR(static_cast<double>(nonZero(sound)), kRate / 2, kRate / 2 * 0.02);
+    EXPECT_NEAR(frequency(sound, kRate), 440, 2);
+    EXPECT_NEAR(rms(std::vector<std::int16_t>(sound.begin(), sound.begin() + kRate / 2)),
+                16000 / std::sqrt(2.0), 16000 * 0.05);
+}
+
+TEST_F(PulsePlayback, TheStreamIsInThePlayFormat) {
+    const auto pass = noise(kRate / 5);
+    writeSound(file("msg.wav"), kWav16, kRate, 1, pass);
+    control_->setWaveOutDevice(kHoldOut);
+
+    // 8 bit: the server widens each byte back to 16 bits, so what the hold
+    // device plays is the file without its low byte.
+    control_->setPlayFormatID(QStringLiteral("0100010044AC000044AC0000010008000000"));
+    EXPECT_THROW(control_->setPlayFormatID(QStringLiteral("0300010044AC000010B10200040020000000")),
+                 WaveError);
+    EXPECT_EQ(control_->PlayFormatID(), QStringLiteral("0100010044AC000044AC0000010008000000"));
+    loop(file("msg.wav"), 1);
+    std::vector<std::int16_t> coarse(pass);
+    for (auto& v : coarse)
+        v = static_cast<std::int16_t>((v >> 8) * 256);
+    const auto played = playedThrough(coarse, coarse.size());
+    const auto start = findStart(played, coarse);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(exactRepeats(played, *start, coarse), 1);
+
+    // Another rate: the file is converted to it, and the listeners are told.
+    queued_ = {};
+    control_->setPlayFormatID(QStringLiteral("010001002256000044AC0000020010000000"));
+    loop(file("msg.wav"), 1);
+    EXPECT_NEAR(static_cast<double>(queued_.all.size()), pass.size() / 2.0, 50);
+    ASSERT_FALSE(queued_.rates.empty());
+    EXPECT_EQ(queued_.rates.front(), 22050);
+}
+
+TEST_F(PulsePlayback, AFileThatCannotBePlayedThrowsAndChangesNothing) {
+    QFile(file("empty.wav")).open(QIODevice::WriteOnly);
+    {
+        QFile text(file("leia-me.mp3"));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("Trocar a mensagem de espera toda segunda-feira.\n");
+    }
+    QDir(files_.path()).mkdir(QStringLiteral("pasta.wav"));
+    const QStringList bad{file("missing.wav"), file("empty.wav"), file("leia-me.mp3"),
+                          file("pasta.wav"), QString()};
+    control_->setWaveOutDevice(kHoldOut);
+    for (const auto& path : bad) {
+        EXPECT_THROW(control_->PlayFile(path), WaveError) << path.toStdString();
+        EXPECT_FALSE(control_->Playing());
+    }
+
+    // While a message plays, a refused file leaves it playing.
+    writeSound(file("long.wav"), kWav16, kRate, 1, noise(kRate * 2));
+    control_->PlayFile(file("long.wav"));
+    for (const auto& path : bad) {
+        EXPECT_THROW(control_->PlayFile(path), WaveError) << path.toStdString();
+        EXPECT_TRUE(control_->Playing());
+    }
+    const auto played = playedThrough(noise(kRate * 2), kRate * 2);
+    const auto start = findStart(played, noise(kRate * 2));
+    ASSERT_TRUE(start);
+    EXPECT_EQ(exactRepeats(played, *start, noise(kRate * 2)), 1);
+}
+
+TEST_F(PulsePlayback, StopPlaySilencesAtOnceWithoutAnEndOfFile) {
+    const auto message = noise(kRate * 3);
+    writeSound(file("long.wav"), kWav16, kRate, 1, message);
+    bool done = false;
+    control_->OnPlayDone = [&] { done = true; };
+    control_->setWaveOutDevice(kHoldOut);
+    control_->PlayFile(file("long.wav"));
+    ASSERT_TRUE(waitFor(loop_, [&] { return nonZero(played_->samples()) > kRate / 10; }));
+
+    control_->StopPlay();
+    EXPECT_FALSE(control_->Playing());
+    const auto atStop = played_->size();
+    ASSERT_TRUE(waitFor(loop_, [&] { return played_->size() > atStop + kRate * 3 / 2; }));
+
+    const auto played = played_->samples();
+    EXPECT_LT(nonZero(played), message.size() / 2);
+    EXPECT_EQ(nonZero(played, played.size() - kRate / 2), 0u) << "still playing";
+    EXPECT_FALSE(done);
+}
+
+TEST_F(PulsePlayback, ANewPlaybackDeviceIsUsedFromTheNextFileOn) {
+    const auto pass = noise(kRate / 5);
+    writeSound(file("short.wav"), kWav16, kRate, 1, pass);
+    // First pass on the system default (the null sink), the others on the
+    // hold device.
+    loop(file("short.wav"), 3,
+         [&](int started) { control_->setWaveOutDevice(started == 0 ? kWaveMapper : kHoldOut); });
+    const auto played = playedThrough(pass, pass.size() * 2);
+    const auto start = findStart(played, pass);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(exactRepeats(played, *start, pass), 2);
+    EXPECT_EQ(nonZero(played, *start + pass.size() * 2), 0u);
+}
+
+TEST_F(PulsePlayback, PlayFileWhilePlayingStartsTheFileAgain) {
+    const auto message = noise(kRate);
+    writeSound(file("msg.wav"), kWav16, kRate, 1, message);
+    control_->setWaveOutDevice(kHoldOut);
+    bool done = false;
+    control_->OnPlayDone = [&] { done = true; };
+    control_->PlayFile(file("msg.wav"));
+    ASSERT_TRUE(waitFor(loop_, [&] { return nonZero(played_->samples()) > kRate / 5; }));
+    control_->PlayFile(file("msg.wav"));
+    ASSERT_TRUE(waitFor(loop_, [&] { return done; }));
+
+    // The cut-off beginning, then the whole file once.
+    const auto played = playedThrough(message, kRate * 2);
+    ASSERT_TRUE(findStart(played, message));
+    const auto first = *findStart(played, message);
+    std::size_t restart = first + 1;
+    while (restart < played.size() && exactRepeats(played, restart, message) == 0)
+        ++restart;
+    ASSERT_LT(restart, played.size()) << "the file never played whole";
+    EXPECT_LT(restart - first, message.size());
+    EXPECT_EQ(nonZero(played, restart + message.size()), 0u);
+}
+
+}  // namespace
+}  // namespace quindra::testing

@@ -1,0 +1,78 @@
+#include <sndfile.h>
+
+#include "PulseFixture.h"
+
+namespace quindra::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRate = 44100;
+
+using PulseReconnect = PulseFixture;
+
+// The sound server crashes and comes back: the player and the monitor, two
+// controls on the one connection, take up again by themselves, the message
+// from its start, and the UI thread runs on meanwhile.
+TEST_F(PulseReconnect, AfterAServerRestartTheMessagePlaysAgainFromTheStart) {
+    const auto message = noise(kRate * 4 / 10, 7);
+    writeSound(file("msg.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, message);
+    control_->setWaveOutDevice(kHoldOut);
+    int ends = 0;
+    control_->OnPlayDone = [&] {
+        ++ends;
+        control_->PlayFile(file("msg.wav"));
+    };
+    control_->PlayFile(file("msg.wav"));
+
+    pulse::PulseWaveControl monitor(connection_);
+    SampleLog captured;
+    monitor.addSampleListener(&captured);
+    monitor.setWaveInDevice(kHoldIn);
+    monitor.SetMode(6);
+    monitor.StartRecord(0);
+    const auto feeder = loop_.createTimer(
+        100, [this] { writeInput(server_.inputFifo(), tone(500, 8000, 800, 8000)); });
+    feeder->setEnabled(true);
+
+    // The UI thread's pulse: the longest time between two ticks.
+    auto last = Clock::now();
+    Clock::duration longest{};
+    const auto heartbeat = loop_.createTimer(20, [&] {
+        longest = std::max(longest, Clock::now() - last);
+        last = Clock::now();
+    });
+    heartbeat->setEnabled(true);
+
+    ASSERT_TRUE(waitFor(loop_, [&] { return ends >= 2 && !captured.all.empty(); }));
+
+    played_.reset();
+    server_.crash();
+    waitFor(
+        loop_, [] { return false; }, 1500ms);  // the control retries meanwhile
+    EXPECT_TRUE(control_->Playing());
+    EXPECT_TRUE(monitor.Recording());
+
+    ASSERT_TRUE(server_.start());
+    played_ = std::make_unique<PlayedAudio>(server_.playedFifo());
+    captured.all.clear();
+    std::vector<std::int16_t> played;
+    ASSERT_TRUE(waitFor(
+        loop_,
+        [&] {
+            played = played_->samples();
+            const auto start = findStart(played, message);
+            return start && played.size() >= *start + 2 * message.size() &&
+                   captured.all.size() > 800;
+        },
+        15s));
+
+    const auto start = findStart(played, message);
+    EXPECT_GE(exactRepeats(played, *start, message), 2) << "from the start, and looping on";
+    EXPECT_NEAR(frequency(captured.all, 8000), 500, 5);
+    EXPECT_LT(longest, 1500ms) << "the UI thread waited for the server";
+}
+
+}  // namespace
+}  // namespace quindra::testing
