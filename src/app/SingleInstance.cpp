@@ -1,7 +1,8 @@
 #include "app/SingleInstance.h"
 
+#include <unistd.h>
 #include <QDir>
-#include <QStandardPaths>
+#include <QFileInfo>
 
 namespace quindra {
 
@@ -12,10 +13,12 @@ SingleInstance::SingleInstance() : lock_(std::make_unique<QLockFile>(lockFile())
 }
 
 QString SingleInstance::lockFile() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/quindra-espera.lock");
+    // The session's runtime folder; a service without a session shares the
+    // temporary folder, with the user in the name.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/quindra-espera.lock");
+    return QDir::tempPath() + QStringLiteral("/quindra-espera-%1.lock").arg(::getuid());
 }
 
 bool SingleInstance::acquire() {

@@ -34,6 +34,15 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// The user's regional settings; a system with none (the "C" locale of a
+// bare service account) gets the Brazilian forms the operators read.
+QLocale OperatorLocale() {
+    const QLocale system = QLocale::system();
+    if (system.language() == QLocale::C)
+        return QLocale(QLocale::Portuguese, QLocale::Brazil);
+    return system;
+}
+
 Paths programPaths() {
     Paths p;
     const QString home = qEnvironmentVariable("QUINDRA_HOME");
@@ -84,7 +93,7 @@ int main(int argc, char** argv) {
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
     pulse::PulseWaveControl PlayC1(pulse), wCanal1(pulse), WaveControl1(pulse);
 
-    ShellPorts ports{loop,         registry, clock,     LocaleFormats(QLocale::system()),
+    ShellPorts ports{loop,         registry, clock,     LocaleFormats(OperatorLocale()),
                      paths,        boxes,    autostart, hotKeys,
                      EchoToStdout, PlayC1,   wCanal1,   WaveControl1};
     // A stop can come while the window is still being built, even while a
