@@ -314,7 +314,7 @@ int analyse(const std::string& rawPath, std::uint64_t from, std::uint64_t to,
     }
 
     std::cout << "pass_samples=" << L << " passes_found=" << starts.size()
-              << " whole_passes=" << whole << " boundaries=" << (starts.empty() ? 0 : starts.size() - 1)
+              << " judged_passes=" << whole << " boundaries=" << (starts.empty() ? 0 : starts.size() - 1)
               << " inserted=" << inserted << " lost=" << lost
               << " gaps=" << (gaps.empty() ? "-" : gaps) << " exact_to_reference=" << exactToRef
               << " same_as_first=" << sameAsFirst << " mismatched_samples=" << mismatched
