@@ -1,6 +1,7 @@
 #include <QProcess>
 
 #include "PulseFixture.h"
+#include "audio/views/MonitorView.h"
 
 namespace quindra::testing {
 namespace {
@@ -39,6 +40,24 @@ TEST_F(PulseCapture, TheInputReachesTheListenersInTheCaptureFormat) {
                             [](int r) { return r == kCaptureRate; }));
     EXPECT_NEAR(frequency(captured_.all, kCaptureRate), 1000, 5);
     EXPECT_NEAR(rms(captured_.all), 8000 / std::sqrt(2.0), 8000 * 0.05);
+}
+
+TEST_F(PulseCapture, TheInputReachesALevelViewAtTheTonesLevel) {
+    TMonitorView volume(TMonitorView::Kind::Volume);
+    volume.show();  // a view listens only while it is shown
+    volume.setWaveSource(control_.get());
+    control_->setWaveInDevice(kHoldIn);
+    control_->SetMode(6);
+    control_->StartRecord(0);
+    // A sine of peak 8000: -12.2 dBFS peak, -15.3 dBFS RMS.
+    const auto atToneLevel = [&] {
+        return std::abs(volume.level().measured().peakDb - -12.2) < 1.0 &&
+               std::abs(volume.level().measured().rmsDb - -15.3) < 1.0;
+    };
+    EXPECT_TRUE(waitFor(loop_, atToneLevel, 5s))
+        << volume.level().measured().peakDb << " dB peak, " << volume.level().measured().rmsDb
+        << " dB RMS";
+    volume.setWaveSource(nullptr);
 }
 
 TEST_F(PulseCapture, StopRecordEndsTheFlow) {
