@@ -62,7 +62,8 @@ Samples pattern() {
         state ^= state << 13;
         state ^= state >> 7;
         state ^= state << 17;
-        const double white = static_cast<double>(state >> 11) / static_cast<double>(1ULL << 53) - 0.5;
+        const double white =
+            static_cast<double>(state >> 11) / static_cast<double>(1ULL << 53) - 0.5;
         lp1 += 0.45 * (white - lp1);
         lp2 += 0.45 * (lp1 - lp2);
         v = static_cast<std::int16_t>(std::lround(std::clamp(lp2 * 60000.0, -11000.0, 11000.0)));
@@ -73,7 +74,8 @@ Samples pattern() {
     for (std::size_t i = 0; i < fade; ++i) {
         const double g = static_cast<double>(i) / fade;
         out[i] = static_cast<std::int16_t>(std::lround(out[i] * g));
-        out[out.size() - 1 - i] = static_cast<std::int16_t>(std::lround(out[out.size() - 1 - i] * g));
+        out[out.size() - 1 - i] =
+            static_cast<std::int16_t>(std::lround(out[out.size() - 1 - i] * g));
     }
     return out;
 }
@@ -168,8 +170,8 @@ int play(const QString& path, int passes) {
 
     int started = 0;
     bool finished = false;
-    // How long the UI thread took to answer each end of file is not seen
-    // here; what matters is what the sink got, which the analysis reads.
+    // The next pass starts from the end-of-file event, as the hold channel
+    // starts it; whether it joined in time shows in what the sink played.
     player.OnPlayDone = [&] {
         if (started == passes) {
             finished = true;
@@ -314,7 +316,8 @@ int analyse(const std::string& rawPath, std::uint64_t from, std::uint64_t to,
     }
 
     std::cout << "pass_samples=" << L << " passes_found=" << starts.size()
-              << " judged_passes=" << whole << " boundaries=" << (starts.empty() ? 0 : starts.size() - 1)
+              << " judged_passes=" << whole
+              << " boundaries=" << (starts.empty() ? 0 : starts.size() - 1)
               << " inserted=" << inserted << " lost=" << lost
               << " gaps=" << (gaps.empty() ? "-" : gaps) << " exact_to_reference=" << exactToRef
               << " same_as_first=" << sameAsFirst << " mismatched_samples=" << mismatched

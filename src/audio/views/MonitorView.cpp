@@ -304,7 +304,9 @@ void TMonitorView::paintWave(QPainter& p, const QRectF& area) {
     const std::size_t count = decimate(waveSamples(), columns_);
 
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(kWaveTrace, 1.2));
+    // A one-pixel pen keeps Qt on its fast line path; wider pens go through
+    // the stroker and cost several milliseconds a frame.
+    p.setPen(QPen(kWaveTrace, 1.0));
     if (count < 2) {
         p.drawLine(QPointF(area.left(), mid), QPointF(area.right(), mid));
         return;
