@@ -80,13 +80,15 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       hotKey_(ports_.hotKeys),
       handlers_({ports_.registry, state_, smtp_, window, ports_.autostart, ports_.paths,
                  [this](TShortCut k) { hotKey_.setKey(k); }}),
-      tVerificaArquivo_(ports_.loop.createTimer(kCheckIntervalMs, nullptr)),
+      // The swap notice comes with the mail notices; until then tTrocaMsg
+      // fires and does nothing.
+      rotation_({ports_.loop, ports_.registry, ports_.clock, ports_.formats, state_, ports_.PlayC1,
+                 log_, window, ports_.paths, ports_.files, ports_.probe},
+                nullptr),
       channel_({ports_.PlayC1, ports_.wCanal1, ports_.WaveControl1}, state_, log_, ports_.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
       scan_(ports_.WaveControl1, state_, log_, ports_.loop, channel_.tHid()) {
     ports_.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
-    // The drop-folder watch runs from the moment the window exists.
-    tVerificaArquivo_->setEnabled(true);
 }
 
 Shell::~Shell() {
@@ -135,6 +137,8 @@ void Shell::FormCreate() {
     if (!QFileInfo(messageFolder).isDir())
         QDir().mkpath(messageFolder);
     errors_.guard([&] { s.CurrentAudioFile = FirstFilePath(messageFolder); });
+    // The watch lists the drop folder from now on.
+    rotation_.pointListingAt(s.PathAudio);
     window_.setLabel(Label::lbArquivo, QFileInfo(s.CurrentAudioFile).fileName());
 
     const QString contato = read.text(values::Contato.control());
@@ -215,13 +219,13 @@ void Shell::SpeedButton3Click() {
                               QStringLiteral("Deseja realmente finalizar o sistema?")))
         return;
     state_.ReplaySuspended = true;
-    tVerificaArquivo_->setEnabled(false);
+    rotation_.tVerificaArquivo().setEnabled(false);
     ports_.loop.quit();
 }
 
 bool Shell::FormCloseQuery() {
     state_.ReplaySuspended = true;
-    tVerificaArquivo_->setEnabled(false);
+    rotation_.tVerificaArquivo().setEnabled(false);
     return true;
 }
 

@@ -14,11 +14,14 @@
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
 #include "hardware/HardwareScan.h"
+#include "rotation/MessageRotation.h"
 
 namespace quindra {
 
+class AudioProbe;
 class AutostartMirror;
 class Clock;
+class FileOperations;
 class MessageBoxes;
 class Registry;
 class WaveControl;
@@ -50,6 +53,9 @@ struct ShellPorts {
     WaveControl& PlayC1;
     WaveControl& wCanal1;
     WaveControl& WaveControl1;
+    // What the message swap does to files, and its test of a dropped file.
+    FileOperations& files;
+    AudioProbe& probe;
 };
 
 // The main window's logic: start-up, the ways out, and the owner of the
@@ -57,8 +63,6 @@ struct ShellPorts {
 // forwards their events here.
 class Shell {
 public:
-    static constexpr int kCheckIntervalMs = 30000;
-
     Shell(ShellPorts ports, ShellWindow& window);
     ~Shell();
 
@@ -86,7 +90,8 @@ public:
     ErrorHandler& errors() { return errors_; }
     StatusLog& log() { return log_; }
     GlobalHotKey& globalHotKey() { return hotKey_; }
-    Timer& tVerificaArquivo() { return *tVerificaArquivo_; }
+    Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
+    MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
     const Paths& paths() const { return ports_.paths; }
 
@@ -101,7 +106,7 @@ private:
     StatusLog log_;
     GlobalHotKey hotKey_;
     SettingsHandlers handlers_;
-    std::unique_ptr<Timer> tVerificaArquivo_;
+    MessageRotation rotation_;
     HoldChannel channel_;
     HardwareScan scan_;
     bool showOnRun_ = true;

@@ -13,10 +13,12 @@
 #include "app/StatusLog.h"
 #include "app/XcbHotKeyRegistrar.h"
 #include "audio/pulse/PulseWaveControl.h"
+#include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
 #include "config/SqliteRegistry.h"
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
+#include "rotation/LinuxFileOperations.h"
 
 using namespace quindra;
 
@@ -92,10 +94,13 @@ int main(int argc, char** argv) {
     // monitor and the device lister.
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
     pulse::PulseWaveControl PlayC1(pulse), wCanal1(pulse), WaveControl1(pulse);
+    LinuxFileOperations files;
+    pulse::SndfileProbe probe;
 
     ShellPorts ports{loop,         registry, clock,     LocaleFormats(OperatorLocale()),
                      paths,        boxes,    autostart, hotKeys,
-                     EchoToStdout, PlayC1,   wCanal1,   WaveControl1};
+                     EchoToStdout, PlayC1,   wCanal1,   WaveControl1,
+                     files,        probe};
     // A stop can come while the window is still being built, even while a
     // start-up box waits for an operator who is not there: it closes the box,
     // shows no more, and ends the program once start-up is over.

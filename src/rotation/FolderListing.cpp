@@ -41,7 +41,10 @@ QString FirstFilePath(const QString& path) {
     const QStringList names = FolderListing(path);
     if (names.isEmpty())
         return {};
-    return ListedFolder(path) + QLatin1Char('/') + names.front();
+    // The root folder already ends with the separator.
+    const QString folder = ListedFolder(path);
+    return folder.endsWith(QLatin1Char('/')) ? folder + names.front()
+                                             : folder + QLatin1Char('/') + names.front();
 }
 
 }  // namespace quindra

@@ -16,6 +16,7 @@
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
 #include "core/VirtualEventLoop.h"
+#include "support/FakeFiles.h"
 #include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
 
@@ -37,7 +38,8 @@ protected:
     TMainForm& open() {
         form = std::make_unique<TMainForm>(
             ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-                       paths, boxes, autostart, hotKeys, nullptr, player, monitor, lister},
+                       paths, boxes, autostart, hotKeys, nullptr, player, monitor, lister, files,
+                       probe},
             false);
         return *form;
     }
@@ -65,6 +67,8 @@ protected:
     FakeAutostart autostart;
     FakeRegistrar hotKeys;
     FakeWaveControl player, monitor, lister;
+    FakeFileOperations files;
+    FakeAudioProbe probe;
     std::unique_ptr<TMainForm> form;
 };
 

@@ -10,6 +10,7 @@
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
 #include "core/VirtualEventLoop.h"
+#include "support/FakeFiles.h"
 #include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
 
@@ -33,7 +34,7 @@ protected:
         shell = std::make_unique<Shell>(
             ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
                        paths, boxes, autostart, hotKeys, [this](const QString& l) { echoed << l; },
-                       player, monitor, lister},
+                       player, monitor, lister, files, probe},
             window);
         window.shell = shell.get();
         shell->FormCreate();
@@ -65,6 +66,8 @@ protected:
     FakeRegistrar hotKeys;
     FakeWindow window;
     FakeWaveControl player, monitor, lister;
+    FakeFileOperations files;
+    FakeAudioProbe probe;
     QStringList echoed;
     std::unique_ptr<Shell> shell;
 };
@@ -356,6 +359,35 @@ TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
 
     s.FormDestroy();
     EXPECT_FALSE(player.Playing());
+}
+
+TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) {
+    QDir().mkpath(paths.messageFolder());
+    QFile old(paths.messageFolder() + QStringLiteral("/espera.wav"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.close();
+    lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
+    Shell& s = start();
+    QFile promo(paths.defaultDropFolder + QStringLiteral("promo.wav"));
+    ASSERT_TRUE(promo.open(QIODevice::WriteOnly));
+    promo.close();
+
+    loop.advance(30000);
+
+    EXPECT_EQ(window.log.lines.mid(4),
+              (QStringList{QStringLiteral("10/12/2026 - 14:05:33 - Efetuando troca de arquivo de "
+                                          "áudio."),
+                           QStringLiteral("10/12/2026 - 14:05:33 - Troca de arquivo de áudio "
+                                          "efetuada com sucesso.")}));
+    EXPECT_EQ(player.file(), paths.messageFolder() + QStringLiteral("/promo.wav"));
+    EXPECT_EQ(QDir(paths.messageFolder()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("promo.wav")});
+    EXPECT_EQ(window.label(Label::lbArquivo), QStringLiteral("promo.wav"));
+    EXPECT_EQ(window.label(Label::lbArquivoAnterior), QStringLiteral("espera.wav"));
+    EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("10/12/2026-14:05:33"));
+    EXPECT_EQ(storedText(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
+    EXPECT_TRUE(s.state().ReplaySuspended);
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
 }
 
 TEST_F(ShellStart, AFailingDeviceListIsReportedAndLeavesNoVerdict) {

@@ -4,16 +4,30 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "TestAudio.h"
 #include "VirtualHoldDevice.h"
+#include "config/SqliteRegistry.h"
+#include "config/Values.h"
 #include "core/QtEventLoop.h"
 
 using namespace quindra;
 using namespace quindra::testing;
 
 namespace {
+
+// How many times `pattern` was played whole, wherever it starts.
+int passes(const std::vector<std::int16_t>& played, const std::vector<std::int16_t>& pattern) {
+    int n = 0;
+    for (auto at = played.begin();
+         (at = std::search(at, played.end(), pattern.begin(), pattern.end())) != played.end();
+         at += static_cast<std::ptrdiff_t>(pattern.size()))
+        ++n;
+    return n;
+}
 
 // The real program on a private sound server with the virtual hold device,
 // without a display: what the operator's journal says, and what the
@@ -112,6 +126,55 @@ TEST_F(OnAir, FindsTheHardwareLoopsTheMessageWithoutGapsAndSurvivesASoundServerR
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST_F(OnAir, AFileDroppedIntoTheDropFolderGoesOnAirAndTheOldOneIsGone) {
+    const QString dropFolder = home.filePath(QStringLiteral("home/Vizudu Telefônica"));
+    ASSERT_TRUE(QDir().mkpath(dropFolder));
+    PlayedAudio played(device.playedFifo());
+    startProgram();
+    ASSERT_TRUE(waitFor(
+        loop, [&] { return out().contains(QStringLiteral("Stream inicializado")); },
+        std::chrono::seconds(20)))
+        << out().toStdString();
+
+    // Dropped as a file manager does: written elsewhere, then moved in.
+    const auto promo = noise(44100 * 3 / 10, 11);
+    const QString written = home.filePath(QStringLiteral("home/promo.wav"));
+    writeSound(written, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, promo);
+    ASSERT_TRUE(QFile::rename(written, dropFolder + QStringLiteral("/promo.wav")));
+
+    ASSERT_TRUE(waitFor(
+        loop,
+        [&] {
+            return out().contains(
+                       QStringLiteral("Troca de arquivo de áudio efetuada com sucesso.")) &&
+                   passes(played.samples(), promo) >= 1;
+        },
+        std::chrono::seconds(40)))
+        << out().toStdString() << program.readAllStandardError().toStdString();
+    // Once the swap's suspension lifts, the new message loops.
+    EXPECT_TRUE(waitFor(
+        loop, [&] { return passes(played.samples(), promo) >= 3; }, std::chrono::seconds(15)));
+
+    EXPECT_EQ(QDir(home.filePath(QStringLiteral("app/Audio")))
+                  .entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList{QStringLiteral("promo.wav")});
+    EXPECT_EQ(QDir(dropFolder).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    SqliteRegistry store(home.filePath(QStringLiteral("registry.db")));
+    const auto text = [&](const char* name) {
+        const auto v = store.value(Root::LocalMachine, kConfigKey, QString::fromLatin1(name));
+        return v ? v->text : QStringLiteral("<missing>");
+    };
+    EXPECT_EQ(text("ArquivoAtual"), QStringLiteral("promo.wav"));
+    EXPECT_EQ(text("ArquivoAnterior"), QStringLiteral("espera.wav"));
+    const QRegularExpression moment(QStringLiteral("^\\d\\d/\\d\\d/\\d{4}-\\d\\d:\\d\\d:\\d\\d$"));
+    EXPECT_TRUE(moment.match(text("DataAtual")).hasMatch()) << text("DataAtual").toStdString();
+    EXPECT_TRUE(moment.match(text("DataAnteriorSai")).hasMatch());
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
 }
 

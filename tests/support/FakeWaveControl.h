@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -11,7 +12,8 @@ namespace quindra::testing {
 
 // A wave control that records what it is told. Devices are a list of
 // capture names; a name can be made unreadable or rejected; PlayFile can be
-// made to fail; the test ends a file with finishFile().
+// made to fail; the test ends a file with finishFile(). A player can be made
+// to need several StopPlay calls, and a test can act on each call.
 class FakeWaveControl final : public WaveControl {
 public:
     QStringList inputs;      // capture device names
@@ -20,72 +22,79 @@ public:
     bool countFails = false;
     bool recordFails = false;
     bool playFails = false;
-    QStringList calls;  // every operation, in order
+    QStringList calls;    // every operation, in order
+    int stopsToStop = 1;  // StopPlay calls it takes before Playing turns false
+    // Runs as each operation is recorded, before it takes effect.
+    std::function<void(const QString& call)> onCall;
 
     int WaveInDeviceCount() override {
-        calls << QStringLiteral("WaveInDeviceCount");
+        record(QStringLiteral("WaveInDeviceCount"));
         if (countFails)
             throw WaveError(QStringLiteral("count failed"));
         return static_cast<int>(inputs.size());
     }
     QString WaveInDeviceName(int index) override {
-        calls << QStringLiteral("WaveInDeviceName %1").arg(index);
+        record(QStringLiteral("WaveInDeviceName %1").arg(index));
         const QString name = inputs.value(index);
         if (unreadable.contains(name))
             throw WaveError(QStringLiteral("unreadable"));
         return name;
     }
     void setWaveInDevice(const QString& name) override {
-        calls << QStringLiteral("WaveInDevice ") + name;
+        record(QStringLiteral("WaveInDevice ") + name);
         if (rejected.contains(name))
             throw WaveError(QStringLiteral("rejected ") + name);
         in_ = name;
     }
     QString WaveInDevice() const override { return in_; }
     void setWaveOutDevice(const QString& name) override {
-        calls << QStringLiteral("WaveOutDevice ") + name;
+        record(QStringLiteral("WaveOutDevice ") + name);
         if (rejected.contains(name))
             throw WaveError(QStringLiteral("rejected ") + name);
         out_ = name;
     }
     QString WaveOutDevice() const override { return out_; }
     void setRecordBufferLength(int length) override {
-        calls << QStringLiteral("RecordBufferLength %1").arg(length);
+        record(QStringLiteral("RecordBufferLength %1").arg(length));
     }
     void setPlayFormatID(const QString& hex) override {
-        calls << QStringLiteral("PlayFormatID ") + hex;
+        record(QStringLiteral("PlayFormatID ") + hex);
         formatId_ = hex;
     }
     QString PlayFormatID() const override { return formatId_; }
     void setPlayFormatName(const QString& name) override {
-        calls << QStringLiteral("PlayFormatName ") + name;
+        record(QStringLiteral("PlayFormatName ") + name);
         formatName_ = name;
     }
     QString PlayFormatName() const override { return formatName_; }
     bool Playing() const override { return playing_; }
     bool PlayFile(const QString& path) override {
-        calls << QStringLiteral("PlayFile ") + path;
+        record(QStringLiteral("PlayFile ") + path);
         if (playFails || path.isEmpty())
             throw WaveError(QStringLiteral("cannot play ") + path);
         playing_ = true;
+        stops_ = 0;
         file_ = path;
         ++plays;
         return true;
     }
     void StopPlay() override {
-        calls << QStringLiteral("StopPlay");
-        playing_ = false;
+        record(QStringLiteral("StopPlay"));
+        if (++stops_ >= stopsToStop) {
+            playing_ = false;
+            stops_ = 0;
+        }
     }
-    void SetMode(int mode) override { calls << QStringLiteral("SetMode %1").arg(mode); }
+    void SetMode(int mode) override { record(QStringLiteral("SetMode %1").arg(mode)); }
     bool StartRecord(int flags) override {
-        calls << QStringLiteral("StartRecord %1").arg(flags);
+        record(QStringLiteral("StartRecord %1").arg(flags));
         if (recordFails)
             throw WaveError(QStringLiteral("record failed"));
         recording = true;
         return true;
     }
     void StopRecord() override {
-        calls << QStringLiteral("StopRecord");
+        record(QStringLiteral("StopRecord"));
         recording = false;
     }
     void addSampleListener(SampleListener* l) override {
@@ -114,6 +123,13 @@ public:
     std::vector<SampleListener*> listeners;
 
 private:
+    void record(const QString& call) {
+        calls << call;
+        if (onCall)
+            onCall(call);
+    }
+
+    int stops_ = 0;
     QString in_;
     QString out_ = kWaveMapper;
     QString formatId_;
