@@ -11,7 +11,7 @@ QString quoted(const QString& format, const QString& name) {
 }  // namespace
 
 bool RegistryKey::openKey(const QString& path, bool canCreate) {
-    current_.reset();
+    current_.clear();
     // A key that cannot be created leaves no current key, so the write that
     // follows reports the refused value.
     if (!registry_.keyExists(root_, path) && !(canCreate && registry_.createKey(root_, path)))
@@ -30,9 +30,9 @@ void RegistryKey::createKey(const QString& path) {
 }
 
 std::optional<RegValue> RegistryKey::value(const QString& name) {
-    if (!current_)
+    if (current_.isEmpty())
         return std::nullopt;
-    return registry_.value(root_, *current_, name);
+    return registry_.value(root_, current_, name);
 }
 
 QString RegistryKey::readString(const QString& name) {
@@ -45,7 +45,7 @@ QString RegistryKey::readString(const QString& name) {
 }
 
 void RegistryKey::writeString(const QString& name, const QString& text) {
-    if (!current_ || !registry_.setValue(root_, *current_, name, RegValue::String(text)))
+    if (current_.isEmpty() || !registry_.setValue(root_, current_, name, RegValue::String(text)))
         throw ConfigError(quoted(QStringLiteral("Failed to set data for '%1'"), name));
 }
 
@@ -59,7 +59,7 @@ std::int32_t RegistryKey::readInteger(const QString& name) {
 }
 
 void RegistryKey::writeInteger(const QString& name, std::int32_t number) {
-    if (!current_ || !registry_.setValue(root_, *current_, name, RegValue::Integer(number)))
+    if (current_.isEmpty() || !registry_.setValue(root_, current_, name, RegValue::Integer(number)))
         throw ConfigError(quoted(QStringLiteral("Failed to set data for '%1'"), name));
 }
 

@@ -28,8 +28,8 @@ public:
     bool keyExists(const QString& path);
     // Throws "Failed to create key %s".
     void createKey(const QString& path);
-    void closeKey() { current_.reset(); }
-    bool hasCurrentKey() const { return current_.has_value(); }
+    void closeKey() { current_.clear(); }
+    bool hasCurrentKey() const { return !current_.isEmpty(); }
 
     // The value as stored, or nothing when missing (or no current key).
     std::optional<RegValue> value(const QString& name);
@@ -47,7 +47,7 @@ public:
 private:
     Registry& registry_;
     Root root_;
-    std::optional<QString> current_;
+    QString current_;  // the open key's path; empty when none is open
 };
 
 }  // namespace quindra
