@@ -11,27 +11,13 @@
 #include "config/Autostart.h"
 #include "config/SettingsHandlers.h"
 #include "config/TempStore.h"
+#include "support/FakeLabels.h"
 
 namespace quindra {
 namespace {
 
 using testing::TempStore;
 using testing::thrownText;
-
-// The controls as far as the handlers touch them: labels only.
-class FakeView final : public FormView {
-public:
-    void setFieldText(Field, const QString&) override {}
-    QString fieldText(Field) const override { return {}; }
-    void setChecked(Box, bool) override {}
-    bool checked(Box) const override { return false; }
-    void setHotKey(TShortCut) override {}
-    TShortCut hotKey() const override { return 0; }
-    void setLabel(Label l, const QString& text) override { labels[l] = text; }
-    QString label(Label l) const override { return labels.value(l); }
-
-    QMap<Label, QString> labels;
-};
 
 class FakeMirror final : public AutostartMirror {
 public:
@@ -70,7 +56,7 @@ public:
     TempStore store;
     RuntimeState state;
     SmtpClientSettings smtp;
-    FakeView view;
+    testing::FakeLabels view;
     FakeMirror mirror;
     Paths paths;
     std::vector<TShortCut> globalHotKeys;

@@ -18,6 +18,7 @@
 #include "rotation/MessageRotation.h"
 #include "support/FakeClock.h"
 #include "support/FakeFiles.h"
+#include "support/FakeLabels.h"
 #include "support/FakeWaveControl.h"
 
 using namespace quindra;
@@ -50,20 +51,6 @@ public:
 
 private:
     Registry& store_;
-};
-
-// The history labels; the swap touches no other control.
-class FakeLabels final : public FormView {
-public:
-    void setFieldText(Field, const QString&) override {}
-    QString fieldText(Field) const override { return {}; }
-    void setChecked(Box, bool) override {}
-    bool checked(Box) const override { return false; }
-    void setHotKey(TShortCut) override {}
-    TShortCut hotKey() const override { return 0; }
-    void setLabel(Label l, const QString& text) override { labels[l] = text; }
-    QString label(Label l) const override { return labels.value(l); }
-    QHash<Label, QString> labels;
 };
 
 // Status lines with the virtual time they were written at.
