@@ -32,9 +32,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/HoldChannel.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "core/QtEventLoop.h"
+#include "ports/WaveControl.h"
 
 namespace {
 

@@ -8,11 +8,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,6 +19,7 @@
 #include "app/Artwork.h"
 #include "app/HotKeyEdit.h"
 #include "app/MessageBoxes.h"
+#include "app/QtTrayIcon.h"
 #include "app/StatusMemo.h"
 #include "audio/views/MonitorView.h"
 
@@ -67,7 +66,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
-// An empty, named place that a later part of the window fills.
+// A framed, named panel that holds its place in the page's layout.
 QFrame* place(const QString& objectName, QWidget* parent) {
     auto* f = new QFrame(parent);
     f->setObjectName(objectName);
@@ -80,8 +79,7 @@ QFrame* place(const QString& objectName, QWidget* parent) {
 
 TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      trayAvailable_(trayAvailable) {
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(kAppTitle);
     setFixedSize(kWidth, kHeight);
@@ -100,7 +98,8 @@ TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
     body->addWidget(pages_);
     root->addLayout(body);
 
-    buildTray();
+    if (trayAvailable)
+        tray_ = new QtTrayIcon(this);
 
     shell_ = std::make_unique<Shell>(std::move(ports), *this);
 
@@ -116,11 +115,6 @@ TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
     }
     connect(hotKey_, &HotKeyEdit::changed, this,
             [this](quint16 key) { shell_->onHotKeyChanged(key); });
-    shell_->globalHotKey().OnHotKey = [this] {
-        revealWindow();
-        setTrayIconVisible(true);
-    };
-
     shell_->FormCreate();
 
     // Centred on the desktop when first shown.
@@ -356,33 +350,15 @@ QWidget* TMainForm::buildSettingsPage() {
     return page;
 }
 
-void TMainForm::buildTray() {
-    if (!trayAvailable_)
-        return;
-    tray_ = new QSystemTrayIcon(TrayIconFrame(0), this);
-    trayMenu_ = new QMenu(this);
-    trayMenu_->addAction(QStringLiteral("Maximizar"), this, [this] { revealWindow(); });
-    trayMenu_->addAction(QStringLiteral("Minimizar"), this, [this] { hide(); });
-    trayMenu_->addAction(QStringLiteral("Ocultar"), this, [this] {
-        hide();
-        setTrayIconVisible(false);
-    });
-    trayMenu_->addSeparator();
-    trayMenu_->addAction(QStringLiteral("Manual"));
-    trayMenu_->addSeparator();
-    trayMenu_->addAction(QStringLiteral("Fechar"), this, [this] { shell_->SpeedButton3Click(); });
-    tray_->setContextMenu(trayMenu_);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (trayEnabled_ && r == QSystemTrayIcon::DoubleClick)
-            revealWindow();
-    });
-}
-
-void TMainForm::revealWindow() {
+void TMainForm::reveal() {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
+}
+
+void TMainForm::conceal() {
+    hide();
 }
 
 QLineEdit* TMainForm::addField(Field f, const QString& objectName) {
@@ -455,15 +431,8 @@ LogView& TMainForm::logView() {
     return *memo_;
 }
 
-void TMainForm::setTrayIconVisible(bool on) {
-    if (tray_)
-        tray_->setVisible(on);
-}
-
-void TMainForm::setTrayEnabled(bool on) {
-    trayEnabled_ = on;
-    if (trayMenu_)
-        trayMenu_->setEnabled(on);
+TrayIcon* TMainForm::tray() {
+    return tray_;
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
@@ -476,11 +445,9 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 }
 
 void TMainForm::changeEvent(QEvent* e) {
-    // The minimise box sends the window to the tray instead of the taskbar.
-    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-        minimizeToTray_ && tray_ && tray_->isVisible()) {
-        hide();
-    }
+    // The minimise box may send the window to the tray instead of the taskbar.
+    if (shell_ && e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+        shell_->modes().minimizeBoxPressed();
     QWidget::changeEvent(e);
 }
 

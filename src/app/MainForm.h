@@ -11,14 +11,13 @@
 
 #include "app/Shell.h"
 
-class QSystemTrayIcon;
-class QMenu;
 class QTabWidget;
 class QToolButton;
 
 namespace quindra {
 
 class HotKeyEdit;
+class QtTrayIcon;
 class TMonitorView;
 
 // A group box that reports a click anywhere on it.
@@ -62,10 +61,10 @@ public:
 
     // ShellWindow
     LogView& logView() override;
-    void setTrayIconVisible(bool on) override;
-    void setTrayEnabled(bool on) override;
-    void setMinimizeToTray(bool on) override { minimizeToTray_ = on; }
+    TrayIcon* tray() override;
     void setViewsSource(WaveControl* control) override;
+    void conceal() override;
+    void reveal() override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -75,11 +74,9 @@ private:
     QWidget* buildHeader();
     QWidget* buildMainPage();
     QWidget* buildSettingsPage();
-    void buildTray();
     QLineEdit* addField(Field f, const QString& objectName);
     QCheckBox* addBox(Box b, const QString& objectName, const QString& caption);
     QLabel* addLabel(Label l, const QString& objectName);
-    void revealWindow();
 
     QHash<Field, QLineEdit*> fields_;
     QHash<Box, QCheckBox*> boxes_;
@@ -87,11 +84,7 @@ private:
     HotKeyEdit* hotKey_ = nullptr;
     StatusMemo* memo_ = nullptr;
     QTabWidget* pages_ = nullptr;
-    QSystemTrayIcon* tray_ = nullptr;
-    QMenu* trayMenu_ = nullptr;
-    bool trayAvailable_;
-    bool minimizeToTray_ = false;
-    bool trayEnabled_ = true;
+    QtTrayIcon* tray_ = nullptr;
     TMonitorView* spectrum_ = nullptr;
     TMonitorView* wave_ = nullptr;
     TMonitorView* volume_ = nullptr;

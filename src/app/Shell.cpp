@@ -4,23 +4,22 @@
 #include <QFileInfo>
 
 #include "app/MessageBoxes.h"
-#include "audio/WaveControl.h"
 #include "config/Conversions.h"
 #include "config/RegistryKey.h"
 #include "config/Values.h"
-#include "rotation/FolderListing.h"
+#include "ports/WaveControl.h"
 
 namespace quindra {
-
-namespace {
 
 // Start-up reads: a missing value takes the control's initial value without
 // a word; a value that is there but unusable is reported (once per text, the
 // caller holds a batch) and the initial value is used, so every step runs.
-class StartupReader {
+class Shell::StartupReader {
 public:
     StartupReader(RegistryKey& reg, ErrorHandler& errors, const LocaleFormats& formats)
         : reg_(reg), errors_(errors), formats_(formats) {}
+
+    RegistryKey& key() { return reg_; }
 
     QString text(const QString& name) {
         try {
@@ -70,31 +69,49 @@ private:
     const LocaleFormats& formats_;
 };
 
-}  // namespace
-
 Shell::Shell(ShellPorts ports, ShellWindow& window)
     : ports_(std::move(ports)),
       window_(window),
-      errors_(ports_.boxes),
-      log_(ports_.loop, ports_.clock, ports_.formats, window.logView(), ports_.echo),
-      hotKey_(ports_.hotKeys),
-      handlers_({ports_.registry, state_, smtp_, window, ports_.autostart, ports_.paths,
-                 [this](TShortCut k) { hotKey_.setKey(k); }}),
-      // The swap notice comes with the mail notices; until then tTrocaMsg
-      // fires and does nothing.
-      rotation_({ports_.loop, ports_.registry, ports_.clock, ports_.formats, state_, ports_.PlayC1,
-                 log_, window, ports_.paths, ports_.files, ports_.probe},
-                nullptr),
-      channel_({ports_.PlayC1, ports_.wCanal1, ports_.WaveControl1}, state_, log_, ports_.loop,
+      errors_(ports_.platform.boxes),
+      log_(ports_.platform.loop, ports_.platform.clock, ports_.platform.formats, window.logView(),
+           ports_.platform.echo),
+      hotKey_(ports_.platform.hotKeys),
+      modes_(window, window.tray(), [this] { SpeedButton3Click(); }),
+      mail_(ports_.platform.loop),
+      handlers_({.registry = ports_.platform.registry,
+                 .settings = state_.settings,
+                 .state = state_,
+                 .mail = mail_,
+                 .view = window,
+                 .autostart = ports_.platform.autostart,
+                 .paths = ports_.platform.paths,
+                 .setGlobalHotKey = [this](TShortCut k) { hotKey_.setKey(k); }}),
+      rotation_({.loop = ports_.platform.loop,
+                 .registry = ports_.platform.registry,
+                 .clock = ports_.platform.clock,
+                 .formats = ports_.platform.formats,
+                 .swap = state_.swap,
+                 .onAir = state_.onAir,
+                 .state = state_,
+                 .PlayC1 = ports_.audio.PlayC1,
+                 .log = log_,
+                 .view = window,
+                 .paths = ports_.platform.paths,
+                 .files = ports_.rotation.files,
+                 .probe = ports_.rotation.probe},
+                [this] { mail_.messageSwapped(); }),
+      channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
-      scan_(ports_.WaveControl1, state_, log_, ports_.loop, channel_.tHid()) {
-    ports_.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
+      scan_(ports_.audio.WaveControl1, state_.scan, state_, log_, ports_.platform.loop,
+            channel_.tHid()) {
+    hotKey_.OnHotKey = [this] { modes_.GlobalHotKey1HotKey(); };
+    ports_.platform.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
 }
 
 Shell::~Shell() {
     if (!destroyed_)
         FormDestroy();
-    ports_.loop.setUncaughtHandler(nullptr);
+    ports_.platform.loop.setUncaughtHandler(nullptr);
 }
 
 void Shell::onFieldChanged(Field f, const QString& text) {
@@ -111,36 +128,50 @@ void Shell::onHotKeyChanged(TShortCut key) {
 
 void Shell::FormCreate() {
     ErrorHandler::Batch once(errors_);
-    auto& s = state_;
+    state_.WindowsGeneration = kLinuxWindowsGeneration;
 
-    s.WindowsGeneration = kLinuxWindowsGeneration;
-    s.HardwareFound = false;
-
-    RegistryKey reg(ports_.registry, Root::LocalMachine);
+    RegistryKey reg(ports_.platform.registry, Root::LocalMachine);
     // A first start finds no settings key; it is created here so that the
     // defaults below can be stored. If the store refuses, the writes say so.
     reg.openKey(kConfigKeySlash, true);
-    StartupReader read(reg, errors_, ports_.formats);
+    StartupReader read(reg, errors_, ports_.platform.formats);
 
-    // The drop folder: a stored text that names no existing folder (empty, a
-    // file chosen with the browse button, a deleted folder) gives the default.
-    s.PathAudio = read.text(values::PathAudio.control());
-    if (s.PathAudio.isEmpty() || !QFileInfo(s.PathAudio).isDir()) {
-        s.PathAudio = ports_.paths.defaultDropFolder;
-        QDir().mkdir(s.PathAudio);
-        errors_.guard([&] { reg.writeString(values::PathAudio.written(), s.PathAudio); });
+    loadDropFolder(read);
+    errors_.guard([this] { rotation_.findMessageOnAir(); });
+    loadSettingsPage(read);
+    loadMailOptions(read);
+
+    const bool HideModeFlag = read.boolean(values::HideMode.runtime());
+    const bool EstadoJanelaFlag = read.boolean(values::EstadoJanela.runtime());
+    const TShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
+    window_.setHotKey(key);
+    hotKey_.setKey(key);
+    hotKey_.setEnabled(true);
+    reg.closeKey();
+
+    rotation_.resetSwapFlags();
+    modes_.applyStartMode(HideModeFlag, EstadoJanelaFlag);
+    log_.tLimpaMemo().setEnabled(true);
+
+    // Last: look for the hold hardware; when it is there the channel opens
+    // and the message starts a few seconds later.
+    errors_.guard([this] { scan_.ScanForHoldHardware(); });
+}
+
+// The drop folder: a stored text that names no existing folder (empty, a
+// file chosen with the browse button, a deleted folder) gives the default.
+void Shell::loadDropFolder(StartupReader& read) {
+    QString path = read.text(values::PathAudio.control());
+    if (path.isEmpty() || !QFileInfo(path).isDir()) {
+        path = ports_.platform.paths.defaultDropFolder;
+        QDir().mkdir(path);
+        errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });
     }
+    state_.settings.PathAudio = path;
+}
 
-    // The message on air is the first file of the message folder. The folder
-    // is the program's own; a fresh installation gets it here.
-    const QString messageFolder = ports_.paths.messageFolder();
-    if (!QFileInfo(messageFolder).isDir())
-        QDir().mkpath(messageFolder);
-    errors_.guard([&] { s.CurrentAudioFile = FirstFilePath(messageFolder); });
-    // The watch lists the drop folder from now on.
-    rotation_.pointListingAt(s.PathAudio);
-    window_.setLabel(Label::lbArquivo, QFileInfo(s.CurrentAudioFile).fileName());
-
+// Filling a control runs its change handler, as a user's edit would.
+void Shell::loadSettingsPage(StartupReader& read) {
     const QString contato = read.text(values::Contato.control());
     window_.setFieldText(Field::edContato, contato);
     window_.setLabel(Label::lbContato, contato);
@@ -163,69 +194,42 @@ void Shell::FormCreate() {
     window_.setChecked(Box::cbIniciaWindows, read.boolean(values::IniWin.control()));
     window_.setChecked(Box::cbTipoInicio, read.boolean(values::EstadoJanela.control()));
     window_.setChecked(Box::cbSendMail, read.boolean(values::SendMail.control()));
-    s.SendMailFlag = read.boolean(values::SendMail.runtime());
     window_.setChecked(Box::cbTrocaMsg, read.boolean(values::TrocaMsg.control()));
-    s.TrocaMsgFlag = read.boolean(values::TrocaMsg.runtime());
     window_.setChecked(Box::cbHardDesc, read.boolean(values::HardDesc.control()));
-    s.HardDescFlag = read.boolean(values::HardDesc.runtime());
     window_.setChecked(Box::cbAutenticaSeguro, read.boolean(values::AuthSeguro.control()));
-    s.AuthSeguroFlag = read.boolean(values::AuthSeguro.runtime());
 
     window_.setFieldText(Field::edSendTo, read.text(values::SendTo.control()));
     window_.setFieldText(Field::edUserSMTP, read.text(values::UserSMTP.control()));
     window_.setFieldText(Field::edSenhaSMTP, read.text(values::SenhaSMTP.control()));
     window_.setFieldText(Field::edServerSMTP, read.text(values::ServerSMTP.control()));
     window_.setFieldText(Field::edPortaSMTP, read.text(values::PortaSMTP.control()));
-
-    smtp_.host = read.text(values::ServerSMTP.runtime());
-    smtp_.auth = SmtpClientSettings::Auth::Login;
-    smtp_.port = read.port(values::PortaSMTP.runtime(), smtp_.port);
-    smtp_.user = read.text(values::UserSMTP.runtime());
-    smtp_.password = read.text(values::SenhaSMTP.runtime());
-
-    s.HideModeFlag = read.boolean(values::HideMode.runtime());
-    s.EstadoJanelaFlag = read.boolean(values::EstadoJanela.runtime());
-    const TShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
-    window_.setHotKey(key);
-    hotKey_.setKey(key);
-    hotKey_.setEnabled(true);
-    reg.closeKey();
-
-    s.ReplaySuspended = false;
-    s.SwapPauseActive = true;
-
-    applyStartMode();
-
-    log_.tLimpaMemo().setEnabled(true);
-
-    // Last: look for the hold hardware; when it is there the channel opens
-    // and the message starts a few seconds later.
-    errors_.guard([this] { scan_.ScanForHoldHardware(); });
 }
 
-void Shell::applyStartMode() {
-    window_.setMinimizeToTray(true);
-    window_.setTrayIconVisible(true);
-    if (state_.HideModeFlag) {
-        window_.setTrayIconVisible(false);
-        showOnRun_ = false;
-    } else {
-        showOnRun_ = !state_.EstadoJanelaFlag;
-    }
+// The notice options and the SMTP client, as stored.
+void Shell::loadMailOptions(StartupReader& read) {
+    mail_.setSendMailFlag(read.boolean(values::SendMail.runtime()));
+    mail_.setTrocaMsgFlag(read.boolean(values::TrocaMsg.runtime()));
+    mail_.setHardDescFlag(read.boolean(values::HardDesc.runtime()));
+    mail_.setAuthSeguroFlag(read.boolean(values::AuthSeguro.runtime()));
+
+    SmtpClientSettings& smtp = mail_.smtp();
+    smtp.host = read.text(values::ServerSMTP.runtime());
+    smtp.auth = SmtpClientSettings::Auth::Login;
+    smtp.port = read.port(values::PortaSMTP.runtime(), smtp.port);
+    smtp.user = read.text(values::UserSMTP.runtime());
+    smtp.password = read.text(values::SenhaSMTP.runtime());
 }
 
 void Shell::SpeedButton3Click() {
-    if (!ports_.boxes.confirm(QStringLiteral("Confirmação"),
-                              QStringLiteral("Deseja realmente finalizar o sistema?")))
+    if (!ports_.platform.boxes.confirm(QStringLiteral("Confirmação"),
+                                       QStringLiteral("Deseja realmente finalizar o sistema?")))
         return;
-    state_.ReplaySuspended = true;
-    rotation_.tVerificaArquivo().setEnabled(false);
-    ports_.loop.quit();
+    rotation_.stopForShutdown();
+    ports_.platform.loop.quit();
 }
 
 bool Shell::FormCloseQuery() {
-    state_.ReplaySuspended = true;
-    rotation_.tVerificaArquivo().setEnabled(false);
+    rotation_.stopForShutdown();
     return true;
 }
 
@@ -235,10 +239,10 @@ void Shell::FormDestroy() {
     destroyed_ = true;
     log_.tLimpaMemo().setEnabled(false);
     hotKey_.setEnabled(false);
-    window_.setTrayEnabled(false);
+    modes_.disableTray();
     errors_.guard([this] {
-        if (ports_.PlayC1.Playing())
-            ports_.PlayC1.StopPlay();
+        if (ports_.audio.PlayC1.Playing())
+            ports_.audio.PlayC1.StopPlay();
     });
 }
 

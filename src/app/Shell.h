@@ -7,6 +7,7 @@
 #include "app/ErrorHandler.h"
 #include "app/GlobalHotKey.h"
 #include "app/StatusLog.h"
+#include "app/WindowModes.h"
 #include "audio/HoldChannel.h"
 #include "config/SettingsHandlers.h"
 #include "core/EventLoop.h"
@@ -14,6 +15,7 @@
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
 #include "hardware/HardwareScan.h"
+#include "mail/MailNotices.h"
 #include "rotation/MessageRotation.h"
 
 namespace quindra {
@@ -24,22 +26,22 @@ class Clock;
 class FileOperations;
 class MessageBoxes;
 class Registry;
+class TrayIcon;
 class WaveControl;
 
 // What the shell needs of the main window beyond its settings controls.
-class ShellWindow : public FormView {
+class ShellWindow : public FormView, public ModalWindow {
 public:
     virtual LogView& logView() = 0;
-    virtual void setTrayIconVisible(bool on) = 0;
-    virtual void setTrayEnabled(bool on) = 0;
-    virtual void setMinimizeToTray(bool on) = 0;
+    // The notification-area icon; null when the desktop has none.
+    virtual TrayIcon* tray() = 0;
     // Points the level, spectrum and waveform views, in that order, at a
     // wave control's audio.
     virtual void setViewsSource(WaveControl* control) = 0;
 };
 
-// The platform services the shell runs on.
-struct ShellPorts {
+// The platform services every subsystem may use.
+struct PlatformPorts {
     EventLoop& loop;
     Registry& registry;
     const Clock& clock;
@@ -48,18 +50,25 @@ struct ShellPorts {
     MessageBoxes& boxes;
     AutostartMirror& autostart;
     HotKeyRegistrar& hotKeys;
-    std::function<void(const QString&)> echo;
-    // The player, the capture monitor and the device lister.
-    WaveControl& PlayC1;
-    WaveControl& wCanal1;
-    WaveControl& WaveControl1;
-    // What the message swap does to files, and its test of a dropped file.
+    std::function<void(const QString&)> echo;  // each status line, to standard output
+};
+
+// What the message swap does to files, and its test of a dropped file.
+struct RotationPorts {
     FileOperations& files;
     AudioProbe& probe;
 };
 
+// The platform services the shell runs on, grouped by the subsystem that
+// uses them.
+struct ShellPorts {
+    PlatformPorts platform;
+    HoldChannel::Controls audio;
+    RotationPorts rotation;
+};
+
 // The main window's logic: start-up, the ways out, and the owner of the
-// runtime flags, timers and subsystems. The window builds the widgets and
+// runtime state, timers and subsystems. The window builds the widgets and
 // forwards their events here.
 class Shell {
 public:
@@ -76,7 +85,7 @@ public:
     void FormDestroy();
 
     // Whether the run loop shows the window (the start mode).
-    bool showOnRun() const { return showOnRun_; }
+    bool showOnRun() const { return modes_.showOnRun(); }
 
     // Control events from the window; a failure reaches the error box.
     void onFieldChanged(Field f, const QString& text);
@@ -85,31 +94,35 @@ public:
 
     bool AddMsg(const QString& message) { return log_.AddMsg(message); }
 
-    RuntimeState& state() { return state_; }
-    const SmtpClientSettings& smtp() const { return smtp_; }
+    const RuntimeState& state() const { return state_; }
     ErrorHandler& errors() { return errors_; }
     StatusLog& log() { return log_; }
     GlobalHotKey& globalHotKey() { return hotKey_; }
+    WindowModes& modes() { return modes_; }
+    MailNotices& mail() { return mail_; }
     Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
-    const Paths& paths() const { return ports_.paths; }
+    const Paths& paths() const { return ports_.platform.paths; }
 
 private:
-    void applyStartMode();
+    class StartupReader;
+    void loadDropFolder(StartupReader& read);
+    void loadSettingsPage(StartupReader& read);
+    void loadMailOptions(StartupReader& read);
 
     ShellPorts ports_;
     ShellWindow& window_;
     ErrorHandler errors_;
     RuntimeState state_;
-    SmtpClientSettings smtp_;
     StatusLog log_;
     GlobalHotKey hotKey_;
+    WindowModes modes_;
+    MailNotices mail_;
     SettingsHandlers handlers_;
     MessageRotation rotation_;
     HoldChannel channel_;
     HardwareScan scan_;
-    bool showOnRun_ = true;
     bool destroyed_ = false;
 };
 

@@ -97,10 +97,19 @@ int main(int argc, char** argv) {
     LinuxFileOperations files;
     pulse::SndfileProbe probe;
 
-    ShellPorts ports{loop,         registry, clock,     LocaleFormats(OperatorLocale()),
-                     paths,        boxes,    autostart, hotKeys,
-                     EchoToStdout, PlayC1,   wCanal1,   WaveControl1,
-                     files,        probe};
+    ShellPorts ports{
+        .platform = {.loop = loop,
+                     .registry = registry,
+                     .clock = clock,
+                     .formats = LocaleFormats(OperatorLocale()),
+                     .paths = paths,
+                     .boxes = boxes,
+                     .autostart = autostart,
+                     .hotKeys = hotKeys,
+                     .echo = EchoToStdout},
+        .audio = {.PlayC1 = PlayC1, .wCanal1 = wCanal1, .WaveControl1 = WaveControl1},
+        .rotation = {.files = files, .probe = probe},
+    };
     // A stop can come while the window is still being built, even while a
     // start-up box waits for an operator who is not there: it closes the box,
     // shows no more, and ends the program once start-up is over.

@@ -1,15 +1,17 @@
 #include "audio/HoldChannel.h"
 
-#include "audio/WaveControl.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "hardware/DeviceName.h"
+#include "ports/WaveControl.h"
 
 namespace quindra {
 
-HoldChannel::HoldChannel(Controls controls, RuntimeState& state, MessageLog& log, EventLoop& loop,
+HoldChannel::HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeState& state,
+                         MessageLog& log, EventLoop& loop,
                          std::function<void(WaveControl*)> linkViews)
     : c_(controls),
+      flags_(flags),
       state_(state),
       log_(log),
       loop_(loop),
@@ -82,7 +84,7 @@ void HoldChannel::playCurrent() {
     // A message that cannot start is silent: no line, and no end-of-file
     // event to restart it until the next start, arrival or swap.
     try {
-        c_.PlayC1.PlayFile(state_.CurrentAudioFile);
+        c_.PlayC1.PlayFile(state_.onAir.CurrentAudioFile);
     } catch (const std::exception&) {
     }
 }
@@ -90,12 +92,12 @@ void HoldChannel::playCurrent() {
 void HoldChannel::tHidTimer() {
     tHid_->setEnabled(false);
     AcessaCanal();
-    state_.ChannelActive = true;
+    flags_.ChannelActive = true;
     playCurrent();
 }
 
 void HoldChannel::PlayC1PlayDone() {
-    if (state_.ChannelActive && !state_.ReplaySuspended)
+    if (flags_.ChannelActive && !state_.swap.ReplaySuspended)
         playCurrent();
 }
 

@@ -10,6 +10,7 @@ namespace quindra {
 
 class MessageLog;
 class WaveControl;
+struct ChannelFlags;
 struct RuntimeState;
 
 // The hold channel: opens it on the hold hardware's devices with the
@@ -17,7 +18,6 @@ struct RuntimeState;
 class HoldChannel {
 public:
     static constexpr int kStartDelayMs = 6000;
-    static constexpr int kPauseBetweenDevicesMs = 500;
     static constexpr int kPauseAfterOpeningMs = 300;
     static constexpr int kRecordBufferLength = 2048;
     static constexpr int kRecorderMode = 6;
@@ -29,10 +29,11 @@ public:
         WaveControl& WaveControl1;  // lists the devices
     };
 
+    // The channel writes ChannelActive and reads the rest of the state.
     // linkViews points the level, spectrum and waveform views, in that order,
     // at a control's audio.
-    HoldChannel(Controls controls, RuntimeState& state, MessageLog& log, EventLoop& loop,
-                std::function<void(WaveControl*)> linkViews);
+    HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeState& state, MessageLog& log,
+                EventLoop& loop, std::function<void(WaveControl*)> linkViews);
 
     // Finds the hold hardware among the capture devices and opens the channel
     // on each match, the last one staying.
@@ -55,15 +56,12 @@ private:
     void playCurrent();
 
     Controls c_;
-    RuntimeState& state_;
+    ChannelFlags& flags_;
+    const RuntimeState& state_;
     MessageLog& log_;
     EventLoop& loop_;
     std::function<void(WaveControl*)> linkViews_;
     std::unique_ptr<Timer> tHid_;
 };
-
-// The hold message's format: PCM, 1 channel, 44100 Hz, 16 bit.
-inline const QString kPlayFormatID = QStringLiteral("0100010044AC000088580100020010000000");
-inline const QString kPlayFormatName = QStringLiteral("PCM 44.100 kHz; 16 Bit; Mono");
 
 }  // namespace quindra

@@ -2,14 +2,6 @@
 
 namespace quindra {
 
-namespace {
-
-QString quoted(const QString& format, const QString& name) {
-    return format.arg(name);
-}
-
-}  // namespace
-
 bool RegistryKey::openKey(const QString& path, bool canCreate) {
     current_.clear();
     // A key that cannot be created leaves no current key, so the write that
@@ -26,7 +18,7 @@ bool RegistryKey::keyExists(const QString& path) {
 
 void RegistryKey::createKey(const QString& path) {
     if (!registry_.createKey(root_, path))
-        throw ConfigError(quoted(QStringLiteral("Failed to create key %1"), path));
+        throw ConfigError(QStringLiteral("Failed to create key %1").arg(path));
 }
 
 std::optional<RegValue> RegistryKey::value(const QString& name) {
@@ -40,27 +32,27 @@ QString RegistryKey::readString(const QString& name) {
     if (!v)
         return {};
     if (v->kind != RegValue::Kind::String)
-        throw ConfigError(quoted(QStringLiteral("Invalid data type for '%1'"), name));
+        throw ConfigError(QStringLiteral("Invalid data type for '%1'").arg(name));
     return v->text;
 }
 
 void RegistryKey::writeString(const QString& name, const QString& text) {
     if (current_.isEmpty() || !registry_.setValue(root_, current_, name, RegValue::String(text)))
-        throw ConfigError(quoted(QStringLiteral("Failed to set data for '%1'"), name));
+        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(name));
 }
 
 std::int32_t RegistryKey::readInteger(const QString& name) {
     const auto v = value(name);
     if (!v)
-        throw ConfigError(quoted(QStringLiteral("Failed to get data for '%1'"), name));
+        throw ConfigError(QStringLiteral("Failed to get data for '%1'").arg(name));
     if (v->kind != RegValue::Kind::Integer)
-        throw ConfigError(quoted(QStringLiteral("Invalid data type for '%1'"), name));
+        throw ConfigError(QStringLiteral("Invalid data type for '%1'").arg(name));
     return v->number;
 }
 
 void RegistryKey::writeInteger(const QString& name, std::int32_t number) {
     if (current_.isEmpty() || !registry_.setValue(root_, current_, name, RegValue::Integer(number)))
-        throw ConfigError(quoted(QStringLiteral("Failed to set data for '%1'"), name));
+        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(name));
 }
 
 }  // namespace quindra

@@ -82,7 +82,7 @@ void SettingsHandlers::edTelefoneChange(const QString& text) {
 
 void SettingsHandlers::edPathC1Change(const QString& text) {
     writeExistingKey(values::PathAudio.written(), text);
-    t_.state.PathAudio = text;
+    t_.settings.PathAudio = text;
 }
 
 void SettingsHandlers::cbHideClick(bool checked) {
@@ -95,17 +95,17 @@ void SettingsHandlers::cbTipoInicioClick(bool checked) {
 
 void SettingsHandlers::cbSendMailClick(bool checked) {
     writeBool(values::SendMail.written(), checked);
-    t_.state.SendMailFlag = checked;
+    t_.mail.setSendMailFlag(checked);
 }
 
 void SettingsHandlers::cbHardDescClick(bool checked) {
     writeBool(values::HardDesc.written(), checked);
-    t_.state.HardDescFlag = checked;
+    t_.mail.setHardDescFlag(checked);
 }
 
 void SettingsHandlers::cbTrocaMsgClick(bool checked) {
     writeBool(values::TrocaMsg.written(), checked);
-    t_.state.TrocaMsgFlag = checked;
+    t_.mail.setTrocaMsgFlag(checked);
 }
 
 void SettingsHandlers::cbAutenticaSeguroClick(bool checked) {
@@ -119,24 +119,24 @@ void SettingsHandlers::edSendToChange(const QString& text) {
 
 void SettingsHandlers::edUserSMTPChange(const QString& text) {
     writeCreatingKey(values::UserSMTP.written(), text);
-    t_.smtp.user = text;
+    t_.mail.smtp().user = text;
 }
 
 void SettingsHandlers::edSenhaSMTPChange(const QString& text) {
     writeCreatingKey(values::SenhaSMTP.written(), text);
-    t_.smtp.password = text;
+    t_.mail.smtp().password = text;
 }
 
 void SettingsHandlers::edServerSMTPChange(const QString& text) {
     writeCreatingKey(values::ServerSMTP.written(), text);
-    t_.smtp.host = text;
+    t_.mail.smtp().host = text;
 }
 
 void SettingsHandlers::edPortaSMTPChange(const QString& text) {
     // Stored before it is converted: a bad text is kept and reported, and the
     // client keeps its previous port.
     writeCreatingKey(values::PortaSMTP.written(), text);
-    t_.smtp.port = StrToInt(text);
+    t_.mail.smtp().port = StrToInt(text);
 }
 
 void SettingsHandlers::HotKey1Change(TShortCut key) {

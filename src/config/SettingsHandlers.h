@@ -7,6 +7,7 @@
 #include "core/FormView.h"
 #include "core/Runtime.h"
 #include "core/ShortCut.h"
+#include "mail/MailNotices.h"
 
 namespace quindra {
 
@@ -19,8 +20,9 @@ class SettingsHandlers {
 public:
     struct Targets {
         Registry& registry;
-        RuntimeState& state;
-        SmtpClientSettings& smtp;
+        SettingCopies& settings;  // written here: PathAudio
+        const RuntimeState& state;
+        MailNotices& mail;  // its options and the SMTP client's settings
         FormView& view;
         AutostartMirror& autostart;
         const Paths& paths;

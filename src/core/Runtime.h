@@ -17,38 +17,46 @@ struct Paths {
     QString messageFolder() const { return appDir + QStringLiteral("Audio"); }
 };
 
-// The shared runtime flags and the runtime copies of settings, owned by the
-// main window for the life of the process.
-struct RuntimeState {
-    int WindowsGeneration = kLinuxWindowsGeneration;
+// The shared runtime state, one group per writer. The main window keeps the
+// storage for the life of the process; each group is handed writable to the
+// one class that owns it and every other reader sees it through a const
+// RuntimeState.
 
+// Written by the hold channel: set when the channel opens, cleared when the
+// hardware goes away.
+struct ChannelFlags {
     bool ChannelActive = false;
-    bool ReplaySuspended = false;
-    bool SwapPauseActive = true;
-    bool HardwareFound = false;
-    bool MailPending = false;
-
-    bool SendMailFlag = false;
-    bool TrocaMsgFlag = false;
-    bool HardDescFlag = false;
-    bool AuthSeguroFlag = false;
-    bool HideModeFlag = false;
-    bool EstadoJanelaFlag = false;
-
-    QString PathAudio;         // the drop folder, as last read or typed
-    QString CurrentAudioFile;  // full path of the message on air, or empty
 };
 
-// The properties of the SMTP client that the settings page keeps current; the
-// mail transport reads them when it connects.
-struct SmtpClientSettings {
-    enum class Auth { Login };
+// Written by the message rotation: a swap in progress keeps the end of a
+// pass from restarting the message (and so does a shutdown, through it).
+struct SwapFlags {
+    bool ReplaySuspended = false;
+    bool SwapPauseActive = true;
+};
 
-    QString host;
-    int port = 25;
-    QString user;
-    QString password;
-    Auth auth = Auth::Login;
+// Written by the message rotation: the message on air.
+struct MessageOnAir {
+    QString CurrentAudioFile;  // full path, or empty
+};
+
+// Written by the start-up scan for the hold hardware.
+struct ScanFlags {
+    bool HardwareFound = false;
+};
+
+// Written by the settings page's handlers (and the start-up through them).
+struct SettingCopies {
+    QString PathAudio;  // the drop folder, as last read or typed
+};
+
+struct RuntimeState {
+    int WindowsGeneration = kLinuxWindowsGeneration;
+    ChannelFlags channel;
+    SwapFlags swap;
+    MessageOnAir onAir;
+    ScanFlags scan;
+    SettingCopies settings;
 };
 
 }  // namespace quindra

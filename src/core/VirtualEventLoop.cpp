@@ -45,14 +45,20 @@ VirtualEventLoop::VirtualEventLoop() = default;
 VirtualEventLoop::~VirtualEventLoop() = default;
 
 void VirtualEventLoop::post(std::function<void()> fn) {
+    const std::lock_guard lock(postedMutex_);
     posted_.push_back(std::move(fn));
 }
 
 bool VirtualEventLoop::runOnePosted() {
-    if (posted_.empty())
-        return false;
-    auto fn = std::move(posted_.front());
-    posted_.pop_front();
+    std::function<void()> fn;
+    {
+        const std::lock_guard lock(postedMutex_);
+        if (posted_.empty())
+            return false;
+        fn = std::move(posted_.front());
+        posted_.pop_front();
+    }
+    // Run outside the lock: the work may post more.
     dispatch(fn);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <vector>
 
 #include "core/EventLoop.h"
@@ -15,6 +16,8 @@ public:
     VirtualEventLoop();
     ~VirtualEventLoop() override;
 
+    // Safe from any thread, as the port promises: device and network
+    // callbacks queue their work here from threads of their own.
     void post(std::function<void()> fn) override;
     void processPendingMessages() override;
     // Runs posted work and timers in time order, moving the clock forward to
@@ -45,7 +48,8 @@ private:
     std::int64_t paused_ = 0;
     std::uint64_t sequence_ = 0;
     bool quitRequested_ = false;
-    std::deque<std::function<void()>> posted_;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;  // guarded by postedMutex_
     std::vector<VirtualTimer*> timers_;
 };
 

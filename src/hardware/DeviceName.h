@@ -8,6 +8,10 @@ namespace quindra {
 // The name token of the hold hardware's capture device.
 inline constexpr char kHoldToken[] = "Q-ZORBE";
 
+// On generations other than 5 the device loops pause this long between
+// devices, with the window kept alive.
+inline constexpr int kPauseBetweenDevicesMs = 500;
+
 // The last word of an 8-bit text: words are runs of characters that are not
 // delimiters; empty when there is none.
 QByteArray LastWord(const QByteArray& text, const QByteArray& delimiters);

@@ -1,14 +1,15 @@
 #include "hardware/HardwareScan.h"
 
-#include "audio/WaveControl.h"
 #include "core/EventLoop.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "hardware/DeviceName.h"
+#include "ports/WaveControl.h"
 
 namespace quindra {
 
 void HardwareScan::ScanForHoldHardware() {
+    flags_.HardwareFound = false;
     log_.AddMsg(QStringLiteral("Localizando Hardware da Vizudu..."));
     const int count = lister_.WaveInDeviceCount();
     const int generation = state_.WindowsGeneration;
@@ -17,18 +18,18 @@ void HardwareScan::ScanForHoldHardware() {
             // One unreadable device does not stop the search.
             try {
                 if (IsHoldDeviceName(lister_.WaveInDeviceName(i), generation))
-                    state_.HardwareFound = true;
+                    flags_.HardwareFound = true;
             } catch (const std::exception&) {
             }
         } else {
             // Every device is visited, with the window kept alive between them.
             if (IsHoldDeviceName(lister_.WaveInDeviceName(i), generation))
-                state_.HardwareFound = true;
+                flags_.HardwareFound = true;
             loop_.processPendingMessages();
             loop_.pause(kPauseBetweenDevicesMs);
         }
     }
-    if (state_.HardwareFound) {
+    if (flags_.HardwareFound) {
         log_.AddMsg(QStringLiteral("O hardware da espera foi localizado."));
         log_.AddMsg(QStringLiteral("Aguarde inicializando stream."));
         tHid_.setEnabled(true);

@@ -6,7 +6,6 @@
 #include <exception>
 #include <utility>
 
-#include "audio/WaveControl.h"
 #include "config/RegistryKey.h"
 #include "config/Values.h"
 #include "core/Clock.h"
@@ -14,7 +13,8 @@
 #include "core/LocaleFormats.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
-#include "rotation/AudioProbe.h"
+#include "ports/AudioProbe.h"
+#include "ports/WaveControl.h"
 #include "rotation/FileOperations.h"
 #include "rotation/FolderListing.h"
 
@@ -65,19 +65,45 @@ QString copyFailed(const QString& name) {
 
 }  // namespace
 
-MessageRotation::MessageRotation(Ports ports, std::function<void()> swapNotice)
+MessageRotation::MessageRotation(Ports ports, std::function<void()> swapDone)
     : p_(ports),
-      swapNotice_(std::move(swapNotice)),
+      swapDone_(std::move(swapDone)),
       tVerificaArquivo_(p_.loop.createTimer(kCheckIntervalMs, [this] { tVerificaArquivoTimer(); })),
       tReset_(p_.loop.createTimer(kResetMs, [this] { tResetTimer(); })),
-      tLimpaVar_(p_.loop.createTimer(kLimpaVarMs, [this] { tLimpaVarTimer(); })),
-      tTrocaMsg_(p_.loop.createTimer(kTrocaMsgMs, [this] { tTrocaMsgTimer(); })) {
+      tLimpaVar_(p_.loop.createTimer(kLimpaVarMs, [this] { tLimpaVarTimer(); })) {
     // The watch runs from the moment the window exists; until the channel is
     // on air each check returns at once.
     tVerificaArquivo_->setEnabled(true);
 }
 
 MessageRotation::~MessageRotation() = default;
+
+void MessageRotation::findMessageOnAir() {
+    const QString folder = p_.paths.messageFolder();
+    if (!QFileInfo(folder).isDir())
+        QDir().mkpath(folder);
+    std::exception_ptr failure;
+    try {
+        p_.onAir.CurrentAudioFile = FirstFilePath(folder);
+    } catch (const FolderListingError&) {
+        p_.onAir.CurrentAudioFile.clear();
+        failure = std::current_exception();
+    }
+    pointListingAt(p_.state.settings.PathAudio);
+    p_.view.setLabel(Label::lbArquivo, QFileInfo(p_.onAir.CurrentAudioFile).fileName());
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void MessageRotation::resetSwapFlags() {
+    p_.swap.ReplaySuspended = false;
+    p_.swap.SwapPauseActive = true;
+}
+
+void MessageRotation::stopForShutdown() {
+    p_.swap.ReplaySuspended = true;
+    tVerificaArquivo_->setEnabled(false);
+}
 
 void MessageRotation::pointListingAt(const QString& path) {
     try {
@@ -88,9 +114,8 @@ void MessageRotation::pointListingAt(const QString& path) {
 }
 
 void MessageRotation::tVerificaArquivoTimer() {
-    auto& s = p_.state;
-    pointListingAt(s.PathAudio);
-    if (!s.ChannelActive)
+    pointListingAt(p_.state.settings.PathAudio);
+    if (!p_.state.channel.ChannelActive)
         return;
 
     const QString drop = dropFolder();
@@ -153,7 +178,6 @@ QString MessageRotation::stage(const QString& newFile, const QString& drop) {
 }
 
 void MessageRotation::exchange(const QString& newFile, const QString& staged) {
-    auto& s = p_.state;
     const QString newName = QFileInfo(newFile).fileName();
     const QString folder = p_.paths.messageFolder();
     const bool stopped = suspendPlayback();
@@ -191,7 +215,7 @@ void MessageRotation::exchange(const QString& newFile, const QString& staged) {
         storeFailure = std::current_exception();
     }
 
-    s.CurrentAudioFile = target;
+    p_.onAir.CurrentAudioFile = target;
     p_.view.setLabel(Label::lbArquivo, newName);
     if (!tryRemove(newFile))
         p_.log.AddMsg(QStringLiteral("Erro ao deletar da pasta de reposição."));
@@ -206,27 +230,21 @@ void MessageRotation::exchange(const QString& newFile, const QString& staged) {
 
 void MessageRotation::tResetTimer() {
     tReset_->setEnabled(false);
-    p_.state.SwapPauseActive = false;
+    p_.swap.SwapPauseActive = false;
 }
 
 void MessageRotation::tLimpaVarTimer() {
     tLimpaVar_->setEnabled(false);
-    p_.state.ReplaySuspended = false;
+    p_.swap.ReplaySuspended = false;
     tVerificaArquivo_->setEnabled(true);
     // A new message shorter than the suspension has ended unreplayed: it
     // starts again now rather than leave the channel silent.
-    if (std::exchange(replayOwed_, false) && p_.state.ChannelActive && !p_.PlayC1.Playing())
+    if (std::exchange(replayOwed_, false) && p_.state.channel.ChannelActive && !p_.PlayC1.Playing())
         playCurrentQuietly();
 }
 
-void MessageRotation::tTrocaMsgTimer() {
-    tTrocaMsg_->setEnabled(false);
-    if (swapNotice_)
-        swapNotice_();
-}
-
 QString MessageRotation::dropFolder() {
-    const QString setting = p_.state.PathAudio;
+    const QString setting = p_.state.settings.PathAudio;
     const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
     if (folder.isEmpty()) {
         reportOnce(dropReport_,
@@ -329,15 +347,15 @@ bool MessageRotation::suspendPlayback() {
         return false;
     // Suspended before the first stop, so that the end of the file and a
     // removal notice handled meanwhile restart nothing.
-    p_.state.ReplaySuspended = true;
+    p_.swap.ReplaySuspended = true;
     p_.loop.processMessagesUntil([this] {
         if (p_.PlayC1.Playing())
             p_.PlayC1.StopPlay();
         return !p_.PlayC1.Playing();
     });
     tReset_->setEnabled(true);
-    p_.loop.processMessagesUntil([this] { return !p_.state.SwapPauseActive; });
-    p_.state.SwapPauseActive = true;
+    p_.loop.processMessagesUntil([this] { return !p_.swap.SwapPauseActive; });
+    p_.swap.SwapPauseActive = true;
     p_.loop.pause(kPauseAfterResetMs);
     return true;
 }
@@ -375,9 +393,9 @@ void MessageRotation::startNewMessage() {
     try {
         if (p_.PlayC1.Playing())
             p_.PlayC1.StopPlay();
-        if (p_.state.SendMailFlag && p_.state.TrocaMsgFlag)
-            tTrocaMsg_->setEnabled(true);
-        p_.PlayC1.PlayFile(p_.state.CurrentAudioFile);
+        if (swapDone_)
+            swapDone_();
+        p_.PlayC1.PlayFile(p_.onAir.CurrentAudioFile);
     } catch (const std::exception&) {
         p_.log.AddMsg(QStringLiteral("Erro ao reproduzir pela troca"));
     }
@@ -386,7 +404,7 @@ void MessageRotation::startNewMessage() {
 void MessageRotation::playCurrentQuietly() {
     // As the replay does: a message that cannot start is silent.
     try {
-        p_.PlayC1.PlayFile(p_.state.CurrentAudioFile);
+        p_.PlayC1.PlayFile(p_.onAir.CurrentAudioFile);
     } catch (const std::exception&) {
     }
 }

@@ -17,8 +17,10 @@ class LocaleFormats;
 class MessageLog;
 class Registry;
 class WaveControl;
+struct MessageOnAir;
 struct Paths;
 struct RuntimeState;
+struct SwapFlags;
 
 // The drop-folder watch: while the channel is on air, each check takes the
 // first file of the drop folder and, when it is a playable message, puts it
@@ -28,7 +30,6 @@ public:
     static constexpr int kCheckIntervalMs = 30000;
     static constexpr int kResetMs = 3000;
     static constexpr int kLimpaVarMs = 7000;
-    static constexpr int kTrocaMsgMs = 1000;
     static constexpr int kPauseAfterResetMs = 750;
     static constexpr int kPauseBeforeStartMs = 250;
     // A file changed more recently than this may still be being written.
@@ -39,7 +40,9 @@ public:
         Registry& registry;
         const Clock& clock;
         const LocaleFormats& formats;
-        RuntimeState& state;
+        SwapFlags& swap;      // written here: ReplaySuspended, SwapPauseActive
+        MessageOnAir& onAir;  // written here: CurrentAudioFile
+        const RuntimeState& state;
         WaveControl& PlayC1;
         MessageLog& log;
         FormView& view;  // the history labels
@@ -48,12 +51,22 @@ public:
         AudioProbe& probe;
     };
 
-    // swapNotice runs when tTrocaMsg fires, a second after a swap with the
-    // swap notice on; it may be empty.
-    MessageRotation(Ports ports, std::function<void()> swapNotice);
+    // swapDone runs when a new message has gone on air, for the notice mail
+    // to decide on; it may be empty.
+    MessageRotation(Ports ports, std::function<void()> swapDone);
     ~MessageRotation();
     MessageRotation(const MessageRotation&) = delete;
     MessageRotation& operator=(const MessageRotation&) = delete;
+
+    // Start-up: the message on air is the first file of the message folder
+    // (created when missing), and the watch lists the drop folder from now
+    // on. A message folder that cannot be listed leaves nothing on air; its
+    // failure is thrown once the rest is done.
+    void findMessageOnAir();
+    // Start-up: no replay suspended, the next swap pause armed.
+    void resetSwapFlags();
+    // Every way out: the end of a pass restarts nothing and the watch stops.
+    void stopForShutdown();
 
     // Takes the drop folder from the setting's path and keeps it for when
     // the path names nothing any more (a chosen file a swap has taken away).
@@ -62,12 +75,10 @@ public:
     void tVerificaArquivoTimer();
     void tResetTimer();
     void tLimpaVarTimer();
-    void tTrocaMsgTimer();
 
     Timer& tVerificaArquivo() { return *tVerificaArquivo_; }
     Timer& tReset() { return *tReset_; }
     Timer& tLimpaVar() { return *tLimpaVar_; }
-    Timer& tTrocaMsg() { return *tTrocaMsg_; }
 
     // Where a dropped file that cannot be played is put, inside the drop
     // folder; the watch lists no folders, so it never comes back.
@@ -91,11 +102,10 @@ private:
     void endCheck();
 
     Ports p_;
-    std::function<void()> swapNotice_;
+    std::function<void()> swapDone_;
     std::unique_ptr<Timer> tVerificaArquivo_;
     std::unique_ptr<Timer> tReset_;
     std::unique_ptr<Timer> tLimpaVar_;
-    std::unique_ptr<Timer> tTrocaMsg_;
 
     QString knownSetting_;  // the last drop-folder setting that named something
     QString knownFolder_;   // and the folder it meant

@@ -15,32 +15,19 @@
 #include "audio/views/MonitorView.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
-#include "core/VirtualEventLoop.h"
-#include "support/FakeFiles.h"
-#include "support/FakeWaveControl.h"
-#include "support/Fakes.h"
+#include "support/ShellRig.h"
 
 using namespace quindra;
 using namespace quindra::testing;
 
 namespace {
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public ::testing::Test, protected ShellRig {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(tmp.isValid());
-        paths.appDir = tmp.path() + QStringLiteral("/app/");
-        paths.executablePath = paths.appDir + QStringLiteral("espera");
-        paths.defaultDropFolder = tmp.path() + QStringLiteral("/Vizudu Telefônica/");
-        registry = std::make_unique<SqliteRegistry>(tmp.path() + QStringLiteral("/registry.db"));
-    }
+    void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
 
     TMainForm& open() {
-        form = std::make_unique<TMainForm>(
-            ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-                       paths, boxes, autostart, hotKeys, nullptr, player, monitor, lister, files,
-                       probe},
-            false);
+        form = std::make_unique<TMainForm>(ports(), false);
         return *form;
     }
 
@@ -58,17 +45,6 @@ protected:
         return v->kind == RegValue::Kind::Integer ? QString::number(v->number) : v->text;
     }
 
-    QTemporaryDir tmp;
-    Paths paths;
-    std::unique_ptr<SqliteRegistry> registry;
-    VirtualEventLoop loop;
-    FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0))};
-    FakeBoxes boxes;
-    FakeAutostart autostart;
-    FakeRegistrar hotKeys;
-    FakeWaveControl player, monitor, lister;
-    FakeFileOperations files;
-    FakeAudioProbe probe;
     std::unique_ptr<TMainForm> form;
 };
 
@@ -185,10 +161,10 @@ TEST_F(MainFormTest, ClickingABoxWritesItAndSetsItsFlag) {
     auto* box = child<QCheckBox>("cbSendMail");
     box->click();
     EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("-1"));
-    EXPECT_TRUE(form->shell().state().SendMailFlag);
+    EXPECT_TRUE(form->shell().mail().flags().SendMailFlag);
     box->click();
     EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("0"));
-    EXPECT_FALSE(form->shell().state().SendMailFlag);
+    EXPECT_FALSE(form->shell().mail().flags().SendMailFlag);
 }
 
 TEST_F(MainFormTest, ClickingTheFilePanelShowsThePlayerOnTheThreeViews) {

@@ -9,33 +9,19 @@
 #include "config/RegistryKey.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
-#include "core/VirtualEventLoop.h"
-#include "support/FakeFiles.h"
-#include "support/FakeWaveControl.h"
-#include "support/Fakes.h"
+#include "support/ShellRig.h"
 
 using namespace quindra;
 using namespace quindra::testing;
 
 namespace {
 
-class ShellStart : public ::testing::Test {
+class ShellStart : public ::testing::Test, protected ShellRig {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(tmp.isValid());
-        QDir(tmp.path()).mkpath(QStringLiteral("home"));
-        paths.appDir = tmp.path() + QStringLiteral("/app/");
-        paths.executablePath = paths.appDir + QStringLiteral("espera");
-        paths.defaultDropFolder = tmp.path() + QStringLiteral("/home/Vizudu Telefônica/");
-        registry = std::make_unique<SqliteRegistry>(tmp.path() + QStringLiteral("/registry.db"));
-    }
+    void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
 
     Shell& start() {
-        shell = std::make_unique<Shell>(
-            ShellPorts{loop, *registry, clock, LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-                       paths, boxes, autostart, hotKeys, [this](const QString& l) { echoed << l; },
-                       player, monitor, lister, files, probe},
-            window);
+        shell = std::make_unique<Shell>(ports(), window);
         window.shell = shell.get();
         shell->FormCreate();
         return *shell;
@@ -56,19 +42,7 @@ protected:
         return v ? v->text : QStringLiteral("<missing>");
     }
 
-    QTemporaryDir tmp;
-    Paths paths;
-    std::unique_ptr<SqliteRegistry> registry;
-    VirtualEventLoop loop;
-    FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33))};
-    FakeBoxes boxes;
-    FakeAutostart autostart;
-    FakeRegistrar hotKeys;
     FakeWindow window;
-    FakeWaveControl player, monitor, lister;
-    FakeFileOperations files;
-    FakeAudioProbe probe;
-    QStringList echoed;
     std::unique_ptr<Shell> shell;
 };
 
@@ -77,13 +51,13 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
 
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
     EXPECT_TRUE(registry->keyExists(Root::LocalMachine, kConfigKey));
-    EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder);
     EXPECT_TRUE(QFileInfo(paths.defaultDropFolder).isDir());
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
     EXPECT_EQ(window.fieldText(Field::edPathC1), paths.defaultDropFolder);
     // The message folder is created empty: nothing on air.
     EXPECT_TRUE(QFileInfo(paths.messageFolder()).isDir());
-    EXPECT_EQ(s.state().CurrentAudioFile, QString());
+    EXPECT_EQ(s.state().onAir.CurrentAudioFile, QString());
     EXPECT_EQ(window.label(Label::lbArquivo), QString());
 
     // Initial values everywhere; only the drop folder's handler ran and wrote.
@@ -92,15 +66,15 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
             continue;
         EXPECT_FALSE(stored(v.written())) << v.writtenAs;
     }
-    EXPECT_EQ(s.smtp().port, 25);
-    EXPECT_EQ(s.state().ReplaySuspended, false);
-    EXPECT_EQ(s.state().SwapPauseActive, true);
+    EXPECT_EQ(s.mail().smtp().port, 25);
+    EXPECT_EQ(s.state().swap.ReplaySuspended, false);
+    EXPECT_EQ(s.state().swap.SwapPauseActive, true);
     EXPECT_EQ(s.state().WindowsGeneration, 5);
     EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
     EXPECT_TRUE(s.globalHotKey().enabled());
     EXPECT_TRUE(s.showOnRun());
-    EXPECT_TRUE(window.trayVisible);
-    EXPECT_TRUE(window.minimizeToTray);
+    EXPECT_TRUE(window.trayIcon.visible);
+    EXPECT_TRUE(s.modes().minimizeToTray());
     EXPECT_TRUE(s.log().tLimpaMemo().enabled());
     EXPECT_TRUE(s.tVerificaArquivo().enabled());
     EXPECT_EQ(s.tVerificaArquivo().interval(), 30000);
@@ -137,7 +111,8 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     Shell& s = start();
 
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
-    EXPECT_EQ(s.state().CurrentAudioFile, paths.messageFolder() + QStringLiteral("/alfa.wav"));
+    EXPECT_EQ(s.state().onAir.CurrentAudioFile,
+              paths.messageFolder() + QStringLiteral("/alfa.wav"));
     EXPECT_EQ(window.label(Label::lbArquivo), QStringLiteral("alfa.wav"));
     EXPECT_EQ(window.label(Label::lbEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
     EXPECT_EQ(window.fieldText(Field::edEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
@@ -147,18 +122,18 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("09/12/2026-10:00:00"));
     EXPECT_EQ(window.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
     EXPECT_EQ(window.label(Label::lbDataHoraAnteriroSai), QStringLiteral("09/12/2026-10:00:00"));
-    EXPECT_EQ(s.state().PathAudio, tmp.path() + QStringLiteral("/drop"));
+    EXPECT_EQ(s.state().settings.PathAudio, tmp.path() + QStringLiteral("/drop"));
     EXPECT_TRUE(window.checked(Box::cbTrocaMsg));
-    EXPECT_TRUE(s.state().TrocaMsgFlag);
-    EXPECT_TRUE(s.state().SendMailFlag);
-    EXPECT_TRUE(s.state().HardDescFlag);
-    EXPECT_TRUE(s.state().AuthSeguroFlag);
+    EXPECT_TRUE(s.mail().flags().TrocaMsgFlag);
+    EXPECT_TRUE(s.mail().flags().SendMailFlag);
+    EXPECT_TRUE(s.mail().flags().HardDescFlag);
+    EXPECT_TRUE(s.mail().flags().AuthSeguroFlag);
     EXPECT_FALSE(window.checked(Box::cbHide));
     EXPECT_EQ(window.fieldText(Field::edSenhaSMTP), QStringLiteral("s3nh@'\""));
-    EXPECT_EQ(s.smtp().host, QStringLiteral("smtp.empresa.com.br"));
-    EXPECT_EQ(s.smtp().port, 587);
-    EXPECT_EQ(s.smtp().user, QStringLiteral("quindra"));
-    EXPECT_EQ(s.smtp().password, QStringLiteral("s3nh@'\""));
+    EXPECT_EQ(s.mail().smtp().host, QStringLiteral("smtp.empresa.com.br"));
+    EXPECT_EQ(s.mail().smtp().port, 587);
+    EXPECT_EQ(s.mail().smtp().user, QStringLiteral("quindra"));
+    EXPECT_EQ(s.mail().smtp().password, QStringLiteral("s3nh@'\""));
     EXPECT_EQ(window.hotKey(), scCtrl | 'Q');
     EXPECT_EQ(hotKeys.grabbed, scCtrl | 'Q');
 
@@ -196,8 +171,8 @@ TEST_P(ShellStartMode, FlagsChooseShownInTrayOrHidden) {
         seed(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
     Shell& s = start();
     EXPECT_EQ(s.showOnRun(), c.shown);
-    EXPECT_EQ(window.trayVisible, c.trayIcon);
-    EXPECT_TRUE(window.minimizeToTray);
+    EXPECT_EQ(window.trayIcon.visible, c.trayIcon);
+    EXPECT_TRUE(s.modes().minimizeToTray());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ShellStartMode,
@@ -223,8 +198,8 @@ TEST_P(ShellMalformed, IsReportedOnceAndStartUpGoesOn) {
     EXPECT_EQ(boxes.errors, QStringList{QString::fromUtf8(c.box)});
     EXPECT_TRUE(s.globalHotKey().enabled());
     EXPECT_TRUE(s.log().tLimpaMemo().enabled());
-    EXPECT_TRUE(window.trayVisible);
-    EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder);
+    EXPECT_TRUE(window.trayIcon.visible);
+    EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -248,9 +223,9 @@ TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
     seed(QStringLiteral("PortaSMTP"), QStringLiteral("abc"));
     seed(QStringLiteral("Hotkey"), QStringLiteral("x"));
     Shell& s = start();
-    EXPECT_FALSE(s.state().SendMailFlag);
+    EXPECT_FALSE(s.mail().flags().SendMailFlag);
     EXPECT_FALSE(window.checked(Box::cbSendMail));
-    EXPECT_EQ(s.smtp().port, 25);
+    EXPECT_EQ(s.mail().smtp().port, 25);
     EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
     // The malformed texts themselves are left as they were.
     EXPECT_EQ(storedText(QStringLiteral("SendMail")), QStringLiteral("sim"));
@@ -266,7 +241,7 @@ TEST_F(ShellStart, DropFolderNamingAFileOrAVanishedFolderFallsBackToTheDefault) 
         seed(QStringLiteral("PathAudio"), stale);
         shell.reset();
         Shell& s = start();
-        EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder) << stale.toStdString();
+        EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder) << stale.toStdString();
         EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
     }
     EXPECT_TRUE(boxes.errors.isEmpty());
@@ -285,7 +260,7 @@ TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
     Shell& s = start();
 
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("Failed to set data for 'PathAudio'")});
-    EXPECT_EQ(s.state().PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder);
     EXPECT_TRUE(s.log().tLimpaMemo().enabled());
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -300,20 +275,20 @@ TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
     EXPECT_EQ(boxes.questions,
               QStringList{QStringLiteral("Confirmação: Deseja realmente finalizar o sistema?")});
     EXPECT_FALSE(loop.quitRequested());
-    EXPECT_FALSE(s.state().ReplaySuspended);
+    EXPECT_FALSE(s.state().swap.ReplaySuspended);
     EXPECT_TRUE(s.tVerificaArquivo().enabled());
 
     boxes.answer = true;
     s.SpeedButton3Click();
     EXPECT_TRUE(loop.quitRequested());
-    EXPECT_TRUE(s.state().ReplaySuspended);
+    EXPECT_TRUE(s.state().swap.ReplaySuspended);
     EXPECT_FALSE(s.tVerificaArquivo().enabled());
 }
 
 TEST_F(ShellStart, CloseAndDestroyStopWhatRuns) {
     Shell& s = start();
     EXPECT_TRUE(s.FormCloseQuery());
-    EXPECT_TRUE(s.state().ReplaySuspended);
+    EXPECT_TRUE(s.state().swap.ReplaySuspended);
     EXPECT_FALSE(s.tVerificaArquivo().enabled());
     EXPECT_TRUE(boxes.questions.isEmpty());
 
@@ -321,7 +296,7 @@ TEST_F(ShellStart, CloseAndDestroyStopWhatRuns) {
     EXPECT_FALSE(s.log().tLimpaMemo().enabled());
     EXPECT_FALSE(s.globalHotKey().enabled());
     EXPECT_TRUE(hotKeys.released);
-    EXPECT_FALSE(window.trayEnabled);
+    EXPECT_FALSE(window.trayIcon.enabled);
 }
 
 TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
@@ -329,11 +304,11 @@ TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
     window.setFieldText(Field::edPortaSMTP, QStringLiteral("2"));
     window.setFieldText(Field::edPortaSMTP, QStringLiteral("25"));
     EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QStringLiteral("25"));
-    EXPECT_EQ(s.smtp().port, 25);
+    EXPECT_EQ(s.mail().smtp().port, 25);
     window.setFieldText(Field::edPortaSMTP, QString());
     EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QString());
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("'' is not a valid integer value.")});
-    EXPECT_EQ(s.smtp().port, 25);
+    EXPECT_EQ(s.mail().smtp().port, 25);
 }
 
 TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
@@ -353,7 +328,7 @@ TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
     loop.advance(5999);
     EXPECT_EQ(player.plays, 0);
     loop.advance(1);
-    EXPECT_TRUE(s.state().ChannelActive);
+    EXPECT_TRUE(s.state().channel.ChannelActive);
     EXPECT_EQ(player.file(), paths.messageFolder() + QStringLiteral("/espera.wav"));
     EXPECT_EQ(window.viewSources, std::vector<WaveControl*>{&monitor});
 
@@ -386,7 +361,7 @@ TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) 
     EXPECT_EQ(window.label(Label::lbArquivoAnterior), QStringLiteral("espera.wav"));
     EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("10/12/2026-14:05:33"));
     EXPECT_EQ(storedText(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
-    EXPECT_TRUE(s.state().ReplaySuspended);
+    EXPECT_TRUE(s.state().swap.ReplaySuspended);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
 }
 

@@ -15,7 +15,7 @@ class Channel : public ::testing::Test {
 public:
     Channel() {
         state.WindowsGeneration = 5;
-        state.CurrentAudioFile = QStringLiteral("/opt/quindra/Audio/espera.wav");
+        state.onAir.CurrentAudioFile = QStringLiteral("/opt/quindra/Audio/espera.wav");
         lister.inputs = {QStringLiteral("Microfone (Realtek HD)"),
                          QStringLiteral("Microfone (Q-ZORBE)")};
         loop.setUncaughtHandler(
@@ -28,9 +28,10 @@ public:
     FakeLog log;
     std::vector<WaveControl*> views;
     QStringList uncaught;
-    HoldChannel channel{{player, monitor, lister}, state, log, loop, [this](WaveControl* c) {
-                            views.push_back(c);
-                        }};
+    HoldChannel channel{
+        {player, monitor, lister}, state.channel, state, log, loop, [this](WaveControl* c) {
+            views.push_back(c);
+        }};
 };
 
 TEST_F(Channel, OpensOnTheHardwaresMicrophoneAndSpeakerNames) {
@@ -122,8 +123,8 @@ TEST_F(Channel, StartTimerOpensMarksOnAirAndLoopsTheMessage) {
     EXPECT_EQ(player.plays, 0);
     loop.advance(1);
     EXPECT_FALSE(channel.tHid().enabled());
-    EXPECT_TRUE(state.ChannelActive);
-    EXPECT_EQ(player.file(), state.CurrentAudioFile);
+    EXPECT_TRUE(state.channel.ChannelActive);
+    EXPECT_EQ(player.file(), state.onAir.CurrentAudioFile);
     EXPECT_EQ(player.plays, 1);
 
     // Each end starts it again, with nothing in between.
@@ -133,11 +134,11 @@ TEST_F(Channel, StartTimerOpensMarksOnAirAndLoopsTheMessage) {
     EXPECT_EQ(player.calls.filter(QStringLiteral("StopPlay")).size(), 0);
 
     // Suspended (a swap) or off air (a removal): the end is left alone.
-    state.ReplaySuspended = true;
+    state.swap.ReplaySuspended = true;
     player.finishFile();
     EXPECT_EQ(player.plays, 3);
-    state.ReplaySuspended = false;
-    state.ChannelActive = false;
+    state.swap.ReplaySuspended = false;
+    state.channel.ChannelActive = false;
     player.finishFile();
     EXPECT_EQ(player.plays, 3);
 }
@@ -146,16 +147,16 @@ TEST_F(Channel, ArmingTwiceKeepsTheCountdownAndARemovalWhileArmingStillGoesOnAir
     channel.tHid().setEnabled(true);
     loop.advance(3000);
     channel.tHid().setEnabled(true);
-    state.ChannelActive = false;  // a removal notice while counting down
+    state.channel.ChannelActive = false;  // a removal notice while counting down
     loop.advance(3000);
-    EXPECT_TRUE(state.ChannelActive);
+    EXPECT_TRUE(state.channel.ChannelActive);
     EXPECT_EQ(player.plays, 1);
 }
 
 TEST_F(Channel, AMessageThatCannotStartIsSilent) {
-    state.CurrentAudioFile.clear();
+    state.onAir.CurrentAudioFile.clear();
     channel.tHidTimer();
-    EXPECT_TRUE(state.ChannelActive);
+    EXPECT_TRUE(state.channel.ChannelActive);
     EXPECT_EQ(player.plays, 0);
     EXPECT_FALSE(player.Playing());
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("Stream inicializado com sucesso.")});
@@ -167,7 +168,7 @@ TEST_F(Channel, AFailureInTheUnguardedOpeningLeavesTheChannelOffAir) {
     channel.tHid().setEnabled(true);
     loop.advance(6000);
     EXPECT_EQ(uncaught, QStringList{QStringLiteral("count failed")});
-    EXPECT_FALSE(state.ChannelActive);
+    EXPECT_FALSE(state.channel.ChannelActive);
     EXPECT_EQ(player.plays, 0);
 }
 

@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "core/QtEventLoop.h"
 #include "core/VirtualEventLoop.h"
@@ -101,6 +103,28 @@ TEST(VirtualEventLoop, PostedWorkRunsInOrderAndCanPostMore) {
     loop.post([&] { order += 'b'; });
     loop.processPendingMessages();
     EXPECT_EQ(order, "abc");
+}
+
+TEST(VirtualEventLoop, WorkPostedFromSeveralThreadsWhileTheLoopRunsIsNeitherLostNorRunTwice) {
+    VirtualEventLoop loop;
+    constexpr int kThreads = 4;
+    constexpr int kPosts = 20000;
+    int ran = 0;  // only the loop's thread touches it
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.emplace_back([&] {
+            for (int i = 0; i < kPosts; ++i)
+                loop.post([&] { ++ran; });
+            ++finished;
+        });
+    }
+    while (finished < kThreads)
+        loop.processPendingMessages();
+    for (auto& w : workers)
+        w.join();
+    loop.processPendingMessages();
+    EXPECT_EQ(ran, kThreads * kPosts);
 }
 
 double cpuSeconds() {

@@ -15,7 +15,7 @@ class Scan : public ::testing::Test {
 protected:
     void run(int generation) {
         state.WindowsGeneration = generation;
-        HardwareScan(lister, state, log, loop, *tHid).ScanForHoldHardware();
+        HardwareScan(lister, state.scan, state, log, loop, *tHid).ScanForHoldHardware();
     }
     VirtualEventLoop loop;
     FakeWaveControl lister;
@@ -37,7 +37,7 @@ TEST_F(Scan, NoCaptureDevicesMeansNotFoundAtOnce) {
         log.lines.clear();
         run(generation);
         EXPECT_EQ(log.lines, kNotFound);
-        EXPECT_FALSE(state.HardwareFound);
+        EXPECT_FALSE(state.scan.HardwareFound);
         EXPECT_FALSE(tHid->enabled());
         EXPECT_EQ(loop.pausedMs(), 0);
     }
@@ -50,7 +50,7 @@ TEST_F(Scan, TwoMatchingDevicesOnTheExactRuleGiveOneVerdictAndOneArming) {
     loop.post([&] { ++handledBetweenDevices; });
     run(4);
     EXPECT_EQ(log.lines, kFound);
-    EXPECT_TRUE(state.HardwareFound);
+    EXPECT_TRUE(state.scan.HardwareFound);
     EXPECT_TRUE(tHid->enabled());
     // Every device is visited, with messages handled and a pause after each.
     EXPECT_EQ(lister.calls.filter(QStringLiteral("WaveInDeviceName")).size(), 3);
@@ -69,7 +69,7 @@ TEST_F(Scan, RelaxedRuleFindsTheMicrophoneNameAndSkipsAnUnreadableDevice) {
     EXPECT_EQ(loop.pausedMs(), 0);
 
     // The same name under the exact rule is not the hardware.
-    state.HardwareFound = false;
+    state.scan.HardwareFound = false;
     log.lines.clear();
     lister.unreadable.clear();
     tHid->setEnabled(false);

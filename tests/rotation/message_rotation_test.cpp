@@ -15,6 +15,7 @@
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "core/VirtualEventLoop.h"
+#include "mail/MailNotices.h"
 #include "rotation/MessageRotation.h"
 #include "support/FakeClock.h"
 #include "support/FakeFiles.h"
@@ -83,11 +84,12 @@ protected:
         store.createKey(Root::LocalMachine, kConfigKey);
         store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("DataAtual"),
                        RegValue::String(QStringLiteral("01/12/2026-08:00:00")));
-        state.PathAudio = drop;
-        state.ChannelActive = true;
+        state.settings.PathAudio = drop;
+        state.channel.ChannelActive = true;
         loop.setUncaughtHandler([this](const std::exception& e) { uncaught << ErrorText(e); });
+        mail.EnviaEmail = [this](MailNotices::Type) { ++notices; };
         onAir(QStringLiteral("espera.wav"));
-        rotation.pointListingAt(state.PathAudio);  // as the start-up does
+        rotation.pointListingAt(state.settings.PathAudio);  // as the start-up does
     }
 
     // A file whose content names where it came from.
@@ -98,8 +100,8 @@ protected:
     }
     void onAir(const QString& name) {
         put(messages, name);
-        state.CurrentAudioFile = messages + QLatin1Char('/') + name;
-        player.PlayFile(state.CurrentAudioFile);
+        state.onAir.CurrentAudioFile = messages + QLatin1Char('/') + name;
+        player.PlayFile(state.onAir.CurrentAudioFile);
         player.calls.clear();
     }
     // Every file, hidden ones too, so that nothing left behind goes unseen.
@@ -129,6 +131,7 @@ protected:
     FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33))};
     LocaleFormats formats{QLocale(QStringLiteral("pt_BR"))};
     RuntimeState state;
+    MailNotices mail{loop};
     FakeWaveControl player;
     TimedLog log{loop};
     FakeLabels view;
@@ -136,14 +139,25 @@ protected:
     FakeAudioProbe probe;
     int notices = 0;
     QStringList uncaught;
-    MessageRotation rotation{
-        {loop, registry, clock, formats, state, player, log, view, paths, files, probe},
-        [this] { ++notices; }};
+    MessageRotation rotation{{.loop = loop,
+                              .registry = registry,
+                              .clock = clock,
+                              .formats = formats,
+                              .swap = state.swap,
+                              .onAir = state.onAir,
+                              .state = state,
+                              .PlayC1 = player,
+                              .log = log,
+                              .view = view,
+                              .paths = paths,
+                              .files = files,
+                              .probe = probe},
+                             [this] { mail.messageSwapped(); }};
 };
 
 TEST_F(Rotation, TheRoadOfOneMessageChange) {
-    state.SendMailFlag = true;
-    state.TrocaMsgFlag = true;
+    mail.setSendMailFlag(true);
+    mail.setTrocaMsgFlag(true);
     clock.stepMs = 1000;  // a second clock read is a second later
     put(drop, QStringLiteral("promo.wav"));
     std::vector<std::pair<std::int64_t, QString>> playerAt;
@@ -165,7 +179,7 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")), QStringLiteral("drop:promo.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{});
-    EXPECT_EQ(state.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
+    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
 
     // The history, written in its order and read back into the labels.
     EXPECT_EQ(registry.writes,
@@ -180,26 +194,26 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(view.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
     EXPECT_EQ(view.label(Label::lbDataHoraAnteriroSai), QStringLiteral("10/12/2026-14:05:34"));
 
-    EXPECT_TRUE(state.ReplaySuspended);
-    EXPECT_TRUE(state.SwapPauseActive);
+    EXPECT_TRUE(state.swap.ReplaySuspended);
+    EXPECT_TRUE(state.swap.SwapPauseActive);
     EXPECT_FALSE(rotation.tVerificaArquivo().enabled());
     EXPECT_FALSE(rotation.tReset().enabled());
     EXPECT_TRUE(rotation.tLimpaVar().enabled());
-    EXPECT_TRUE(rotation.tTrocaMsg().enabled());
+    EXPECT_TRUE(mail.tTrocaMsg().enabled());
 
     // 6. The swap notice a second later.
     loop.advance(999);
     EXPECT_EQ(notices, 0);
     loop.advance(1);
     EXPECT_EQ(notices, 1);
-    EXPECT_FALSE(rotation.tTrocaMsg().enabled());
+    EXPECT_FALSE(mail.tTrocaMsg().enabled());
 
     // 7. 7000 ms after the check the replay is allowed and the watch resumes;
     // its next check comes 30 s later.
     loop.advance(41000 - 1 - loop.now());
-    EXPECT_TRUE(state.ReplaySuspended);
+    EXPECT_TRUE(state.swap.ReplaySuspended);
     loop.advance(1);
-    EXPECT_FALSE(state.ReplaySuspended);
+    EXPECT_FALSE(state.swap.ReplaySuspended);
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
     put(drop, QStringLiteral("leia-me.txt"));
     loop.advance(30000);
@@ -207,21 +221,26 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(notices, 1);
 }
 
+const QStringList kEspera{QStringLiteral("espera.wav")};
+const QStringList kNone{};
+
+// One check of the drop folder. By default the channel is on air with
+// espera.wav playing, and the check finds nothing to do.
 struct EdgeCase {
-    const char* name;
-    QStringList dropped;
-    QStringList onAirBefore;  // message folder; empty: nothing on air
-    bool channelActive;
-    bool playing;
-    QStringList lines;
-    QStringList messagesAfter;
-    QStringList droppedAfter;
-    QString started;                         // the file PlayFile was given, if any
-    std::optional<QString> arquivoAnterior;  // nothing: no history written
-    bool suspended;
-    bool watchEnabled;
-    bool limpaVarArmed;
-    int pausedMs;
+    const char* name = "";
+    QStringList dropped{};
+    QStringList onAirBefore = kEspera;  // message folder; empty: nothing on air
+    bool channelActive = true;
+    bool playing = true;
+    QStringList lines{};
+    QStringList messagesAfter = kEspera;
+    QStringList droppedAfter{};
+    QString started{};                         // the file PlayFile was given, if any
+    std::optional<QString> arquivoAnterior{};  // nothing: no history written
+    bool suspended = false;
+    bool watchEnabled = true;
+    bool limpaVarArmed = true;
+    int pausedMs = 0;
 };
 
 void PrintTo(const EdgeCase& c, std::ostream* os) {
@@ -232,8 +251,8 @@ class RotationEdge : public Rotation, public ::testing::WithParamInterface<EdgeC
 
 TEST_P(RotationEdge, OneCheck) {
     const EdgeCase& c = GetParam();
-    QFile::remove(state.CurrentAudioFile);
-    state.CurrentAudioFile.clear();
+    QFile::remove(state.onAir.CurrentAudioFile);
+    state.onAir.CurrentAudioFile.clear();
     player.StopPlay();
     for (const QString& name : c.onAirBefore)
         onAir(name);
@@ -242,7 +261,7 @@ TEST_P(RotationEdge, OneCheck) {
     player.calls.clear();
     for (const QString& name : c.dropped)
         put(drop, name);
-    state.ChannelActive = c.channelActive;
+    state.channel.ChannelActive = c.channelActive;
 
     loop.advance(30000);
 
@@ -264,173 +283,84 @@ TEST_P(RotationEdge, OneCheck) {
     } else {
         EXPECT_EQ(registry.writes, QStringList{});
     }
-    EXPECT_EQ(state.ReplaySuspended, c.suspended);
+    EXPECT_EQ(state.swap.ReplaySuspended, c.suspended);
     EXPECT_EQ(rotation.tVerificaArquivo().enabled(), c.watchEnabled);
     EXPECT_EQ(rotation.tLimpaVar().enabled(), c.limpaVarArmed);
     EXPECT_EQ(loop.pausedMs(), c.pausedMs);
     EXPECT_EQ(uncaught, QStringList{});
 }
 
-const QStringList kEspera{QStringLiteral("espera.wav")};
-const QStringList kNone{};
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, RotationEdge,
-    ::testing::Values(EdgeCase{"EmptyDropFolder",
-                               kNone,
-                               kEspera,
-                               true,
-                               true,
-                               kNone,
-                               kEspera,
-                               kNone,
-                               {},
-                               std::nullopt,
-                               false,
-                               true,
-                               true,
-                               0},
-                      EdgeCase{"UpperCaseExtension",
-                               {QStringLiteral("promo.WAV")},
-                               kEspera,
-                               true,
-                               true,
-                               {kEfetuando},
-                               kEspera,
-                               kNone,
-                               {},
-                               std::nullopt,
-                               false,
-                               true,
-                               false,
-                               0},
-                      EdgeCase{"MixedCaseExtension",
-                               {QStringLiteral("promo.Mp3")},
-                               kEspera,
-                               true,
-                               true,
-                               {kEfetuando},
-                               kEspera,
-                               kNone,
-                               {},
-                               std::nullopt,
-                               false,
-                               true,
-                               false,
-                               0},
-                      EdgeCase{"NoExtension",
-                               {QStringLiteral("leia-me")},
-                               kEspera,
-                               true,
-                               true,
-                               {kEfetuando},
-                               kEspera,
-                               kNone,
-                               {},
-                               std::nullopt,
-                               false,
-                               true,
-                               false,
-                               0},
-                      EdgeCase{"HiddenFileIsNeverSeen",
-                               {QStringLiteral(".oculto.wav")},
-                               kEspera,
-                               true,
-                               true,
-                               kNone,
-                               kEspera,
-                               {QStringLiteral(".oculto.wav")},
-                               {},
-                               std::nullopt,
-                               false,
-                               true,
-                               true,
-                               0},
-                      EdgeCase{"OnlyTheFirstFileOfTheListing",
-                               {QStringLiteral("b.wav"), QStringLiteral("A.mp3"),
-                                QStringLiteral("c.txt")},
-                               kEspera,
-                               true,
-                               true,
-                               {kEfetuando, kSucesso},
-                               {QStringLiteral("A.mp3")},
-                               {QStringLiteral("b.wav"), QStringLiteral("c.txt")},
-                               QStringLiteral("A.mp3"),
-                               QStringLiteral("espera.wav"),
-                               true,
-                               false,
-                               true,
-                               1000},
-                      EdgeCase{"SameNameAsTheMessageOnAir",
-                               kEspera,
-                               kEspera,
-                               true,
-                               true,
-                               {kEfetuando, kSucesso},
-                               kEspera,
-                               kNone,
-                               QStringLiteral("espera.wav"),
-                               QStringLiteral("espera.wav"),
-                               true,
-                               false,
-                               true,
-                               1000},
-                      EdgeCase{"BlanksAccentsAndSeveralDots",
-                               {QStringLiteral("Promoção de Natal.v2.final.mp3")},
-                               kEspera,
-                               true,
-                               true,
-                               {kEfetuando, kSucesso},
-                               {QStringLiteral("Promoção de Natal.v2.final.mp3")},
-                               kNone,
-                               QStringLiteral("Promoção de Natal.v2.final.mp3"),
-                               QStringLiteral("espera.wav"),
-                               true,
-                               false,
-                               true,
-                               1000},
-                      EdgeCase{"SwapWhileNothingPlays",
-                               {QStringLiteral("promo.wav")},
-                               kEspera,
-                               true,
-                               false,
-                               {kEfetuando, kSucesso},
-                               {QStringLiteral("promo.wav")},
-                               kNone,
-                               QStringLiteral("promo.wav"),
-                               QStringLiteral("espera.wav"),
-                               false,
-                               false,
-                               true,
-                               250},
-                      EdgeCase{"EmptyMessageFolder",
-                               {QStringLiteral("promo.wav")},
-                               kNone,
-                               true,
-                               false,
-                               {kEfetuando, kErroAntigo, kSucesso},
-                               {QStringLiteral("promo.wav")},
-                               kNone,
-                               QStringLiteral("promo.wav"),
-                               QString(),
-                               false,
-                               false,
-                               true,
-                               250},
-                      EdgeCase{"ChannelNotOnAir",
-                               {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
-                               kEspera,
-                               false,
-                               true,
-                               kNone,
-                               kEspera,
-                               {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
-                               {},
-                               std::nullopt,
-                               false,
-                               true,
-                               false,
-                               0}),
+    ::testing::Values(EdgeCase{.name = "EmptyDropFolder"},
+                      EdgeCase{.name = "UpperCaseExtension",
+                               .dropped = {QStringLiteral("promo.WAV")},
+                               .lines = {kEfetuando},
+                               .limpaVarArmed = false},
+                      EdgeCase{.name = "MixedCaseExtension",
+                               .dropped = {QStringLiteral("promo.Mp3")},
+                               .lines = {kEfetuando},
+                               .limpaVarArmed = false},
+                      EdgeCase{.name = "NoExtension",
+                               .dropped = {QStringLiteral("leia-me")},
+                               .lines = {kEfetuando},
+                               .limpaVarArmed = false},
+                      EdgeCase{.name = "HiddenFileIsNeverSeen",
+                               .dropped = {QStringLiteral(".oculto.wav")},
+                               .droppedAfter = {QStringLiteral(".oculto.wav")}},
+                      EdgeCase{.name = "OnlyTheFirstFileOfTheListing",
+                               .dropped = {QStringLiteral("b.wav"), QStringLiteral("A.mp3"),
+                                           QStringLiteral("c.txt")},
+                               .lines = {kEfetuando, kSucesso},
+                               .messagesAfter = {QStringLiteral("A.mp3")},
+                               .droppedAfter = {QStringLiteral("b.wav"), QStringLiteral("c.txt")},
+                               .started = QStringLiteral("A.mp3"),
+                               .arquivoAnterior = QStringLiteral("espera.wav"),
+                               .suspended = true,
+                               .watchEnabled = false,
+                               .pausedMs = 1000},
+                      EdgeCase{.name = "SameNameAsTheMessageOnAir",
+                               .dropped = kEspera,
+                               .lines = {kEfetuando, kSucesso},
+                               .started = QStringLiteral("espera.wav"),
+                               .arquivoAnterior = QStringLiteral("espera.wav"),
+                               .suspended = true,
+                               .watchEnabled = false,
+                               .pausedMs = 1000},
+                      EdgeCase{.name = "BlanksAccentsAndSeveralDots",
+                               .dropped = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
+                               .lines = {kEfetuando, kSucesso},
+                               .messagesAfter = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
+                               .started = QStringLiteral("Promoção de Natal.v2.final.mp3"),
+                               .arquivoAnterior = QStringLiteral("espera.wav"),
+                               .suspended = true,
+                               .watchEnabled = false,
+                               .pausedMs = 1000},
+                      EdgeCase{.name = "SwapWhileNothingPlays",
+                               .dropped = {QStringLiteral("promo.wav")},
+                               .playing = false,
+                               .lines = {kEfetuando, kSucesso},
+                               .messagesAfter = {QStringLiteral("promo.wav")},
+                               .started = QStringLiteral("promo.wav"),
+                               .arquivoAnterior = QStringLiteral("espera.wav"),
+                               .watchEnabled = false,
+                               .pausedMs = 250},
+                      EdgeCase{.name = "EmptyMessageFolder",
+                               .dropped = {QStringLiteral("promo.wav")},
+                               .onAirBefore = kNone,
+                               .playing = false,
+                               .lines = {kEfetuando, kErroAntigo, kSucesso},
+                               .messagesAfter = {QStringLiteral("promo.wav")},
+                               .started = QStringLiteral("promo.wav"),
+                               .arquivoAnterior = QString(),
+                               .watchEnabled = false,
+                               .pausedMs = 250},
+                      EdgeCase{
+                          .name = "ChannelNotOnAir",
+                          .dropped = {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
+                          .channelActive = false,
+                          .droppedAfter = {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
+                          .limpaVarArmed = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Rotation, SeveralFilesGoOnAirOneCheckEachInListingOrder) {
@@ -464,7 +394,7 @@ TEST_F(Rotation, AReadOnlyDropGoesOnAirAsAWritableCopy) {
 // of the hardware, which is ignored while the replay is suspended.
 TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     FakeWaveControl monitor, lister;
-    HoldChannel channel({player, monitor, lister}, state, log, loop, nullptr);
+    HoldChannel channel({player, monitor, lister}, state.channel, state, log, loop, nullptr);
     player.stopsToStop = 3;
     std::optional<bool> removalSawSuspended;
     std::optional<bool> watchDuringSwap;
@@ -474,7 +404,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
             return;
         loop.post([&] { player.finishFile(); });
         loop.post([&] {
-            removalSawSuspended = state.ReplaySuspended;
+            removalSawSuspended = state.swap.ReplaySuspended;
             watchDuringSwap = rotation.tVerificaArquivo().enabled();
         });
     };
@@ -512,7 +442,7 @@ TEST_F(Rotation, TheStopLoopRepeatsStopPlayUntilThePlayerHasStopped) {
 // it starts again when the suspension lifts, and a long one is left alone.
 TEST_F(Rotation, AMessageThatEndedWhileSuspendedStartsAgainWhenTheSuspensionLifts) {
     FakeWaveControl monitor, lister;
-    HoldChannel channel({player, monitor, lister}, state, log, loop, nullptr);
+    HoldChannel channel({player, monitor, lister}, state.channel, state, log, loop, nullptr);
     put(drop, QStringLiteral("curta.wav"));
     loop.advance(30000);
     ASSERT_EQ(played(), QStringList{playing(QStringLiteral("curta.wav"))});
@@ -528,7 +458,7 @@ TEST_F(Rotation, AMessageThatEndedWhileSuspendedStartsAgainWhenTheSuspensionLift
     loop.advance(71000 + 4000 + 7000 - loop.now());
     EXPECT_EQ(played().back(), playing(QStringLiteral("longa.wav")));
     EXPECT_EQ(played().count(playing(QStringLiteral("longa.wav"))), 1);
-    EXPECT_FALSE(state.ReplaySuspended);
+    EXPECT_FALSE(state.swap.ReplaySuspended);
 }
 
 // A copy that fails, before or at its rename into place, leaves everything
@@ -570,7 +500,7 @@ TEST_P(RotationCopyFault, KeepsTheOldMessageOnAir) {
               QStringLiteral("Audio:espera.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(registry.writes, QStringList{});
-    EXPECT_EQ(state.CurrentAudioFile, messages + QStringLiteral("/espera.wav"));
+    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/espera.wav"));
 
     files.copyFails = files.renameFails = false;
     loop.advance(50000);
@@ -655,7 +585,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) {
     QDir(drop).removeRecursively();
     files.makeFolderFails = true;
-    state.ReplaySuspended = true;  // as a shutdown would have left it
+    state.swap.ReplaySuspended = true;  // as a shutdown would have left it
     loop.advance(3 * 30000);
     EXPECT_EQ(
         log.lines,
@@ -663,7 +593,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
                                    "verificação continua.")
                         .arg(drop)});
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
-    EXPECT_FALSE(state.ReplaySuspended);
+    EXPECT_FALSE(state.swap.ReplaySuspended);
     EXPECT_EQ(uncaught, QStringList{});
 
     files.makeFolderFails = false;
@@ -678,12 +608,12 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
 
     // A setting that never named anything has no folder to make again.
     const int before = static_cast<int>(log.lines.size());
-    state.PathAudio = tmp.path() + QStringLiteral("/nunca");
+    state.settings.PathAudio = tmp.path() + QStringLiteral("/nunca");
     loop.advance(2 * 41000);
     EXPECT_EQ(log.lines.mid(before),
               QStringList{QStringLiteral("A pasta de reposição %1 não foi "
                                          "encontrada; a verificação continua.")
-                              .arg(state.PathAudio)});
+                              .arg(state.settings.PathAudio)});
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
     EXPECT_EQ(uncaught, QStringList{});
 }
@@ -692,7 +622,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
 // taken that file away, its folder is still the drop folder.
 TEST_F(Rotation, AChosenFileTakenAwayLeavesItsFolderWatched) {
     put(drop, QStringLiteral("escolhida.wav"));
-    state.PathAudio = drop + QStringLiteral("/escolhida.wav");
+    state.settings.PathAudio = drop + QStringLiteral("/escolhida.wav");
     loop.advance(30000);
     ASSERT_EQ(filesIn(drop), QStringList{});
 
@@ -730,10 +660,10 @@ TEST_F(Rotation, AMissingMessageFolderIsMadeAgainOrTheSwapWaits) {
 }
 
 TEST_F(Rotation, ADropFolderThatIsTheMessageFolderIsRefusedOnce) {
-    state.PathAudio = messages;
+    state.settings.PathAudio = messages;
     loop.advance(2 * 30000);
     // The message on air chosen with the browse button names the same folder.
-    state.PathAudio = messages + QStringLiteral("/espera.wav");
+    state.settings.PathAudio = messages + QStringLiteral("/espera.wav");
     loop.advance(30000);
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("A pasta de reposição não pode ser a pasta de "
                                                     "mensagens (%1); nenhum arquivo foi trocado.")
@@ -786,7 +716,7 @@ TEST_P(RotationSwapFailure, IsReportedAndTheSwapGoesOn) {
     EXPECT_EQ(filesIn(messages), c.messagesAfter);
     EXPECT_EQ(filesIn(drop), c.dropAfter);
     EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
-    EXPECT_EQ(state.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
+    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
     EXPECT_TRUE(rotation.tLimpaVar().enabled());
 }
 

@@ -4,7 +4,7 @@
 #include <QHash>
 #include <QStringList>
 
-#include "rotation/AudioProbe.h"
+#include "ports/AudioProbe.h"
 #include "rotation/LinuxFileOperations.h"
 
 namespace quindra::testing {

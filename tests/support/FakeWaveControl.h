@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "audio/WaveControl.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::testing {
 

@@ -9,6 +9,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Shell.h"
 #include "app/StatusLog.h"
+#include "app/TrayIcon.h"
 #include "config/Autostart.h"
 #include "support/FakeClock.h"
 
@@ -73,6 +74,15 @@ public:
     bool failing = false;
 };
 
+class FakeTray final : public TrayIcon {
+public:
+    void setIconVisible(bool on) override { visible = on; }
+    bool iconVisible() const override { return visible; }
+    void setEnabled(bool on) override { enabled = on; }
+    bool visible = false;
+    bool enabled = true;
+};
+
 // The window's controls as plain values. Like the real widgets, a change to
 // a different value runs the control's handler through the shell.
 class FakeWindow final : public ShellWindow {
@@ -110,10 +120,13 @@ public:
     QString label(Label l) const override { return labels.value(l); }
 
     LogView& logView() override { return log; }
-    void setTrayIconVisible(bool on) override { trayVisible = on; }
-    void setTrayEnabled(bool on) override { trayEnabled = on; }
-    void setMinimizeToTray(bool on) override { minimizeToTray = on; }
+    TrayIcon* tray() override { return hasTray ? &trayIcon : nullptr; }
     void setViewsSource(WaveControl* control) override { viewSources.push_back(control); }
+    void conceal() override { shown = false; }
+    void reveal() override {
+        shown = true;
+        ++reveals;
+    }
 
     QHash<Field, QString> fields;
     QHash<Box, bool> boxes;
@@ -121,9 +134,10 @@ public:
     TShortCut hotKeyValue = kDefaultHotKey;
     int handlerRuns = 0;
     FakeLogView log;
-    bool trayVisible = false;
-    bool trayEnabled = true;
-    bool minimizeToTray = false;
+    bool hasTray = true;
+    FakeTray trayIcon;
+    bool shown = false;
+    int reveals = 0;
     std::vector<WaveControl*> viewSources;
 };
 

@@ -4,9 +4,9 @@
 
 #include <QHash>
 
-#include "audio/WaveControl.h"
 #include "audio/pulse/MemberCallback.h"
 #include "audio/pulse/PulseOperation.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

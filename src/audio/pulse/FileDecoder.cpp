@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio/WaveControl.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

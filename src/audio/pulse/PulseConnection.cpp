@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "audio/WaveControl.h"
 #include "audio/pulse/MemberCallback.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

@@ -2,8 +2,8 @@
 
 #include <pulse/error.h>
 
-#include "audio/WaveControl.h"
 #include "audio/pulse/MemberCallback.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

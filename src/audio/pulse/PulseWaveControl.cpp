@@ -6,18 +6,11 @@
 
 namespace quindra::pulse {
 
-namespace {
-
-const QString kDefaultFormatId = QStringLiteral("0100010044AC000088580100020010000000");
-const QString kDefaultFormatName = QStringLiteral("PCM 44.100 kHz; 16 Bit; Mono");
-
-}  // namespace
-
 PulseWaveControl::PulseWaveControl(std::shared_ptr<PulseConnection> connection)
     : connection_(std::move(connection)),
       devices_(*connection_),
-      formatId_(kDefaultFormatId),
-      formatName_(kDefaultFormatName),
+      formatId_(kPlayFormatID),
+      formatName_(kPlayFormatName),
       player_(
           *connection_, devices_,
           [this] {

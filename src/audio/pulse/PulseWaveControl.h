@@ -3,11 +3,11 @@
 #include <memory>
 #include <vector>
 
-#include "audio/WaveControl.h"
 #include "audio/pulse/DeviceDirectory.h"
 #include "audio/pulse/Player.h"
 #include "audio/pulse/PulseConnection.h"
 #include "audio/pulse/Recorder.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

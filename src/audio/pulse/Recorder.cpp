@@ -1,6 +1,6 @@
 #include "audio/pulse/Recorder.h"
 
-#include "audio/WaveControl.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

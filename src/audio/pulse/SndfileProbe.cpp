@@ -1,7 +1,7 @@
 #include "audio/pulse/SndfileProbe.h"
 
-#include "audio/WaveControl.h"
 #include "audio/pulse/FileDecoder.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rotation/AudioProbe.h"
+#include "ports/AudioProbe.h"
 
 namespace quindra::pulse {
 

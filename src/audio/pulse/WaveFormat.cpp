@@ -4,7 +4,7 @@
 #include <QRegularExpression>
 #include <cstdint>
 
-#include "audio/WaveControl.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 

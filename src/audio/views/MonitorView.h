@@ -8,11 +8,11 @@
 #include <span>
 #include <vector>
 
-#include "audio/WaveControl.h"
 #include "audio/views/Level.h"
 #include "audio/views/SampleRing.h"
 #include "audio/views/Spectrum.h"
 #include "audio/views/Waveform.h"
+#include "ports/WaveControl.h"
 
 namespace quindra {
 

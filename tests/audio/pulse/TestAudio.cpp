@@ -22,15 +22,6 @@ std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed) {
     return s;
 }
 
-std::vector<std::int16_t> tone(double hz, int rate, std::size_t count, double amplitude) {
-    std::vector<std::int16_t> s(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        s[i] = static_cast<std::int16_t>(std::lround(
-            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate)));
-    }
-    return s;
-}
-
 void writeSound(const QString& path, int format, int rate, int channels,
                 const std::vector<std::int16_t>& frames) {
     SF_INFO info{};

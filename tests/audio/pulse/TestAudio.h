@@ -13,8 +13,6 @@ namespace quindra::testing {
 // Deterministic noise that never repeats within a test file and starts with a
 // non-zero sample, so its start is found in silence.
 std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed = 1);
-// A sine tone of `amplitude` (full scale 32767).
-std::vector<std::int16_t> tone(double hz, int rate, std::size_t count, double amplitude);
 
 // format: SF_FORMAT_* major | subtype. Frames interleaved for `channels`.
 void writeSound(const QString& path, int format, int rate, int channels,

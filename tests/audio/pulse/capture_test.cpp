@@ -2,6 +2,7 @@
 
 #include "PulseFixture.h"
 #include "audio/views/MonitorView.h"
+#include "support/Tones.h"
 
 namespace quindra::testing {
 namespace {
@@ -19,7 +20,8 @@ protected:
         // The hold device's input plays a 1 kHz tone at a quarter of full
         // scale, a tenth of a second every tenth of a second.
         feeder_ = loop_.createTimer(100, [this] {
-            writeInput(server_.inputFifo(), tone(1000, kCaptureRate, kCaptureRate / 10, 8000));
+            writeInput(server_.inputFifo(),
+                       sine(1000, kCaptureRate, 8000 / 32768.0, kCaptureRate / 10));
         });
         feeder_->setEnabled(true);
         control_->addSampleListener(&captured_);
@@ -54,9 +56,8 @@ TEST_F(PulseCapture, TheInputReachesALevelViewAtTheTonesLevel) {
         return std::abs(volume.level().measured().peakDb - -12.2) < 1.0 &&
                std::abs(volume.level().measured().rmsDb - -15.3) < 1.0;
     };
-    EXPECT_TRUE(waitFor(loop_, atToneLevel, 5s))
-        << volume.level().measured().peakDb << " dB peak, " << volume.level().measured().rmsDb
-        << " dB RMS";
+    EXPECT_TRUE(waitFor(loop_, atToneLevel, 5s)) << volume.level().measured().peakDb << " dB peak, "
+                                                 << volume.level().measured().rmsDb << " dB RMS";
     volume.setWaveSource(nullptr);
 }
 

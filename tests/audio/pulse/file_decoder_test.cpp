@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 
 #include "TestAudio.h"
-#include "audio/WaveControl.h"
 #include "audio/pulse/FileDecoder.h"
+#include "ports/WaveControl.h"
+#include "support/Tones.h"
 
 namespace quindra::pulse {
 namespace {
@@ -64,7 +65,7 @@ TEST_F(PulseFileDecoder, AnotherRateIsConvertedKeepingLengthAndPitch) {
     };
     for (const Case c : {Case{48000, 2}, Case{22050, 1}, Case{8000, 1}}) {
         SCOPED_TRACE(c.rate);
-        const auto mono = tone(440, c.rate, static_cast<std::size_t>(c.rate), 16000);
+        const auto mono = sine(440, c.rate, 16000 / 32768.0, static_cast<std::size_t>(c.rate));
         std::vector<std::int16_t> frames;
         for (auto v : mono)
             frames.insert(frames.end(), static_cast<std::size_t>(c.channels), v);
@@ -81,7 +82,7 @@ TEST_F(PulseFileDecoder, AnotherRateIsConvertedKeepingLengthAndPitch) {
 TEST_F(PulseFileDecoder, AnMp3DecodesAsLibsndfileDecodesIt) {
     const QString mp3 = file("msg.mp3");
     writeSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1,
-               tone(440, 44100, 22050, 12000));
+               sine(440, 44100, 12000 / 32768.0, 22050));
     const auto expected = decodeSound(mp3);
     ASSERT_GT(expected.size(), 20000u);
     FileDecoder d(mp3, 44100, 1);

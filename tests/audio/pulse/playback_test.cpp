@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "PulseFixture.h"
+#include "support/Tones.h"
 
 namespace quindra::testing {
 namespace {
@@ -114,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Files, PulseGaplessLoop,
                          });
 
 TEST_F(PulsePlayback, AFileInAnotherRateAndChannelCountIsConverted) {
-    const auto mono = tone(440, 48000, 24000, 16000);  // 0.5 s
+    const auto mono = sine(440, 48000, 16000 / 32768.0, 24000);  // 0.5 s
     std::vector<std::int16_t> stereo;
     for (auto v : mono)
         stereo.insert(stereo.end(), {v, v});

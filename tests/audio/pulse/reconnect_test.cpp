@@ -1,6 +1,7 @@
 #include <sndfile.h>
 
 #include "PulseFixture.h"
+#include "support/Tones.h"
 
 namespace quindra::testing {
 namespace {
@@ -33,7 +34,7 @@ TEST_F(PulseReconnect, AfterAServerRestartTheMessagePlaysAgainFromTheStart) {
     monitor.SetMode(6);
     monitor.StartRecord(0);
     const auto feeder = loop_.createTimer(
-        100, [this] { writeInput(server_.inputFifo(), tone(500, 8000, 800, 8000)); });
+        100, [this] { writeInput(server_.inputFifo(), sine(500, 8000, 8000 / 32768.0, 800)); });
     feeder->setEnabled(true);
 
     // The UI thread's pulse: the longest time between two ticks.

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "audio/WaveControl.h"
 #include "audio/pulse/WaveFormat.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 namespace {

@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "Tones.h"
 #include "audio/views/MonitorView.h"
 #include "support/FakeWaveControl.h"
+#include "support/Tones.h"
 
 using namespace quindra;
 using namespace quindra::testing;

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "Tones.h"
 #include "audio/views/Level.h"
 #include "audio/views/SampleRing.h"
 #include "audio/views/Spectrum.h"
 #include "audio/views/Waveform.h"
+#include "support/Tones.h"
 
 using namespace quindra;
 using namespace quindra::testing;

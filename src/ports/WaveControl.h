@@ -27,6 +27,11 @@ public:
 // The system default playback device.
 inline const QString kWaveMapper = QStringLiteral("[WAVE_MAPPER]");
 
+// The hold message's format, as a WAVEFORMATEX in hex and by name: PCM,
+// 1 channel, 44100 Hz, 16 bit.
+inline const QString kPlayFormatID = QStringLiteral("0100010044AC000088580100020010000000");
+inline const QString kPlayFormatName = QStringLiteral("PCM 44.100 kHz; 16 Bit; Mono");
+
 // One wave in/out control: lists devices, plays a file on an output device,
 // captures from an input device. Every call comes from the UI thread and
 // every event arrives on it. Any operation may throw WaveError.

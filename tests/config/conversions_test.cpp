@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "config/Conversions.h"
-#include "config/TempStore.h"
 #include "core/LocaleFormats.h"
+#include "support/TempStore.h"
 
 namespace quindra {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "config/RegistryKey.h"
 #include "config/SqliteRegistry.h"
-#include "config/TempStore.h"
 #include "config/Values.h"
+#include "support/TempStore.h"
 
 namespace quindra {
 namespace {

@@ -10,8 +10,9 @@
 
 #include "config/Autostart.h"
 #include "config/SettingsHandlers.h"
-#include "config/TempStore.h"
+#include "core/VirtualEventLoop.h"
 #include "support/FakeLabels.h"
+#include "support/TempStore.h"
 
 namespace quindra {
 namespace {
@@ -35,8 +36,15 @@ public:
     ConfigHandlers() { paths.appDir = QStringLiteral("/opt/quindra/"); }
 
     SettingsHandlers handlers() {
-        return SettingsHandlers({store.registry(), state, smtp, view, mirror, paths,
-                                 [this](TShortCut k) { globalHotKeys.push_back(k); }});
+        return SettingsHandlers(
+            {.registry = store.registry(),
+             .settings = state.settings,
+             .state = state,
+             .mail = mail,
+             .view = view,
+             .autostart = mirror,
+             .paths = paths,
+             .setGlobalHotKey = [this](TShortCut k) { globalHotKeys.push_back(k); }});
     }
 
     bool configKeyExists() { return store.registry().keyExists(Root::LocalMachine, kConfigKey); }
@@ -54,8 +62,10 @@ public:
     }
 
     TempStore store;
+    VirtualEventLoop loop;
     RuntimeState state;
-    SmtpClientSettings smtp;
+    MailNotices mail{loop};
+    SmtpClientSettings& smtp = mail.smtp();
     testing::FakeLabels view;
     FakeMirror mirror;
     Paths paths;
@@ -95,7 +105,7 @@ const TextCase kTextCases[] = {
     {Field::edTelefone, "Telefone", true,
      [](ConfigHandlers& h) -> QString& { return h.view.labels[Label::lbTelefone]; }},
     {Field::edPathC1, "PathAudio", true,
-     [](ConfigHandlers& h) -> QString& { return h.state.PathAudio; }},
+     [](ConfigHandlers& h) -> QString& { return h.state.settings.PathAudio; }},
     {Field::edSendTo, "SendTo", false, nullptr},
     {Field::edUserSMTP, "UserSMTP", false,
      [](ConfigHandlers& h) -> QString& { return h.smtp.user; }},
@@ -153,13 +163,15 @@ TEST_P(ConfigTextHandlers, RefusedWriteNamesTheValueAndUpdatesNothing) {
 INSTANTIATE_TEST_SUITE_P(Config, ConfigTextHandlers, ::testing::ValuesIn(kTextCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A check box's handler: the value it writes and the runtime flag beside it,
-// which some boxes change at once and the others only at the next start.
+// A check box's handler: the value it writes and the mail option's runtime
+// copy beside it, which some boxes change at once and the others only at the
+// next start. The start options have no runtime copy before the next start.
 struct BoxCase {
     Box box;
     const char* name;  // as written
-    bool RuntimeState::*flag;
-    bool flagFollows;
+    bool MailFlags::*flag = nullptr;
+    void (MailNotices::*setFlag)(bool) = nullptr;
+    bool flagFollows = false;
 };
 
 void PrintTo(const BoxCase& c, std::ostream* os) {
@@ -169,12 +181,27 @@ void PrintTo(const BoxCase& c, std::ostream* os) {
 class ConfigBoxHandlers : public ConfigHandlers, public ::testing::WithParamInterface<BoxCase> {};
 
 const BoxCase kBoxCases[] = {
-    {Box::cbHide, "HideMode", &RuntimeState::HideModeFlag, false},
-    {Box::cbTipoInicio, "EstadoJanela", &RuntimeState::EstadoJanelaFlag, false},
-    {Box::cbSendMail, "SendMail", &RuntimeState::SendMailFlag, true},
-    {Box::cbHardDesc, "HardDesc", &RuntimeState::HardDescFlag, true},
-    {Box::cbTrocaMsg, "TrocaMSg", &RuntimeState::TrocaMsgFlag, true},
-    {Box::cbAutenticaSeguro, "AuthSeguro", &RuntimeState::AuthSeguroFlag, false},
+    {.box = Box::cbHide, .name = "HideMode"},
+    {.box = Box::cbTipoInicio, .name = "EstadoJanela"},
+    {.box = Box::cbSendMail,
+     .name = "SendMail",
+     .flag = &MailFlags::SendMailFlag,
+     .setFlag = &MailNotices::setSendMailFlag,
+     .flagFollows = true},
+    {.box = Box::cbHardDesc,
+     .name = "HardDesc",
+     .flag = &MailFlags::HardDescFlag,
+     .setFlag = &MailNotices::setHardDescFlag,
+     .flagFollows = true},
+    {.box = Box::cbTrocaMsg,
+     .name = "TrocaMSg",
+     .flag = &MailFlags::TrocaMsgFlag,
+     .setFlag = &MailNotices::setTrocaMsgFlag,
+     .flagFollows = true},
+    {.box = Box::cbAutenticaSeguro,
+     .name = "AuthSeguro",
+     .flag = &MailFlags::AuthSeguroFlag,
+     .setFlag = &MailNotices::setAuthSeguroFlag},
 };
 
 // Starts without the settings key: the first click creates it.
@@ -183,10 +210,13 @@ TEST_P(ConfigBoxHandlers, WritesBoolTextAndItsFlag) {
     ASSERT_FALSE(configKeyExists());
     for (bool checked : {true, false, true}) {
         SCOPED_TRACE(checked);
-        state.*c.flag = !checked;
+        if (c.flag)
+            (mail.*c.setFlag)(!checked);
         handlers().boxClicked(c.box, checked);
         EXPECT_EQ(storedText(QString::fromLatin1(c.name)), checked ? "-1" : "0");
-        EXPECT_EQ(state.*c.flag, c.flagFollows ? checked : !checked);
+        if (c.flag) {
+            EXPECT_EQ(mail.flags().*c.flag, c.flagFollows ? checked : !checked);
+        }
     }
 }
 
@@ -195,7 +225,9 @@ TEST_P(ConfigBoxHandlers, RefusedWriteNamesTheValueAndLeavesTheFlag) {
     makeReadOnly();
     EXPECT_EQ(thrownText([&] { handlers().boxClicked(c.box, true); }),
               QStringLiteral("Failed to set data for '%1'").arg(QString::fromLatin1(c.name)));
-    EXPECT_FALSE(state.*c.flag);
+    if (c.flag) {
+        EXPECT_FALSE(mail.flags().*c.flag);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Config, ConfigBoxHandlers, ::testing::ValuesIn(kBoxCases),
