@@ -1,5 +1,6 @@
 #include "app/Artwork.h"
 
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -69,6 +70,49 @@ QIcon TrayIconFrame(int frame) {
         p.drawArc(QRectF(8 - r, 8 - r, 2 * r, 2 * r), -45 * 16, 90 * 16);
     }
     return QIcon(pm);
+}
+
+void PaintProgramIcon(QPainter& p, qreal size) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    QLinearGradient tile(0, 0, 0, 64);
+    tile.setColorAt(0, QColor(75, 85, 99));
+    tile.setColorAt(1, QColor(47, 53, 64));
+    p.setPen(Qt::NoPen);
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+
+    const QColor ink(120, 180, 240);
+    QPainterPath speaker;
+    speaker.moveTo(12, 25);
+    speaker.lineTo(20, 25);
+    speaker.lineTo(31, 14);
+    speaker.lineTo(31, 50);
+    speaker.lineTo(20, 39);
+    speaker.lineTo(12, 39);
+    speaker.closeSubpath();
+    p.setBrush(ink);
+    p.drawPath(speaker);
+    p.setPen(QPen(ink, 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    for (int i = 0; i < 3; ++i) {
+        const qreal r = 7 + 7 * i;
+        p.drawArc(QRectF(31 - r, 32 - r, 2 * r, 2 * r), -45 * 16, 90 * 16);
+    }
+    p.restore();
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        QPixmap pm = canvas(size);
+        QPainter p(&pm);
+        PaintProgramIcon(p, size);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 }  // namespace quindra

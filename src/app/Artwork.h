@@ -2,11 +2,19 @@
 
 #include <QIcon>
 
+class QPainter;
+
 namespace quindra {
 
 // Drawn icons, so the program carries no image files.
 QIcon PowerIcon();
 QIcon DocumentIcon();
 QIcon TrayIconFrame(int frame);
+
+// The program's own icon: the tray's speaker with its three waves on a
+// rounded tile, drawn into a square of `size` at the painter's origin. Used
+// for the window, the desktop menu and the installed icon files.
+void PaintProgramIcon(QPainter& p, qreal size);
+QIcon ProgramIcon();
 
 }  // namespace quindra

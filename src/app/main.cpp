@@ -4,9 +4,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
+#include "app/AppFolder.h"
+#include "app/Artwork.h"
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
@@ -47,10 +52,9 @@ QLocale OperatorLocale() {
 
 Paths programPaths() {
     Paths p;
-    const QString home = qEnvironmentVariable("QUINDRA_HOME");
-    p.appDir = home.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(home).absolutePath();
-    if (!p.appDir.endsWith(QLatin1Char('/')))
-        p.appDir += QLatin1Char('/');
+    p.appDir =
+        AppFolder(QCoreApplication::applicationDirPath(), qEnvironmentVariable("QUINDRA_HOME"),
+                  QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     p.executablePath = QCoreApplication::applicationFilePath();
     p.defaultDropFolder = QDir::homePath() + QStringLiteral("/Vizudu Telefônica/");
     return p;
@@ -59,6 +63,12 @@ Paths programPaths() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before anything else: no display, sound server or lock needed.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("espera (Quindra) %s\n", QUINDRA_VERSION);
+        return 0;
+    }
+
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
@@ -71,6 +81,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("quindra"));
     QApplication::setApplicationDisplayName(kAppTitle);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop's menu entry and the session's window list name the same
+    // program, with its own icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("br.com.vizudu.quindra"));
+    QApplication::setWindowIcon(ProgramIcon());
 
     // SIGTERM and SIGINT act as a request to close the window, so a service
     // manager stops the program as an operator would.

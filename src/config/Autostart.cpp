@@ -26,6 +26,17 @@ QString execArgument(const QString& path) {
     return quoted;
 }
 
+// A plain string value of the desktop entry format: backslashes and line
+// breaks escaped.
+QString stringValue(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    escaped.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    escaped.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return escaped;
+}
+
 }  // namespace
 
 XdgAutostartFile::XdgAutostartFile(QString desktopFile, QString executablePath)
@@ -46,15 +57,18 @@ bool XdgAutostartFile::apply(const QString& entry) {
     QSaveFile out(file_);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
+    // TryExec names the same binary, so that a session skips the entry once
+    // the program has been removed instead of failing at every login.
     const QString text = QStringLiteral(
                              "[Desktop Entry]\n"
                              "Type=Application\n"
                              "Name=Quindra - VIZUDU\n"
                              "Comment=Mensagem de espera da central telefônica\n"
                              "Exec=%1\n"
+                             "TryExec=%2\n"
                              "Terminal=false\n"
                              "X-GNOME-Autostart-enabled=true\n")
-                             .arg(execArgument(executable_));
+                             .arg(execArgument(executable_), stringValue(executable_));
     out.write(text.toUtf8());
     return out.commit();
 }

@@ -27,22 +27,30 @@ protected:
 
 // Exec holds the real executable, quoted for the desktop entry format: the
 // quote rule escapes " ` $ \, the string rule escapes \ once more, and a
-// literal % is doubled.
-TEST_F(ConfigAutostartFile, ExecQuotesTheExecutablePath) {
+// literal % is doubled. TryExec names the same file as a plain string, so a
+// session skips the entry once the program is gone.
+TEST_F(ConfigAutostartFile, ExecQuotesTheExecutablePathAndTryExecNamesIt) {
     struct Case {
         QString executable;
         QString exec;
+        QString tryExec;
     };
     const Case cases[] = {
-        {QStringLiteral("/opt/quindra/quindra"), QStringLiteral("Exec=\"/opt/quindra/quindra\"")},
+        {QStringLiteral("/opt/quindra/quindra"), QStringLiteral("Exec=\"/opt/quindra/quindra\""),
+         QStringLiteral("TryExec=/opt/quindra/quindra")},
         {QStringLiteral("/opt/Meu Programa/quindra"),
-         QStringLiteral("Exec=\"/opt/Meu Programa/quindra\"")},
-        {QStringLiteral("/opt/$HOME/quindra"), QStringLiteral("Exec=\"/opt/\\\\$HOME/quindra\"")},
+         QStringLiteral("Exec=\"/opt/Meu Programa/quindra\""),
+         QStringLiteral("TryExec=/opt/Meu Programa/quindra")},
+        {QStringLiteral("/opt/$HOME/quindra"), QStringLiteral("Exec=\"/opt/\\\\$HOME/quindra\""),
+         QStringLiteral("TryExec=/opt/$HOME/quindra")},
         {QStringLiteral("/opt/a\"b`c/quindra"),
-         QStringLiteral("Exec=\"/opt/a\\\\\"b\\\\`c/quindra\"")},
-        {QStringLiteral("/opt/a\\b/quindra"), QStringLiteral("Exec=\"/opt/a\\\\\\\\b/quindra\"")},
+         QStringLiteral("Exec=\"/opt/a\\\\\"b\\\\`c/quindra\""),
+         QStringLiteral("TryExec=/opt/a\"b`c/quindra")},
+        {QStringLiteral("/opt/a\\b/quindra"), QStringLiteral("Exec=\"/opt/a\\\\\\\\b/quindra\""),
+         QStringLiteral("TryExec=/opt/a\\\\b/quindra")},
         {QStringLiteral("/opt/100%/Telefônica/quindra"),
-         QStringLiteral("Exec=\"/opt/100%%/Telefônica/quindra\"")},
+         QStringLiteral("Exec=\"/opt/100%%/Telefônica/quindra\""),
+         QStringLiteral("TryExec=/opt/100%/Telefônica/quindra")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.executable.toStdString());
@@ -54,6 +62,8 @@ TEST_F(ConfigAutostartFile, ExecQuotesTheExecutablePath) {
         EXPECT_EQ(text.front(), QStringLiteral("[Desktop Entry]"));
         EXPECT_TRUE(text.contains(QStringLiteral("Type=Application")));
         EXPECT_EQ(text.filter(QRegularExpression(QStringLiteral("^Exec="))), QStringList{c.exec});
+        EXPECT_EQ(text.filter(QRegularExpression(QStringLiteral("^TryExec="))),
+                  QStringList{c.tryExec});
     }
 }
 
