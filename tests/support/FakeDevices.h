@@ -14,8 +14,8 @@ namespace quindra::testing {
 
 // The hold hardware as the platform shows it: its USB device path and one
 // HID interface.
-inline QByteArray HoldHardwarePath() {
-    return UsbDeviceInterfacePath("0416", "8200", "QZ0001");
+inline QByteArray HoldHardwarePath(const QByteArray& serial = "QZ0001") {
+    return UsbDeviceInterfacePath("0416", "8200", serial);
 }
 inline HidDeviceInfo HoldHardwareHid(const char* instance = "hid-hold-0") {
     return {.instance = instance, .path = "/dev/hidraw0", .vendorId = 0x0416, .productId = 0x8200};
