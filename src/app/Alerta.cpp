@@ -19,7 +19,7 @@ constexpr int kMargin = 12;
 
 }  // namespace
 
-Alerta::Alerta()
+Alerta::Alerta(int shownMs)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus) {
     setObjectName(QStringLiteral("Alerta"));
@@ -54,7 +54,7 @@ Alerta::Alerta()
     slide_->setEasingCurve(QEasingCurve::OutCubic);
     hideTimer_ = new QTimer(this);
     hideTimer_->setSingleShot(true);
-    hideTimer_->setInterval(kShownMs);
+    hideTimer_->setInterval(shownMs);
     connect(hideTimer_, &QTimer::timeout, this, &QWidget::hide);
     connect(close, &QToolButton::clicked, this, [this] {
         hideTimer_->stop();

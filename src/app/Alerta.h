@@ -19,7 +19,7 @@ public:
     static constexpr int kShownMs = 6000;
     static constexpr int kSlideMs = 300;
 
-    Alerta();
+    explicit Alerta(int shownMs = kShownMs);
     ~Alerta() override;
 
     void setText(const QString& text) override;

@@ -141,8 +141,8 @@ void Testbed::removeAttribute(const QString& node, const char* name) {
     QFile::remove(root() + node + QLatin1Char('/') + QString::fromLatin1(name));
 }
 
-bool waitFor(QtEventLoop& loop, const std::function<bool()>& done,
-             std::chrono::milliseconds limit) {
+bool runUntil(QtEventLoop& loop, const std::function<bool()>& done,
+              std::chrono::milliseconds limit) {
     // The heartbeat wakes the loop, so the limit holds when nothing happens.
     auto heartbeat = loop.createTimer(20, [] {});
     heartbeat->setEnabled(true);

@@ -75,7 +75,7 @@ private:
 };
 
 // Runs the event loop until done() or the limit; returns done().
-bool waitFor(QtEventLoop& loop, const std::function<bool()>& done,
-             std::chrono::milliseconds limit = std::chrono::seconds(10));
+bool runUntil(QtEventLoop& loop, const std::function<bool()>& done,
+              std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace quindra::testing

@@ -96,13 +96,13 @@ protected:
 };
 
 TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
-    ASSERT_TRUE(waitFor(loop, [&] { return hid().size() == 1; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return hid().size() == 1; }));
     EXPECT_EQ(hid()[0]->Attributes().VendorID, 0x04d9);
     EXPECT_EQ(hid()[0]->DevInst(), keyboard.hidraw.toUtf8());
 
     // Plugged in: the arrival is recognised, the HID interface listed.
     const MockUsbDevice hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
-    ASSERT_TRUE(waitFor(loop, [&] { return log.lines.size() == 2 && hid().size() == 2; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return log.lines.size() == 2 && hid().size() == 2; }));
     EXPECT_EQ(log.lines, (QStringList{QStringLiteral("O Hardware foi conectado."),
                                       QStringLiteral("Aguarde incializando o stream.")}));
     EXPECT_TRUE(tHid->enabled());
@@ -114,7 +114,7 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
 
     // The keyboard goes: its unplug changes nothing.
     bed.pull(keyboard);
-    ASSERT_TRUE(waitFor(loop, [&] { return hid().size() == 1; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return hid().size() == 1; }));
     EXPECT_EQ(log.lines.size(), 2);
     EXPECT_TRUE(state.channel.ChannelActive);
 
@@ -122,11 +122,11 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
     // real system: the channel goes down, and the removal still names it.
     bed.removeAttribute(hold.usb, "idVendor");
     bed.pull(hold);
-    ASSERT_TRUE(waitFor(loop, [&] { return hid().empty() && log.lines.size() == 3; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return hid().empty() && log.lines.size() == 3; }));
     EXPECT_EQ(log.lines.last(), QStringLiteral("O Hardware da espera foi desconectado."));
     EXPECT_FALSE(state.channel.ChannelActive);
     EXPECT_EQ(player.calls.last(), QStringLiteral("StopPlay"));
-    ASSERT_TRUE(waitFor(loop, [&] { return removals.size() == 2; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return removals.size() == 2; }));
     EXPECT_EQ(removals, (QStringList{QStringLiteral("Vid_04d9&Pid_1603"),
                                      QStringLiteral("Vid_0416&Pid_8200")}));
 }
@@ -139,16 +139,16 @@ TEST_F(UdevDevicesTest, AHubWithTenDevicesIsOneBurstAndOnePass) {
     QStringList arrivals;
     usb.OnDeviceArrival = [&](TUsbClass&, const QByteArray&, const QByteArray& id,
                               const QByteArray&) { arrivals << QString::fromLatin1(id); };
-    ASSERT_TRUE(waitFor(loop, [&] { return devices.enumerations == 1; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return devices.enumerations == 1; }));
 
     // All of it announced before the loop runs again.
     const MockUsbDevice hub = bed.plugHub(QStringLiteral("1-3"));
     for (int i = 1; i <= 10; ++i)
         bed.plugKeyboard(QStringLiteral("1-3.%1").arg(i), i, hub.usb);
     ASSERT_TRUE(
-        waitFor(loop, [&] { return arrivals.size() == 11 && hidCtl.Devices().size() == 10; }));
+        runUntil(loop, [&] { return arrivals.size() == 11 && hidCtl.Devices().size() == 10; }));
     // Give a second pass every chance to run: there is none.
-    waitFor(
+    runUntil(
         loop, [] { return false; }, std::chrono::milliseconds(300));
     EXPECT_EQ(devices.enumerations, 2);
     EXPECT_EQ(arrivals.count(QStringLiteral("Vid_04d9&Pid_1603")), 10);
@@ -170,13 +170,13 @@ TEST_F(UdevDevicesTest, AMonitorSocketThatFailsIsReplacedOnceLoggedAndTheWatchGo
         const int broken = udevWatch->fd();
         ASSERT_EQ(::shutdown(broken, SHUT_RD), 0);
         // The new monitor is made before the old one is let go.
-        ASSERT_TRUE(waitFor(loop, [&] { return udevWatch->fd() != broken; }));
+        ASSERT_TRUE(runUntil(loop, [&] { return udevWatch->fd() != broken; }));
     }
     qInstallMessageHandler(previous);
     EXPECT_EQ(warnings.size(), 1) << warnings.join('\n').toStdString();
 
     bed.plugHoldHardware(QStringLiteral("1-1"), 0);
-    ASSERT_TRUE(waitFor(loop, [&] { return arrivals.size() == 1; }));
+    ASSERT_TRUE(runUntil(loop, [&] { return arrivals.size() == 1; }));
     EXPECT_EQ(arrivals[0], QString::fromLatin1(HoldHardwarePath("SN-1-1")));
 }
 
