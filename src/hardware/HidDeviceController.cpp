@@ -1,6 +1,7 @@
 #include "hardware/HidDeviceController.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/EventLoop.h"
 
