@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "app/Alerta.h"
 #include "app/Artwork.h"
 #include "app/HotKeyEdit.h"
 #include "app/MessageBoxes.h"
@@ -100,6 +101,7 @@ TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
 
     if (trayAvailable)
         tray_ = new QtTrayIcon(this);
+    alerta_ = std::make_unique<quindra::Alerta>();
 
     shell_ = std::make_unique<Shell>(std::move(ports), *this);
 
@@ -425,6 +427,10 @@ void TMainForm::setViewsSource(WaveControl* control) {
     volume_->setWaveSource(control);
     spectrum_->setWaveSource(control);
     wave_->setWaveSource(control);
+}
+
+Alert& TMainForm::Alerta() {
+    return *alerta_;
 }
 
 LogView& TMainForm::logView() {

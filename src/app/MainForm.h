@@ -16,6 +16,7 @@ class QToolButton;
 
 namespace quindra {
 
+class Alerta;
 class HotKeyEdit;
 class QtTrayIcon;
 class TMonitorView;
@@ -63,6 +64,7 @@ public:
     LogView& logView() override;
     TrayIcon* tray() override;
     void setViewsSource(WaveControl* control) override;
+    Alert& Alerta() override;
     void conceal() override;
     void reveal() override;
 
@@ -88,6 +90,7 @@ private:
     TMonitorView* spectrum_ = nullptr;
     TMonitorView* wave_ = nullptr;
     TMonitorView* volume_ = nullptr;
+    std::unique_ptr<quindra::Alerta> alerta_;  // a window of its own, no widget parent
     std::unique_ptr<Shell> shell_;
 };
 

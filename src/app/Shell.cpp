@@ -103,7 +103,17 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
       scan_(ports_.audio.WaveControl1, state_.scan, state_, log_, ports_.platform.loop,
-            channel_.tHid()) {
+            channel_.tHid()),
+      presence_({.devices = ports_.hardware.devices,
+                 .loop = ports_.platform.loop,
+                 .state = state_,
+                 .log = log_,
+                 .mail = mail_,
+                 .tHid = channel_.tHid(),
+                 .PlayC1 = ports_.audio.PlayC1,
+                 .wCanal1 = ports_.audio.wCanal1,
+                 .Alerta = window.Alerta(),
+                 .channelUnplugged = [this] { channel_.hardwareUnplugged(); }}) {
     hotKey_.OnHotKey = [this] { modes_.GlobalHotKey1HotKey(); };
     ports_.platform.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
 }
@@ -149,6 +159,7 @@ void Shell::FormCreate() {
     hotKey_.setEnabled(true);
     reg.closeKey();
 
+    presence_.CreateUsbWatcher();
     rotation_.resetSwapFlags();
     modes_.applyStartMode(HideModeFlag, EstadoJanelaFlag);
     log_.tLimpaMemo().setEnabled(true);
@@ -244,6 +255,7 @@ void Shell::FormDestroy() {
         if (ports_.audio.PlayC1.Playing())
             ports_.audio.PlayC1.StopPlay();
     });
+    presence_.ReleaseUsbWatcher();
 }
 
 }  // namespace quindra

@@ -14,13 +14,16 @@
 #include "core/FormView.h"
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
+#include "hardware/HardwarePresence.h"
 #include "hardware/HardwareScan.h"
 #include "mail/MailNotices.h"
 #include "rotation/MessageRotation.h"
 
 namespace quindra {
 
+class Alert;
 class AudioProbe;
+class DevicePlatform;
 class AutostartMirror;
 class Clock;
 class FileOperations;
@@ -38,6 +41,8 @@ public:
     // Points the level, spectrum and waveform views, in that order, at a
     // wave control's audio.
     virtual void setViewsSource(WaveControl* control) = 0;
+    // The slide-in notice window.
+    virtual Alert& Alerta() = 0;
 };
 
 // The platform services every subsystem may use.
@@ -59,12 +64,18 @@ struct RotationPorts {
     AudioProbe& probe;
 };
 
+// How the hold hardware's USB and HID devices come and go.
+struct HardwarePorts {
+    DevicePlatform& devices;
+};
+
 // The platform services the shell runs on, grouped by the subsystem that
 // uses them.
 struct ShellPorts {
     PlatformPorts platform;
     HoldChannel::Controls audio;
     RotationPorts rotation;
+    HardwarePorts hardware;
 };
 
 // The main window's logic: start-up, the ways out, and the owner of the
@@ -103,6 +114,7 @@ public:
     Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
+    HardwarePresence& presence() { return presence_; }
     const Paths& paths() const { return ports_.platform.paths; }
 
 private:
@@ -123,6 +135,7 @@ private:
     MessageRotation rotation_;
     HoldChannel channel_;
     HardwareScan scan_;
+    HardwarePresence presence_;
     bool destroyed_ = false;
 };
 

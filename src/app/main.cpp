@@ -23,6 +23,7 @@
 #include "config/SqliteRegistry.h"
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
+#include "hardware/udev/UdevDevices.h"
 #include "rotation/LinuxFileOperations.h"
 
 using namespace quindra;
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
     pulse::PulseWaveControl PlayC1(pulse), wCanal1(pulse), WaveControl1(pulse);
     LinuxFileOperations files;
     pulse::SndfileProbe probe;
+    udev::UdevDevices devices(loop);
 
     ShellPorts ports{
         .platform = {.loop = loop,
@@ -123,6 +125,7 @@ int main(int argc, char** argv) {
                      .echo = EchoToStdout},
         .audio = {.PlayC1 = PlayC1, .wCanal1 = wCanal1, .WaveControl1 = WaveControl1},
         .rotation = {.files = files, .probe = probe},
+        .hardware = {.devices = devices},
     };
     // A stop can come while the window is still being built, even while a
     // start-up box waits for an operator who is not there: it closes the box,

@@ -101,6 +101,10 @@ void HoldChannel::PlayC1PlayDone() {
         playCurrent();
 }
 
+void HoldChannel::hardwareUnplugged() {
+    flags_.ChannelActive = false;
+}
+
 void HoldChannel::HeaderPanel1Click() {
     if (linkViews_)
         linkViews_(&c_.PlayC1);

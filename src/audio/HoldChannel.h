@@ -49,6 +49,9 @@ public:
     void PlayC1PlayDone();
     // The views follow the message being played instead of the input.
     void HeaderPanel1Click();
+    // The hold hardware was pulled out: the channel is off air until the
+    // start timer opens it again.
+    void hardwareUnplugged();
 
     Timer& tHid() { return *tHid_; }
 

@@ -12,6 +12,7 @@
 #include "app/TrayIcon.h"
 #include "config/Autostart.h"
 #include "support/FakeClock.h"
+#include "support/FakeDevices.h"
 
 namespace quindra::testing {
 
@@ -122,6 +123,7 @@ public:
     LogView& logView() override { return log; }
     TrayIcon* tray() override { return hasTray ? &trayIcon : nullptr; }
     void setViewsSource(WaveControl* control) override { viewSources.push_back(control); }
+    Alert& Alerta() override { return alert; }
     void conceal() override { shown = false; }
     void reveal() override {
         shown = true;
@@ -139,6 +141,7 @@ public:
     bool shown = false;
     int reveals = 0;
     std::vector<WaveControl*> viewSources;
+    FakeAlert alert;
 };
 
 }  // namespace quindra::testing

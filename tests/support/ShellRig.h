@@ -9,6 +9,7 @@
 #include "app/Shell.h"
 #include "config/SqliteRegistry.h"
 #include "core/VirtualEventLoop.h"
+#include "support/FakeDevices.h"
 #include "support/FakeFiles.h"
 #include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
@@ -40,6 +41,7 @@ struct ShellRig {
                          .echo = [this](const QString& line) { echoed << line; }},
             .audio = {.PlayC1 = player, .wCanal1 = monitor, .WaveControl1 = lister},
             .rotation = {.files = files, .probe = probe},
+            .hardware = {.devices = devices},
         };
     }
 
@@ -54,6 +56,7 @@ struct ShellRig {
     FakeWaveControl player, monitor, lister;
     FakeFileOperations files;
     FakeAudioProbe probe;
+    FakeDevicePlatform devices;
     QStringList echoed;
 };
 

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <memory>
+#include <utility>
+
+#include "app/Shell.h"
+#include "support/ShellRig.h"
+
+using namespace quindra;
+using namespace quindra::testing;
+
+namespace {
+
+const QString kDisconnected = QStringLiteral("O Hardware da espera foi desconectado.");
+const QStringList kReturn{QStringLiteral("O Hardware foi conectado."),
+                          QStringLiteral("Aguarde incializando o stream."),
+                          QStringLiteral("Stream inicializado com sucesso.")};
+const QString kCapture = QStringLiteral("Microfone (Q-ZORBE)");
+
+// The program with the hold hardware plugged in and "espera.wav" on air.
+class HoldHardware : public ::testing::Test, protected ShellRig {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QDir().mkpath(paths.messageFolder()));
+        QFile message(paths.messageFolder() + QStringLiteral("/espera.wav"));
+        ASSERT_TRUE(message.open(QIODevice::WriteOnly));
+        devices.hid = {HoldHardwareHid(), MouseHid()};
+        lister.inputs = {QStringLiteral("Microfone (Realtek)"), kCapture};
+        shell = std::make_unique<Shell>(ports(), window);
+        window.shell = shell.get();
+        shell->FormCreate();
+        loop.advance(6000);
+        ASSERT_TRUE(onAir());
+        echoed.clear();
+    }
+
+    bool onAir() const {
+        return shell->state().channel.ChannelActive && player.Playing() &&
+               player.file() == shell->state().onAir.CurrentAudioFile &&
+               player.WaveOutDevice() == QStringLiteral("Alto-falantes (Q-ZORBE)");
+    }
+    // Pulled out: the sound server loses its devices as the HID interface goes.
+    void unplug() {
+        lister.inputs.removeAll(kCapture);
+        devices.unplugHoldHardware();
+        loop.processPendingMessages();
+    }
+    void replug() {
+        lister.inputs << kCapture;
+        devices.replugHoldHardware();
+        loop.processPendingMessages();
+    }
+    // Strips the date and time of the echoed status lines.
+    QStringList lines() const {
+        QStringList out;
+        for (const QString& l : echoed)
+            out << l.section(QStringLiteral(" - "), 2);
+        return out;
+    }
+
+    FakeWindow window;
+    std::unique_ptr<Shell> shell;
+};
+
+TEST_F(HoldHardware, PulledOutItFallsSilentAndPluggedBackTheMessageReturnsSixSecondsLater) {
+    unplug();
+    EXPECT_EQ(lines(), QStringList{kDisconnected});
+    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(monitor.recording);
+    // The end of what was queued does not start it again, nor does the watch.
+    player.finishFile();
+    loop.advance(30000);
+    EXPECT_FALSE(player.Playing());
+
+    echoed.clear();
+    replug();
+    EXPECT_EQ(window.alert.popups, 1);
+    loop.advance(5999);
+    EXPECT_FALSE(player.Playing());
+    loop.advance(1);
+    EXPECT_EQ(lines(), kReturn);
+    EXPECT_TRUE(onAir());
+    EXPECT_TRUE(monitor.recording);
+}
+
+TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
+    const QString drop = shell->state().settings.PathAudio;
+    QFile promo(drop + QStringLiteral("/promo.wav"));
+    ASSERT_TRUE(promo.open(QIODevice::WriteOnly));
+    promo.close();
+    // Pulled out while the swap waits for the old message to stop.
+    bool pulled = false;
+    player.onCall = [&](const QString& call) {
+        if (call == QStringLiteral("StopPlay") && !std::exchange(pulled, true))
+            loop.post([this] { unplug(); });
+    };
+    loop.advance(30000 + 4000);
+    player.onCall = nullptr;
+    ASSERT_TRUE(pulled);
+    EXPECT_FALSE(lines().contains(kDisconnected)) << lines().join('\n').toStdString();
+    EXPECT_TRUE(shell->state().channel.ChannelActive);
+    EXPECT_TRUE(player.file().endsWith(QStringLiteral("/promo.wav")));
+    EXPECT_TRUE(player.Playing());
+}
+
+TEST_F(HoldHardware, ClosingNeverRunsAnUnplugAndReleasesTheWatcher) {
+    EXPECT_TRUE(devices.usbWatched());
+    shell->FormCloseQuery();
+    unplug();
+    EXPECT_EQ(lines(), QStringList{});
+    EXPECT_TRUE(shell->state().channel.ChannelActive);
+
+    devices.stopFails = true;
+    shell->FormDestroy();
+    EXPECT_FALSE(devices.usbWatched());
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("Erro ao desligar analize USB")});
+    shell.reset();
+    devices.hid.clear();
+    devices.hidChanged();
+    loop.processPendingMessages();
+}
+
+// A thousand times out and back in: every return puts the message on air,
+// and nothing piles up.
+TEST_F(HoldHardware, AThousandCyclesEachPutTheMessageBackOnAir) {
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        echoed.clear();
+        unplug();
+        ASSERT_FALSE(player.Playing()) << cycle;
+        replug();
+        loop.advance(6000);
+        ASSERT_TRUE(onAir()) << cycle;
+        ASSERT_EQ(lines(), QStringList{kDisconnected} + kReturn) << cycle;
+        ASSERT_EQ(shell->presence().HidCtl().Devices().size(), 2u) << cycle;
+    }
+    EXPECT_EQ(window.alert.popups, 1000);
+}
+
+}  // namespace

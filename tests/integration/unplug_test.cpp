@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+#include <optional>
+
+#include "TestAudio.h"
+#include "Testbed.h"
+#include "VirtualHoldDevice.h"
+#include "core/QtEventLoop.h"
+
+using namespace quindra;
+using namespace quindra::testing;
+
+namespace {
+
+const QString kDisconnected = QStringLiteral("O Hardware da espera foi desconectado.");
+const QStringList kBack{QStringLiteral("O Hardware foi conectado."),
+                        QStringLiteral("Aguarde incializando o stream."),
+                        QStringLiteral("Stream inicializado com sucesso.")};
+
+QString pactl(const QStringList& args, bool* ok = nullptr) {
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    const bool done = p.waitForFinished(10000);
+    if (ok)
+        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A loaded module of the sound server: its index, name and argument.
+struct Module {
+    QString index;
+    QString name;
+    QString argument;
+};
+
+std::optional<Module> moduleWith(const QString& argumentPart) {
+    for (const QString& line :
+         pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("modules")})
+             .split(QLatin1Char('\n'))) {
+        const QStringList f = line.split(QLatin1Char('\t'));
+        if (f.size() >= 3 && f[2].contains(argumentPart))
+            return Module{f[0], f[1], f[2]};
+    }
+    return std::nullopt;
+}
+
+// What a process holds: open descriptors and resident memory in kB.
+struct Footprint {
+    int fds = 0;
+    long rssKb = 0;
+};
+
+Footprint footprint(qint64 pid) {
+    Footprint f;
+    f.fds = static_cast<int>(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                                 .entryList(QDir::System | QDir::NoDotAndDotDot)
+                                 .size());
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                f.rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return f;
+}
+
+// The real program, headless, on a private sound server with the virtual
+// hold device, and under umockdev's test bed with the hold hardware's USB
+// and HID devices and a keyboard. Pulling the hardware out removes its
+// devices from both; plugging it back brings them again. Everything played
+// on the server's default sink is read back too: the message must never go
+// there.
+class Unplug : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        bed.plugKeyboard(QStringLiteral("1-2"), 1);
+        hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
+        ASSERT_TRUE(device.start());
+        for (const char* d : {"app/Audio", "home", "config", "runtime"})
+            ASSERT_TRUE(QDir(home.path()).mkpath(QString::fromLatin1(d)));
+        QFile::setPermissions(
+            home.filePath(QStringLiteral("runtime")),
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        message = noise(44100 * 4 / 10, 7);
+        writeSound(home.filePath(QStringLiteral("app/Audio/espera.wav")),
+                   SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, message);
+
+        bool ok = false;
+        const QString fifo = home.filePath(QStringLiteral("default.fifo"));
+        pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-sink"),
+               QStringLiteral("sink_name=default_probe"), QStringLiteral("file=") + fifo,
+               QStringLiteral("format=s16le"), QStringLiteral("rate=44100"),
+               QStringLiteral("channels=1")},
+              &ok);
+        ASSERT_TRUE(ok);
+        pactl({QStringLiteral("set-default-sink"), QStringLiteral("default_probe")}, &ok);
+        ASSERT_TRUE(ok);
+        defaultSink = std::make_unique<PlayedAudio>(fifo);
+
+        // The hold device's sink and source, as loaded by its start file, to
+        // load them again the same way.
+        for (const char* name : {"sink_name=hold_out", "source_name=hold_in"}) {
+            const auto m = moduleWith(QString::fromLatin1(name));
+            ASSERT_TRUE(m) << name;
+            holdModules.push_back(*m);
+        }
+    }
+
+    void TearDown() override {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    }
+
+    void startProgram() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("LD_PRELOAD"), QString::fromLatin1(UmockdevPreload()));
+        env.insert(QStringLiteral("UMOCKDEV_DIR"), bed.root());
+        env.insert(QStringLiteral("QUINDRA_HOME"), home.filePath(QStringLiteral("app")));
+        env.insert(QStringLiteral("QUINDRA_REGISTRY"),
+                   home.filePath(QStringLiteral("registry.db")));
+        env.insert(QStringLiteral("HOME"), home.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("pt_BR.UTF-8"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pt_BR.UTF-8"));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(QUINDRA_PROGRAM), {});
+        ASSERT_TRUE(program.waitForStarted(5000));
+    }
+
+    // The status lines so far, without date and time.
+    QStringList lines() {
+        output += QString::fromUtf8(program.readAllStandardOutput());
+        QStringList out;
+        for (const QString& l : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            out << l.section(QStringLiteral(" - "), 2);
+        return out;
+    }
+    // Whether `expected` were written in this order (other lines between
+    // them allowed) since line `from`.
+    bool wrote(const QStringList& expected, qsizetype from) {
+        const QStringList all = lines();
+        qsizetype next = 0;
+        for (qsizetype i = from; i < all.size() && next < expected.size(); ++i) {
+            if (all[i] == expected[next])
+                ++next;
+        }
+        return next == expected.size();
+    }
+    bool onAir(const PlayedAudio& played, int passes) {
+        const auto samples = played.samples();
+        const auto start = findStart(samples, message);
+        return start && exactRepeats(samples, *start, message) >= passes;
+    }
+    bool nothingPlays() {
+        return pactl(
+                   {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")})
+            .trimmed()
+            .isEmpty();
+    }
+
+    void unplug() {
+        played.reset();
+        for (const Module& m : holdModules) {
+            bool ok = false;
+            pactl({QStringLiteral("unload-module"), m.index}, &ok);
+            ASSERT_TRUE(ok) << m.argument.toStdString();
+        }
+        bed.pull(hold);
+    }
+    void replug() {
+        for (Module& m : holdModules) {
+            bool ok = false;
+            m.index = pactl({QStringLiteral("load-module"), m.name, m.argument}, &ok).trimmed();
+            ASSERT_TRUE(ok) << m.argument.toStdString();
+        }
+        played = std::make_unique<PlayedAudio>(device.playedFifo());
+        hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
+    }
+
+    QTemporaryDir home;
+    QtEventLoop loop;
+    Testbed bed;
+    MockUsbDevice hold;
+    VirtualHoldDevice device;
+    std::vector<Module> holdModules;
+    std::unique_ptr<PlayedAudio> played;
+    std::unique_ptr<PlayedAudio> defaultSink;
+    QProcess program;
+    QString output;
+    std::vector<std::int16_t> message;
+};
+
+// QUINDRA_UNPLUG_CYCLES sets how many times (one unless set); the program's
+// descriptors and resident memory after the first and the last return are
+// printed.
+TEST_F(Unplug, PulledOutTheLineFallsSilentAndPluggedBackTheMessageIsOnAirAgain) {
+    const int cycles = std::max(1, qEnvironmentVariableIntValue("QUINDRA_UNPLUG_CYCLES"));
+    played = std::make_unique<PlayedAudio>(device.playedFifo());
+    startProgram();
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return onAir(*played, 3); }, std::chrono::seconds(25)))
+        << lines().join('\n').toStdString();
+
+    std::optional<Footprint> first;
+    Footprint last;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const qsizetype before = lines().size();
+        unplug();
+        ASSERT_TRUE(runUntil(
+            loop, [&] { return wrote({kDisconnected}, before); }, std::chrono::seconds(15)))
+            << lines().join('\n').toStdString();
+        // Nothing plays anywhere while the hardware is out.
+        ASSERT_TRUE(runUntil(
+            loop, [&] { return nothingPlays(); }, std::chrono::seconds(10)));
+        runUntil(
+            loop, [] { return false; }, std::chrono::milliseconds(1000));
+        ASSERT_TRUE(nothingPlays());
+
+        QElapsedTimer sinceReplug;
+        sinceReplug.start();
+        replug();
+        ASSERT_TRUE(runUntil(
+            loop, [&] { return onAir(*played, 1); }, std::chrono::seconds(25)))
+            << lines().join('\n').toStdString();
+        const qint64 backAfterMs = sinceReplug.elapsed();
+        ASSERT_TRUE(runUntil(
+            loop, [&] { return onAir(*played, 3); }, std::chrono::seconds(5)));
+        EXPECT_TRUE(wrote(QStringList{kDisconnected} + kBack, before))
+            << lines().mid(before).join('\n').toStdString();
+        if (cycle == 0)
+            std::printf("message back on air %lld ms after the replug\n",
+                        static_cast<long long>(backAfterMs));
+
+        last = footprint(program.processId());
+        if (!first)
+            first = last;
+    }
+    // Never a sound on the PC's own output.
+    EXPECT_EQ(nonZero(defaultSink->samples()), 0u);
+    std::printf("after %d cycle(s): descriptors %d -> %d, resident memory %ld kB -> %ld kB\n",
+                cycles, first->fds, last.fds, first->rssKb, last.rssKb);
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+}  // namespace
