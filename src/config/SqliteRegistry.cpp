@@ -406,9 +406,9 @@ void SqliteRegistry::failed(Use use, int rc) {
 
 void SqliteRegistry::failed(Use use, const QString& reason) {
     if (failing_) {
-        // A read that fails after a failed write says more about the store.
-        if (use == Use::Read)
-            failing_ = Use::Read;
+        // Once a write has failed, only a write that works shows the end.
+        if (use == Use::Write)
+            failing_ = Use::Write;
         return;
     }
     failing_ = use;

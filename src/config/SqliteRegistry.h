@@ -73,7 +73,7 @@ private:
     Schema schema_ = Schema::Unknown;
     QString openFailure_;  // why the file could not be opened at all
 
-    std::optional<Use> failing_;  // the kind of use that failed last, until one works
+    std::optional<Use> failing_;  // what must work again to end a failure
     std::function<void(const QString&)> reporter_;
     QStringList unsent_;
 };

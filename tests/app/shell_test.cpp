@@ -244,7 +244,19 @@ TEST_F(ShellStart, DropFolderNamingAFileOrAVanishedFolderFallsBackToTheDefault) 
         EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder) << stale.toStdString();
         EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
     }
-    EXPECT_TRUE(boxes.errors.isEmpty());
+    // A value that is not text is a missing one, not an error.
+    seed(QStringLiteral("PathAudio"), RegValue::Integer(47));
+    shell.reset();
+    EXPECT_EQ(start().state().settings.PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+
+    // Without a home folder there is no default: nothing is made anywhere.
+    paths.defaultDropFolder.clear();
+    seed(QStringLiteral("PathAudio"), tmp.path() + QStringLiteral("/apagada"));
+    shell.reset();
+    EXPECT_EQ(start().state().settings.PathAudio, tmp.path() + QStringLiteral("/apagada"));
+    EXPECT_FALSE(QFileInfo::exists(tmp.path() + QStringLiteral("/apagada")));
 }
 
 TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
