@@ -170,11 +170,15 @@ void Shell::FormCreate() {
 }
 
 // The drop folder: a stored text that names no existing folder (empty, a
-// file chosen with the browse button, a deleted folder) gives the default.
+// file chosen with the browse button, a deleted folder, a value that is not
+// text) gives the default. Without a home folder there is no default, and
+// nothing is made at the file system's root.
 void Shell::loadDropFolder(StartupReader& read) {
-    QString path = read.text(values::PathAudio.control());
-    if (path.isEmpty() || !QFileInfo(path).isDir()) {
-        path = ports_.platform.paths.defaultDropFolder;
+    const auto stored = read.key().value(values::PathAudio.control());
+    QString path = stored && stored->kind == RegValue::Kind::String ? stored->text : QString();
+    const QString& fallback = ports_.platform.paths.defaultDropFolder;
+    if ((path.isEmpty() || !QFileInfo(path).isDir()) && !fallback.isEmpty()) {
+        path = fallback;
         QDir().mkdir(path);
         errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });
     }

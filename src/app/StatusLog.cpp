@@ -35,10 +35,16 @@ void StatusLog::tLimpaMemoTimer() {
 }
 
 void EchoToStdout(const QString& line) {
-    const QByteArray utf8 = line.toUtf8();
-    std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    // Once standard output has failed (its reader gone), the echo stops; the
+    // log itself goes on.
+    static bool broken = false;
+    if (broken)
+        return;
+    const QByteArray utf8 = line.toUtf8() + '\n';
+    if (std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), stdout) !=
+            static_cast<size_t>(utf8.size()) ||
+        std::fflush(stdout) != 0)
+        broken = true;
 }
 
 }  // namespace quindra

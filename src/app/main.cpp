@@ -1,17 +1,23 @@
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "app/AppFolder.h"
 #include "app/Artwork.h"
+#include "app/DisplayCheck.h"
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
@@ -37,6 +43,36 @@ void onStopSignal(int) {
     [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
 }
 
+// Signals whose default would end the program: SIGPIPE comes with the next
+// status line once a reader of standard output (a pipe, a log collector) has
+// gone; SIGUSR1 and SIGUSR2 have no use here. None of them stops the message.
+void ignoreStraySignals() {
+    struct sigaction sa {};
+    sa.sa_handler = SIG_IGN;
+    sigemptyset(&sa.sa_mask);
+    for (int s : {SIGPIPE, SIGUSR1, SIGUSR2})
+        sigaction(s, &sa, nullptr);
+}
+
+// The user's home folder: HOME, else the account's entry (a service started
+// without HOME), which then also becomes HOME for everything that reads it.
+// Empty when there is none; the root folder is nobody's home.
+QString homeFolder() {
+    QString home = QFile::decodeName(qgetenv("HOME"));
+    if (home.isEmpty()) {
+        passwd entry{};
+        passwd* found = nullptr;
+        std::vector<char> buffer(16384);
+        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+            found->pw_dir && *found->pw_dir) {
+            home = QFile::decodeName(found->pw_dir);
+            qputenv("HOME", found->pw_dir);
+        }
+    }
+    home = QDir::cleanPath(home);
+    return home == QLatin1String("/") || home == QLatin1String(".") ? QString() : home;
+}
+
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -51,13 +87,15 @@ QLocale OperatorLocale() {
     return system;
 }
 
-Paths programPaths() {
+Paths programPaths(const QString& userHome) {
     Paths p;
     p.appDir =
         AppFolder(QCoreApplication::applicationDirPath(), qEnvironmentVariable("QUINDRA_HOME"),
                   QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     p.executablePath = QCoreApplication::applicationFilePath();
-    p.defaultDropFolder = QDir::homePath() + QStringLiteral("/Vizudu Telefônica/");
+    p.homeFolder = userHome;
+    if (!userHome.isEmpty())
+        p.defaultDropFolder = userHome + QStringLiteral("/Vizudu Telefônica/");
     return p;
 }
 
@@ -70,11 +108,20 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    ignoreStraySignals();
+    const QString home = homeFolder();
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
 
-    const bool headless = !hasDisplay();
+    const QString displayProblem = UnusableDisplay();
+    if (!displayProblem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", displayProblem.toLocal8Bit().constData());
+        // Nothing else tries the display that does not answer.
+        qunsetenv("DISPLAY");
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    const bool headless = !hasDisplay() || !displayProblem.isEmpty();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -102,7 +149,7 @@ int main(int argc, char** argv) {
     SqliteRegistry registry(SqliteRegistry::defaultFile());
     SystemClock clock;
     QtMessageBoxes boxes(headless);
-    const Paths paths = programPaths();
+    const Paths paths = programPaths(home);
     XdgAutostartFile autostart(XdgAutostartFile::defaultFile(), paths.executablePath);
     XcbHotKeyRegistrar hotKeys;
     // One sound-server connection, shared by the player, the capture
@@ -146,10 +193,28 @@ int main(int argc, char** argv) {
     const bool tray = !headless && QSystemTrayIcon::isSystemTrayAvailable();
     TMainForm form(std::move(ports), tray);
     formReady = &form;
+    Shell& shell = form.shell();
+    registry.setReporter([&shell](const QString& line) { shell.AddMsg(line); });
+    if (!displayProblem.isEmpty())
+        shell.AddMsg(displayProblem);
+    if (paths.homeFolder.isEmpty() && !QFileInfo(shell.state().settings.PathAudio).isDir()) {
+        shell.AddMsg(
+            QStringLiteral("A pasta pessoal do usuário não é conhecida (sem HOME e sem "
+                           "conta no sistema); nenhuma pasta de reposição padrão foi "
+                           "criada. Escolha a pasta de reposição nas Configurações."));
+    }
+    // For tests: the program stops itself (SIGSTOP) when a swap completes the
+    // named step, so that a test can kill it exactly there.
+    if (const QString step = qEnvironmentVariable("QUINDRA_STOP_AT_STEP"); !step.isEmpty()) {
+        shell.rotation().setStepHook([step](QStringView done) {
+            if (done == step)
+                ::raise(SIGSTOP);
+        });
+    }
     if (stopRequested)
-        form.shell().FormCloseQuery();
+        shell.FormCloseQuery();
 
-    if (form.shell().showOnRun())
+    if (shell.showOnRun())
         form.show();
     // Signals that came in while the window was being built are handled now.
     QCoreApplication::processEvents();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace quindra {
 
@@ -36,6 +38,9 @@ public:
     // replaces the existing value.
     virtual bool setValue(Root root, const QString& path, const QString& name,
                           const RegValue& v) = 0;
+    // Several values in one durable step, in order: all of them or none.
+    virtual bool setValues(Root root, const QString& path,
+                           const QList<std::pair<QString, RegValue>>& values) = 0;
 };
 
 }  // namespace quindra

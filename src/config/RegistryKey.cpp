@@ -41,6 +41,16 @@ void RegistryKey::writeString(const QString& name, const QString& text) {
         throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(name));
 }
 
+void RegistryKey::writeStrings(const QList<std::pair<QString, QString>>& texts) {
+    if (texts.isEmpty())
+        return;
+    QList<std::pair<QString, RegValue>> values;
+    for (const auto& [name, text] : texts)
+        values.append({name, RegValue::String(text)});
+    if (current_.isEmpty() || !registry_.setValues(root_, current_, values))
+        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(texts.front().first));
+}
+
 std::int32_t RegistryKey::readInteger(const QString& name) {
     const auto v = value(name);
     if (!v)

@@ -39,6 +39,10 @@ public:
     QString readString(const QString& name);
     // Throws "Failed to set data for '%s'".
     void writeString(const QString& name, const QString& text);
+    // Writes the texts in order as one change: a crash or a refusal leaves
+    // none of them written. Throws "Failed to set data for '%s'" with the
+    // first name.
+    void writeStrings(const QList<std::pair<QString, QString>>& texts);
     // Throws "Failed to get data for '%s'" when missing, "Invalid data type for '%s'"
     // for a string.
     std::int32_t readInteger(const QString& name);

@@ -1,12 +1,15 @@
 #include "config/SqliteRegistry.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
-#include <QStringList>
 
 namespace quindra {
 
@@ -15,6 +18,9 @@ namespace {
 // How long a write waits for another process to let go of the file. The UI
 // thread waits here, so it stays short; a longer lock fails the write.
 constexpr int kBusyTimeoutMs = 250;
+
+// Marks a database as this program's store ("QNDR").
+constexpr int kApplicationId = 0x514E4452;
 
 // Keys and names are compared by their case-folded form, which also folds
 // accented letters, unlike SQLite's ASCII-only NOCASE.
@@ -39,14 +45,14 @@ int rootId(Root r) {
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
+        rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+        if (rc_ != SQLITE_OK)
             stmt_ = nullptr;
     }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool ok() const { return stmt_ != nullptr; }
     Statement& bind(int i, int v) {
         if (stmt_)
             sqlite3_bind_int(stmt_, i, v);
@@ -60,8 +66,13 @@ public:
         }
         return *this;
     }
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    // SQLITE_ROW, SQLITE_DONE or an error code (also the one that kept the
+    // statement from being prepared).
+    int step() {
+        if (stmt_)
+            rc_ = sqlite3_step(stmt_);
+        return rc_;
+    }
     int columnInt(int i) const { return sqlite3_column_int(stmt_, i); }
     QString columnText(int i) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
@@ -71,28 +82,62 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    int rc_ = SQLITE_ERROR;
 };
 
-bool exec(sqlite3* db, const char* sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+bool isError(int rc) {
+    return rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE;
 }
 
-// Runs fn inside one write transaction; rolls back unless fn and the commit
-// both succeed.
+int exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+// Runs fn inside one write transaction and commits only when it returns
+// SQLITE_OK; anything else rolls back and is returned.
 template <typename Fn>
-bool inTransaction(sqlite3* db, Fn fn) {
-    if (!exec(db, "BEGIN IMMEDIATE"))
-        return false;
-    if (!fn() || !exec(db, "COMMIT")) {
+int inTransaction(sqlite3* db, Fn fn) {
+    int rc = exec(db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK)
+        return rc;
+    rc = fn();
+    if (rc == SQLITE_OK)
+        rc = exec(db, "COMMIT");
+    if (rc != SQLITE_OK)
         exec(db, "ROLLBACK");
-        return false;
-    }
-    return true;
+    return rc;
 }
 
-bool insertKey(sqlite3* db, int root, const QString& path) {
+int insertKey(sqlite3* db, int root, const QString& path) {
     Statement s(db, "INSERT OR IGNORE INTO keys(root, path, name) VALUES (?1, ?2, ?3)");
-    return s.bind(1, root).bind(2, folded(path)).bind(3, path).step() == SQLITE_DONE;
+    const int rc = s.bind(1, root).bind(2, folded(path)).bind(3, path).step();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// The operator's words for what went wrong.
+QString faultText(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("o arquivo está bloqueado por outro programa");
+        case SQLITE_READONLY:
+            return QStringLiteral("o arquivo ou o disco não aceita gravação");
+        case SQLITE_FULL:
+            return QStringLiteral("o disco está cheio");
+        case SQLITE_NOTADB:
+            return QStringLiteral("o arquivo não é um banco de dados");
+        case SQLITE_CORRUPT:
+            return QStringLiteral("o arquivo está corrompido");
+        case SQLITE_CANTOPEN:
+            return QStringLiteral("o arquivo não pôde ser aberto");
+        case SQLITE_IOERR:
+            return QStringLiteral("erro de leitura ou gravação no disco");
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return QStringLiteral("sem permissão de acesso");
+        default:
+            return QStringLiteral("erro do SQLite (%1)").arg(QString::fromUtf8(sqlite3_errstr(rc)));
+    }
 }
 
 }  // namespace
@@ -110,14 +155,35 @@ QString SqliteRegistry::defaultFile() {
 }
 
 SqliteRegistry::SqliteRegistry(const QString& file) : file_(file) {
-    const QFileInfo info(file);
-    QDir().mkpath(info.absolutePath());
+    if (!open())
+        failed(Use::Read, openFailure_);
+    else
+        ensureSchema();
+}
 
-    // Permission bits decide, so a read-only file stays read-only even for root.
+SqliteRegistry::~SqliteRegistry() = default;
+
+bool SqliteRegistry::open() {
+    const QFileInfo info(file_);
+    QDir().mkpath(info.absolutePath());
+    const QByteArray native = QFile::encodeName(file_);
+
     struct stat st {};
-    const QByteArray native = QFile::encodeName(file);
-    if (::stat(native.constData(), &st) == 0 && (st.st_mode & S_IWUSR) == 0)
-        readOnly_ = true;
+    if (::stat(native.constData(), &st) != 0) {
+        // Made here, readable by its user only, before SQLite writes to it
+        // (an empty file is an empty database). Its journal takes the same mode.
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    } else if (S_ISDIR(st.st_mode)) {
+        openFailure_ = QStringLiteral("há uma pasta no lugar do arquivo");
+        return false;
+    } else {
+        if ((st.st_mode & 077) != 0)
+            ::chmod(native.constData(), st.st_mode & 0700);
+        // Permission bits decide, so a read-only file stays read-only even for root.
+        readOnly_ = (st.st_mode & S_IWUSR) == 0;
+    }
 
     const int flags = readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     sqlite3* raw = nullptr;
@@ -125,37 +191,57 @@ SqliteRegistry::SqliteRegistry(const QString& file) : file_(file) {
     db_.reset(raw);
     if (rc != SQLITE_OK) {
         db_.reset();
-        return;
+        openFailure_ = faultText(rc);
+        return false;
     }
     sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
     sqlite3_extended_result_codes(db_.get(), 1);
-    schemaReady_ = prepareSchema();
+    return true;
 }
 
-SqliteRegistry::~SqliteRegistry() = default;
-
-bool SqliteRegistry::prepareSchema() {
+// Reading the schema is what tells a corrupt, a foreign and a new file apart.
+// Tables are added only to a database that holds none.
+SqliteRegistry::Schema SqliteRegistry::prepareSchema(int& rc) {
     sqlite3* db = db_.get();
-    // Reading the schema is what tells a corrupt or foreign file apart.
-    Statement probe(db, "SELECT count(*) FROM sqlite_master WHERE name IN ('keys', 'vals')");
-    if (!probe.ok() || probe.step() != SQLITE_ROW)
-        return false;
-    if (probe.columnInt(0) == 2)
-        return true;
-    if (readOnly_)
-        return false;
+    Statement tables(db, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    QSet<QString> names;
+    while ((rc = tables.step()) == SQLITE_ROW)
+        names.insert(tables.columnText(0));
+    if (rc != SQLITE_DONE)
+        return Schema::Unknown;
+    Statement id(db, "PRAGMA application_id");
+    if ((rc = id.step()) != SQLITE_ROW)
+        return Schema::Unknown;
+    const int applicationId = id.columnInt(0);
+    rc = SQLITE_OK;
 
-    return inTransaction(db, [db] {
-        if (!exec(db,
-                  "CREATE TABLE IF NOT EXISTS keys ("
-                  "  root INTEGER NOT NULL, path TEXT NOT NULL, name TEXT NOT NULL,"
-                  "  PRIMARY KEY (root, path))") ||
-            !exec(db,
-                  "CREATE TABLE IF NOT EXISTS vals ("
-                  "  root INTEGER NOT NULL, path TEXT NOT NULL, name_key TEXT NOT NULL,"
-                  "  name TEXT NOT NULL, kind INTEGER NOT NULL, data,"
-                  "  PRIMARY KEY (root, path, name_key))"))
-            return false;
+    if (applicationId != 0 && applicationId != kApplicationId)
+        return Schema::Foreign;
+    if (names.contains(QStringLiteral("keys")) && names.contains(QStringLiteral("vals")))
+        return Schema::Ours;
+    if (!names.isEmpty())
+        return Schema::Foreign;
+    if (readOnly_) {
+        rc = SQLITE_READONLY;
+        return Schema::Unknown;
+    }
+
+    rc = inTransaction(db, [db] {
+        int r = exec(db,
+                     "CREATE TABLE keys ("
+                     "  root INTEGER NOT NULL, path TEXT NOT NULL, name TEXT NOT NULL,"
+                     "  PRIMARY KEY (root, path))");
+        if (r == SQLITE_OK)
+            r = exec(db,
+                     "CREATE TABLE vals ("
+                     "  root INTEGER NOT NULL, path TEXT NOT NULL, name_key TEXT NOT NULL,"
+                     "  name TEXT NOT NULL, kind INTEGER NOT NULL, data,"
+                     "  PRIMARY KEY (root, path, name_key))");
+        if (r == SQLITE_OK) {
+            const QByteArray pragma =
+                "PRAGMA application_id = " + QByteArray::number(kApplicationId);
+            r = exec(db, pragma.constData());
+        }
         // The system's run keys exist on every installation; only their
         // values come and go.
         for (int root : {0, 1}) {
@@ -163,19 +249,39 @@ bool SqliteRegistry::prepareSchema() {
             for (const QString& part :
                  pathParts(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run"))) {
                 partial = partial.isEmpty() ? part : partial + QLatin1Char('\\') + part;
-                if (!insertKey(db, root, partial))
-                    return false;
+                if (r == SQLITE_OK)
+                    r = insertKey(db, root, partial);
             }
         }
-        return true;
+        return r;
     });
+    return rc == SQLITE_OK ? Schema::Ours : Schema::Unknown;
 }
 
 bool SqliteRegistry::ensureSchema() {
-    // A file that was busy at start may have become usable since.
-    if (!schemaReady_ && db_)
-        schemaReady_ = prepareSchema();
-    return schemaReady_;
+    if (!db_)
+        return false;
+    // A file that was busy at start may have become usable since; another
+    // program's database never becomes ours.
+    if (schema_ == Schema::Unknown) {
+        int rc = SQLITE_OK;
+        schema_ = prepareSchema(rc);
+        if (schema_ == Schema::Foreign)
+            failed(Use::Read, QStringLiteral("o arquivo é um banco de dados de outro programa"));
+        else if (schema_ == Schema::Unknown)
+            failed(Use::Read, rc);
+    }
+    return schema_ == Schema::Ours;
+}
+
+bool SqliteRegistry::writable() {
+    if (!ensureSchema())
+        return false;
+    if (readOnly_) {
+        failed(Use::Write, QStringLiteral("o arquivo não tem permissão de gravação"));
+        return false;
+    }
+    return true;
 }
 
 bool SqliteRegistry::keyExists(Root root, const QString& path) {
@@ -183,23 +289,35 @@ bool SqliteRegistry::keyExists(Root root, const QString& path) {
     if (p.isEmpty() || !ensureSchema())
         return false;
     Statement s(db_.get(), "SELECT 1 FROM keys WHERE root = ?1 AND path = ?2");
-    return s.bind(1, rootId(root)).bind(2, folded(p)).step() == SQLITE_ROW;
+    const int rc = s.bind(1, rootId(root)).bind(2, folded(p)).step();
+    if (isError(rc)) {
+        failed(Use::Read, rc);
+        return false;
+    }
+    worked(Use::Read);
+    return rc == SQLITE_ROW;
 }
 
 bool SqliteRegistry::createKey(Root root, const QString& path) {
     const QStringList parts = pathParts(path);
-    if (parts.isEmpty() || readOnly_ || !ensureSchema())
+    if (parts.isEmpty() || !writable())
         return false;
     sqlite3* db = db_.get();
-    return inTransaction(db, [&] {
+    const int rc = inTransaction(db, [&] {
         QString partial;
         for (const QString& part : parts) {
             partial = partial.isEmpty() ? part : partial + QLatin1Char('\\') + part;
-            if (!insertKey(db, rootId(root), partial))
-                return false;
+            if (const int r = insertKey(db, rootId(root), partial); r != SQLITE_OK)
+                return r;
         }
-        return true;
+        return SQLITE_OK;
     });
+    if (rc != SQLITE_OK) {
+        failed(Use::Write, rc);
+        return false;
+    }
+    worked(Use::Write);
+    return true;
 }
 
 std::optional<RegValue> SqliteRegistry::value(Root root, const QString& path, const QString& name) {
@@ -208,7 +326,13 @@ std::optional<RegValue> SqliteRegistry::value(Root root, const QString& path, co
     Statement s(db_.get(),
                 "SELECT kind, data FROM vals WHERE root = ?1 AND path = ?2 AND name_key = ?3");
     s.bind(1, rootId(root)).bind(2, folded(normalPath(path))).bind(3, folded(name));
-    if (s.step() != SQLITE_ROW)
+    const int rc = s.step();
+    if (isError(rc)) {
+        failed(Use::Read, rc);
+        return std::nullopt;
+    }
+    worked(Use::Read);
+    if (rc != SQLITE_ROW)
         return std::nullopt;
     if (s.columnInt(0) == static_cast<int>(RegValue::Kind::Integer))
         return RegValue::Integer(s.columnInt(1));
@@ -217,27 +341,101 @@ std::optional<RegValue> SqliteRegistry::value(Root root, const QString& path, co
 
 bool SqliteRegistry::setValue(Root root, const QString& path, const QString& name,
                               const RegValue& v) {
-    if (readOnly_ || !ensureSchema())
+    return setValues(root, path, {{name, v}});
+}
+
+bool SqliteRegistry::setValues(Root root, const QString& path,
+                               const QList<std::pair<QString, RegValue>>& values) {
+    if (!writable())
         return false;
+    const int rc = writeValues(root, path, values);
+    if (rc == SQLITE_NOTFOUND) {
+        // No such key: the write is refused, but the store itself is fine.
+        worked(Use::Read);
+        return false;
+    }
+    if (rc != SQLITE_OK) {
+        failed(Use::Write, rc);
+        return false;
+    }
+    worked(Use::Write);
+    return true;
+}
+
+int SqliteRegistry::writeValues(Root root, const QString& path,
+                                const QList<std::pair<QString, RegValue>>& values) {
     const QString p = folded(normalPath(path));
     sqlite3* db = db_.get();
     return inTransaction(db, [&] {
         Statement key(db, "SELECT 1 FROM keys WHERE root = ?1 AND path = ?2");
-        if (key.bind(1, rootId(root)).bind(2, p).step() != SQLITE_ROW)
-            return false;
-        Statement put(db,
-                      "INSERT INTO vals(root, path, name_key, name, kind, data) "
-                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
-                      "ON CONFLICT(root, path, name_key) DO UPDATE SET "
-                      "name = excluded.name, kind = excluded.kind, data = excluded.data");
-        put.bind(1, rootId(root)).bind(2, p).bind(3, folded(name)).bind(4, name);
-        put.bind(5, static_cast<int>(v.kind));
-        if (v.kind == RegValue::Kind::Integer)
-            put.bind(6, static_cast<int>(v.number));
-        else
-            put.bind(6, v.text);
-        return put.step() == SQLITE_DONE;
+        const int found = key.bind(1, rootId(root)).bind(2, p).step();
+        if (found == SQLITE_DONE)
+            return SQLITE_NOTFOUND;
+        if (found != SQLITE_ROW)
+            return found;
+        for (const auto& [name, v] : values) {
+            Statement put(db,
+                          "INSERT INTO vals(root, path, name_key, name, kind, data) "
+                          "VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
+                          "ON CONFLICT(root, path, name_key) DO UPDATE SET "
+                          "name = excluded.name, kind = excluded.kind, data = excluded.data");
+            put.bind(1, rootId(root)).bind(2, p).bind(3, folded(name)).bind(4, name);
+            put.bind(5, static_cast<int>(v.kind));
+            if (v.kind == RegValue::Kind::Integer)
+                put.bind(6, static_cast<int>(v.number));
+            else
+                put.bind(6, v.text);
+            if (const int rc = put.step(); rc != SQLITE_DONE)
+                return rc;
+        }
+        return SQLITE_OK;
     });
+}
+
+void SqliteRegistry::setReporter(std::function<void(const QString&)> report) {
+    reporter_ = std::move(report);
+    if (!reporter_)
+        return;
+    for (const QString& line : std::exchange(unsent_, {}))
+        reporter_(line);
+}
+
+void SqliteRegistry::failed(Use use, int rc) {
+    failed(use, faultText(rc));
+}
+
+void SqliteRegistry::failed(Use use, const QString& reason) {
+    if (failing_) {
+        // Once a write has failed, only a write that works shows the end.
+        if (use == Use::Write)
+            failing_ = Use::Write;
+        return;
+    }
+    failing_ = use;
+    report(QStringLiteral("O arquivo de configurações %1 não pode ser usado: %2. O programa "
+                          "continua com os valores que tem, sem gravar configurações nem "
+                          "histórico.")
+               .arg(QDir::toNativeSeparators(file_), reason));
+}
+
+void SqliteRegistry::worked(Use use) {
+    // A read that works says nothing of writes that failed.
+    if (!failing_ || (use == Use::Read && *failing_ == Use::Write))
+        return;
+    failing_.reset();
+    report(QStringLiteral("O arquivo de configurações %1 voltou a funcionar.")
+               .arg(QDir::toNativeSeparators(file_)));
+}
+
+void SqliteRegistry::report(const QString& line) {
+    if (reporter_) {
+        reporter_(line);
+        return;
+    }
+    // Before anyone listens only the latest failure and its end matter.
+    unsent_ << line;
+    while (unsent_.size() > 2)
+        unsent_.removeFirst();
 }
 
 }  // namespace quindra

@@ -12,7 +12,9 @@ inline constexpr int kLinuxWindowsGeneration = 5;
 struct Paths {
     QString appDir;             // with a trailing '/'
     QString executablePath;     // the running binary, for the autostart entry
-    QString defaultDropFolder;  // used when the stored drop folder names no folder
+    QString defaultDropFolder;  // used when the stored drop folder names no folder; empty
+                                // when the user has no home folder
+    QString homeFolder;         // the user's home folder, never a drop folder itself
 
     QString messageFolder() const { return appDir + QStringLiteral("Audio"); }
 };

@@ -5,46 +5,39 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "rotation/FileOperations.h"
+
 namespace quindra {
 
-QString ListedFolder(const QString& path) {
-    const QFileInfo info(path);
-    if (!path.isEmpty() && info.isDir())
-        return QDir::cleanPath(info.absoluteFilePath());
-    if (!path.isEmpty() && info.isFile())
-        return QDir::cleanPath(info.absolutePath());
-    throw FolderListingError(QStringLiteral("Pasta não encontrada: %1").arg(path));
-}
-
-QStringList FolderListing(const QString& path) {
-    const QDir dir(ListedFolder(path));
-    // Files only: QDir::Files leaves out folders, and without QDir::Hidden the
-    // dot files; symbolic links to files count as files.
-    QStringList names = dir.entryList(QDir::Files, QDir::NoSort);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [&](const QString& n) {
-                                   const QFileInfo fi(dir.filePath(n));
-                                   return !fi.isFile() || n.startsWith(QLatin1Char('.'));
-                               }),
-                names.end());
-    QCollator collator;
+void SortByName(QStringList& names, const QLocale& locale) {
+    QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
     std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
         const int c = collator.compare(a, b);
         return c != 0 ? c < 0 : a < b;
     });
+}
+
+QStringList FolderListing(const FileOperations& files, const QString& folder,
+                          const QLocale& locale) {
+    QStringList names = files.list(folder).names;
+    SortByName(names, locale);
     return names;
 }
 
-QString FirstFilePath(const QString& path) {
-    const QStringList names = FolderListing(path);
-    if (names.isEmpty())
-        return {};
-    // The root folder already ends with the separator.
-    const QString folder = ListedFolder(path);
-    return folder.endsWith(QLatin1Char('/')) ? folder + names.front()
-                                             : folder + QLatin1Char('/') + names.front();
+std::optional<QString> ListedFolder(const FileOperations& files, const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
+    const QFileInfo info(path);
+    const auto stamp = files.stamp(path);
+    if (!stamp)
+        return std::nullopt;
+    return QDir::cleanPath(stamp->folder ? info.absoluteFilePath() : info.absolutePath());
+}
+
+QString Joined(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
 }  // namespace quindra

@@ -1,27 +1,30 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
-
-#include "core/AppError.h"
+#include <optional>
 
 namespace quindra {
 
-class FolderListingError : public AppError {
-public:
-    using AppError::AppError;
-};
+class FileOperations;
 
-// The plain files of the folder a path names (a path naming a file means its
-// folder): no folders, no hidden files, ordered by name without regard to
-// case in the locale's collation. Throws when the path names neither a folder
-// nor a file.
-QStringList FolderListing(const QString& path);
+// Orders file names as the operator reads them: ascending, letter case
+// ignored, in the collation of the operator's locale (the one the dates and
+// numbers follow). Names that differ only in case keep one fixed order.
+void SortByName(QStringList& names, const QLocale& locale);
 
-// The folder a listing path resolves to, with no trailing '/'.
-QString ListedFolder(const QString& path);
+// The visible plain files of a folder, in name order. Throws FileError when
+// the folder cannot be read.
+QStringList FolderListing(const FileOperations& files, const QString& folder,
+                          const QLocale& locale);
 
-// The folder joined to the listing's first name, or empty for an empty folder.
-QString FirstFilePath(const QString& path);
+// The folder a setting's path means: the folder it names, or the folder of
+// the file it names (with no trailing '/', but "/" itself). Nothing when it
+// names neither.
+std::optional<QString> ListedFolder(const FileOperations& files, const QString& path);
+
+// `name` inside `folder`.
+QString Joined(const QString& folder, const QString& name);
 
 }  // namespace quindra

@@ -1,14 +1,17 @@
 #include "rotation/LinuxFileOperations.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
+#include <QStringDecoder>
 #include <cerrno>
-#include <ctime>
+#include <climits>
+#include <memory>
 #include <system_error>
 
 namespace quindra {
@@ -21,9 +24,34 @@ QString reason(int error) {
     return QString::fromStdString(std::generic_category().message(error));
 }
 
-std::int64_t ms(const timespec& t) {
-    return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
 }
+
+std::int64_t ns(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// A file descriptor closed on every way out.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
 
 // Closes and deletes a half-written copy on every way out but commit().
 class PartialCopy {
@@ -43,6 +71,14 @@ private:
     QFile& out_;
     bool committed_ = false;
 };
+
+std::optional<QString> decodedName(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString name = utf8(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return name;
+}
 
 }  // namespace
 
@@ -81,14 +117,24 @@ void LinuxFileOperations::copy(const QString& from, const QString& to) {
 }
 
 void LinuxFileOperations::rename(const QString& from, const QString& to) {
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+    if (::rename(native(from).constData(), native(to).constData()) != 0) {
         throw FileError(QStringLiteral("Não foi possível renomear %1 para %2: %3")
                             .arg(from, to, reason(errno)));
     }
 }
 
+void LinuxFileOperations::renameBytes(const QString& folder, const QByteArray& from,
+                                      const QString& to) {
+    const QByteArray source = native(folder) + '/' + from;
+    if (::rename(source.constData(), native(to).constData()) != 0) {
+        throw FileError(
+            QStringLiteral("Não foi possível renomear %1 para %2: %3")
+                .arg(QString::fromLatin1(from.toPercentEncoding("/ ")), to, reason(errno)));
+    }
+}
+
 void LinuxFileOperations::remove(const QString& path) {
-    if (::unlink(QFile::encodeName(path).constData()) != 0)
+    if (::unlink(native(path).constData()) != 0)
         throw FileError(QStringLiteral("Não foi possível apagar %1: %2").arg(path, reason(errno)));
 }
 
@@ -97,16 +143,71 @@ void LinuxFileOperations::makeFolder(const QString& path) {
         throw FileError(QStringLiteral("Não foi possível criar a pasta %1").arg(path));
 }
 
+void LinuxFileOperations::syncFolder(const QString& path) {
+    const Fd dir(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.ok() || ::fsync(dir.get()) != 0) {
+        throw FileError(QStringLiteral("Não foi possível gravar no disco a pasta %1: %2")
+                            .arg(path, reason(errno)));
+    }
+}
+
 std::optional<FileStamp> LinuxFileOperations::stamp(const QString& path) const {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (path.isEmpty() || ::stat(native(path).constData(), &st) != 0)
         return std::nullopt;
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    // The entry's change time moves with every write and rename, and no
-    // program can set it back, unlike the modification time.
-    const std::int64_t changed = std::max(ms(st.st_mtim), ms(st.st_ctim));
-    return FileStamp{static_cast<std::int64_t>(st.st_size), ms(now) - changed};
+    return FileStamp{.size = static_cast<std::int64_t>(st.st_size),
+                     .modifiedNs = ns(st.st_mtim),
+                     .changedNs = ns(st.st_ctim),
+                     .device = static_cast<std::uint64_t>(st.st_dev),
+                     .inode = static_cast<std::uint64_t>(st.st_ino),
+                     .folder = S_ISDIR(st.st_mode)};
+}
+
+FolderEntries LinuxFileOperations::list(const QString& folder) const {
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(native(folder).constData()));
+    if (!dir) {
+        throw FileError(
+            QStringLiteral("Não foi possível ler a pasta %1: %2").arg(folder, reason(errno)));
+    }
+    FolderEntries entries;
+    const int fd = ::dirfd(dir.get());
+    while (true) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry) {
+            if (errno != 0) {
+                throw FileError(QStringLiteral("Não foi possível ler a pasta %1: %2")
+                                    .arg(folder, reason(errno)));
+            }
+            break;
+        }
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.'))
+            continue;
+        // Links are followed: a link to a file counts as that file; a broken
+        // link, a link loop, a pipe or a device is no file to take.
+        struct stat st {};
+        if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (const auto text = decodedName(name))
+            entries.names << *text;
+        else
+            entries.undecodableNames << name;
+    }
+    return entries;
+}
+
+std::optional<QString> LinuxFileOperations::refusesWrites(const QString& folder) const {
+    if (::access(native(folder).constData(), W_OK | X_OK) != 0)
+        return reason(errno);
+    return std::nullopt;
+}
+
+int LinuxFileOperations::longestName(const QString& folder) const {
+    errno = 0;
+    const long max = ::pathconf(native(folder).constData(), _PC_NAME_MAX);
+    // No limit known: the one every Linux file system keeps.
+    return max > 0 ? static_cast<int>(std::min<long>(max, INT_MAX)) : NAME_MAX;
 }
 
 }  // namespace quindra

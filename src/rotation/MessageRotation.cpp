@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <exception>
 #include <utility>
@@ -15,48 +16,15 @@
 #include "core/Runtime.h"
 #include "ports/AudioProbe.h"
 #include "ports/WaveControl.h"
-#include "rotation/FileOperations.h"
 #include "rotation/FolderListing.h"
+#include "rotation/SetAside.h"
 
 namespace quindra {
 
-const QString MessageRotation::kSetAsideFolder = QStringLiteral("Inválidos");
-
 namespace {
 
-// The hidden name under which a new message is copied beside the old one.
-// The listing never shows it, so a copy cut short (even by a crash) is never
-// taken for the message on air.
-const QString kStagedName = QStringLiteral(".nova-mensagem.tmp");
-
-// The extension is the text from the last dot on, compared exactly.
-bool isMessageName(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString extension = dot < 0 ? QString() : name.mid(dot);
-    return extension == QStringLiteral(".mp3") || extension == QStringLiteral(".wav");
-}
-
-QString joined(const QString& folder, const QString& name) {
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-// `name` in `folder`, or "name (2).ext", "name (3).ext", ... when taken.
-QString freeName(const QString& folder, const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot > 0 ? name.left(dot) : name;
-    const QString extension = dot > 0 ? name.mid(dot) : QString();
-    QString candidate = joined(folder, name);
-    for (int n = 2; QFileInfo::exists(candidate); ++n)
-        candidate = joined(folder, base + QStringLiteral(" (%1)").arg(n) + extension);
-    return candidate;
-}
-
-// One spelling per folder, so that two paths to it compare equal.
-QString samePlace(const QString& path) {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
+const QString kMessageRule = QStringLiteral(
+    "só vão ao ar arquivos terminados em \".wav\" ou \".mp3\", em letras minúsculas");
 
 QString copyFailed(const QString& name) {
     return QStringLiteral("Erro ao copiar o arquivo de áudio %1; a mensagem atual continua no ar.")
@@ -70,7 +38,9 @@ MessageRotation::MessageRotation(Ports ports, std::function<void()> swapDone)
       swapDone_(std::move(swapDone)),
       tVerificaArquivo_(p_.loop.createTimer(kCheckIntervalMs, [this] { tVerificaArquivoTimer(); })),
       tReset_(p_.loop.createTimer(kResetMs, [this] { tResetTimer(); })),
-      tLimpaVar_(p_.loop.createTimer(kLimpaVarMs, [this] { tLimpaVarTimer(); })) {
+      tLimpaVar_(p_.loop.createTimer(kLimpaVarMs, [this] { tLimpaVarTimer(); })),
+      guard_(p_.files, p_.paths),
+      messages_(p_.paths, p_.files, p_.probe, p_.log, p_.formats.locale()) {
     // The watch runs from the moment the window exists; until the channel is
     // on air each check returns at once.
     tVerificaArquivo_->setEnabled(true);
@@ -79,18 +49,54 @@ MessageRotation::MessageRotation(Ports ports, std::function<void()> swapDone)
 MessageRotation::~MessageRotation() = default;
 
 void MessageRotation::findMessageOnAir() {
-    const QString folder = p_.paths.messageFolder();
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
+    const QString folder = messages_.path();
     std::exception_ptr failure;
-    try {
-        p_.onAir.CurrentAudioFile = FirstFilePath(folder);
-    } catch (const FolderListingError&) {
-        p_.onAir.CurrentAudioFile.clear();
-        failure = std::current_exception();
+    p_.onAir.CurrentAudioFile.clear();
+    const auto stamp = p_.files.stamp(folder);
+    if (stamp && !stamp->folder) {
+        p_.log.AddMsg(QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo com "
+                                     "esse nome); nenhuma mensagem pode ir ao ar.")
+                          .arg(folder));
+    } else {
+        if (!stamp) {
+            try {
+                p_.files.makeFolder(folder);
+            } catch (const FileError&) {
+            }
+        }
+        QString onHistory;
+        try {
+            RegistryKey reg(p_.registry, Root::LocalMachine);
+            reg.openKey(kConfigKeySlash, false);
+            onHistory = reg.readString(values::ArquivoAtual.control());
+        } catch (const ConfigError&) {
+        }
+        try {
+            p_.onAir.CurrentAudioFile = messages_.chooseMessageOnAir(onHistory);
+        } catch (const FileError&) {
+            failure = std::current_exception();
+        }
     }
-    pointListingAt(p_.state.settings.PathAudio);
+
+    const QString setting = p_.state.settings.PathAudio;
+    pointListingAt(setting);
     p_.view.setLabel(Label::lbArquivo, QFileInfo(p_.onAir.CurrentAudioFile).fileName());
+    if (p_.onAir.CurrentAudioFile.isEmpty()) {
+        const QString how =
+            setting.isEmpty()
+                ? QStringLiteral(
+                      "escolha a pasta de reposição nas Configurações e coloque nela "
+                      "um arquivo .wav ou .mp3")
+                : QStringLiteral("coloque um arquivo .wav ou .mp3 na pasta de reposição %1")
+                      .arg(knownFolder_.isEmpty() ? setting : knownFolder_);
+        p_.log.AddMsg(QStringLiteral("Nenhuma mensagem no ar: a pasta de mensagens não tem um "
+                                     "arquivo de áudio que possa ser tocado. Para pôr uma no ar, "
+                                     "%1.")
+                          .arg(how));
+    }
+    // Files already in the drop folder can go on air at the first check.
+    if (!knownFolder_.isEmpty() && !guard_.refusal(knownFolder_))
+        lookInto(knownFolder_, true);
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -106,119 +112,333 @@ void MessageRotation::stopForShutdown() {
 }
 
 void MessageRotation::pointListingAt(const QString& path) {
-    try {
-        knownFolder_ = ListedFolder(path);
-        knownSetting_ = path;
-    } catch (const FolderListingError&) {
+    lastSetting_ = path;
+    remember(path);
+}
+
+void MessageRotation::remember(const QString& setting) {
+    if (const auto folder = ListedFolder(p_.files, setting)) {
+        knownFolder_ = *folder;
+        knownSetting_ = setting;
     }
 }
 
 void MessageRotation::tVerificaArquivoTimer() {
-    pointListingAt(p_.state.settings.PathAudio);
+    const bool stood = settingStood();
     if (!p_.state.channel.ChannelActive)
         return;
+    // A setting that changed since the previous check may be one typed on
+    // its way ("/home/op/" before "/home/op/espera"): it is used only once it
+    // has stood for a whole check.
+    if (!stood)
+        return endCheck();
 
     const QString drop = dropFolder();
     if (drop.isEmpty())
         return endCheck();
-    const QString newFile = firstCandidate(drop);
-    if (newFile.isEmpty())
+    const auto seen = lookInto(drop, false);
+    if (!seen)
         return endCheck();
-    const QString newName = QFileInfo(newFile).fileName();
-    const auto stamp = p_.files.stamp(newFile);
-    if (!stamp)
-        return endCheck();
-    // A file changed moments ago may still be being written: it waits for
-    // the next check, and the files behind it wait with it.
-    if (stamp->msSinceChange >= 0 && stamp->msSinceChange < kSettleMs) {
-        p_.log.AddMsg(
-            QStringLiteral(
-                "O arquivo %1 ainda está sendo gravado; a troca fica para a próxima verificação.")
-                .arg(newName));
-        return endCheck();
+
+    // Every file that is not a message ahead of the first one that is goes
+    // aside at once, so a backlog never holds a message back; the message
+    // goes on air at the next check.
+    QList<Seen> notAudio;
+    const Seen* candidate = nullptr;
+    for (const Seen& file : *seen) {
+        if (passedOver_.contains(file.path, file.stamp))
+            continue;
+        if (file.state != SettleWatch::State::Settled) {
+            // It may still be being written: it waits, and the files behind
+            // it wait with it.
+            if (file.state == SettleWatch::State::Changed) {
+                reportOnce(
+                    settleReport_,
+                    QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica para "
+                                   "a próxima verificação.")
+                        .arg(file.name));
+            }
+            break;
+        }
+        if (!IsMessageName(file.name)) {
+            notAudio << file;
+            continue;
+        }
+        candidate = &file;
+        break;
     }
+    if (notAudio.isEmpty() && !candidate)
+        return endCheck();
+    settleReport_.clear();
+    // A message folder that can take no file holds the swap back, reported
+    // once, until it can.
+    if (notAudio.isEmpty() && !messageFolderTakesFiles())
+        return endCheck();
 
     p_.log.AddMsg(QStringLiteral("Efetuando troca de arquivo de áudio."));
     tVerificaArquivo_->setEnabled(false);
-
-    // Only ".wav" and ".mp3", as written, are messages; anything else is
-    // removed and the watch goes on.
-    if (!isMessageName(newName)) {
-        tryRemove(newFile);
+    if (!notAudio.isEmpty()) {
+        setAsideNotAudio(drop, notAudio);
         tVerificaArquivo_->setEnabled(true);
         return;
     }
 
-    const QString staged = stage(newFile, drop);
+    const QString staged = canTakeInto(*candidate) ? stage(*candidate) : QString();
     if (staged.isEmpty()) {
         tVerificaArquivo_->setEnabled(true);
         return;
     }
-    exchange(newFile, staged);
+    exchange(*candidate, staged);
 }
 
-// What can still fail is tried before the old message stops, so that a
-// failure leaves it playing: the new file must play, and its copy must be
-// whole beside the old one. Empty when the swap cannot go on.
-QString MessageRotation::stage(const QString& newFile, const QString& drop) {
-    if (!p_.probe.decodable(newFile)) {
-        setAside(newFile, drop);
+bool MessageRotation::settingStood() {
+    const QString setting = p_.state.settings.PathAudio;
+    remember(setting);
+    return std::exchange(lastSetting_, setting) == setting;
+}
+
+QString MessageRotation::dropFolder() {
+    const QString setting = p_.state.settings.PathAudio;
+    const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
+    if (folder.isEmpty()) {
+        reportOnce(dropReport_,
+                   QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
+                                  "continua.")
+                       .arg(setting));
         return {};
     }
-    if (!messageFolderReady())
+    // Judged before anything is made or read there.
+    if (const auto why = guard_.refusal(folder)) {
+        reportOnce(dropReport_, QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
+                                               "%2; nenhum arquivo dela foi movido ou apagado. "
+                                               "Escolha outra pasta nas Configurações.")
+                                    .arg(folder, *why));
         return {};
-    const QString staged = joined(p_.paths.messageFolder(), kStagedName);
+    }
+    const auto stamp = p_.files.stamp(folder);
+    if (!stamp) {
+        try {
+            p_.files.makeFolder(folder);
+        } catch (const FileError&) {
+            reportOnce(dropReport_,
+                       QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
+                                      "verificação continua.")
+                           .arg(folder));
+            return {};
+        }
+        p_.log.AddMsg(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
+                          .arg(folder));
+    } else if (!stamp->folder) {
+        reportOnce(dropReport_, QStringLiteral("A pasta de reposição %1 não é uma pasta; a "
+                                               "verificação continua.")
+                                    .arg(folder));
+        return {};
+    }
+    dropReport_.clear();
+    return folder;
+}
+
+// Lists the folder and looks at each file, for the settle rule. Nothing when
+// the folder cannot be read (reported once, unless quietly).
+std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QString& folder,
+                                                                      bool quietly) {
+    FolderEntries entries;
     try {
-        p_.files.copy(newFile, staged);
+        entries = p_.files.list(folder);
+    } catch (const FileError& e) {
+        if (!quietly) {
+            reportOnce(listReport_,
+                       QStringLiteral("A pasta de reposição %1 não pode ser lida (%2); "
+                                      "a verificação continua.")
+                           .arg(folder, e.text()));
+        }
+        return std::nullopt;
+    }
+    listReport_.clear();
+    if (!quietly)
+        entries.names += repairNames(folder, entries.undecodableNames);
+
+    SortByName(entries.names, p_.formats.locale());
+    QList<Seen> seen;
+    QSet<QString> present;
+    settle_.begin();
+    for (const QString& name : entries.names) {
+        const QString path = Joined(folder, name);
+        const auto stamp = p_.files.stamp(path);
+        if (!stamp)
+            continue;
+        seen.append({path, name, *stamp, settle_.look(path, *stamp)});
+        present.insert(path);
+    }
+    passedOver_.keepOnly(present);
+    return seen;
+}
+
+// A name that is not valid UTF-8 cannot be shown, stored or told apart as
+// text: the file gets a readable name in place and comes on air as any other.
+QStringList MessageRotation::repairNames(const QString& folder, const QList<QByteArray>& names) {
+    QStringList repairedNames;
+    for (const QByteArray& bytes : names) {
+        const QString repaired = FreeName(p_.files, folder, RepairedName(bytes));
+        try {
+            p_.files.renameBytes(folder, bytes, Joined(folder, repaired));
+            badNamesReported_.remove(bytes);
+            repairedNames << repaired;
+            p_.log.AddMsg(QStringLiteral("O nome de um arquivo da pasta de reposição não era texto "
+                                         "UTF-8 válido e foi corrigido para %1.")
+                              .arg(repaired));
+        } catch (const FileError& e) {
+            if (badNamesReported_.contains(bytes))
+                continue;
+            badNamesReported_.insert(bytes);
+            p_.log.AddMsg(QStringLiteral("O arquivo %1 da pasta de reposição tem um nome que não "
+                                         "é texto UTF-8 válido e não pôde ser renomeado (%2); "
+                                         "renomeie-o para que ele possa ir ao ar.")
+                              .arg(RepairedName(bytes), e.text()));
+        }
+    }
+    return repairedNames;
+}
+
+void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>& files) {
+    QStringList moved;
+    for (const Seen& file : files) {
+        try {
+            MoveAside(p_.files, folder, file.name, kNotAudioFolder);
+            moved << file.name;
+        } catch (const FileError& e) {
+            passedOver_.add(file.path, file.stamp);
+            p_.log.AddMsg(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e não pôde ser "
+                                         "movido para a pasta \"%3\": %4. Ele fica na pasta de "
+                                         "reposição, ignorado até ser alterado.")
+                              .arg(file.name, kMessageRule, kNotAudioFolder, e.text()));
+        }
+    }
+    if (moved.size() > kLinesPerSetAside) {
+        p_.log.AddMsg(QStringLiteral("%1 arquivos que não são mensagens (%2), de %3 a %4, foram "
+                                     "movidos para a pasta \"%5\" da pasta de reposição.")
+                          .arg(QString::number(moved.size()), kMessageRule, moved.front(),
+                               moved.back(), kNotAudioFolder));
+        return;
+    }
+    for (const QString& name : moved) {
+        p_.log.AddMsg(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e foi movido para a "
+                                     "pasta \"%3\" da pasta de reposição.")
+                          .arg(name, kMessageRule, kNotAudioFolder));
+    }
+}
+
+void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder) {
+    try {
+        MoveAside(p_.files, folder, file.name, kUnplayableFolder);
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e foi movido para a "
+                                     "pasta \"%2\"; a mensagem atual continua no ar.")
+                          .arg(file.name, kUnplayableFolder));
     } catch (const FileError&) {
-        p_.log.AddMsg(copyFailed(QFileInfo(newFile).fileName()));
+        // It stays, but the checks pass over it (until it changes), so the
+        // files behind it still come on air.
+        passedOver_.add(file.path, file.stamp);
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e fica na pasta de "
+                                     "reposição sem ir ao ar; a mensagem atual continua no ar.")
+                          .arg(file.name));
+    }
+}
+
+// What can be known before the message on air stops: the file plays, and
+// the message folder can take it under its name.
+bool MessageRotation::canTakeInto(const Seen& file) {
+    if (!p_.probe.decodable(file.path)) {
+        setAsideUnplayable(file, QFileInfo(file.path).absolutePath());
+        return false;
+    }
+    const QString folder = messages_.path();
+    const qsizetype length = QFile::encodeName(file.name).size();
+    const int longest = p_.files.longestName(folder);
+    if (length > longest) {
+        passedOver_.add(file.path, file.stamp);
+        p_.log.AddMsg(
+            QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
+                           "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
+                           "fora do ar, até ser renomeado.")
+                .arg(file.name, QString::number(length), QString::number(longest)));
+        return false;
+    }
+    messageFolderReport_.clear();
+    return true;
+}
+
+// The new file is copied whole beside the old message before anything
+// stops. Empty when the swap cannot go on.
+QString MessageRotation::stage(const Seen& file) {
+    const QString staged = messages_.stagedPath();
+    try {
+        p_.files.copy(file.path, staged);
+    } catch (const FileError&) {
+        reportOnce(copyReport_, copyFailed(file.name));
+        return {};
+    }
+    copyReport_.clear();
+    step(u"copiada");
+    // A file that changed while it was copied is not what was copied.
+    if (p_.files.stamp(file.path) != file.stamp) {
+        tryRemove(staged);
+        p_.log.AddMsg(QStringLiteral("O arquivo %1 mudou durante a cópia e fica na pasta de "
+                                     "reposição; a troca fica para a próxima verificação.")
+                          .arg(file.name));
         return {};
     }
     return staged;
 }
 
-void MessageRotation::exchange(const QString& newFile, const QString& staged) {
-    const QString newName = QFileInfo(newFile).fileName();
-    const QString folder = p_.paths.messageFolder();
+void MessageRotation::exchange(const Seen& file, const QString& staged) {
+    const QString folder = messages_.path();
     const bool stopped = suspendPlayback();
+    step(u"parada");
 
-    QString oldFile;
-    try {
-        oldFile = FirstFilePath(folder);
-    } catch (const FolderListingError&) {
-    }
-    const QString target = joined(folder, newName);
+    const QString old = p_.onAir.CurrentAudioFile;
+    const auto oldStamp = p_.files.stamp(old);
+    const QString target = Joined(folder, file.name);
     try {
         p_.files.rename(staged, target);
-    } catch (const FileError&) {
+    } catch (const FileError& e) {
         tryRemove(staged);
-        p_.log.AddMsg(copyFailed(newName));
+        passedOver_.add(file.path, file.stamp);
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser posto na pasta de "
+                                     "mensagens (%2); a mensagem atual continua no ar e o arquivo "
+                                     "fica na pasta de reposição até ser alterado.")
+                          .arg(file.name, e.text()));
         if (stopped) {
             playCurrentQuietly();
             replayOwed_ = true;
         }
         return endCheck();
     }
-    // Only now is the old message deleted; one of the same name has just
-    // been replaced by the rename.
-    const QString oldName = QFileInfo(oldFile).fileName();
-    if (oldName != newName && (oldFile.isEmpty() || !tryRemove(oldFile)))
-        p_.log.AddMsg(QStringLiteral("Erro ao deletar arquivo antigo."));
+    syncQuietly(folder);
+    step(u"renomeada");
 
     // A store that refuses the history does not stop the swap halfway: the
     // new message goes on air, then the failure reaches the error box.
     std::exception_ptr storeFailure;
     try {
-        writeHistory(newName, oldName);
+        writeHistory(file.name, QFileInfo(old).fileName());
+        step(u"historico");
         showHistory();
     } catch (const ConfigError&) {
         storeFailure = std::current_exception();
     }
 
+    const auto newStamp = p_.files.stamp(target);
+    removeOldMessage(old, oldStamp, newStamp);
+    if (newStamp)
+        messages_.clearLeftovers(*newStamp, old);
+    syncQuietly(folder);
+    step(u"antiga-apagada");
+
     p_.onAir.CurrentAudioFile = target;
-    p_.view.setLabel(Label::lbArquivo, newName);
-    if (!tryRemove(newFile))
-        p_.log.AddMsg(QStringLiteral("Erro ao deletar da pasta de reposição."));
+    p_.view.setLabel(Label::lbArquivo, file.name);
+    removeDropped(file);
+    step(u"reposicao-apagada");
+
     p_.loop.pause(kPauseBeforeStartMs);
     p_.log.AddMsg(QStringLiteral("Troca de arquivo de áudio efetuada com sucesso."));
     startNewMessage();
@@ -226,6 +446,41 @@ void MessageRotation::exchange(const QString& newFile, const QString& staged) {
     endCheck();
     if (storeFailure)
         std::rethrow_exception(storeFailure);
+}
+
+// The old message goes only while its name still reaches the file that was
+// on air: on a case-insensitive folder "Promo.wav" replaces "promo.wav" in
+// place, and that name now reaches the new message.
+void MessageRotation::removeOldMessage(const QString& old, const std::optional<FileStamp>& oldStamp,
+                                       const std::optional<FileStamp>& newStamp) {
+    if (old.isEmpty() || !oldStamp) {
+        p_.log.AddMsg(QStringLiteral("Erro ao deletar arquivo antigo."));
+        return;
+    }
+    const auto now = p_.files.stamp(old);
+    if (!now || !now->sameFileAs(*oldStamp) || (newStamp && now->sameFileAs(*newStamp)))
+        return;
+    if (!tryRemove(old))
+        p_.log.AddMsg(QStringLiteral("Erro ao deletar arquivo antigo."));
+}
+
+// The dropped file goes once its copy is on air, unless it changed meanwhile
+// (then it is a new file to take at a later check).
+void MessageRotation::removeDropped(const Seen& file) {
+    if (p_.files.stamp(file.path) != file.stamp) {
+        p_.log.AddMsg(QStringLiteral("O arquivo %1 foi alterado durante a troca e fica na pasta de "
+                                     "reposição.")
+                          .arg(file.name));
+        return;
+    }
+    if (tryRemove(file.path))
+        return;
+    passedOver_.add(file.path, file.stamp);
+    p_.log.AddMsg(QStringLiteral("Erro ao deletar da pasta de reposição."));
+    p_.log.AddMsg(
+        QStringLiteral("O arquivo %1 fica na pasta de reposição e não volta ao ar até ser "
+                       "alterado.")
+            .arg(file.name));
 }
 
 void MessageRotation::tResetTimer() {
@@ -243,49 +498,24 @@ void MessageRotation::tLimpaVarTimer() {
         playCurrentQuietly();
 }
 
-QString MessageRotation::dropFolder() {
-    const QString setting = p_.state.settings.PathAudio;
-    const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
-    if (folder.isEmpty()) {
-        reportOnce(dropReport_,
-                   QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
-                                  "continua.")
-                       .arg(setting));
-        return {};
-    }
-    if (!QFileInfo(folder).isDir()) {
-        try {
-            p_.files.makeFolder(folder);
-        } catch (const FileError&) {
-            reportOnce(dropReport_,
-                       QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
-                                      "verificação continua.")
-                           .arg(folder));
-            return {};
+bool MessageRotation::messageFolderTakesFiles() {
+    const QString folder = messages_.path();
+    const auto stamp = p_.files.stamp(folder);
+    if (stamp && stamp->folder) {
+        if (const auto why = p_.files.refusesWrites(folder)) {
+            reportOnce(messageFolderReport_,
+                       QStringLiteral("A pasta de mensagens %1 não aceita gravação (%2); a troca "
+                                      "fica para a próxima verificação e a mensagem atual "
+                                      "continua no ar.")
+                           .arg(folder, *why));
+            return false;
         }
-        p_.log.AddMsg(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
-                          .arg(folder));
-    }
-    // Watching the message folder would take the message on air for a new
-    // one and delete it.
-    if (samePlace(folder) == samePlace(p_.paths.messageFolder())) {
-        reportOnce(dropReport_,
-                   QStringLiteral("A pasta de reposição não pode ser a pasta de mensagens (%1); "
-                                  "nenhum arquivo foi trocado.")
-                       .arg(folder));
-        return {};
-    }
-    dropReport_.clear();
-    return folder;
-}
-
-bool MessageRotation::messageFolderReady() {
-    const QString folder = p_.paths.messageFolder();
-    if (QFileInfo(folder).isDir()) {
         messageFolderReport_.clear();
         return true;
     }
     try {
+        if (stamp)
+            throw FileError(QStringLiteral("há um arquivo com esse nome"));
         p_.files.makeFolder(folder);
     } catch (const FileError&) {
         reportOnce(messageFolderReport_,
@@ -298,48 +528,6 @@ bool MessageRotation::messageFolderReady() {
     p_.log.AddMsg(
         QStringLiteral("A pasta de mensagens %1 não existia e foi criada novamente.").arg(folder));
     return true;
-}
-
-QString MessageRotation::firstCandidate(const QString& folder) const {
-    QStringList names;
-    try {
-        names = FolderListing(folder);
-    } catch (const FolderListingError&) {
-        return {};
-    }
-    for (const QString& name : names) {
-        const QString path = joined(folder, name);
-        if (!setAside_.contains(setAsideKey(path)))
-            return path;
-    }
-    return {};
-}
-
-void MessageRotation::setAside(const QString& file, const QString& dropFolder) {
-    const QString name = QFileInfo(file).fileName();
-    const QString folder = joined(dropFolder, kSetAsideFolder);
-    try {
-        if (!QFileInfo(folder).isDir())
-            p_.files.makeFolder(folder);
-        p_.files.rename(file, freeName(folder, name));
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e foi movido para a "
-                                     "pasta \"%2\"; a mensagem atual continua no ar.")
-                          .arg(name, kSetAsideFolder));
-    } catch (const FileError&) {
-        // It stays, but the checks pass over it (until it changes), so the
-        // files behind it still come on air.
-        setAside_.insert(setAsideKey(file));
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e fica na pasta de "
-                                     "reposição sem ir ao ar; a mensagem atual continua no ar.")
-                          .arg(name));
-    }
-}
-
-// A file passed over is known by its path and size: one put there in its
-// place is looked at afresh.
-QString MessageRotation::setAsideKey(const QString& file) const {
-    const auto stamp = p_.files.stamp(file);
-    return file + QLatin1Char('\n') + QString::number(stamp ? stamp->size : -1);
 }
 
 bool MessageRotation::suspendPlayback() {
@@ -360,6 +548,8 @@ bool MessageRotation::suspendPlayback() {
     return true;
 }
 
+// One change in the store: after a crash the history is the old one or the
+// new one, never a mix.
 void MessageRotation::writeHistory(const QString& newName, const QString& oldName) {
     const auto moment = [this] {
         const QDateTime now = p_.clock.now();
@@ -368,12 +558,14 @@ void MessageRotation::writeHistory(const QString& newName, const QString& oldNam
     };
     RegistryKey reg(p_.registry, Root::LocalMachine);
     reg.openKey(kConfigKeySlash, false);
-    reg.writeString(values::ArquivoAtual.written(), newName);
-    reg.writeString(values::ArquivoAnterior.written(), oldName);
-    reg.writeString(values::DataAnteriorEntra.written(),
-                    reg.readString(values::DataAtual.control()));
-    reg.writeString(values::DataAtual.written(), moment());
-    reg.writeString(values::DataAnteriorSai.written(), moment());
+    const QString enteredBefore = reg.readString(values::DataAtual.control());
+    const QString entered = moment();
+    const QString left = moment();
+    reg.writeStrings({{values::ArquivoAtual.written(), newName},
+                      {values::ArquivoAnterior.written(), oldName},
+                      {values::DataAnteriorEntra.written(), enteredBefore},
+                      {values::DataAtual.written(), entered},
+                      {values::DataAnteriorSai.written(), left}});
     reg.closeKey();
 }
 
@@ -418,11 +610,25 @@ bool MessageRotation::tryRemove(const QString& path) {
     }
 }
 
+// The entries are on the disk before the next step relies on them; a folder
+// that cannot be flushed still holds them, so the swap goes on.
+void MessageRotation::syncQuietly(const QString& folder) {
+    try {
+        p_.files.syncFolder(folder);
+    } catch (const FileError&) {
+    }
+}
+
 void MessageRotation::reportOnce(QString& lastReport, const QString& line) {
     if (lastReport == line)
         return;
     lastReport = line;
     p_.log.AddMsg(line);
+}
+
+void MessageRotation::step(QStringView name) {
+    if (stepHook_)
+        stepHook_(name);
 }
 
 void MessageRotation::endCheck() {

@@ -1,17 +1,24 @@
 #pragma once
 
+#include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QStringView>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/EventLoop.h"
+#include "rotation/DropFolderGuard.h"
+#include "rotation/FileOperations.h"
+#include "rotation/MessageFolder.h"
+#include "rotation/SettleWatch.h"
 
 namespace quindra {
 
 class AudioProbe;
 class Clock;
-class FileOperations;
 class FormView;
 class LocaleFormats;
 class MessageLog;
@@ -25,6 +32,12 @@ struct SwapFlags;
 // The drop-folder watch: while the channel is on air, each check takes the
 // first file of the drop folder and, when it is a playable message, puts it
 // on air in place of the old one and records the history of the change.
+//
+// Nothing the operator owns is destroyed: a file that is not a message is
+// moved into the drop folder's "Ignorados", one that cannot be played into
+// its "Inválidos", and a dropped file is deleted only once its copy is on
+// air. A file is taken only once it has stood unchanged since the previous
+// check, and whatever can fail is tried before the message on air stops.
 class MessageRotation {
 public:
     static constexpr int kCheckIntervalMs = 30000;
@@ -32,16 +45,16 @@ public:
     static constexpr int kLimpaVarMs = 7000;
     static constexpr int kPauseAfterResetMs = 750;
     static constexpr int kPauseBeforeStartMs = 250;
-    // A file changed more recently than this may still be being written.
-    static constexpr int kSettleMs = 2000;
+    // Above this many files set aside in one check, one line says it for all.
+    static constexpr int kLinesPerSetAside = 3;
 
     struct Ports {
         EventLoop& loop;
         Registry& registry;
         const Clock& clock;
-        const LocaleFormats& formats;
-        SwapFlags& swap;      // written here: ReplaySuspended, SwapPauseActive
-        MessageOnAir& onAir;  // written here: CurrentAudioFile
+        const LocaleFormats& formats;  // its locale orders the listings
+        SwapFlags& swap;               // written here: ReplaySuspended, SwapPauseActive
+        MessageOnAir& onAir;           // written here: CurrentAudioFile
         const RuntimeState& state;
         WaveControl& PlayC1;
         MessageLog& log;
@@ -58,10 +71,13 @@ public:
     MessageRotation(const MessageRotation&) = delete;
     MessageRotation& operator=(const MessageRotation&) = delete;
 
-    // Start-up: the message on air is the first file of the message folder
-    // (created when missing), and the watch lists the drop folder from now
-    // on. A message folder that cannot be listed leaves nothing on air; its
-    // failure is thrown once the rest is done.
+    // Start-up: the message on air is chosen from the message folder (created
+    // when missing), which is left holding it alone; a start with nothing to
+    // play says how to put a message on air. The watch takes its drop folder
+    // from the setting and looks at its files once, so that those that stand
+    // still can go on air at the first check. A message folder that cannot
+    // be listed leaves nothing on air; its failure is thrown once the rest is
+    // done.
     void findMessageOnAir();
     // Start-up: no replay suspended, the next swap pause armed.
     void resetSwapFlags();
@@ -80,38 +96,66 @@ public:
     Timer& tReset() { return *tReset_; }
     Timer& tLimpaVar() { return *tLimpaVar_; }
 
-    // Where a dropped file that cannot be played is put, inside the drop
-    // folder; the watch lists no folders, so it never comes back.
-    static const QString kSetAsideFolder;
+    // Called with the name of each step a swap completes ("copiada",
+    // "parada", "renomeada", "historico", "antiga-apagada",
+    // "reposicao-apagada"), so a test can stop the program exactly there.
+    void setStepHook(std::function<void(QStringView)> hook) { stepHook_ = std::move(hook); }
 
 private:
-    QString stage(const QString& newFile, const QString& drop);
-    void exchange(const QString& newFile, const QString& staged);
+    // A file of the drop folder as this check found it.
+    struct Seen {
+        QString path;
+        QString name;
+        FileStamp stamp;
+        SettleWatch::State state;
+    };
+
+    void remember(const QString& setting);
+    bool settingStood();
     QString dropFolder();
-    bool messageFolderReady();
-    QString firstCandidate(const QString& folder) const;
-    void setAside(const QString& file, const QString& dropFolder);
-    QString setAsideKey(const QString& file) const;
+    std::optional<QList<Seen>> lookInto(const QString& folder, bool quietly);
+    // Gives each file a valid name in place; returns the new names.
+    QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
+    void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
+    void setAsideUnplayable(const Seen& file, const QString& folder);
+    bool canTakeInto(const Seen& file);
+    QString stage(const Seen& file);
+    void exchange(const Seen& file, const QString& staged);
+    void removeOldMessage(const QString& old, const std::optional<FileStamp>& oldStamp,
+                          const std::optional<FileStamp>& newStamp);
+    void removeDropped(const Seen& file);
+    bool messageFolderTakesFiles();
     bool suspendPlayback();
     void writeHistory(const QString& newName, const QString& oldName);
     void showHistory();
     void startNewMessage();
     void playCurrentQuietly();
     bool tryRemove(const QString& path);
+    void syncQuietly(const QString& folder);
     void reportOnce(QString& lastReport, const QString& line);
+    void step(QStringView name);
     void endCheck();
 
     Ports p_;
     std::function<void()> swapDone_;
+    std::function<void(QStringView)> stepHook_;
     std::unique_ptr<Timer> tVerificaArquivo_;
     std::unique_ptr<Timer> tReset_;
     std::unique_ptr<Timer> tLimpaVar_;
+    DropFolderGuard guard_;
+    MessageFolder messages_;
+    SettleWatch settle_;
+    PassedOverFiles passedOver_;
 
+    QString lastSetting_;   // the drop-folder setting as the previous check saw it
     QString knownSetting_;  // the last drop-folder setting that named something
     QString knownFolder_;   // and the folder it meant
     QString dropReport_;    // the last line about the drop folder itself
+    QString listReport_;    // the last line about reading it
+    QString settleReport_;
+    QString copyReport_;
     QString messageFolderReport_;
-    QSet<QString> setAside_;  // unplayable files that could not be moved away
+    QSet<QByteArray> badNamesReported_;
     bool replayOwed_ = false;
 };
 

@@ -2,8 +2,11 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -342,6 +345,192 @@ TEST_P(ConfigStoreLocked, WriteFailsAndValuesSurviveTheLock) {
 INSTANTIATE_TEST_SUITE_P(Config, ConfigStoreLocked, ::testing::Bool(), [](const auto& info) {
     return std::string(info.param ? "OpenedDuringLock" : "OpenedBeforeLock");
 });
+
+}  // namespace
+}  // namespace quindra
+
+namespace quindra {
+namespace {
+
+using testing::TempStore;
+
+// The store holds the SMTP password: only its user may read it.
+TEST(ConfigStorePrivacy, TheFileIsTheUsersAlone) {
+    QTemporaryDir dir;
+    const auto mode = [](const QString& file) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        return st.st_mode & 0777;
+    };
+    const QString fresh = dir.filePath(QStringLiteral("novo/registry.db"));
+    {
+        SqliteRegistry store(fresh);
+        ASSERT_TRUE(store.createKey(Root::LocalMachine, kConfigKey));
+        ASSERT_TRUE(store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("SenhaSMTP"),
+                                   RegValue::String(QStringLiteral("segredo"))));
+        EXPECT_EQ(mode(fresh), 0600u);
+    }
+    // Found readable by others: tightened at start, keeping what it holds.
+    ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0644), 0);
+    {
+        SqliteRegistry store(fresh);
+        EXPECT_EQ(mode(fresh), 0600u);
+        EXPECT_EQ(store.value(Root::LocalMachine, kConfigKey, QStringLiteral("senhasmtp"))->text,
+                  QStringLiteral("segredo"));
+    }
+    // A read-only file stays read-only.
+    ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0444), 0);
+    SqliteRegistry store(fresh);
+    EXPECT_EQ(mode(fresh), 0400u);
+}
+
+// A store that cannot be used says so once, naming the file and the reason,
+// and once more when it works again; what it cannot use it leaves as it is.
+struct StoreFault {
+    const char* name;
+    // Spoils the store's file before it is opened; returns what the other
+    // side holds (a lock), if anything.
+    std::function<void(const QString& file)> spoil;
+    QString reason;
+    bool fileKept = true;  // byte for byte
+};
+
+void PrintTo(const StoreFault& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigStoreFault : public ::testing::TestWithParam<StoreFault> {};
+
+QString unusable(const QString& file, const QString& reason) {
+    return QStringLiteral(
+               "O arquivo de configurações %1 não pode ser usado: %2. O programa continua com os "
+               "valores que tem, sem gravar configurações nem histórico.")
+        .arg(file, reason);
+}
+
+void writeFile(const QString& file, const QByteArray& bytes) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray contentOf(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_P(ConfigStoreFault, IsReportedOnceAndTheFileLeftAlone) {
+    const StoreFault& c = GetParam();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("registry.db"));
+    c.spoil(file);
+    const QByteArray before = contentOf(file);
+
+    SqliteRegistry store(file);
+    QStringList lines;
+    store.setReporter([&](const QString& line) { lines << line; });
+    for (int i = 0; i < 3; ++i) {
+        store.keyExists(Root::LocalMachine, kConfigKey);
+        store.value(Root::LocalMachine, kConfigKey, QStringLiteral("Empresa"));
+        store.createKey(Root::LocalMachine, kConfigKey);
+        store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("Empresa"),
+                       RegValue::String(QStringLiteral("ACME")));
+    }
+    EXPECT_EQ(lines, QStringList{unusable(file, c.reason)});
+    if (c.fileKept) {
+        EXPECT_EQ(contentOf(file), before);
+        EXPECT_FALSE(QFile::exists(file + QStringLiteral("-journal")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ConfigStoreFault,
+    ::testing::Values(
+        StoreFault{"Garbage",
+                   [](const QString& file) {
+                       QByteArray random(8192, '\0');
+                       QRandomGenerator gen(20240611);
+                       for (char& ch : random)
+                           ch = static_cast<char>(gen.bounded(256));
+                       writeFile(file, random);
+                   },
+                   QStringLiteral("o arquivo não é um banco de dados")},
+        StoreFault{"AFolderInItsPlace", [](const QString& file) { QDir().mkpath(file); },
+                   QStringLiteral("há uma pasta no lugar do arquivo"), false},
+        // Another program's database never gets the program's tables.
+        StoreFault{"AnotherProgramsDatabase",
+                   [](const QString& file) {
+                       sqlite3* db = nullptr;
+                       ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+                       ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE clientes (nome TEXT)", nullptr,
+                                              nullptr, nullptr),
+                                 SQLITE_OK);
+                       sqlite3_close(db);
+                   },
+                   QStringLiteral("o arquivo é um banco de dados de outro programa")},
+        StoreFault{"ReadOnly",
+                   [](const QString& file) {
+                       { SqliteRegistry made(file); }
+                       ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0400), 0);
+                   },
+                   QStringLiteral("o arquivo não tem permissão de gravação")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A report made before anyone listens (at start, before the status log
+// exists) is not lost.
+TEST(ConfigStoreReport, AFailureBeforeTheLogExistsIsSentWhenItDoes) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("registry.db"));
+    writeFile(file, QByteArrayLiteral("[config]\nEmpresa=ACME\n"));
+    SqliteRegistry store(file);
+    QStringList lines;
+    store.setReporter([&](const QString& line) { lines << line; });
+    EXPECT_EQ(lines,
+              QStringList{unusable(file, QStringLiteral("o arquivo não é um banco de dados"))});
+}
+
+// Another process holds the file locked, then lets go: one line when the
+// store fails, one when it works again, and the history written meanwhile
+// is refused whole.
+TEST(ConfigStoreReport, ALockIsReportedOnceAndItsEndToo) {
+    TempStore store;
+    store.createConfigKey();
+    QStringList lines;
+    store.registry().setReporter([&](const QString& line) { lines << line; });
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(store.file().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QList<std::pair<QString, RegValue>> history{
+        {QStringLiteral("ArquivoAtual"), RegValue::String(QStringLiteral("promo.wav"))},
+        {QStringLiteral("ArquivoAnterior"), RegValue::String(QStringLiteral("espera.wav"))}};
+    EXPECT_FALSE(store.registry().setValues(Root::LocalMachine, kConfigKey, history));
+    store.registry().value(Root::LocalMachine, kConfigKey, QStringLiteral("Empresa"));
+    EXPECT_EQ(lines,
+              QStringList{unusable(store.file(),
+                                   QStringLiteral("o arquivo está bloqueado por outro programa"))});
+
+    ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    EXPECT_EQ(
+        store.registry().value(Root::LocalMachine, kConfigKey, QStringLiteral("ArquivoAtual")),
+        std::nullopt);
+    // A read that works again says nothing yet of writes: one that works does.
+    EXPECT_EQ(lines.size(), 1);
+    EXPECT_TRUE(store.registry().setValues(Root::LocalMachine, kConfigKey, history));
+    EXPECT_EQ(
+        lines.mid(1),
+        QStringList{
+            QStringLiteral("O arquivo de configurações %1 voltou a funcionar.").arg(store.file())});
+    EXPECT_EQ(store.registry()
+                  .value(Root::LocalMachine, kConfigKey, QStringLiteral("arquivoanterior"))
+                  ->text,
+              QStringLiteral("espera.wav"));
+    // A write refused for a missing key is the caller's, not the store's.
+    EXPECT_FALSE(
+        store.registry().setValues(Root::LocalMachine, QStringLiteral("Software\\Outra"), history));
+    EXPECT_EQ(lines.size(), 2);
+}
 
 }  // namespace
 }  // namespace quindra

@@ -152,7 +152,8 @@ TEST_F(OnAir, AFileDroppedIntoTheDropFolderGoesOnAirAndTheOldOneIsGone) {
                        QStringLiteral("Troca de arquivo de áudio efetuada com sucesso.")) &&
                    passes(played.samples(), promo) >= 1;
         },
-        std::chrono::seconds(40)))
+        // The first check sees it, the one 30 s later takes it.
+        std::chrono::seconds(75)))
         << out().toStdString() << program.readAllStandardError().toStdString();
     // Once the swap's suspension lifts, the new message loops.
     EXPECT_TRUE(waitFor(

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -88,15 +91,55 @@ TEST_F(FileOps, RenameReplacesRemoveAndMakeFolderSayWhenTheyCannot) {
     EXPECT_THROW(files.makeFolder(path("arquivo")), FileError);
 }
 
-TEST_F(FileOps, StampGivesTheSizeAndHowLongAgoTheFileChanged) {
-    write(path("promo.wav"), QByteArray(1234, 'x'));
-    const auto stamp = files.stamp(path("promo.wav"));
-    ASSERT_TRUE(stamp);
-    EXPECT_EQ(stamp->size, 1234);
-    // Just written: changed moments ago, not hours.
-    EXPECT_GE(stamp->msSinceChange, 0);
-    EXPECT_LT(stamp->msSinceChange, 60 * 60 * 1000);
+// The settle rule compares stamps: every write shows, even one whose
+// modification time is set back afterwards (cp -p, rsync -t), because the
+// change time moves forward whatever the writer does.
+TEST_F(FileOps, AStampShowsEveryChangeAndTellsFilesApart) {
+    const QString promo = path("promo.wav");
+    write(promo, QByteArray(1234, 'x'));
+    const auto first = files.stamp(promo);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size, 1234);
+    EXPECT_FALSE(first->folder);
+    EXPECT_EQ(files.stamp(promo), first);
+
+    const timespec hourAgo{.tv_sec = ::time(nullptr) - 3600, .tv_nsec = 0};
+    const timespec times[2] = {hourAgo, hourAgo};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(promo).constData(), times, 0), 0);
+    const auto setBack = files.stamp(promo);
+    ASSERT_TRUE(setBack);
+    EXPECT_LT(setBack->modifiedNs, first->modifiedNs);
+    EXPECT_GE(setBack->changedNs, first->changedNs);
+    EXPECT_NE(setBack, first);
+
+    // Another name of the same file is the same file; a copy is not.
+    ASSERT_EQ(::link(QFile::encodeName(promo).constData(),
+                     QFile::encodeName(path("outro-nome.wav")).constData()),
+              0);
+    EXPECT_TRUE(files.stamp(path("outro-nome.wav"))->sameFileAs(*setBack));
+    files.copy(promo, path("copia.wav"));
+    EXPECT_FALSE(files.stamp(path("copia.wav"))->sameFileAs(*setBack));
+    EXPECT_TRUE(files.stamp(tmp.path())->folder);
     EXPECT_FALSE(files.stamp(path("ausente.wav")));
+    EXPECT_FALSE(files.stamp(QString()));
+}
+
+TEST_F(FileOps, WhatTheFolderTakesIsKnownBeforehand) {
+    EXPECT_EQ(files.refusesWrites(tmp.path()), std::nullopt);
+    EXPECT_NE(files.refusesWrites(path("ausente")).value_or(QString()), QString());
+    EXPECT_GE(files.longestName(tmp.path()), 255);
+    files.syncFolder(tmp.path());
+    EXPECT_THROW(files.syncFolder(path("ausente")), FileError);
+
+    // A file whose name is not valid UTF-8 is renamed by its bytes.
+    const QByteArray latin1 = "Promo\xe7\xe3o.wav";
+    const int fd = ::open((QFile::encodeName(tmp.path()) + '/' + latin1).constData(),
+                          O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    files.renameBytes(tmp.path(), latin1, path("Promoção.wav"));
+    EXPECT_EQ(files.list(tmp.path()).names, QStringList{QStringLiteral("Promoção.wav")});
+    EXPECT_THROW(files.renameBytes(tmp.path(), latin1, path("outra.wav")), FileError);
 }
 
 }  // namespace

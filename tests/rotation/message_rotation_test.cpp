@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -30,9 +33,24 @@ namespace {
 const QString kEfetuando = QStringLiteral("Efetuando troca de arquivo de áudio.");
 const QString kSucesso = QStringLiteral("Troca de arquivo de áudio efetuada com sucesso.");
 const QString kErroAntigo = QStringLiteral("Erro ao deletar arquivo antigo.");
+const QString kErroReposicao = QStringLiteral("Erro ao deletar da pasta de reposição.");
+
+QString ignored(const QString& name) {
+    return QStringLiteral(
+               "O arquivo %1 não é uma mensagem (só vão ao ar arquivos terminados em "
+               "\".wav\" ou \".mp3\", em letras minúsculas) e foi movido para a pasta "
+               "\"Ignorados\" da pasta de reposição.")
+        .arg(name);
+}
+
+QString stillWritten(const QString& name) {
+    return QStringLiteral(
+               "O arquivo %1 ainda está sendo gravado; a troca fica para a próxima verificação.")
+        .arg(name);
+}
 
 // The store, with every write of a value recorded in order; a value can be
-// refused as a read-only store would.
+// refused as a read-only store would, and then nothing of that write lands.
 class RecordingRegistry final : public Registry {
 public:
     explicit RecordingRegistry(Registry& store) : store_(store) {}
@@ -42,13 +60,22 @@ public:
         return store_.value(root, path, name);
     }
     bool setValue(Root root, const QString& path, const QString& name, const RegValue& v) override {
-        if (refused.contains(name))
-            return false;
-        writes << name + QLatin1Char('=') + v.text;
-        return store_.setValue(root, path, name, v);
+        return setValues(root, path, {{name, v}});
+    }
+    bool setValues(Root root, const QString& path,
+                   const QList<std::pair<QString, RegValue>>& values) override {
+        for (const auto& [name, v] : values) {
+            if (refused.contains(name))
+                return false;
+        }
+        for (const auto& [name, v] : values)
+            writes << name + QLatin1Char('=') + v.text;
+        ++changes;
+        return store_.setValues(root, path, values);
     }
     QStringList writes;
     QStringList refused;
+    int changes = 0;
 
 private:
     Registry& store_;
@@ -71,16 +98,22 @@ private:
 };
 
 // A running program with the channel on air: "espera.wav" plays from the
-// message folder, and the drop folder is empty.
+// message folder, and the drop folder is empty. The program lives in app/,
+// the user's home is home/; no file operation reaches outside the test's
+// folder.
 class Rotation : public ::testing::Test {
-protected:
+public:
     Rotation() {
         paths.appDir = tmp.path() + QStringLiteral("/app/");
+        paths.executablePath = paths.appDir + QStringLiteral("espera");
+        paths.homeFolder = tmp.path() + QStringLiteral("/home");
         paths.defaultDropFolder = tmp.path() + QStringLiteral("/drop/");
         drop = tmp.path() + QStringLiteral("/drop");
         messages = paths.messageFolder();
         QDir().mkpath(drop);
         QDir().mkpath(messages);
+        QDir().mkpath(paths.homeFolder);
+        files.confinedTo = tmp.path();
         store.createKey(Root::LocalMachine, kConfigKey);
         store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("DataAtual"),
                        RegValue::String(QStringLiteral("01/12/2026-08:00:00")));
@@ -93,10 +126,10 @@ protected:
     }
 
     // A file whose content names where it came from.
-    void put(const QString& folder, const QString& name) {
+    void put(const QString& folder, const QString& name, const QByteArray& extra = {}) {
         QFile f(folder + QLatin1Char('/') + name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
-        f.write((QFileInfo(folder).fileName() + QLatin1Char(':') + name).toUtf8());
+        f.write((QFileInfo(folder).fileName() + QLatin1Char(':') + name).toUtf8() + extra);
     }
     void onAir(const QString& name) {
         put(messages, name);
@@ -120,6 +153,9 @@ protected:
     QString playing(const QString& name) const {
         return QStringLiteral("PlayFile ") + messages + QLatin1Char('/') + name;
     }
+    // The first check after a file arrives only looks at it; a swap takes a
+    // second one, 30 s later.
+    void twoChecks() { loop.advance(2 * MessageRotation::kCheckIntervalMs); }
 
     QTemporaryDir tmp;
     Paths paths;
@@ -163,31 +199,38 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     std::vector<std::pair<std::int64_t, QString>> playerAt;
     player.onCall = [&](const QString& call) { playerAt.emplace_back(loop.now(), call); };
 
-    // 1-2. Within 30 s the check finds promo.wav first.
-    loop.advance(29999);
+    // 1-2. The check at 30 s sees promo.wav for the first time; the one at
+    // 60 s finds it as it was, so it is not being written any more.
+    loop.advance(59999);
     EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     loop.advance(1);
 
     // 3. The message was playing: suspended, stopped, 3000 ms of tReset and
     // 750 ms; 4. files exchanged; 5. the new message starts after 250 ms.
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
-    EXPECT_EQ(log.at, (std::vector<std::int64_t>{30000, 34000}));
+    EXPECT_EQ(log.at, (std::vector<std::int64_t>{60000, 64000}));
     EXPECT_EQ(playerAt, (std::vector<std::pair<std::int64_t, QString>>{
-                            {30000, QStringLiteral("StopPlay")},
-                            {34000, playing(QStringLiteral("promo.wav"))}}));
+                            {60000, QStringLiteral("StopPlay")},
+                            {64000, playing(QStringLiteral("promo.wav"))}}));
     EXPECT_EQ(loop.pausedMs(), 750 + 250);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")), QStringLiteral("drop:promo.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
+    // The new name is made durable in the message folder before the history
+    // says it is on air.
+    EXPECT_TRUE(files.calls.contains(QStringLiteral("syncFolder Audio")));
 
-    // The history, written in its order and read back into the labels.
+    // The history, written in its order as one change, and read back into
+    // the labels.
     EXPECT_EQ(registry.writes,
               (QStringList{QStringLiteral("ArquivoAtual=promo.wav"),
                            QStringLiteral("ArquivoAnterior=espera.wav"),
                            QStringLiteral("DataAnteriorEntra=01/12/2026-08:00:00"),
                            QStringLiteral("DataAtual=10/12/2026-14:05:33"),
                            QStringLiteral("DataAnteriorSai=10/12/2026-14:05:34")}));
+    EXPECT_EQ(registry.changes, 1);
     EXPECT_EQ(view.label(Label::lbArquivo), QStringLiteral("promo.wav"));
     EXPECT_EQ(view.label(Label::lbArquivoAnterior), QStringLiteral("espera.wav"));
     EXPECT_EQ(view.label(Label::lbDataHoraAtual), QStringLiteral("10/12/2026-14:05:33"));
@@ -210,22 +253,25 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
 
     // 7. 7000 ms after the check the replay is allowed and the watch resumes;
     // its next check comes 30 s later.
-    loop.advance(41000 - 1 - loop.now());
+    loop.advance(71000 - 1 - loop.now());
     EXPECT_TRUE(state.swap.ReplaySuspended);
     loop.advance(1);
     EXPECT_FALSE(state.swap.ReplaySuspended);
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
     put(drop, QStringLiteral("leia-me.txt"));
     loop.advance(30000);
-    EXPECT_EQ(log.at.back(), 71000);
+    EXPECT_EQ(log.lines.size(), 2);  // seen for the first time
+    loop.advance(30000);
+    EXPECT_EQ(log.at.back(), 131000);
     EXPECT_EQ(notices, 1);
 }
 
 const QStringList kEspera{QStringLiteral("espera.wav")};
 const QStringList kNone{};
 
-// One check of the drop folder. By default the channel is on air with
-// espera.wav playing, and the check finds nothing to do.
+// The check that finds the drop folder's files as the previous one saw them.
+// By default the channel is on air with espera.wav playing, and the check
+// finds nothing to do.
 struct EdgeCase {
     const char* name = "";
     QStringList dropped{};
@@ -235,6 +281,7 @@ struct EdgeCase {
     QStringList lines{};
     QStringList messagesAfter = kEspera;
     QStringList droppedAfter{};
+    QStringList ignoredAfter{};                // the drop folder's "Ignorados"
     QString started{};                         // the file PlayFile was given, if any
     std::optional<QString> arquivoAnterior{};  // nothing: no history written
     bool suspended = false;
@@ -263,11 +310,16 @@ TEST_P(RotationEdge, OneCheck) {
         put(drop, name);
     state.channel.ChannelActive = c.channelActive;
 
+    // The first check only looks.
+    loop.advance(30000);
+    EXPECT_EQ(log.lines, QStringList{});
+    EXPECT_EQ(filesIn(drop).size(), c.dropped.size());
     loop.advance(30000);
 
     EXPECT_EQ(log.lines, c.lines);
     EXPECT_EQ(filesIn(messages), c.messagesAfter);
     EXPECT_EQ(filesIn(drop), c.droppedAfter);
+    EXPECT_EQ(filesIn(drop + QStringLiteral("/Ignorados")), c.ignoredAfter);
     if (c.started.isEmpty()) {
         EXPECT_EQ(played(), QStringList{});
     } else {
@@ -293,17 +345,22 @@ TEST_P(RotationEdge, OneCheck) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RotationEdge,
     ::testing::Values(EdgeCase{.name = "EmptyDropFolder"},
+                      // Not a message: set aside where the operator finds it, with the rule
+                      // that makes it one.
                       EdgeCase{.name = "UpperCaseExtension",
                                .dropped = {QStringLiteral("promo.WAV")},
-                               .lines = {kEfetuando},
+                               .lines = {kEfetuando, ignored(QStringLiteral("promo.WAV"))},
+                               .ignoredAfter = {QStringLiteral("promo.WAV")},
                                .limpaVarArmed = false},
                       EdgeCase{.name = "MixedCaseExtension",
                                .dropped = {QStringLiteral("promo.Mp3")},
-                               .lines = {kEfetuando},
+                               .lines = {kEfetuando, ignored(QStringLiteral("promo.Mp3"))},
+                               .ignoredAfter = {QStringLiteral("promo.Mp3")},
                                .limpaVarArmed = false},
                       EdgeCase{.name = "NoExtension",
                                .dropped = {QStringLiteral("leia-me")},
-                               .lines = {kEfetuando},
+                               .lines = {kEfetuando, ignored(QStringLiteral("leia-me"))},
+                               .ignoredAfter = {QStringLiteral("leia-me")},
                                .limpaVarArmed = false},
                       EdgeCase{.name = "HiddenFileIsNeverSeen",
                                .dropped = {QStringLiteral(".oculto.wav")},
@@ -319,6 +376,16 @@ INSTANTIATE_TEST_SUITE_P(
                                .suspended = true,
                                .watchEnabled = false,
                                .pausedMs = 1000},
+                      // Everything that is not a message ahead of the first message goes
+                      // aside in one check; the message waits for the next.
+                      EdgeCase{.name = "NotMessagesAheadOfAMessageGoAsideTogether",
+                               .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.WAV"),
+                                           QStringLiteral("c.wav"), QStringLiteral("d.txt")},
+                               .lines = {kEfetuando, ignored(QStringLiteral("a.txt")),
+                                         ignored(QStringLiteral("B.WAV"))},
+                               .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
+                               .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
+                               .limpaVarArmed = false},
                       EdgeCase{.name = "SameNameAsTheMessageOnAir",
                                .dropped = kEspera,
                                .lines = {kEfetuando, kSucesso},
@@ -363,16 +430,37 @@ INSTANTIATE_TEST_SUITE_P(
                           .limpaVarArmed = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Ten thousand files that are not messages ahead of one that is: all of them
+// go aside in one check with one line, and the message goes on air at the
+// check after.
+TEST_F(Rotation, ABacklogOfFilesThatAreNotMessagesIsClearedInOneCheck) {
+    for (int i = 0; i < 10000; ++i)
+        put(drop, QStringLiteral("a-%1.txt").arg(i, 5, 10, QLatin1Char('0')));
+    put(drop, QStringLiteral("b-promo.wav"));
+    twoChecks();
+    EXPECT_EQ(log.lines,
+              (QStringList{kEfetuando,
+                           QStringLiteral("10000 arquivos que não são mensagens (só vão ao ar "
+                                          "arquivos terminados em \".wav\" ou \".mp3\", em letras "
+                                          "minúsculas), de a-00000.txt a a-09999.txt, foram "
+                                          "movidos para a pasta \"Ignorados\" da pasta de "
+                                          "reposição.")}));
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("b-promo.wav")});
+    EXPECT_EQ(filesIn(drop + QStringLiteral("/Ignorados")).size(), 10000);
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-promo.wav"))});
+}
+
 TEST_F(Rotation, SeveralFilesGoOnAirOneCheckEachInListingOrder) {
     for (const char* name : {"c.wav", "A.mp3", "b.wav"})
         put(drop, QString::fromLatin1(name));
     // Each check takes 4 s, the watch resumes 7 s later, the next check
-    // comes 30 s after that.
-    loop.advance(30000 + 2 * 41000 + 4000);
+    // comes 30 s after that; the files behind stood still all along.
+    loop.advance(60000 + 2 * 41000 + 4000);
     EXPECT_EQ(played(),
               (QStringList{playing(QStringLiteral("A.mp3")), playing(QStringLiteral("b.wav")),
                            playing(QStringLiteral("c.wav"))}));
-    EXPECT_EQ(log.at, (std::vector<std::int64_t>{30000, 34000, 71000, 75000, 112000, 116000}));
+    EXPECT_EQ(log.at, (std::vector<std::int64_t>{60000, 64000, 101000, 105000, 142000, 146000}));
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("c.wav")});
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_EQ(stored(QStringLiteral("ArquivoAnterior")), QStringLiteral("b.wav"));
@@ -382,7 +470,7 @@ TEST_F(Rotation, AReadOnlyDropGoesOnAirAsAWritableCopy) {
     put(drop, QStringLiteral("promo.wav"));
     QFile::setPermissions(drop + QStringLiteral("/promo.wav"),
                           QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    loop.advance(30000);
+    twoChecks();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_TRUE(QFileInfo(messages + QStringLiteral("/promo.wav")).permissions() &
@@ -410,7 +498,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     };
     put(drop, QStringLiteral("promo.wav"));
 
-    loop.advance(30000);
+    twoChecks();
 
     EXPECT_EQ(removalSawSuspended, true);
     EXPECT_EQ(watchDuringSwap, false);
@@ -419,7 +507,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     EXPECT_EQ(player.calls.count(QStringLiteral("StopPlay")), 1);
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
-    EXPECT_EQ(loop.now(), 34000);
+    EXPECT_EQ(loop.now(), 64000);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
 }
 
@@ -432,10 +520,10 @@ TEST_F(Rotation, TheStopLoopRepeatsStopPlayUntilThePlayerHasStopped) {
             loop.post([] {});
     };
     put(drop, QStringLiteral("promo.wav"));
-    loop.advance(30000);
+    twoChecks();
     EXPECT_EQ(player.calls.count(QStringLiteral("StopPlay")), 3);
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
-    EXPECT_EQ(log.at.back(), 34000);
+    EXPECT_EQ(log.at.back(), 64000);
 }
 
 // A message shorter than the suspension ends before the replay is allowed:
@@ -444,79 +532,158 @@ TEST_F(Rotation, AMessageThatEndedWhileSuspendedStartsAgainWhenTheSuspensionLift
     FakeWaveControl monitor, lister;
     HoldChannel channel({player, monitor, lister}, state.channel, state, log, loop, nullptr);
     put(drop, QStringLiteral("curta.wav"));
-    loop.advance(30000);
+    twoChecks();
     ASSERT_EQ(played(), QStringList{playing(QStringLiteral("curta.wav"))});
 
     loop.advance(500);
     player.finishFile();
     EXPECT_EQ(played().size(), 1);
-    loop.advance(41000 - loop.now());
+    loop.advance(71000 - loop.now());
     EXPECT_EQ(played(), (QStringList{playing(QStringLiteral("curta.wav")),
                                      playing(QStringLiteral("curta.wav"))}));
 
     put(drop, QStringLiteral("longa.wav"));
-    loop.advance(71000 + 4000 + 7000 - loop.now());
+    loop.advance(131000 + 4000 + 7000 - loop.now());
     EXPECT_EQ(played().back(), playing(QStringLiteral("longa.wav")));
     EXPECT_EQ(played().count(playing(QStringLiteral("longa.wav"))), 1);
     EXPECT_FALSE(state.swap.ReplaySuspended);
 }
 
-// A copy that fails, before or at its rename into place, leaves everything
-// as it was: the old message on air and in its folder, the dropped file in
-// the drop folder, no history. The next check tries again.
-struct CopyFault {
-    const char* name;
-    bool copyFails;
-    bool renameFails;
-    QStringList player;  // what the player was told
-};
-
-void PrintTo(const CopyFault& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RotationCopyFault : public Rotation, public ::testing::WithParamInterface<CopyFault> {};
-
-TEST_P(RotationCopyFault, KeepsTheOldMessageOnAir) {
-    const CopyFault& c = GetParam();
-    files.copyFails = c.copyFails;
-    files.renameFails = c.renameFails;
+// A copy that fails leaves everything as it was: the old message on air and
+// in its folder, the dropped file in the drop folder, no history, nothing
+// stopped. A full disk may clear: the next check tries again, without a
+// second line while the failure lasts.
+TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
+    files.copyFails = true;
     put(drop, QStringLiteral("promo.wav"));
 
+    twoChecks();
     loop.advance(30000);
 
-    EXPECT_EQ(log.lines,
-              (QStringList{kEfetuando,
-                           QStringLiteral("Erro ao copiar o arquivo de áudio promo.wav; a mensagem "
-                                          "atual continua no ar.")}));
-    QStringList expectedCalls;
-    for (const QString& call : c.player)
-        expectedCalls << (call == QStringLiteral("old") ? playing(QStringLiteral("espera.wav"))
-                                                        : call);
-    EXPECT_EQ(player.calls, expectedCalls);
-    EXPECT_TRUE(player.Playing());
+    const QString failed = QStringLiteral(
+        "Erro ao copiar o arquivo de áudio promo.wav; a mensagem atual continua no ar.");
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, failed, kEfetuando}));
+    EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(messages), kEspera);
-    EXPECT_EQ(contentOf(messages + QStringLiteral("/espera.wav")),
-              QStringLiteral("Audio:espera.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(registry.writes, QStringList{});
-    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/espera.wav"));
 
-    files.copyFails = files.renameFails = false;
-    loop.advance(50000);
+    files.copyFails = false;
+    loop.advance(30000);
     EXPECT_EQ(log.lines.back(), kSucesso);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, RotationCopyFault,
-    ::testing::Values(
-        // Nothing was stopped.
-        CopyFault{"DiskFull", true, false, {}},
-        // The old message had been stopped for the swap and starts again.
-        CopyFault{
-            "RenameRefused", false, true, {QStringLiteral("StopPlay"), QStringLiteral("old")}}),
-    [](const auto& info) { return std::string(info.param.name); });
+// What cannot be known before the message stops: the staged copy cannot be
+// renamed into place. The old message starts again, the file is reported
+// once and passed over until it changes, so the message is not cut again at
+// every check.
+TEST_F(Rotation, AStagedCopyThatCannotBeRenamedIntoPlaceIsPassedOverUntilItChanges) {
+    files.unrenamable = {QStringLiteral(".nova-mensagem.tmp")};
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    EXPECT_EQ(
+        log.lines,
+        (QStringList{kEfetuando,
+                     QStringLiteral("O arquivo de áudio promo.wav não pôde ser posto na pasta "
+                                    "de mensagens (Permission denied); a mensagem atual "
+                                    "continua no ar e o arquivo fica na pasta de reposição "
+                                    "até ser alterado.")}));
+    EXPECT_EQ(player.calls,
+              (QStringList{QStringLiteral("StopPlay"), playing(QStringLiteral("espera.wav"))}));
+    EXPECT_EQ(filesIn(messages), kEspera);
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
+    EXPECT_EQ(registry.writes, QStringList{});
+
+    files.unrenamable.clear();
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_EQ(log.lines.size(), 2);
+    EXPECT_EQ(player.calls.size(), 2);
+
+    // Changed (written again): taken like a new file.
+    put(drop, QStringLiteral("promo.wav"), "v2");
+    twoChecks();
+    EXPECT_EQ(log.lines.back(), kSucesso);
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")),
+              QStringLiteral("drop:promo.wavv2"));
+}
+
+// Checked before anything stops: a name the message folder's file system
+// cannot hold, a message folder that takes no file. Neither cuts the message.
+TEST_F(Rotation, WhatTheMessageFolderCannotTakeIsKnownBeforeTheMessageStops) {
+    files.longestNameInBytes = 12;
+    put(drop, QStringLiteral("a-nome-muito-longo.wav"));
+    put(drop, QStringLiteral("b-curto.wav"));
+    twoChecks();
+    EXPECT_EQ(
+        log.lines,
+        (QStringList{kEfetuando,
+                     QStringLiteral("O nome do arquivo a-nome-muito-longo.wav é longo demais "
+                                    "para a pasta de mensagens (22 bytes; o máximo é 12). Ele "
+                                    "fica na pasta de reposição, fora do ar, até ser "
+                                    "renomeado.")}));
+    EXPECT_EQ(player.calls, QStringList{});
+
+    files.readOnly = {messages};
+    loop.advance(3 * 30000);
+    const QString readOnly = QStringLiteral(
+                                 "A pasta de mensagens %1 não aceita gravação (Read-only file "
+                                 "system); a troca fica para a próxima verificação e a mensagem "
+                                 "atual continua no ar.")
+                                 .arg(messages);
+    EXPECT_EQ(log.lines.mid(2), QStringList{readOnly});
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(filesIn(drop), (QStringList{QStringLiteral("a-nome-muito-longo.wav"),
+                                          QStringLiteral("b-curto.wav")}));
+
+    files.readOnly.clear();
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-curto.wav"))});
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-nome-muito-longo.wav")});
+}
+
+// A file that changes while it is taken is not the file that was copied:
+// during the copy, the copy is discarded before anything stops; during the
+// swap, the copy goes on air and the changed file stays to be taken later.
+TEST_F(Rotation, AFileThatChangesWhileItIsTakenIsNeverLost) {
+    put(drop, QStringLiteral("promo.wav"));
+    int copies = 0;
+    files.duringCopy = [&](const QString& from) {
+        if (++copies == 1)
+            put(drop, QFileInfo(from).fileName(), "mais");
+    };
+    twoChecks();
+    EXPECT_EQ(log.lines,
+              (QStringList{kEfetuando, QStringLiteral("O arquivo promo.wav mudou durante a cópia e "
+                                                      "fica na pasta de reposição; a troca fica "
+                                                      "para a próxima verificação.")}));
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(filesIn(messages), kEspera);  // no staged copy left behind
+
+    // It changed since the check before: it waits one more check, and then
+    // goes on air; while the player stops, the operator writes it once more.
+    loop.advance(30000);
+    EXPECT_EQ(log.lines.mid(2), QStringList{stillWritten(QStringLiteral("promo.wav"))});
+    player.onCall = [&](const QString& call) {
+        if (call == QStringLiteral("StopPlay"))
+            put(drop, QStringLiteral("promo.wav"), "final");
+    };
+    loop.advance(30000);
+    EXPECT_EQ(log.lines.mid(3),
+              (QStringList{kEfetuando,
+                           QStringLiteral("O arquivo promo.wav foi alterado durante a troca e fica "
+                                          "na pasta de reposição."),
+                           kSucesso}));
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")),
+              QStringLiteral("drop:promo.wavmais"));
+    EXPECT_EQ(contentOf(drop + QStringLiteral("/promo.wav")),
+              QStringLiteral("drop:promo.wavfinal"));
+    player.onCall = nullptr;
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")),
+              QStringLiteral("drop:promo.wavfinal"));
+    EXPECT_EQ(filesIn(drop), QStringList{});
+}
 
 // An audio file that cannot be played never goes on air and never holds up
 // the files behind it.
@@ -545,7 +712,7 @@ TEST_P(RotationUnplayable, StaysOffAirAndOutOfTheWay) {
     put(drop, QStringLiteral("b-boa.wav"));
     probe.undecodable = {QStringLiteral("a-quebrado.wav")};
 
-    loop.advance(30000);
+    twoChecks();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, c.line}));
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(messages), kEspera);
@@ -562,7 +729,16 @@ TEST_P(RotationUnplayable, StaysOffAirAndOutOfTheWay) {
             (QStringList{QStringLiteral("a-quebrado (2).wav"), QStringLiteral("a-quebrado.wav")}));
         EXPECT_EQ(contentOf(drop + QStringLiteral("/Inválidos/a-quebrado (2).wav")),
                   QStringLiteral("drop:a-quebrado.wav"));
+        return;
     }
+    // The broken file passed over is replaced by a playable one of the same
+    // name (and another size): that one is taken.
+    probe.undecodable.clear();
+    put(drop, QStringLiteral("a-quebrado.wav"), "consertado");
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_EQ(played().back(), playing(QStringLiteral("a-quebrado.wav")));
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/a-quebrado.wav")),
+              QStringLiteral("drop:a-quebrado.wavconsertado"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -581,6 +757,355 @@ INSTANTIATE_TEST_SUITE_P(
                                       "continua no ar."),
                        {QStringLiteral("a-quebrado.wav")}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file that is not a message and cannot be moved aside is reported once and
+// passed over; the message behind it still comes on air.
+TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
+    files.unrenamable = {QStringLiteral("a-leia.txt")};
+    put(drop, QStringLiteral("a-leia.txt"));
+    put(drop, QStringLiteral("b-promo.wav"));
+    twoChecks();
+    loop.advance(30000);
+    EXPECT_EQ(log.lines,
+              (QStringList{kEfetuando,
+                           QStringLiteral("O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
+                                          "arquivos terminados em \".wav\" ou \".mp3\", em letras "
+                                          "minúsculas) e não pôde ser movido para a pasta "
+                                          "\"Ignorados\": Permission denied. Ele fica na pasta de "
+                                          "reposição, ignorado até ser alterado."),
+                           kEfetuando, kSucesso}));
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-leia.txt")});
+}
+
+// A dropped file that cannot be deleted after its swap is on air; it is not
+// swapped in again and again, rewriting the history, while it stays as it is.
+TEST_F(Rotation, ADroppedFileThatCannotBeDeletedGoesOnAirOnce) {
+    files.undeletable = {QStringLiteral("promo.wav")};
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kErroReposicao,
+                                      QStringLiteral("O arquivo promo.wav fica na pasta de "
+                                                     "reposição e não volta ao ar até ser "
+                                                     "alterado."),
+                                      kSucesso}));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(registry.changes, 1);
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
+}
+
+// The failures the swap reports and goes on from.
+struct SwapFailure {
+    const char* name;
+    QStringList undeletable;
+    bool playFails;
+    QStringList lines;
+    QStringList messagesAfter;
+};
+
+void PrintTo(const SwapFailure& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RotationSwapFailure : public Rotation, public ::testing::WithParamInterface<SwapFailure> {};
+
+TEST_P(RotationSwapFailure, IsReportedAndTheSwapGoesOn) {
+    const SwapFailure& c = GetParam();
+    files.undeletable = c.undeletable;
+    player.playFails = c.playFails;
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    EXPECT_EQ(log.lines, c.lines);
+    EXPECT_EQ(filesIn(messages), c.messagesAfter);
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
+    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
+    EXPECT_TRUE(rotation.tLimpaVar().enabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RotationSwapFailure,
+    ::testing::Values(SwapFailure{"OldMessageUndeletable",
+                                  {QStringLiteral("espera.wav")},
+                                  false,
+                                  {kEfetuando, kErroAntigo, kSucesso},
+                                  {QStringLiteral("espera.wav"), QStringLiteral("promo.wav")}},
+                      SwapFailure{
+                          "NewMessageDoesNotStart",
+                          {},
+                          true,
+                          {kEfetuando, kSucesso, QStringLiteral("Erro ao reproduzir pela troca")},
+                          {QStringLiteral("promo.wav")}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The history is one change: a store that refuses part of it keeps none of
+// it, and does not stop the swap halfway.
+TEST_F(Rotation, AStoreThatRefusesTheHistoryKeepsNoneOfItAndTheSwapGoesOn) {
+    registry.refused = {QStringLiteral("DataAtual")};
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("<missing>"));
+    EXPECT_TRUE(rotation.tLimpaVar().enabled());
+    EXPECT_EQ(uncaught, QStringList{QStringLiteral("Failed to set data for 'ArquivoAtual'")});
+}
+
+// A file is taken only once its size, times and inode are what the previous
+// check saw. How long ago it changed, by any clock, decides nothing.
+struct SettleCase {
+    const char* name = "";
+    std::function<void(Rotation&, const QString& file)> betweenChecks{};
+    std::int64_t timesFromNowS = -3600;  // the file's times, set before the first check
+    bool taken = false;
+};
+
+void PrintTo(const SettleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void setTimes(const QString& file, std::int64_t fromNowS) {
+    const timespec t{.tv_sec = ::time(nullptr) + fromNowS, .tv_nsec = 0};
+    const timespec both[2] = {t, t};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), both, 0), 0);
+}
+
+class RotationSettle : public Rotation, public ::testing::WithParamInterface<SettleCase> {};
+
+TEST_P(RotationSettle, TakesOnlyWhatStoodStill) {
+    const SettleCase& c = GetParam();
+    const QString file = drop + QStringLiteral("/promo.wav");
+    put(drop, QStringLiteral("promo.wav"));
+    setTimes(file, c.timesFromNowS);
+    loop.advance(30000);
+    if (c.betweenChecks)
+        c.betweenChecks(*this, file);
+    loop.advance(30000);
+    if (c.taken) {
+        EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+        return;
+    }
+    EXPECT_EQ(log.lines, QStringList{stillWritten(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
+    // It goes on air once it stands still.
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RotationSettle,
+    ::testing::Values(SettleCase{.name = "StoodStill", .taken = true},
+                      // Times far ahead of the clock (a share whose clock runs ahead).
+                      SettleCase{
+                          .name = "TimesAheadOfTheClock", .timesFromNowS = 86400, .taken = true},
+                      // A writer stalled for minutes on a network share, then going on.
+                      SettleCase{.name = "GrewAfterAStall",
+                                 .betweenChecks =
+                                     [](Rotation& r, const QString&) {
+                                         r.put(r.drop, QStringLiteral("promo.wav"), "mais");
+                                     },
+                                 .taken = false},
+                      // A copy that keeps the times (cp -p, rsync -t): size and times as
+                      // before, only the change time tells.
+                      SettleCase{.name = "RewrittenKeepingSizeAndTimes",
+                                 .betweenChecks =
+                                     [](Rotation& r, const QString& file) {
+                                         r.put(r.drop, QStringLiteral("promo.wav"));
+                                         setTimes(file, -3600);
+                                     },
+                                 .taken = false},
+                      // Another file put in its place with the same size and times.
+                      SettleCase{.name = "ReplacedByAnotherFile",
+                                 .betweenChecks =
+                                     [](Rotation& r, const QString& file) {
+                                         r.put(r.tmp.path(), QStringLiteral("promo.wav"));
+                                         setTimes(r.tmp.filePath(QStringLiteral("promo.wav")),
+                                                  -3600);
+                                         ASSERT_EQ(::rename(QFile::encodeName(r.tmp.filePath(
+                                                                QStringLiteral("promo.wav"))),
+                                                            QFile::encodeName(file)),
+                                                   0);
+                                     },
+                                 .taken = false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Folders the watch never moves or deletes a file in: each is refused with
+// one line, whatever name reaches it, and nothing in it is touched.
+struct RefusedCase {
+    const char* name;
+    std::function<QString(Rotation&)> setting;
+    QString why;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RotationRefused : public Rotation, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RotationRefused, TouchesNothingAndSaysWhyOnce) {
+    const RefusedCase& c = GetParam();
+    put(messages, QStringLiteral("leia.txt"));
+    put(paths.homeFolder, QStringLiteral("documento.odt"));
+    put(tmp.path() + QStringLiteral("/app"), QStringLiteral("espera"));
+    const QString setting = c.setting(*this);
+    state.settings.PathAudio = setting;
+    loop.advance(4 * 30000);
+
+    ASSERT_EQ(log.lines.size(), 1) << log.lines.join('\n').toStdString();
+    EXPECT_TRUE(log.lines.front().startsWith(QStringLiteral("A pasta de reposição ")));
+    EXPECT_TRUE(log.lines.front().endsWith(
+        QStringLiteral(" não pode ser usada porque %1; nenhum arquivo dela foi movido ou apagado. "
+                       "Escolha outra pasta nas Configurações.")
+            .arg(c.why)))
+        << log.lines.front().toStdString();
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(files.calls, QStringList{});
+    EXPECT_EQ(files.outside, QStringList{});
+    EXPECT_EQ(filesIn(messages),
+              (QStringList{QStringLiteral("espera.wav"), QStringLiteral("leia.txt")}));
+    EXPECT_EQ(filesIn(paths.homeFolder), QStringList{QStringLiteral("documento.odt")});
+    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_EQ(uncaught, QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, RotationRefused,
+    ::testing::Values(
+        RefusedCase{"TheMessageFolder", [](Rotation& r) { return r.messages; },
+                    "é a pasta de mensagens do programa"},
+        // The message on air chosen with the browse button.
+        RefusedCase{"AFileOfTheMessageFolder",
+                    [](Rotation& r) { return r.messages + QStringLiteral("/espera.wav"); },
+                    "é a pasta de mensagens do programa"},
+        RefusedCase{"TheMessageFolderInAnotherCase",
+                    [](Rotation& r) {
+                        const QString alias = r.tmp.path() + QStringLiteral("/app/AUDIO");
+                        r.files.aliases.insert(alias, r.messages);
+                        return alias;
+                    },
+                    "é a pasta de mensagens do programa"},
+        RefusedCase{"ALinkToTheMessageFolder",
+                    [](Rotation& r) {
+                        const QString link = r.tmp.path() + QStringLiteral("/atalho");
+                        QFile::link(r.messages, link);
+                        return link;
+                    },
+                    "é a pasta de mensagens do programa"},
+        RefusedCase{"TheProgramsFolderThatHoldsIt",
+                    [](Rotation& r) { return r.tmp.path() + QStringLiteral("/app/"); },
+                    "contém a pasta de mensagens do programa"},
+        RefusedCase{"AFolderAboveTheProgram", [](Rotation& r) { return r.tmp.path(); },
+                    "contém a pasta de mensagens do programa"},
+        RefusedCase{"TheHomeFolder",
+                    [](Rotation& r) { return r.paths.homeFolder + QLatin1Char('/'); },
+                    "é a pasta pessoal do usuário"},
+        RefusedCase{"TheRoot", [](Rotation&) { return QStringLiteral("/"); },
+                    "é uma pasta do sistema"},
+        RefusedCase{"Etc", [](Rotation&) { return QStringLiteral("/etc"); },
+                    "é uma pasta do sistema"},
+        RefusedCase{"Tmp", [](Rotation&) { return QStringLiteral("/tmp/"); },
+                    "é uma pasta do sistema"},
+        RefusedCase{"AFileOfUsr", [](Rotation&) { return QStringLiteral("/usr/bin/env"); },
+                    "fica dentro de uma pasta do sistema"},
+        RefusedCase{"BelowProc", [](Rotation&) { return QStringLiteral("/proc/self/fd"); },
+                    "fica dentro de uma pasta do sistema"},
+        RefusedCase{"BelowSys", [](Rotation&) { return QStringLiteral("/sys/kernel"); },
+                    "fica dentro de uma pasta do sistema"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The drop-folder field stores every keystroke: a check that falls while it
+// reads a folder on the way to another does not act on that folder. A
+// setting is used once it has stood for a whole check.
+TEST_F(Rotation, ASettingChangedJustBeforeACheckIsNotUsedByIt) {
+    const QString onTheWay = tmp.path() + QStringLiteral("/dro");
+    QDir().mkpath(onTheWay);
+    put(onTheWay, QStringLiteral("planilha.xls"));
+    loop.advance(29999);
+    state.settings.PathAudio = onTheWay;
+    loop.advance(1);
+    state.settings.PathAudio = drop;
+    loop.advance(30000);
+    EXPECT_EQ(files.calls, QStringList{});
+    EXPECT_EQ(filesIn(onTheWay), QStringList{QStringLiteral("planilha.xls")});
+
+    // One that stands is used from the check after.
+    state.settings.PathAudio = onTheWay;
+    loop.advance(3 * 30000);
+    EXPECT_EQ(filesIn(onTheWay), QStringList{});
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, ignored(QStringLiteral("planilha.xls"))}));
+}
+
+// On a case-insensitive message folder (vfat, exFAT, CIFS) "Promo.wav"
+// replaces "promo.wav" in place: the old message's name then reaches the new
+// one, which must stay.
+TEST_F(Rotation, ANewMessageThatDiffersOnlyInCaseIsNotDeletedAsTheOldOne) {
+    files.caseFolding = {messages};
+    QFile::remove(messages + QStringLiteral("/espera.wav"));
+    onAir(QStringLiteral("promo.wav"));
+    put(drop, QStringLiteral("Promo.wav"));
+    twoChecks();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("Promo.wav")});
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/Promo.wav")), QStringLiteral("drop:Promo.wav"));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("Promo.wav"))});
+}
+
+// Files found beside the message on air at a swap leave the folder: other
+// messages are deleted, anything else goes to its "Ignorados".
+TEST_F(Rotation, TheSwapLeavesTheNewMessageAloneInTheMessageFolder) {
+    put(messages, QStringLiteral("leia.txt"));
+    put(messages, QStringLiteral("sobra.mp3"));
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
+    EXPECT_EQ(filesIn(messages + QStringLiteral("/Ignorados")),
+              QStringList{QStringLiteral("leia.txt")});
+    EXPECT_EQ(stored(QStringLiteral("ArquivoAnterior")), QStringLiteral("espera.wav"));
+    EXPECT_EQ(log.lines.front(), kEfetuando);
+    EXPECT_EQ(log.lines.back(), kSucesso);
+    EXPECT_FALSE(log.lines.contains(kErroAntigo));
+}
+
+// A name that is not valid UTF-8 (a file from an old archive or share) is
+// given a readable name in place and goes on air; one that cannot be renamed
+// is said once.
+TEST_F(Rotation, AFileNamedInAnotherEncodingIsRenamedAndTaken) {
+    const QByteArray latin1 = QFile::encodeName(drop) + "/Promo\xe7\xe3o.wav";
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+
+    files.renameBytesFails = true;
+    loop.advance(2 * 30000);
+    const QString cannot = QStringLiteral(
+        "O arquivo Promoção.wav da pasta de reposição tem um nome que não é texto UTF-8 válido e "
+        "não pôde ser renomeado (Permission denied); renomeie-o para que ele possa ir ao ar.");
+    EXPECT_EQ(log.lines, QStringList{cannot});
+
+    files.renameBytesFails = false;
+    loop.advance(30000);
+    EXPECT_EQ(log.lines.mid(1),
+              QStringList{QStringLiteral("O nome de um arquivo da pasta de reposição não era texto "
+                                         "UTF-8 válido e foi corrigido para Promoção.wav.")});
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("Promoção.wav"))});
+    EXPECT_EQ(filesIn(drop), QStringList{});
+}
+
+TEST_F(Rotation, AnUnreadableDropFolderIsReportedOnceAndNotTakenForAnEmptyOne) {
+    files.unreadable = {drop};
+    put(drop, QStringLiteral("promo.wav"));
+    loop.advance(3 * 30000);
+    EXPECT_EQ(log.lines, QStringList{QStringLiteral("A pasta de reposição %1 não pode ser lida "
+                                                    "(Permission denied); a verificação continua.")
+                                         .arg(drop)});
+    files.unreadable.clear();
+    twoChecks();
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+}
 
 TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) {
     QDir(drop).removeRecursively();
@@ -603,13 +1128,13 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
         QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.").arg(drop));
     EXPECT_TRUE(QFileInfo(drop).isDir());
     put(drop, QStringLiteral("promo.wav"));
-    loop.advance(30000);
+    twoChecks();
     EXPECT_EQ(log.lines.back(), kSucesso);
 
     // A setting that never named anything has no folder to make again.
     const int before = static_cast<int>(log.lines.size());
     state.settings.PathAudio = tmp.path() + QStringLiteral("/nunca");
-    loop.advance(2 * 41000);
+    loop.advance(3 * 41000);
     EXPECT_EQ(log.lines.mid(before),
               QStringList{QStringLiteral("A pasta de reposição %1 não foi "
                                          "encontrada; a verificação continua.")
@@ -623,11 +1148,11 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
 TEST_F(Rotation, AChosenFileTakenAwayLeavesItsFolderWatched) {
     put(drop, QStringLiteral("escolhida.wav"));
     state.settings.PathAudio = drop + QStringLiteral("/escolhida.wav");
-    loop.advance(30000);
+    loop.advance(3 * 30000);
     ASSERT_EQ(filesIn(drop), QStringList{});
 
     put(drop, QStringLiteral("seguinte.wav"));
-    loop.advance(41000);
+    loop.advance(7000 + 3 * 30000);
     EXPECT_EQ(played().back(), playing(QStringLiteral("seguinte.wav")));
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso, kEfetuando, kSucesso}));
     EXPECT_EQ(uncaught, QStringList{});
@@ -637,122 +1162,161 @@ TEST_F(Rotation, AMissingMessageFolderIsMadeAgainOrTheSwapWaits) {
     put(drop, QStringLiteral("promo.wav"));
     QDir(messages).removeRecursively();
     files.makeFolderFails = true;
-    loop.advance(2 * 30000);
+    loop.advance(3 * 30000);
     const QString refused = QStringLiteral(
                                 "A pasta de mensagens %1 não existe e não pôde ser criada; a "
                                 "troca fica para a próxima verificação.")
                                 .arg(messages);
-    EXPECT_EQ(log.lines, (QStringList{kEfetuando, refused, kEfetuando}));
+    EXPECT_EQ(log.lines, QStringList{refused});
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
 
     files.makeFolderFails = false;
     loop.advance(30000);
-    EXPECT_EQ(log.lines.mid(3),
-              (QStringList{kEfetuando,
-                           QStringLiteral("A pasta de mensagens %1 não existia e foi criada "
+    EXPECT_EQ(log.lines.mid(1),
+              (QStringList{QStringLiteral("A pasta de mensagens %1 não existia e foi criada "
                                           "novamente.")
                                .arg(messages),
-                           kErroAntigo, kSucesso}));
+                           kEfetuando, kErroAntigo, kSucesso}));
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(uncaught, QStringList{});
 }
 
-TEST_F(Rotation, ADropFolderThatIsTheMessageFolderIsRefusedOnce) {
-    state.settings.PathAudio = messages;
-    loop.advance(2 * 30000);
-    // The message on air chosen with the browse button names the same folder.
-    state.settings.PathAudio = messages + QStringLiteral("/espera.wav");
-    loop.advance(30000);
-    EXPECT_EQ(log.lines, QStringList{QStringLiteral("A pasta de reposição não pode ser a pasta de "
-                                                    "mensagens (%1); nenhum arquivo foi trocado.")
-                                         .arg(messages)});
-    EXPECT_EQ(filesIn(messages), kEspera);
-    EXPECT_EQ(player.calls, QStringList{});
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
-}
-
-TEST_F(Rotation, AFileStillBeingWrittenWaitsForTheNextCheckWithTheFilesBehindIt) {
-    put(drop, QStringLiteral("a-gravando.wav"));
-    put(drop, QStringLiteral("b-pronta.wav"));
-    files.msSinceChange[QStringLiteral("a-gravando.wav")] = 400;
-    loop.advance(30000);
-    EXPECT_EQ(log.lines, QStringList{QStringLiteral("O arquivo a-gravando.wav ainda está sendo "
-                                                    "gravado; a troca fica para a próxima "
-                                                    "verificação.")});
-    EXPECT_EQ(player.calls, QStringList{});
-    EXPECT_EQ(filesIn(drop),
-              (QStringList{QStringLiteral("a-gravando.wav"), QStringLiteral("b-pronta.wav")}));
-
-    files.msSinceChange.clear();
-    loop.advance(30000);
-    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("a-gravando.wav"))});
-}
-
-// The failures the swap reports and goes on from.
-struct SwapFailure {
+// Start-up: the message on air is chosen from what the message folder holds,
+// which is left holding it alone; with nothing to play, one line says how to
+// put a message on air.
+struct StartCase {
     const char* name;
-    QStringList undeletable;
-    bool playFails;
-    QStringList lines;
-    QStringList messagesAfter;
-    QStringList dropAfter;
+    QStringList inFolder;  // the message folder's files; ".nova-mensagem.tmp" is a crash's
+    QString onHistory{};   // "ArquivoAtual"
+    QStringList undecodable{};
+    QString onAir{};
+    QStringList lines{};
+    QStringList messagesAfter{};
+    QStringList ignoredAfter{};
+    QStringList invalidAfter{};
 };
 
-void PrintTo(const SwapFailure& c, std::ostream* os) {
+void PrintTo(const StartCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class RotationSwapFailure : public Rotation, public ::testing::WithParamInterface<SwapFailure> {};
+const QString kNothingOnAir = QStringLiteral(
+    "Nenhuma mensagem no ar: a pasta de mensagens não tem um arquivo de áudio que possa ser "
+    "tocado. Para pôr uma no ar, coloque um arquivo .wav ou .mp3 na pasta de reposição %1.");
 
-TEST_P(RotationSwapFailure, IsReportedAndTheSwapGoesOn) {
-    const SwapFailure& c = GetParam();
-    files.undeletable = c.undeletable;
-    player.playFails = c.playFails;
-    put(drop, QStringLiteral("promo.wav"));
-    loop.advance(30000);
-    EXPECT_EQ(log.lines, c.lines);
+class RotationStart : public Rotation, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(RotationStart, ChoosesOneMessageAndSaysWhenThereIsNone) {
+    const StartCase& c = GetParam();
+    QFile::remove(messages + QStringLiteral("/espera.wav"));
+    for (const QString& name : c.inFolder)
+        put(messages, name);
+    if (!c.onHistory.isEmpty())
+        store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("ArquivoAtual"),
+                       RegValue::String(c.onHistory));
+    probe.undecodable = c.undecodable;
+
+    rotation.findMessageOnAir();
+
+    EXPECT_EQ(state.onAir.CurrentAudioFile,
+              c.onAir.isEmpty() ? QString() : messages + QLatin1Char('/') + c.onAir);
+    EXPECT_EQ(view.label(Label::lbArquivo), c.onAir);
+    QStringList lines = c.lines;
+    if (c.onAir.isEmpty())
+        lines << kNothingOnAir.arg(drop);
+    EXPECT_EQ(log.lines, lines);
     EXPECT_EQ(filesIn(messages), c.messagesAfter);
-    EXPECT_EQ(filesIn(drop), c.dropAfter);
-    EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
-    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
-    EXPECT_TRUE(rotation.tLimpaVar().enabled());
+    EXPECT_EQ(filesIn(messages + QStringLiteral("/Ignorados")), c.ignoredAfter);
+    EXPECT_EQ(filesIn(messages + QStringLiteral("/Inválidos")), c.invalidAfter);
+}
+
+const QString kStaleRemoved =
+    QStringLiteral("A cópia deixada por uma troca interrompida foi apagada da pasta de mensagens.");
+
+QString deletedFromMessages(const QString& name) {
+    return QStringLiteral(
+               "O arquivo %1 foi apagado da pasta de mensagens, que guarda só a mensagem no ar.")
+        .arg(name);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, RotationSwapFailure,
+    Cases, RotationStart,
     ::testing::Values(
-        SwapFailure{"OldMessageUndeletable",
-                    {QStringLiteral("espera.wav")},
-                    false,
-                    {kEfetuando, kErroAntigo, kSucesso},
-                    {QStringLiteral("espera.wav"), QStringLiteral("promo.wav")},
-                    {}},
-        SwapFailure{
-            "DroppedFileUndeletable",
-            {QStringLiteral("promo.wav")},
-            false,
-            {kEfetuando, QStringLiteral("Erro ao deletar da pasta de reposição."), kSucesso},
-            {QStringLiteral("promo.wav")},
-            {QStringLiteral("promo.wav")}},
-        SwapFailure{"NewMessageDoesNotStart",
-                    {},
-                    true,
-                    {kEfetuando, kSucesso, QStringLiteral("Erro ao reproduzir pela troca")},
-                    {QStringLiteral("promo.wav")},
-                    {}}),
+        StartCase{.name = "OneMessage",
+                  .inFolder = {QStringLiteral("espera.wav")},
+                  .onAir = QStringLiteral("espera.wav"),
+                  .messagesAfter = {QStringLiteral("espera.wav")}},
+        StartCase{.name = "Empty", .inFolder = {}},
+        StartCase{.name = "OnlyAFileThatCannotBePlayed",
+                  .inFolder = {QStringLiteral("quebrado.wav")},
+                  .undecodable = {QStringLiteral("quebrado.wav")},
+                  .lines = {QStringLiteral("O arquivo de áudio quebrado.wav da pasta de mensagens "
+                                           "não pôde ser lido e foi movido para a pasta "
+                                           "\"Inválidos\" dela.")},
+                  .invalidAfter = {QStringLiteral("quebrado.wav")}},
+        StartCase{.name = "OnlyAFileThatIsNotAMessage",
+                  .inFolder = {QStringLiteral("leia.txt")},
+                  .lines = {QStringLiteral("O arquivo leia.txt não é uma mensagem e foi movido da "
+                                           "pasta de mensagens para a pasta \"Ignorados\" dela.")},
+                  .ignoredAfter = {QStringLiteral("leia.txt")}},
+        // A crash between the copy's rename and the history: the history
+        // names the old message, which stays; the new one is still in the
+        // drop folder for the next check.
+        StartCase{.name = "TheOneTheHistoryNames",
+                  .inFolder = {QStringLiteral("antiga.wav"), QStringLiteral("nova.wav")},
+                  .onHistory = QStringLiteral("antiga.wav"),
+                  .onAir = QStringLiteral("antiga.wav"),
+                  .lines = {deletedFromMessages(QStringLiteral("nova.wav"))},
+                  .messagesAfter = {QStringLiteral("antiga.wav")}},
+        StartCase{.name = "TheOneTheHistoryNamesAfterTheOthers",
+                  .inFolder = {QStringLiteral("antiga.wav"), QStringLiteral("nova.wav")},
+                  .onHistory = QStringLiteral("nova.wav"),
+                  .onAir = QStringLiteral("nova.wav"),
+                  .lines = {deletedFromMessages(QStringLiteral("antiga.wav"))},
+                  .messagesAfter = {QStringLiteral("nova.wav")}},
+        // Put there by hand, and no history: the first by name that plays.
+        StartCase{
+            .name = "TheFirstThatPlays",
+            .inFolder = {QStringLiteral("a.wav"), QStringLiteral("b.mp3"), QStringLiteral("c.wav")},
+            .onHistory = QStringLiteral("sumiu.wav"),
+            .undecodable = {QStringLiteral("a.wav")},
+            .onAir = QStringLiteral("b.mp3"),
+            .lines = {QStringLiteral("O arquivo de áudio a.wav da pasta de mensagens não "
+                                     "pôde ser lido e foi movido para a pasta \"Inválidos\" "
+                                     "dela."),
+                      deletedFromMessages(QStringLiteral("c.wav"))},
+            .messagesAfter = {QStringLiteral("b.mp3")},
+            .invalidAfter = {QStringLiteral("a.wav")}},
+        StartCase{.name = "ACopyCutShortByACrash",
+                  .inFolder = {QStringLiteral(".nova-mensagem.tmp"), QStringLiteral("espera.wav")},
+                  .onAir = QStringLiteral("espera.wav"),
+                  .lines = {kStaleRemoved},
+                  .messagesAfter = {QStringLiteral("espera.wav")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Rotation, AStoreThatRefusesTheHistoryDoesNotStopTheSwapHalfway) {
-    registry.refused = {QStringLiteral("ArquivoAtual")};
+TEST_F(Rotation, AMessageFolderThatIsAFileHoldsNothingAndIsSaid) {
+    QDir(messages).removeRecursively();
+    put(tmp.path() + QStringLiteral("/app"), QStringLiteral("Audio"));
+    rotation.findMessageOnAir();
+    EXPECT_EQ(state.onAir.CurrentAudioFile, QString());
+    EXPECT_EQ(log.lines,
+              (QStringList{QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo "
+                                          "com esse nome); nenhuma mensagem pode ir ao ar.")
+                               .arg(messages),
+                           kNothingOnAir.arg(drop)}));
+    EXPECT_EQ(files.calls, QStringList{});
+    EXPECT_EQ(contentOf(messages), QStringLiteral("app:Audio"));
+}
+
+// Files already in the drop folder at start stood still since then: they go
+// on air at the first check.
+TEST_F(Rotation, FilesThereAtStartGoOnAirAtTheFirstCheck) {
     put(drop, QStringLiteral("promo.wav"));
+    rotation.findMessageOnAir();
     loop.advance(30000);
-    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
-    EXPECT_EQ(filesIn(drop), QStringList{});
-    EXPECT_TRUE(rotation.tLimpaVar().enabled());
-    EXPECT_EQ(uncaught, QStringList{QStringLiteral("Failed to set data for 'ArquivoAtual'")});
 }
 
 }  // namespace

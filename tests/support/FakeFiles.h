@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
+#include <functional>
 
 #include "ports/AudioProbe.h"
 #include "rotation/LinuxFileOperations.h"
@@ -11,52 +13,128 @@ namespace quindra::testing {
 
 // The real file operations, each of which a test can make fail as the
 // system would: a full disk, a refused rename or deletion, a folder that
-// cannot be made. A file's age can be set, as for one still being written.
+// cannot be made, read or written, a short name limit. A folder can be made
+// case-insensitive (as on vfat or CIFS), and a path can be an alias of
+// another (as a bind mount is). Nothing is ever changed outside `confinedTo`
+// when it is set: such a change is refused and recorded, so a test that
+// points the watch at a system folder cannot harm it, even as root.
 class FakeFileOperations final : public FileOperations {
 public:
     bool copyFails = false;  // as on a full disk; like the real copy, it leaves nothing
     bool renameFails = false;
     bool makeFolderFails = false;
-    QStringList undeletable;                     // file names whose deletion is refused
-    QHash<QString, std::int64_t> msSinceChange;  // by file name
+    bool renameBytesFails = false;
+    QStringList undeletable;          // file names whose deletion is refused
+    QStringList unrenamable;          // file names that cannot be moved or renamed
+    QStringList unreadable;           // folders that cannot be listed
+    QStringList readOnly;             // folders that take no new file
+    QStringList caseFolding;          // folders whose names ignore letter case
+    QHash<QString, QString> aliases;  // a path and the real path it reaches
+    int longestNameInBytes = 0;       // 0: the file system's own
+    QString confinedTo;
+    QStringList outside;  // changes refused because they were outside confinedTo
+    std::function<void(const QString& from)> duringCopy;
     QStringList calls;
 
     void copy(const QString& from, const QString& to) override {
         calls << QStringLiteral("copy %1 %2").arg(name(from), name(to));
+        confine(to);
         if (copyFails)
             throw FileError(QStringLiteral("No space left on device"));
-        real.copy(from, to);
+        refuseReadOnly(to);
+        real.copy(resolve(from), resolve(to));
+        if (duringCopy)
+            duringCopy(from);
     }
     void rename(const QString& from, const QString& to) override {
         calls << QStringLiteral("rename %1 %2").arg(name(from), name(to));
-        if (renameFails)
+        confine(from);
+        confine(to);
+        if (renameFails || unrenamable.contains(name(from)))
             throw FileError(QStringLiteral("Permission denied"));
-        real.rename(from, to);
+        refuseReadOnly(to);
+        // A case-insensitive folder has one entry for both spellings: the
+        // file that holds the other spelling is the one replaced.
+        const QString target = resolve(to);
+        if (target != to)
+            real.remove(target);
+        real.rename(resolve(from), to);
+    }
+    void renameBytes(const QString& folder, const QByteArray& from, const QString& to) override {
+        calls << QStringLiteral("renameBytes %1").arg(name(to));
+        confine(to);
+        if (renameBytesFails)
+            throw FileError(QStringLiteral("Permission denied"));
+        real.renameBytes(resolve(folder), from, resolve(to));
     }
     void remove(const QString& path) override {
         calls << QStringLiteral("remove %1").arg(name(path));
+        confine(path);
         if (undeletable.contains(name(path)))
             throw FileError(QStringLiteral("Permission denied"));
-        real.remove(path);
+        real.remove(resolve(path));
     }
     void makeFolder(const QString& path) override {
         calls << QStringLiteral("makeFolder %1").arg(name(path));
+        confine(path);
         if (makeFolderFails)
             throw FileError(QStringLiteral("Permission denied"));
-        real.makeFolder(path);
+        real.makeFolder(resolve(path));
+    }
+    void syncFolder(const QString& path) override {
+        calls << QStringLiteral("syncFolder %1").arg(name(path));
+        real.syncFolder(resolve(path));
     }
     std::optional<FileStamp> stamp(const QString& path) const override {
-        auto s = real.stamp(path);
-        // Files the test made count as long settled unless it says otherwise.
-        if (s)
-            s->msSinceChange = msSinceChange.value(name(path), 60000);
-        return s;
+        return real.stamp(resolve(path));
+    }
+    FolderEntries list(const QString& folder) const override {
+        if (unreadable.contains(QDir::cleanPath(folder)))
+            throw FileError(QStringLiteral("Permission denied"));
+        return real.list(resolve(folder));
+    }
+    std::optional<QString> refusesWrites(const QString& folder) const override {
+        if (readOnly.contains(QDir::cleanPath(folder)))
+            return QStringLiteral("Read-only file system");
+        return real.refusesWrites(resolve(folder));
+    }
+    int longestName(const QString& folder) const override {
+        return longestNameInBytes > 0 ? longestNameInBytes : real.longestName(resolve(folder));
+    }
+
+    // The path the real file system knows.
+    QString resolve(const QString& path) const {
+        QString p = QDir::cleanPath(path);
+        for (auto it = aliases.cbegin(); it != aliases.cend(); ++it) {
+            if (p == it.key() || p.startsWith(it.key() + QLatin1Char('/')))
+                p = it.value() + p.mid(it.key().size());
+        }
+        const QFileInfo info(p);
+        if (!caseFolding.contains(info.absolutePath()) || info.exists())
+            return p;
+        const QDir dir(info.absolutePath());
+        for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+            if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+                return dir.filePath(entry);
+        }
+        return p;
     }
 
     LinuxFileOperations real;
 
 private:
     static QString name(const QString& path) { return QFileInfo(path).fileName(); }
+
+    void confine(const QString& path) {
+        if (confinedTo.isEmpty() || QDir::cleanPath(path).startsWith(confinedTo + QLatin1Char('/')))
+            return;
+        outside << path;
+        throw FileError(QStringLiteral("outside the test's folder"));
+    }
+    void refuseReadOnly(const QString& to) const {
+        if (readOnly.contains(QFileInfo(QDir::cleanPath(to)).absolutePath()))
+            throw FileError(QStringLiteral("Read-only file system"));
+    }
 };
 
 // Files named in `undecodable` cannot be played; every other one can.

@@ -24,7 +24,8 @@ struct ShellRig {
         QDir(tmp.path()).mkpath(QStringLiteral("home"));
         paths.appDir = tmp.path() + QStringLiteral("/app/");
         paths.executablePath = paths.appDir + QStringLiteral("espera");
-        paths.defaultDropFolder = tmp.path() + QStringLiteral("/home/Vizudu Telefônica/");
+        paths.homeFolder = tmp.path() + QStringLiteral("/home");
+        paths.defaultDropFolder = paths.homeFolder + QStringLiteral("/Vizudu Telefônica/");
         registry = std::make_unique<SqliteRegistry>(tmp.path() + QStringLiteral("/registry.db"));
     }
 

@@ -1,0 +1,119 @@
+#include "rotation/MessageFolder.h"
+
+#include <QStringList>
+
+#include "core/MessageLog.h"
+#include "core/Runtime.h"
+#include "ports/AudioProbe.h"
+#include "rotation/FileOperations.h"
+#include "rotation/FolderListing.h"
+#include "rotation/SetAside.h"
+
+namespace quindra {
+
+const QString MessageFolder::kStagedName = QStringLiteral(".nova-mensagem.tmp");
+
+bool IsMessageName(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : name.mid(dot);
+    return extension == QStringLiteral(".mp3") || extension == QStringLiteral(".wav");
+}
+
+MessageFolder::MessageFolder(const Paths& paths, FileOperations& files, AudioProbe& probe,
+                             MessageLog& log, const QLocale& locale)
+    : paths_(paths), files_(files), probe_(probe), log_(log), locale_(locale) {}
+
+QString MessageFolder::path() const {
+    return paths_.messageFolder();
+}
+
+QString MessageFolder::stagedPath() const {
+    return Joined(path(), kStagedName);
+}
+
+QString MessageFolder::chooseMessageOnAir(const QString& preferredName) {
+    const QString folder = path();
+    if (files_.stamp(stagedPath())) {
+        try {
+            files_.remove(stagedPath());
+            log_.AddMsg(QStringLiteral(
+                "A cópia deixada por uma troca interrompida foi apagada da pasta de mensagens."));
+        } catch (const FileError&) {
+        }
+    }
+
+    QStringList messages;
+    for (const QString& name : FolderListing(files_, folder, locale_)) {
+        if (IsMessageName(name)) {
+            messages << name;
+            continue;
+        }
+        setAside(name, kNotAudioFolder,
+                 QStringLiteral("O arquivo %1 não é uma mensagem e foi movido da pasta de "
+                                "mensagens para a pasta \"%2\" dela."));
+    }
+    if (messages.removeOne(preferredName))
+        messages.prepend(preferredName);
+
+    QString chosen;
+    for (const QString& name : messages) {
+        if (!chosen.isEmpty()) {
+            removeLeftover(name);
+        } else if (probe_.decodable(Joined(folder, name))) {
+            chosen = name;
+        } else {
+            setAside(name, kUnplayableFolder,
+                     QStringLiteral("O arquivo de áudio %1 da pasta de mensagens não pôde ser "
+                                    "lido e foi movido para a pasta \"%2\" dela."));
+        }
+    }
+    return chosen.isEmpty() ? QString() : Joined(folder, chosen);
+}
+
+void MessageFolder::clearLeftovers(const FileStamp& keep, const QString& skip) {
+    const QString folder = path();
+    FolderEntries entries;
+    try {
+        entries = files_.list(folder);
+    } catch (const FileError&) {
+        return;
+    }
+    for (const QString& name : entries.names) {
+        const QString file = Joined(folder, name);
+        const auto stamp = files_.stamp(file);
+        if (file == skip || !stamp || stamp->sameFileAs(keep))
+            continue;
+        if (IsMessageName(name)) {
+            removeLeftover(name);
+        } else {
+            setAside(name, kNotAudioFolder,
+                     QStringLiteral("O arquivo %1 não é uma mensagem e foi movido da pasta de "
+                                    "mensagens para a pasta \"%2\" dela."));
+        }
+    }
+}
+
+void MessageFolder::setAside(const QString& name, const QString& subfolder, const QString& line) {
+    try {
+        MoveAside(files_, path(), name, subfolder);
+        log_.AddMsg(line.arg(name, subfolder));
+    } catch (const FileError& e) {
+        log_.AddMsg(QStringLiteral("O arquivo %1 da pasta de mensagens não pôde ser movido para a "
+                                   "pasta \"%2\" dela: %3")
+                        .arg(name, subfolder, e.text()));
+    }
+}
+
+void MessageFolder::removeLeftover(const QString& name) {
+    try {
+        files_.remove(Joined(path(), name));
+        log_.AddMsg(QStringLiteral("O arquivo %1 foi apagado da pasta de mensagens, que guarda só "
+                                   "a mensagem no ar.")
+                        .arg(name));
+    } catch (const FileError& e) {
+        log_.AddMsg(QStringLiteral("O arquivo %1 não pôde ser apagado da pasta de mensagens: %2")
+                        .arg(name, e.text()));
+    }
+}
+
+}  // namespace quindra
