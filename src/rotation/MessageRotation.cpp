@@ -161,8 +161,9 @@ void MessageRotation::tVerificaArquivoTimer() {
 // failure leaves it playing: the new file must play, and its copy must be
 // whole beside the old one. Empty when the swap cannot go on.
 QString MessageRotation::stage(const QString& newFile, const QString& drop) {
-    if (!p_.probe.decodable(newFile)) {
-        setAside(newFile, drop);
+    const AudioProbe::Verdict verdict = p_.probe.examine(newFile);
+    if (verdict != AudioProbe::Verdict::Playable) {
+        setAside(newFile, drop, verdict == AudioProbe::Verdict::Silent);
         return {};
     }
     if (!messageFolderReady())
@@ -315,23 +316,25 @@ QString MessageRotation::firstCandidate(const QString& folder) const {
     return {};
 }
 
-void MessageRotation::setAside(const QString& file, const QString& dropFolder) {
+void MessageRotation::setAside(const QString& file, const QString& dropFolder, bool silent) {
     const QString name = QFileInfo(file).fileName();
+    const QString why =
+        silent ? QStringLiteral("só contém silêncio") : QStringLiteral("não pôde ser lido");
     const QString folder = joined(dropFolder, kSetAsideFolder);
     try {
         if (!QFileInfo(folder).isDir())
             p_.files.makeFolder(folder);
         p_.files.rename(file, freeName(folder, name));
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e foi movido para a "
-                                     "pasta \"%2\"; a mensagem atual continua no ar.")
-                          .arg(name, kSetAsideFolder));
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
+                                     "a mensagem atual continua no ar.")
+                          .arg(name, why, kSetAsideFolder));
     } catch (const FileError&) {
         // It stays, but the checks pass over it (until it changes), so the
         // files behind it still come on air.
         setAside_.insert(setAsideKey(file));
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e fica na pasta de "
-                                     "reposição sem ir ao ar; a mensagem atual continua no ar.")
-                          .arg(name));
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 %2 e fica na pasta de reposição sem ir "
+                                     "ao ar; a mensagem atual continua no ar.")
+                          .arg(name, why));
     }
 }
 

@@ -90,7 +90,7 @@ private:
     QString dropFolder();
     bool messageFolderReady();
     QString firstCandidate(const QString& folder) const;
-    void setAside(const QString& file, const QString& dropFolder);
+    void setAside(const QString& file, const QString& dropFolder, bool silent);
     QString setAsideKey(const QString& file) const;
     bool suspendPlayback();
     void writeHistory(const QString& newName, const QString& oldName);
