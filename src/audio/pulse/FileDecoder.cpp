@@ -48,15 +48,8 @@ FileDecoder::FileDecoder(const QString& path, int rate, int channels)
     : path_(path), channels_(channels) {
     open();
     if (rate > 0 && info_.samplerate != rate) {
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
-        soxr_error_t error = nullptr;
-        resampler_.reset(soxr_create(info_.samplerate, rate, static_cast<unsigned>(channels),
-                                     &error, &io, nullptr, nullptr));
-        if (!resampler_ || error) {
-            throw WaveError(QStringLiteral("Não foi possível converter o arquivo de áudio %1: %2")
-                                .arg(path, QString::fromUtf8(error ? error : "soxr")));
-        }
-        ratio_ = static_cast<double>(rate) / info_.samplerate;
+        rate_ = rate;
+        makeResampler();
     }
     decoded_.resize(kBlockFrames * static_cast<std::size_t>(info_.channels));
     raw_.resize(kBlockFrames * static_cast<std::size_t>(info_.channels));
@@ -66,6 +59,20 @@ FileDecoder::FileDecoder(const QString& path, int rate, int channels)
     if (pending_.empty()) {
         throw WaveError(QStringLiteral("O arquivo de áudio não contém som: ") + path);
     }
+}
+
+void FileDecoder::makeResampler() {
+    // Without dither every pass of the loop is the same sound.
+    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER;
+    soxr_error_t error = nullptr;
+    resampler_.reset(soxr_create(info_.samplerate, rate_, static_cast<unsigned>(channels_), &error,
+                                 &io, nullptr, nullptr));
+    if (!resampler_ || error) {
+        throw WaveError(QStringLiteral("Não foi possível converter o arquivo de áudio %1: %2")
+                            .arg(path_, QString::fromUtf8(error ? error : "soxr")));
+    }
+    ratio_ = static_cast<double>(rate_) / info_.samplerate;
 }
 
 void FileDecoder::checkSoundFile(const QString& path) {
@@ -109,11 +116,11 @@ void FileDecoder::open() {
 }
 
 void FileDecoder::rewind() {
-    // A seek is cheap; a decoder that cannot seek opens the file again.
-    if (sf_seek(file_.get(), 0, SEEK_SET) != 0)
-        open();
+    // Opened anew rather than sought: an MP3 decoder's seek to the start
+    // need not give the same first samples, and every pass must.
+    open();
     if (resampler_)
-        soxr_clear(resampler_.get());
+        makeResampler();
     pending_.clear();
     pos_ = 0;
     sourceEnded_ = false;

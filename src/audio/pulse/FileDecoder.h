@@ -54,6 +54,7 @@ private:
     };
 
     void open();
+    void makeResampler();
     // Decodes the next block into pending_; false once nothing is left.
     bool refill();
     void convert(std::size_t samples);
@@ -62,6 +63,7 @@ private:
 
     QString path_;
     int channels_;
+    int rate_ = 0;
     SF_INFO info_{};
     std::unique_ptr<SNDFILE, SndfileClose> file_;
     std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDelete> resampler_;
