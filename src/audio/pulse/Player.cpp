@@ -172,6 +172,10 @@ void Player::resume() {
 
 void Player::open() {
     close();
+    // A new stream asks for audio at once: it must find nothing of what the
+    // old one was playing, only the file that begin() starts.
+    ++session_;
+    readAhead_.stop();
     const std::string sink =
         device_ == kWaveMapper ? std::string() : devices_.find(DeviceKind::Playback, device_);
     const std::uint64_t generation = ++generation_;
