@@ -5,9 +5,12 @@
 //       and what libsndfile decodes from each, as raw s16 mono:
 //       DIR/message.wav.sndfile.raw, DIR/message.mp3.sndfile.raw
 //   quindra_loop_gap play FILE PASSES
-//       plays FILE PASSES times on "Alto-falantes (Q-ZORBE)" of the server
-//       PULSE_SERVER names, with the program's own wave control, each pass
-//       started from OnPlayDone as the hold channel does
+//       loops FILE on "Alto-falantes (Q-ZORBE)" of the server PULSE_SERVER
+//       names, with the program's own wave control, each end of a pass
+//       answered from OnPlayDone as the hold channel answers it, and stops
+//       it half a second into the pass after the PASSES-th
+//   quindra_loop_gap length FILE
+//       prints how many samples the program's decoder makes of FILE
 //   quindra_loop_gap analyse STREAM.raw FROM TO REFERENCE.raw ended|stopped
 //       finds the passes of REFERENCE in bytes [FROM, TO) of what the sink
 //       played and prints one line of key=value results; "stopped" says the
@@ -94,7 +97,8 @@ void writeSound(const std::string& path, int format, const Samples& s) {
     sf_close(f);
 }
 
-// What the program's decoder starts from: libsndfile's samples of the file.
+// What the program's decoder makes of the file: libsndfile's samples, read
+// as floating point and clipped to 16 bits.
 Samples decodeSound(const std::string& path) {
     SF_INFO info{};
     SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
@@ -103,10 +107,14 @@ Samples decodeSound(const std::string& path) {
     if (info.channels != 1 || info.samplerate != kRate)
         fail(path + " is not 44100 Hz mono");
     Samples out;
-    Samples block(4096);
+    std::vector<float> block(4096);
     sf_count_t n;
-    while ((n = sf_readf_short(f, block.data(), static_cast<sf_count_t>(block.size()))) > 0)
-        out.insert(out.end(), block.begin(), block.begin() + n);
+    while ((n = sf_readf_float(f, block.data(), static_cast<sf_count_t>(block.size()))) > 0) {
+        for (sf_count_t i = 0; i < n; ++i) {
+            out.push_back(static_cast<std::int16_t>(std::clamp(
+                std::lrintf(block[static_cast<std::size_t>(i)] * 32768.0f), -32768L, 32767L)));
+        }
+    }
     sf_close(f);
     return out;
 }
@@ -150,6 +158,13 @@ int make(const std::string& dir) {
     return 0;
 }
 
+// The decoded length of an MP3 that another encoder left without its
+// encoder-delay tag: what it adds to the message is silence at each join.
+int length(const std::string& path) {
+    std::cout << "decoded_samples=" << decodeSound(path).size() << '\n';
+    return 0;
+}
+
 int play(const QString& path, int passes) {
     int argc = 1;
     char name[] = "quindra_loop_gap";
@@ -170,13 +185,18 @@ int play(const QString& path, int passes) {
 
     int started = 0;
     bool finished = false;
-    // The next pass starts from the end-of-file event, as the hold channel
-    // starts it; whether it joined in time shows in what the sink played.
+    // The player has started the next pass by itself; the end of a pass is
+    // answered as the hold channel answers it. Whether the passes joined
+    // shows in what the sink played.
     player.OnPlayDone = [&] {
+        if (finished)
+            return;
         if (started == passes) {
             finished = true;
-            // The last pass is queued; half a second is still in the server.
-            QTimer::singleShot(1500, &app, [] { QCoreApplication::exit(0); });
+            QTimer::singleShot(500, &app, [&] {
+                player.StopPlay();
+                QTimer::singleShot(1000, &app, [] { QCoreApplication::exit(0); });
+            });
             return;
         }
         player.PlayFile(path);
@@ -339,13 +359,15 @@ int main(int argc, char** argv) {
     const std::string cmd = argc > 1 ? argv[1] : "";
     if (cmd == "make" && argc == 3)
         return make(argv[2]);
+    if (cmd == "length" && argc == 3)
+        return length(argv[2]);
     if (cmd == "play" && argc == 4)
         return play(QString::fromLocal8Bit(argv[2]), static_cast<int>(number(argv[3])));
     if (cmd == "analyse" && argc == 7 &&
         (std::string(argv[6]) == "ended" || std::string(argv[6]) == "stopped"))
         return analyse(argv[2], number(argv[3]), number(argv[4]), argv[5],
                        std::string(argv[6]) == "stopped");
-    std::cerr << "usage: quindra_loop_gap make DIR | play FILE PASSES |"
+    std::cerr << "usage: quindra_loop_gap make DIR | length FILE | play FILE PASSES |"
                  " analyse STREAM.raw FROM TO REFERENCE.raw ended|stopped\n";
     return 2;
 }

@@ -1,5 +1,8 @@
 #include "audio/HoldChannel.h"
 
+#include <QFileInfo>
+#include <utility>
+
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "hardware/DeviceName.h"
@@ -16,11 +19,19 @@ HoldChannel::HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeSt
       log_(log),
       loop_(loop),
       linkViews_(std::move(linkViews)),
-      tHid_(loop.createTimer(kStartDelayMs, [this] { tHidTimer(); })) {
+      tHid_(loop.createTimer(kStartDelayMs, [this] { tHidTimer(); })),
+      lossGrace_(loop.createTimer(kLossGraceMs, [this] { lossConfirmed(); })),
+      underrunWindow_(loop.createTimer(kUnderrunWindowMs, [this] { underrunWindowEnded(); })),
+      allowedStarts_(c_.PlayC1.PlayStarts()) {
     c_.PlayC1.OnPlayDone = [this] { PlayC1PlayDone(); };
+    c_.PlayC1.OnPlaybackLost = [this](PlaybackLoss why) { playbackLost(why); };
+    c_.PlayC1.OnPlaybackRestored = [this] { playbackRestored(); };
+    c_.PlayC1.OnUnderrun = [this] { underrun(); };
+    c_.WaveControl1.OnDevicesChanged = [this] { devicesChanged(); };
 }
 
-void HoldChannel::AcessaCanal() {
+bool HoldChannel::AcessaCanal() {
+    bool found = false;
     const int count = c_.WaveControl1.WaveInDeviceCount();
     for (int i = 0; i < count; ++i) {
         if (state_.WindowsGeneration == 5) {
@@ -38,10 +49,13 @@ void HoldChannel::AcessaCanal() {
             } catch (const std::exception&) {
                 match = false;
             }
-            if (match)
+            if (match) {
+                found = true;
                 InitAudio2(c_.wCanal1, capture, playback, QStringLiteral("1"));
+            }
         } else {
             if (IsHoldDeviceName(c_.WaveControl1.WaveInDeviceName(i), state_.WindowsGeneration)) {
+                found = true;
                 InitAudio2(c_.wCanal1, QString::fromLatin1(kHoldToken),
                            QString::fromLatin1(kHoldToken), QStringLiteral("1"));
             }
@@ -49,6 +63,7 @@ void HoldChannel::AcessaCanal() {
             loop_.pause(kPauseBetweenDevicesMs);
         }
     }
+    return found;
 }
 
 void HoldChannel::InitAudio2(WaveControl& control, const QString& capture, const QString& playback,
@@ -91,14 +106,43 @@ void HoldChannel::playCurrent() {
 
 void HoldChannel::tHidTimer() {
     tHid_->setEnabled(false);
-    AcessaCanal();
+    // Whoever armed the timer (start-up, an arrival, the channel itself)
+    // wants the channel open: a failure from here on is the channel's to
+    // mend when the hardware shows up.
+    unplugged_ = false;
+    if (!AcessaCanal()) {
+        if (!flags_.ChannelActive) {
+            reportLook(
+                QStringLiteral("O hardware da espera não está no servidor de som; a mensagem "
+                               "de espera fica fora do ar até ele aparecer."));
+            silenceWritten_ = silenceWritten_ || wasOnAir_;
+        }
+        return;
+    }
     flags_.ChannelActive = true;
+    wasOnAir_ = true;
+    lookReport_.clear();
     playCurrent();
+    allowedStarts_ = c_.PlayC1.PlayStarts();
+    backOnAir();
 }
 
 void HoldChannel::PlayC1PlayDone() {
-    if (flags_.ChannelActive && !state_.swap.ReplaySuspended)
+    const bool suspended = state_.swap.ReplaySuspended;
+    // A message started while the replay was suspended is the swap's own new
+    // one (or the old one it put back): it keeps looping. What was playing
+    // when the suspension began, or plays off air, stops here.
+    if (flags_.ChannelActive && (!suspended || c_.PlayC1.PlayStarts() != allowedStarts_)) {
         playCurrent();
+        if (!suspended)
+            allowedStarts_ = c_.PlayC1.PlayStarts();
+        return;
+    }
+    try {
+        if (c_.PlayC1.Playing())
+            c_.PlayC1.StopPlay();
+    } catch (const std::exception&) {
+    }
 }
 
 void HoldChannel::hardwareUnplugged() {
@@ -108,6 +152,130 @@ void HoldChannel::hardwareUnplugged() {
 void HoldChannel::HeaderPanel1Click() {
     if (linkViews_)
         linkViews_(&c_.PlayC1);
+}
+
+void HoldChannel::hardwareUnplugged() {
+    flags_.ChannelActive = false;
+    unplugged_ = true;
+    // The unplug writes its own line.
+    pendingLoss_.reset();
+    lossGrace_->setEnabled(false);
+}
+
+// The hardware's devices may have come into the sound server: a channel that
+// was never opened, or whose opening found nothing, opens now. An unplugged
+// channel waits for the USB arrival; a swap or a shutdown is left alone.
+void HoldChannel::devicesChanged() {
+    if (flags_.ChannelActive || unplugged_ || state_.swap.ReplaySuspended || tHid_->enabled())
+        return;
+    if (!holdHardwareListed())
+        return;
+    lookReport_.clear();
+    log_.AddMsg(QStringLiteral("O hardware da espera foi localizado."));
+    log_.AddMsg(QStringLiteral("Aguarde inicializando stream."));
+    tHid_->setEnabled(true);
+}
+
+bool HoldChannel::holdHardwareListed() {
+    int count = 0;
+    try {
+        count = c_.WaveControl1.WaveInDeviceCount();
+    } catch (const std::exception&) {
+        reportLook(
+            QStringLiteral("O servidor de som não está disponível; o canal da espera será "
+                           "aberto quando o hardware da espera aparecer nele."));
+        return false;
+    }
+    const int generation = state_.WindowsGeneration;
+    for (int i = 0; i < count; ++i) {
+        try {
+            const QString name = c_.WaveControl1.WaveInDeviceName(i);
+            const QString text = generation == 5 ? QString::fromLatin1(AnsiText(name)) : name;
+            if (IsHoldDeviceName(text, generation))
+                return true;
+        } catch (const std::exception&) {
+        }
+    }
+    return false;
+}
+
+void HoldChannel::reportLook(const QString& line) {
+    if (lookReport_ == line)
+        return;
+    lookReport_ = line;
+    log_.AddMsg(line);
+}
+
+void HoldChannel::playbackLost(PlaybackLoss why) {
+    if (!flags_.ChannelActive)
+        return;
+    if (why == PlaybackLoss::FileFailed) {
+        log_.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser reproduzido; a mensagem de "
+                                   "espera está fora do ar.")
+                        .arg(QFileInfo(state_.onAir.CurrentAudioFile).fileName()));
+        return;
+    }
+    pendingLoss_ = why;
+    lossGrace_->setEnabled(true);
+}
+
+void HoldChannel::lossConfirmed() {
+    lossGrace_->setEnabled(false);
+    const auto why = std::exchange(pendingLoss_, std::nullopt);
+    if (!why || !flags_.ChannelActive)
+        return;
+    QString cause;
+    switch (*why) {
+        case PlaybackLoss::ServerGone:
+            cause = QStringLiteral("O servidor de som parou");
+            break;
+        case PlaybackLoss::DeviceGone:
+            cause = QStringLiteral("O dispositivo de áudio da espera saiu do servidor de som");
+            break;
+        case PlaybackLoss::StreamEnded:
+            cause = QStringLiteral("O servidor de som encerrou o stream da mensagem");
+            break;
+        case PlaybackLoss::DeviceSuspended:
+            cause = QStringLiteral("O dispositivo de áudio da espera foi suspenso");
+            break;
+        case PlaybackLoss::FileFailed:
+            return;
+    }
+    log_.AddMsg(cause + QStringLiteral("; a mensagem de espera está fora do ar."));
+    silenceWritten_ = true;
+}
+
+void HoldChannel::playbackRestored() {
+    // Back before the grace ran out: the silence was short, but it happened.
+    if (pendingLoss_)
+        lossConfirmed();
+    backOnAir();
+}
+
+void HoldChannel::backOnAir() {
+    if (!std::exchange(silenceWritten_, false))
+        return;
+    log_.AddMsg(QStringLiteral("A mensagem de espera voltou ao ar."));
+}
+
+void HoldChannel::underrun() {
+    ++underruns_;
+    if (!underrunWindow_->enabled()) {
+        windowUnderruns_ = 0;
+        underrunWindow_->setEnabled(true);
+    }
+    ++windowUnderruns_;
+}
+
+void HoldChannel::underrunWindowEnded() {
+    underrunWindow_->setEnabled(false);
+    if (windowUnderruns_ >= kUnderrunBurst) {
+        log_.AddMsg(QStringLiteral("Falhas no som da mensagem de espera: %1 interrupções em %2 "
+                                   "segundos.")
+                        .arg(windowUnderruns_)
+                        .arg(kUnderrunWindowMs / 1000));
+    }
+    windowUnderruns_ = 0;
 }
 
 }  // namespace quindra

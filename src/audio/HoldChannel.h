@@ -3,18 +3,37 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/EventLoop.h"
+#include "ports/WaveControl.h"
 
 namespace quindra {
 
 class MessageLog;
-class WaveControl;
 struct ChannelFlags;
 struct RuntimeState;
 
 // The hold channel: opens it on the hold hardware's devices with the
 // monitoring views, and keeps the message on air in an endless loop.
+//
+// The player loops the message by itself; each end of a pass still comes
+// here (PlayC1PlayDone), which lets it go on or stops it. The channel also
+// keeps an account of the line: every silence that nobody asked for gets a
+// status line, and so does the message's return.
+//
+// Why the channel may be off air, and who brings it back:
+// - never opened (start-up, or the opening found no hold hardware in the
+//   sound server, which may not even be running yet): the channel brings
+//   itself up as soon as the hardware's devices show up in the sound server,
+//   through the start timer tHid;
+// - unplugged (hardwareUnplugged): taken down on purpose; only the
+//   hardware's next USB arrival, which arms tHid, brings it back;
+// - a swap's pause or a shutdown: the player was stopped on purpose
+//   (ReplaySuspended is set meanwhile) and nothing here restarts it.
+// A message that loses its sound while on air (server restart, device
+// removed and created again, stream ended, device suspended) is brought back
+// by the player itself; the channel writes the lines.
 class HoldChannel {
 public:
     static constexpr int kStartDelayMs = 6000;
@@ -22,6 +41,13 @@ public:
     static constexpr int kRecordBufferLength = 2048;
     static constexpr int kRecorderMode = 6;
     static constexpr int kRecordFlags = 0;
+    // A loss of sound is written down once it has lasted this long without
+    // the channel being taken down on purpose (an unplug writes its own line).
+    static constexpr int kLossGraceMs = 2000;
+    // Underruns are counted over windows of this length; a window with at
+    // least kUnderrunBurst of them gets a line.
+    static constexpr int kUnderrunWindowMs = 10000;
+    static constexpr int kUnderrunBurst = 3;
 
     struct Controls {
         WaveControl& PlayC1;        // plays the message
@@ -36,27 +62,42 @@ public:
                 EventLoop& loop, std::function<void(WaveControl*)> linkViews);
 
     // Finds the hold hardware among the capture devices and opens the channel
-    // on each match, the last one staying.
-    void AcessaCanal();
+    // on each match, the last one staying. True when one matched.
+    bool AcessaCanal();
     // Opens one channel: monitoring on `capture`, the player on the same
     // devices with the message format, capture started.
     void InitAudio2(WaveControl& control, const QString& capture, const QString& playback,
                     const QString& channel);
     // The start timer: opens the channel, marks it on air and starts the
-    // message.
+    // message. Without the hold hardware in the sound server nothing goes on
+    // air (the message never goes to another device) and the channel waits
+    // for the hardware to show up.
     void tHidTimer();
-    // The message ended: start it again while on air and not suspended.
+    // A pass of the message ended (the next one already plays): it goes on
+    // while on air and not suspended, and a message started during a swap's
+    // suspension goes on too; otherwise it is stopped.
     void PlayC1PlayDone();
     // The views follow the message being played instead of the input.
     void HeaderPanel1Click();
-    // The hold hardware was pulled out: the channel is off air until the
-    // start timer opens it again.
+    // The hold hardware was pulled out: the channel is off air until its
+    // next USB arrival arms tHid. The caller stops capture and playback.
     void hardwareUnplugged();
 
     Timer& tHid() { return *tHid_; }
+    // Underruns since start-up.
+    int underruns() const { return underruns_; }
 
 private:
     void playCurrent();
+    void devicesChanged();
+    bool holdHardwareListed();
+    void reportLook(const QString& line);
+    void playbackLost(PlaybackLoss why);
+    void lossConfirmed();
+    void playbackRestored();
+    void backOnAir();
+    void underrun();
+    void underrunWindowEnded();
 
     Controls c_;
     ChannelFlags& flags_;
@@ -65,6 +106,17 @@ private:
     EventLoop& loop_;
     std::function<void(WaveControl*)> linkViews_;
     std::unique_ptr<Timer> tHid_;
+    std::unique_ptr<Timer> lossGrace_;
+    std::unique_ptr<Timer> underrunWindow_;
+
+    bool unplugged_ = false;
+    bool wasOnAir_ = false;
+    unsigned allowedStarts_ = 0;  // PlayStarts when the replay last ran unsuspended
+    std::optional<PlaybackLoss> pendingLoss_;
+    bool silenceWritten_ = false;  // a line said the line is silent; none said it is back
+    QString lookReport_;           // the last line about looking for the hardware
+    int underruns_ = 0;
+    int windowUnderruns_ = 0;
 };
 
 }  // namespace quindra

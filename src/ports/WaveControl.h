@@ -24,6 +24,15 @@ public:
     virtual void samples(const std::int16_t* data, std::size_t count, int rate) = 0;
 };
 
+// Why a playing message fell silent without a StopPlay.
+enum class PlaybackLoss {
+    ServerGone,       // the sound server stopped or restarted
+    DeviceGone,       // the playback device left the sound server
+    StreamEnded,      // the server ended the stream (killed, failed)
+    DeviceSuspended,  // the server suspended the playback device
+    FileFailed,       // the file could not be read after all
+};
+
 // The system default playback device.
 inline const QString kWaveMapper = QStringLiteral("[WAVE_MAPPER]");
 
@@ -60,13 +69,22 @@ public:
     virtual void setPlayFormatName(const QString& name) = 0;
     virtual QString PlayFormatName() const = 0;
 
-    // True from PlayFile until the file's last sample is queued, or StopPlay.
+    // True from PlayFile until StopPlay. The file loops by itself: when it
+    // ends, its next pass is already playing.
     virtual bool Playing() const = 0;
-    // Starts a WAV or MP3 file on the playback device and returns at once.
-    // Called right after OnPlayDone, it continues the same stream with no gap.
-    // Throws when the file cannot be opened or decoded.
+    // Starts a WAV or MP3 file on the playback device and returns at once;
+    // the file is read and decoded away from the caller's thread. Called
+    // from OnPlayDone with the file that is playing, it continues the pass
+    // already under way; any other call starts the file from its beginning.
+    // Throws when the file is plainly no sound file (missing, empty, not WAV
+    // or MP3); a file that fails later is told through OnPlaybackLost.
     virtual bool PlayFile(const QString& path) = 0;
+    // Ends the playback, its loop included.
     virtual void StopPlay() = 0;
+    // How many times PlayFile started a file from its beginning (a call that
+    // continues the pass under way does not count): tells the handler of
+    // OnPlayDone whether the message was started anew since it last looked.
+    virtual unsigned PlayStarts() const = 0;
 
     // Capture: SetMode, then StartRecord, feeding the sample listeners.
     virtual void SetMode(int mode) = 0;
@@ -76,8 +94,21 @@ public:
     virtual void addSampleListener(SampleListener* l) = 0;
     virtual void removeSampleListener(SampleListener* l) = 0;
 
-    // The file has played to its end (its last sample is queued).
+    // The file has played to its end (its last sample is queued); its next
+    // pass has already begun.
     std::function<void()> OnPlayDone;
+    // The message was playing and fell silent without a StopPlay; the
+    // control brings it back by itself, from the file's beginning, as soon
+    // as it can (not after FileFailed).
+    std::function<void(PlaybackLoss)> OnPlaybackLost;
+    // The message lost before is sounding again.
+    std::function<void()> OnPlaybackRestored;
+    // The playback device ran out of sound to play while the message was
+    // on air (a gap on the line).
+    std::function<void()> OnUnderrun;
+    // The sound server's devices may have changed: one came, went or
+    // changed, or the server itself came or went. A burst is told once.
+    std::function<void()> OnDevicesChanged;
 };
 
 }  // namespace quindra

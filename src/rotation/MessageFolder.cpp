@@ -104,16 +104,12 @@ void MessageFolder::setAside(const QString& name, const QString& subfolder, cons
     }
 }
 
+// Another message beside the one on air (left by a crash, or put there by
+// hand) is the operator's file too: it is moved aside, never deleted.
 void MessageFolder::removeLeftover(const QString& name) {
-    try {
-        files_.remove(Joined(path(), name));
-        log_.AddMsg(QStringLiteral("O arquivo %1 foi apagado da pasta de mensagens, que guarda só "
-                                   "a mensagem no ar.")
-                        .arg(name));
-    } catch (const FileError& e) {
-        log_.AddMsg(QStringLiteral("O arquivo %1 não pôde ser apagado da pasta de mensagens: %2")
-                        .arg(name, e.text()));
-    }
+    setAside(name, kNotAudioFolder,
+             QStringLiteral("O arquivo %1 foi movido da pasta de mensagens para a pasta \"%2\" "
+                            "dela, que guarda só a mensagem no ar."));
 }
 
 }  // namespace quindra

@@ -328,27 +328,31 @@ void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>&
     }
 }
 
-void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder) {
+void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder, bool silent) {
+    const QString why =
+        silent ? QStringLiteral("só contém silêncio") : QStringLiteral("não pôde ser lido");
     try {
         MoveAside(p_.files, folder, file.name, kUnplayableFolder);
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e foi movido para a "
-                                     "pasta \"%2\"; a mensagem atual continua no ar.")
-                          .arg(file.name, kUnplayableFolder));
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
+                                     "a mensagem atual continua no ar.")
+                          .arg(file.name, why, kUnplayableFolder));
     } catch (const FileError&) {
         // It stays, but the checks pass over it (until it changes), so the
         // files behind it still come on air.
         passedOver_.add(file.path, file.stamp);
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser lido e fica na pasta de "
-                                     "reposição sem ir ao ar; a mensagem atual continua no ar.")
-                          .arg(file.name));
+        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 %2 e fica na pasta de reposição sem ir "
+                                     "ao ar; a mensagem atual continua no ar.")
+                          .arg(file.name, why));
     }
 }
 
 // What can be known before the message on air stops: the file plays, and
 // the message folder can take it under its name.
 bool MessageRotation::canTakeInto(const Seen& file) {
-    if (!p_.probe.decodable(file.path)) {
-        setAsideUnplayable(file, QFileInfo(file.path).absolutePath());
+    const AudioProbe::Verdict verdict = p_.probe.examine(file.path);
+    if (verdict != AudioProbe::Verdict::Playable) {
+        setAsideUnplayable(file, QFileInfo(file.path).absolutePath(),
+                           verdict == AudioProbe::Verdict::Silent);
         return false;
     }
     const QString folder = messages_.path();

@@ -117,7 +117,7 @@ private:
     // Gives each file a valid name in place; returns the new names.
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
-    void setAsideUnplayable(const Seen& file, const QString& folder);
+    void setAsideUnplayable(const Seen& file, const QString& folder, bool silent);
     bool canTakeInto(const Seen& file);
     QString stage(const Seen& file);
     void exchange(const Seen& file, const QString& staged);

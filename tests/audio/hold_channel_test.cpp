@@ -143,11 +143,52 @@ TEST_F(Channel, StartTimerOpensMarksOnAirAndLoopsTheMessage) {
     EXPECT_EQ(player.plays, 3);
 }
 
-TEST_F(Channel, ArmingTwiceKeepsTheCountdownAndARemovalWhileArmingStillGoesOnAir) {
+// The player loops by itself; each end of a pass lets it go on or stops it.
+TEST_F(Channel, EachEndOfAPassLetsTheLoopGoOnOrStopsIt) {
+    const QString promo = QStringLiteral("/opt/quindra/Audio/promo.wav");
+    struct Case {
+        const char* what;
+        std::function<void(Channel&)> before;  // what happens during the pass
+        bool goesOn;
+    };
+    const std::vector<Case> cases{
+        {"on air", [](Channel&) {}, true},
+        {"unplugged", [](Channel& t) { t.channel.hardwareUnplugged(); }, false},
+        // The window closes: the suspension holds back the message that was
+        // playing when it began.
+        {"closing", [](Channel& t) { t.state.swap.ReplaySuspended = true; }, false},
+        // A swap stops the old message and starts the new one while replay
+        // stays suspended for seconds: the new one goes on at once.
+        {"new message during a swap",
+         [&](Channel& t) {
+             t.state.swap.ReplaySuspended = true;
+             t.player.StopPlay();
+             t.state.onAir.CurrentAudioFile = promo;
+             t.player.PlayFile(promo);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        state.swap.ReplaySuspended = false;
+        state.onAir.CurrentAudioFile = QStringLiteral("/opt/quindra/Audio/espera.wav");
+        player.StopPlay();
+        channel.tHidTimer();
+        c.before(*this);
+        player.calls.clear();
+        const unsigned starts = player.PlayStarts();
+        player.endPass();
+        player.endPass();
+        EXPECT_EQ(player.Playing(), c.goesOn) << c.what;
+        EXPECT_EQ(player.PlayStarts(), starts) << c.what << ": the pass never starts over";
+        EXPECT_EQ(player.calls.contains(QStringLiteral("StopPlay")), !c.goesOn) << c.what;
+    }
+}
+
+TEST_F(Channel, ArmingTwiceKeepsTheCountdownAndAnUnplugWhileArmingStillGoesOnAir) {
     channel.tHid().setEnabled(true);
     loop.advance(3000);
     channel.tHid().setEnabled(true);
-    state.channel.ChannelActive = false;  // a removal notice while counting down
+    channel.hardwareUnplugged();  // a removal notice while counting down
     loop.advance(3000);
     EXPECT_TRUE(state.channel.ChannelActive);
     EXPECT_EQ(player.plays, 1);
@@ -177,6 +218,150 @@ TEST_F(Channel, PanelClickShowsThePlayerUntilTheNextOpening) {
     channel.HeaderPanel1Click();
     channel.AcessaCanal();
     EXPECT_EQ(views, (std::vector<WaveControl*>{&monitor, &player, &monitor}));
+}
+
+}  // namespace
+
+namespace {
+
+const QString kFound = QStringLiteral("O hardware da espera foi localizado.");
+const QString kWait = QStringLiteral("Aguarde inicializando stream.");
+const QString kOpened = QStringLiteral("Stream inicializado com sucesso.");
+const QString kNotInServer = QStringLiteral(
+    "O hardware da espera não está no servidor de som; a mensagem de espera fica fora do ar até "
+    "ele aparecer.");
+const QString kNoServer = QStringLiteral(
+    "O servidor de som não está disponível; o canal da espera será aberto quando o hardware da "
+    "espera aparecer nele.");
+const QString kBack = QStringLiteral("A mensagem de espera voltou ao ar.");
+
+// The start timer finds no hold hardware in the sound server (it came by USB
+// but the server has not added its devices yet): nothing goes to another
+// device, and the channel opens by itself once the devices are there.
+TEST_F(Channel, WithoutTheHardwareInTheServerTheChannelWaitsAndOpensWhenItAppears) {
+    lister.inputs = {QStringLiteral("Microfone (Realtek HD)")};
+    channel.tHid().setEnabled(true);
+    loop.advance(6000);
+    EXPECT_FALSE(state.channel.ChannelActive);
+    EXPECT_EQ(player.plays, 0);
+    EXPECT_EQ(log.lines, QStringList{kNotInServer});
+
+    lister.changeDevices();  // something else changed
+    EXPECT_FALSE(channel.tHid().enabled());
+    lister.inputs << QStringLiteral("Microfone (Q-ZORBE)");
+    lister.changeDevices();
+    lister.changeDevices();  // a burst: the countdown is not restarted
+    EXPECT_EQ(log.lines, (QStringList{kNotInServer, kFound, kWait}));
+    loop.advance(6000);
+    EXPECT_TRUE(state.channel.ChannelActive);
+    EXPECT_EQ(player.file(), state.onAir.CurrentAudioFile);
+    EXPECT_EQ(player.WaveOutDevice(), QStringLiteral("Alto-falantes (Q-ZORBE)"));
+    EXPECT_EQ(log.lines, (QStringList{kNotInServer, kFound, kWait, kOpened}));
+}
+
+// The sound server is not running when the program starts (the scan could
+// not count the devices): one line, then the channel opens when it comes.
+TEST_F(Channel, ASoundServerThatIsNotThereYetIsWaitedFor) {
+    lister.countFails = true;
+    lister.changeDevices();
+    lister.changeDevices();
+    EXPECT_EQ(log.lines, QStringList{kNoServer});
+    lister.countFails = false;
+    lister.changeDevices();
+    loop.advance(6000);
+    EXPECT_TRUE(state.channel.ChannelActive);
+    EXPECT_EQ(player.plays, 1);
+    EXPECT_EQ(log.lines, (QStringList{kNoServer, kFound, kWait, kOpened}));
+}
+
+// Taken down on purpose, the channel is not brought back by the devices: an
+// unplugged one waits for the USB arrival, a swap or a shutdown is left alone.
+TEST_F(Channel, AChannelTakenDownOnPurposeIsNotBroughtBack) {
+    channel.tHidTimer();
+    channel.hardwareUnplugged();
+    lister.changeDevices();
+    EXPECT_FALSE(channel.tHid().enabled());
+
+    channel.tHidTimer();  // the USB arrival armed it
+    EXPECT_TRUE(state.channel.ChannelActive);
+
+    // The program closes while the channel waits for the hardware.
+    channel.hardwareUnplugged();
+    lister.inputs = {QStringLiteral("Microfone (Realtek HD)")};
+    channel.tHidTimer();
+    state.swap.ReplaySuspended = true;
+    lister.inputs << QStringLiteral("Microfone (Q-ZORBE)");
+    lister.changeDevices();
+    EXPECT_FALSE(channel.tHid().enabled());
+    EXPECT_EQ(log.lines.count(kFound), 0);
+    state.swap.ReplaySuspended = false;
+    lister.changeDevices();
+    EXPECT_TRUE(channel.tHid().enabled());
+}
+
+// Every silence nobody asked for is written, and so is the message's return;
+// an unplug writes its own line instead.
+TEST_F(Channel, ALostSoundIsWrittenAndSoIsItsReturn) {
+    const QString deviceGone = QStringLiteral(
+        "O dispositivo de áudio da espera saiu do servidor de som; a mensagem de espera está fora "
+        "do ar.");
+    const QString serverGone =
+        QStringLiteral("O servidor de som parou; a mensagem de espera está fora do ar.");
+    channel.tHidTimer();
+    log.lines.clear();
+
+    player.loseSound(PlaybackLoss::DeviceGone);
+    loop.advance(1999);
+    EXPECT_TRUE(log.lines.isEmpty());
+    loop.advance(1);
+    EXPECT_EQ(log.lines, QStringList{deviceGone});
+    player.restoreSound();
+    EXPECT_EQ(log.lines, (QStringList{deviceGone, kBack}));
+
+    // Back within the grace: the short silence is still written.
+    log.lines.clear();
+    player.loseSound(PlaybackLoss::ServerGone);
+    loop.advance(500);
+    player.restoreSound();
+    EXPECT_EQ(log.lines, (QStringList{serverGone, kBack}));
+
+    // Lost, then unplugged: the unplug's line says it all. The replug
+    // brings a line that the message is back only after a written silence.
+    log.lines.clear();
+    player.loseSound(PlaybackLoss::DeviceGone);
+    channel.hardwareUnplugged();
+    loop.advance(5000);
+    player.loseSound(PlaybackLoss::DeviceGone);  // while off air
+    loop.advance(5000);
+    channel.tHidTimer();
+    EXPECT_EQ(log.lines, QStringList{kOpened});
+
+    player.loseSound(PlaybackLoss::DeviceSuspended);
+    loop.advance(2000);
+    channel.hardwareUnplugged();
+    channel.tHidTimer();
+    EXPECT_EQ(log.lines.mid(1),
+              (QStringList{QStringLiteral("O dispositivo de áudio da espera foi suspenso; a "
+                                          "mensagem de espera está fora do ar."),
+                           kOpened, kBack}));
+}
+
+TEST_F(Channel, ABurstOfUnderrunsGetsALine) {
+    channel.tHidTimer();
+    log.lines.clear();
+    player.underrun();
+    player.underrun();
+    loop.advance(10000);
+    EXPECT_TRUE(log.lines.isEmpty()) << "two in ten seconds";
+    for (int i = 0; i < 4; ++i) {
+        player.underrun();
+        loop.advance(1000);
+    }
+    loop.advance(6000);
+    EXPECT_EQ(log.lines,
+              QStringList{QStringLiteral(
+                  "Falhas no som da mensagem de espera: 4 interrupções em 10 segundos.")});
+    EXPECT_EQ(channel.underruns(), 6);
 }
 
 }  // namespace

@@ -527,8 +527,9 @@ TEST_F(Rotation, TheStopLoopRepeatsStopPlayUntilThePlayerHasStopped) {
 }
 
 // A message shorter than the suspension ends before the replay is allowed:
-// it starts again when the suspension lifts, and a long one is left alone.
-TEST_F(Rotation, AMessageThatEndedWhileSuspendedStartsAgainWhenTheSuspensionLifts) {
+// the swap started it on purpose, so it goes on at once rather than wait for
+// the suspension to lift, and a long one is left alone.
+TEST_F(Rotation, AMessageThatEndsWhileSuspendedGoesOnAtOnce) {
     FakeWaveControl monitor, lister;
     HoldChannel channel({player, monitor, lister}, state.channel, state, log, loop, nullptr);
     put(drop, QStringLiteral("curta.wav"));
@@ -537,10 +538,11 @@ TEST_F(Rotation, AMessageThatEndedWhileSuspendedStartsAgainWhenTheSuspensionLift
 
     loop.advance(500);
     player.finishFile();
-    EXPECT_EQ(played().size(), 1);
-    loop.advance(71000 - loop.now());
     EXPECT_EQ(played(), (QStringList{playing(QStringLiteral("curta.wav")),
                                      playing(QStringLiteral("curta.wav"))}));
+    EXPECT_TRUE(player.Playing());
+    loop.advance(71000 - loop.now());
+    EXPECT_EQ(played().size(), 2);
 
     put(drop, QStringLiteral("longa.wav"));
     loop.advance(131000 + 4000 + 7000 - loop.now());
@@ -1053,8 +1055,8 @@ TEST_F(Rotation, ANewMessageThatDiffersOnlyInCaseIsNotDeletedAsTheOldOne) {
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("Promo.wav"))});
 }
 
-// Files found beside the message on air at a swap leave the folder: other
-// messages are deleted, anything else goes to its "Ignorados".
+// Files found beside the message on air at a swap leave the folder for its
+// "Ignorados", other messages too: nothing the operator put there is deleted.
 TEST_F(Rotation, TheSwapLeavesTheNewMessageAloneInTheMessageFolder) {
     put(messages, QStringLiteral("leia.txt"));
     put(messages, QStringLiteral("sobra.mp3"));
@@ -1062,7 +1064,7 @@ TEST_F(Rotation, TheSwapLeavesTheNewMessageAloneInTheMessageFolder) {
     twoChecks();
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(filesIn(messages + QStringLiteral("/Ignorados")),
-              QStringList{QStringLiteral("leia.txt")});
+              (QStringList{QStringLiteral("leia.txt"), QStringLiteral("sobra.mp3")}));
     EXPECT_EQ(stored(QStringLiteral("ArquivoAnterior")), QStringLiteral("espera.wav"));
     EXPECT_EQ(log.lines.front(), kEfetuando);
     EXPECT_EQ(log.lines.back(), kSucesso);
@@ -1235,9 +1237,9 @@ TEST_P(RotationStart, ChoosesOneMessageAndSaysWhenThereIsNone) {
 const QString kStaleRemoved =
     QStringLiteral("A cópia deixada por uma troca interrompida foi apagada da pasta de mensagens.");
 
-QString deletedFromMessages(const QString& name) {
-    return QStringLiteral(
-               "O arquivo %1 foi apagado da pasta de mensagens, que guarda só a mensagem no ar.")
+QString movedFromMessages(const QString& name) {
+    return QStringLiteral("O arquivo %1 foi movido da pasta de mensagens para a pasta "
+                          "\"Ignorados\" dela, que guarda só a mensagem no ar.")
         .arg(name);
 }
 
@@ -1268,14 +1270,16 @@ INSTANTIATE_TEST_SUITE_P(
                   .inFolder = {QStringLiteral("antiga.wav"), QStringLiteral("nova.wav")},
                   .onHistory = QStringLiteral("antiga.wav"),
                   .onAir = QStringLiteral("antiga.wav"),
-                  .lines = {deletedFromMessages(QStringLiteral("nova.wav"))},
-                  .messagesAfter = {QStringLiteral("antiga.wav")}},
+                  .lines = {movedFromMessages(QStringLiteral("nova.wav"))},
+                  .messagesAfter = {QStringLiteral("antiga.wav")},
+                  .ignoredAfter = {QStringLiteral("nova.wav")}},
         StartCase{.name = "TheOneTheHistoryNamesAfterTheOthers",
                   .inFolder = {QStringLiteral("antiga.wav"), QStringLiteral("nova.wav")},
                   .onHistory = QStringLiteral("nova.wav"),
                   .onAir = QStringLiteral("nova.wav"),
-                  .lines = {deletedFromMessages(QStringLiteral("antiga.wav"))},
-                  .messagesAfter = {QStringLiteral("nova.wav")}},
+                  .lines = {movedFromMessages(QStringLiteral("antiga.wav"))},
+                  .messagesAfter = {QStringLiteral("nova.wav")},
+                  .ignoredAfter = {QStringLiteral("antiga.wav")}},
         // Put there by hand, and no history: the first by name that plays.
         StartCase{
             .name = "TheFirstThatPlays",
@@ -1286,8 +1290,9 @@ INSTANTIATE_TEST_SUITE_P(
             .lines = {QStringLiteral("O arquivo de áudio a.wav da pasta de mensagens não "
                                      "pôde ser lido e foi movido para a pasta \"Inválidos\" "
                                      "dela."),
-                      deletedFromMessages(QStringLiteral("c.wav"))},
+                      movedFromMessages(QStringLiteral("c.wav"))},
             .messagesAfter = {QStringLiteral("b.mp3")},
+            .ignoredAfter = {QStringLiteral("c.wav")},
             .invalidAfter = {QStringLiteral("a.wav")}},
         StartCase{.name = "ACopyCutShortByACrash",
                   .inFolder = {QStringLiteral(".nova-mensagem.tmp"), QStringLiteral("espera.wav")},

@@ -137,14 +137,22 @@ private:
     }
 };
 
-// Files named in `undecodable` cannot be played; every other one can.
+// Files named in `undecodable` cannot be played, those in `silent` hold no
+// sound; every other one can be played.
 class FakeAudioProbe final : public AudioProbe {
 public:
     bool decodable(const QString& path) override {
         probed << QFileInfo(path).fileName();
-        return !undecodable.contains(QFileInfo(path).fileName());
+        return !undecodable.contains(QFileInfo(path).fileName()) &&
+               !silent.contains(QFileInfo(path).fileName());
+    }
+    Verdict examine(const QString& path) override {
+        if (silent.contains(QFileInfo(path).fileName()))
+            return Verdict::Silent;
+        return decodable(path) ? Verdict::Playable : Verdict::Undecodable;
     }
     QStringList undecodable;
+    QStringList silent;  // files that decode to silence only
     QStringList probed;
 };
 

@@ -12,8 +12,10 @@ namespace quindra::testing {
 
 // A wave control that records what it is told. Devices are a list of
 // capture names; a name can be made unreadable or rejected; PlayFile can be
-// made to fail; the test ends a file with finishFile(). A player can be made
-// to need several StopPlay calls, and a test can act on each call.
+// made to fail; the test ends a pass with endPass() (the control has already
+// started the next one, as the real player does) or finishFile() (a control
+// that stops at the end of a file). A player can be made to need several
+// StopPlay calls, and a test can act on each call.
 class FakeWaveControl final : public WaveControl {
 public:
     QStringList inputs;      // capture device names
@@ -72,12 +74,16 @@ public:
         record(QStringLiteral("PlayFile ") + path);
         if (playFails || path.isEmpty())
             throw WaveError(QStringLiteral("cannot play ") + path);
+        // From OnPlayDone, the file that plays goes on where it is.
+        if (!(inPassEnd_ && playing_ && path == file_))
+            ++starts_;
         playing_ = true;
         stops_ = 0;
         file_ = path;
         ++plays;
         return true;
     }
+    unsigned PlayStarts() const override { return starts_; }
     void StopPlay() override {
         record(QStringLiteral("StopPlay"));
         if (++stops_ >= stopsToStop) {
@@ -105,12 +111,37 @@ public:
         listeners.erase(std::remove(listeners.begin(), listeners.end(), l), listeners.end());
     }
 
-    // The file ends as the real control reports it: Playing turns false, then
+    // A pass ends as the real control reports it: the next pass already
+    // plays, then OnPlayDone.
+    void endPass() {
+        inPassEnd_ = true;
+        if (OnPlayDone)
+            OnPlayDone();
+        inPassEnd_ = false;
+    }
+    // A file ends on a control that does not loop: Playing turns false, then
     // OnPlayDone.
     void finishFile() {
         playing_ = false;
         if (OnPlayDone)
             OnPlayDone();
+    }
+    // The sound server's side of the player and the device list.
+    void loseSound(PlaybackLoss why) {
+        if (OnPlaybackLost)
+            OnPlaybackLost(why);
+    }
+    void restoreSound() {
+        if (OnPlaybackRestored)
+            OnPlaybackRestored();
+    }
+    void underrun() {
+        if (OnUnderrun)
+            OnUnderrun();
+    }
+    void changeDevices() {
+        if (OnDevicesChanged)
+            OnDevicesChanged();
     }
     void feed(const std::vector<std::int16_t>& s, int rate) {
         for (auto* l : listeners)
@@ -130,6 +161,8 @@ private:
     }
 
     int stops_ = 0;
+    unsigned starts_ = 0;
+    bool inPassEnd_ = false;
     QString in_;
     QString out_ = kWaveMapper;
     QString formatId_;

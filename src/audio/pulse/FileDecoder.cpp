@@ -1,6 +1,7 @@
 #include "audio/pulse/FileDecoder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,29 +14,44 @@ namespace {
 
 constexpr std::size_t kBlockFrames = 4096;
 
+// Full scale of a 16-bit sample: libsndfile reads 16-bit PCM as x / 32768,
+// so this brings it back exactly, and mpg123 uses the same scale.
+constexpr float kFullScale = 32768.0f;
+
+// A RIFF file states its own length in its first eight bytes; a file that
+// is shorter than that was cut short (a copy or download that stopped).
+// Writers that did not know the length leave 0 or 0xFFFFFFFF there.
+bool riffCutShort(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(8);
+    if (head.size() < 8 || !head.startsWith("RIFF"))
+        return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(head.constData()) + 4;
+    const std::uint32_t size = b[0] | (b[1] << 8) | (b[2] << 16) | (std::uint32_t{b[3]} << 24);
+    if (size == 0 || size == 0xFFFFFFFFu)
+        return false;
+    return static_cast<qint64>(size) + 8 > f.size();
+}
+
+std::int16_t clipped(float v) {
+    if (!std::isfinite(v))
+        return 0;
+    const long s = std::lrintf(v * kFullScale);
+    return static_cast<std::int16_t>(std::clamp(s, -32768L, 32767L));
+}
+
 }  // namespace
 
 FileDecoder::FileDecoder(const QString& path, int rate, int channels)
     : path_(path), channels_(channels) {
-    file_.reset(sf_open(QFile::encodeName(path).constData(), SFM_READ, &info_));
-    if (!file_) {
-        throw WaveError(QStringLiteral("Não foi possível abrir o arquivo de áudio %1: %2")
-                            .arg(path, QString::fromUtf8(sf_strerror(nullptr))));
+    open();
+    if (rate > 0 && info_.samplerate != rate) {
+        rate_ = rate;
+        makeResampler();
     }
-    if (info_.channels < 1 || info_.samplerate < 1) {
-        throw WaveError(QStringLiteral("Arquivo de áudio inválido: ") + path);
-    }
-    if (info_.samplerate != rate) {
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
-        soxr_error_t error = nullptr;
-        resampler_.reset(soxr_create(info_.samplerate, rate, static_cast<unsigned>(channels),
-                                     &error, &io, nullptr, nullptr));
-        if (!resampler_ || error) {
-            throw WaveError(QStringLiteral("Não foi possível converter o arquivo de áudio %1: %2")
-                                .arg(path, QString::fromUtf8(error ? error : "soxr")));
-        }
-        ratio_ = static_cast<double>(rate) / info_.samplerate;
-    }
+    decoded_.resize(kBlockFrames * static_cast<std::size_t>(info_.channels));
     raw_.resize(kBlockFrames * static_cast<std::size_t>(info_.channels));
     mixed_.resize(kBlockFrames * static_cast<std::size_t>(channels_));
     while (pending_.empty() && refill()) {
@@ -43,6 +59,73 @@ FileDecoder::FileDecoder(const QString& path, int rate, int channels)
     if (pending_.empty()) {
         throw WaveError(QStringLiteral("O arquivo de áudio não contém som: ") + path);
     }
+}
+
+void FileDecoder::makeResampler() {
+    // Without dither every pass of the loop is the same sound.
+    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER;
+    soxr_error_t error = nullptr;
+    resampler_.reset(soxr_create(info_.samplerate, rate_, static_cast<unsigned>(channels_), &error,
+                                 &io, nullptr, nullptr));
+    if (!resampler_ || error) {
+        throw WaveError(QStringLiteral("Não foi possível converter o arquivo de áudio %1: %2")
+                            .arg(path_, QString::fromUtf8(error ? error : "soxr")));
+    }
+    ratio_ = static_cast<double>(rate_) / info_.samplerate;
+}
+
+void FileDecoder::checkSoundFile(const QString& path) {
+    const auto refuse = [&](const QString& why) {
+        throw WaveError(
+            QStringLiteral("Não foi possível abrir o arquivo de áudio %1: %2").arg(path, why));
+    };
+    if (path.isEmpty())
+        refuse(QStringLiteral("nenhum arquivo"));
+    QFile f(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || !f.open(QIODevice::ReadOnly))
+        refuse(QStringLiteral("o arquivo não existe ou não pode ser lido"));
+    const QByteArray head = f.read(12);
+    const auto byte = [&](int i) { return static_cast<unsigned char>(head.at(i)); };
+    // WAV (and its relatives libsndfile reads), FLAC, Ogg, and MP3 with an
+    // ID3 tag or starting at an MPEG audio frame.
+    const bool sound =
+        head.size() >= 4 &&
+        (head.startsWith("RIFF") || head.startsWith("RIFX") || head.startsWith("RF64") ||
+         head.startsWith("FORM") || head.startsWith("fLaC") || head.startsWith("OggS") ||
+         head.startsWith("ID3") || (byte(0) == 0xFF && (byte(1) & 0xE0) == 0xE0));
+    if (!sound)
+        refuse(QStringLiteral("não é um arquivo WAV ou MP3"));
+}
+
+void FileDecoder::open() {
+    SF_INFO info{};
+    file_.reset(sf_open(QFile::encodeName(path_).constData(), SFM_READ, &info));
+    if (!file_) {
+        throw WaveError(QStringLiteral("Não foi possível abrir o arquivo de áudio %1: %2")
+                            .arg(path_, QString::fromUtf8(sf_strerror(nullptr))));
+    }
+    if (info.channels < 1 || info.samplerate < 1 ||
+        (info_.samplerate != 0 &&
+         (info.channels != info_.channels || info.samplerate != info_.samplerate))) {
+        throw WaveError(QStringLiteral("Arquivo de áudio inválido: ") + path_);
+    }
+    info_ = info;
+    broken_ = broken_ || riffCutShort(path_);
+}
+
+void FileDecoder::rewind() {
+    // Opened anew rather than sought: an MP3 decoder's seek to the start
+    // need not give the same first samples, and every pass must.
+    open();
+    if (resampler_)
+        makeResampler();
+    pending_.clear();
+    pos_ = 0;
+    sourceEnded_ = false;
+    finished_ = false;
+    readFrames_ = 0;
 }
 
 std::size_t FileDecoder::read(std::int16_t* out, std::size_t frames) {
@@ -69,11 +152,22 @@ bool FileDecoder::refill() {
     pos_ = 0;
     if (!sourceEnded_) {
         // A read error in the middle of a file ends it where it broke.
-        const sf_count_t n = sf_readf_short(file_.get(), raw_.data(), kBlockFrames);
+        const sf_count_t n = sf_readf_float(file_.get(), decoded_.data(), kBlockFrames);
         if (n <= 0) {
             sourceEnded_ = true;
+            // A decoder error, or clearly fewer frames than the file's header
+            // promises: the file was cut short or is damaged. An MP3 without
+            // a length tag only has an estimate of its length, off by a
+            // little, hence the margin.
+            const sf_count_t promised = info_.frames;
+            const sf_count_t margin = std::max<sf_count_t>(promised / 50, 4608);
+            if (sf_error(file_.get()) != SF_ERR_NO_ERROR ||
+                (promised > 0 && promised != SF_COUNT_MAX && readFrames_ + margin < promised))
+                broken_ = true;
         } else {
             const auto frames = static_cast<std::size_t>(n);
+            readFrames_ += n;
+            convert(frames * static_cast<std::size_t>(info_.channels));
             remix(frames);
             if (resampler_) {
                 resample(mixed_.data(), frames);
@@ -90,6 +184,13 @@ bool FileDecoder::refill() {
     if (pending_.empty())
         finished_ = true;
     return !finished_;
+}
+
+void FileDecoder::convert(std::size_t samples) {
+    for (std::size_t i = 0; i < samples; ++i) {
+        raw_[i] = clipped(decoded_[i]);
+        heard_ = heard_ || raw_[i] != 0;
+    }
 }
 
 void FileDecoder::remix(std::size_t frames) {

@@ -1,18 +1,30 @@
 #include "audio/pulse/PlaybackFeed.h"
 
+#include <pulse/context.h>
+#include <pulse/rtclock.h>
+
 #include <algorithm>
+
+#include "audio/pulse/MemberCallback.h"
 
 namespace quindra::pulse {
 
 namespace {
 
 constexpr std::size_t kChunkFrames = 4096;
+// How soon a hungry stream looks at the buffer again.
+constexpr pa_usec_t kLookAgainUsec = 10'000;
 
 }  // namespace
 
-void PlaybackFeed::start(std::unique_ptr<FileDecoder> decoder, std::uint64_t ticket) {
-    decoder_ = std::move(decoder);
-    ticket_ = ticket;
+PlaybackFeed::~PlaybackFeed() {
+    if (retry_)
+        api_->time_free(retry_);
+}
+
+void PlaybackFeed::setPlaying(bool on) {
+    playing_ = on;
+    sounded_ = false;
 }
 
 void PlaybackFeed::fill(pa_stream* s) {
@@ -23,19 +35,49 @@ void PlaybackFeed::fill(pa_stream* s) {
 }
 
 void PlaybackFeed::streamWritable(pa_stream* s, std::size_t bytes) {
+    stream_ = s;
     const auto frameBytes = static_cast<std::size_t>(format_.frameBytes());
-    while (decoder_ && bytes >= frameBytes) {
+    while (bytes >= frameBytes) {
         const std::size_t want = std::min(bytes / frameBytes, kChunkFrames);
         samples_.resize(want * static_cast<std::size_t>(format_.channels));
-        const std::size_t got = decoder_->read(samples_.data(), want);
-        if (got > 0)
-            write(s, got);
-        bytes -= got * frameBytes;
-        if (decoder_->ended()) {
-            decoder_.reset();
-            events_.fileQueued(ticket_);
+        const ReadAhead::Taken got = source_.take(samples_.data(), want);
+        if (got.frames > 0) {
+            write(s, got.frames);
+            sounded_ = true;
+        }
+        if (got.passEnds > 0)
+            events_.passesQueued(got.session, got.passEnds);
+        bytes -= got.frames * frameBytes;
+        if (got.frames < want) {
+            if (playing_ && got.session != 0)
+                lookAgainSoon(s);
+            return;
         }
     }
+}
+
+void PlaybackFeed::streamUnderflow() {
+    // Before this message's first sample the stream is empty on purpose:
+    // it was just started, or cut for another file.
+    if (playing_ && sounded_)
+        events_.underrun();
+}
+
+void PlaybackFeed::lookAgainSoon(pa_stream* s) {
+    pa_context* c = pa_stream_get_context(s);
+    const pa_usec_t at = pa_rtclock_now() + kLookAgainUsec;
+    if (retry_) {
+        pa_context_rttime_restart(c, retry_, at);
+        return;
+    }
+    retry_ = pa_context_rttime_new(c, at, memberCallback<&PlaybackFeed::lookAgain>, this);
+}
+
+void PlaybackFeed::lookAgain(pa_mainloop_api* api, pa_time_event* e, const struct timeval*) {
+    api->time_free(e);
+    retry_ = nullptr;
+    if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+        fill(stream_);
 }
 
 void PlaybackFeed::write(pa_stream* s, std::size_t frames) {

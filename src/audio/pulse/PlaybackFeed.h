@@ -1,59 +1,70 @@
 #pragma once
 
+#include <pulse/mainloop-api.h>
+
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <vector>
 
-#include "audio/pulse/FileDecoder.h"
 #include "audio/pulse/PulseStream.h"
+#include "audio/pulse/ReadAhead.h"
 #include "audio/pulse/WaveFormat.h"
 
 namespace quindra::pulse {
 
-// What one playback stream plays: the file being decoded, written into the
-// stream as the server asks for it. The UI thread hands it a file, the
-// stream's write callback takes the audio; both do so with the mainloop lock
-// held, which guards every member.
-//
-// It never writes anything of its own: between the last sample of one file
-// and the first of the next there is nothing, so a file that follows in time
-// joins the stream without a gap.
+// Feeds one playback stream from the read-ahead buffer, on the mainloop
+// thread with the lock held (which guards every member; the UI thread takes
+// the lock too). It only copies: the buffer is filled by the decoding
+// thread. When the buffer has less than the server asks for (the file is
+// still being opened), it looks again shortly, since the server asks once.
 class PlaybackFeed final : public PulseStream::Handler {
 public:
-    // Called with the lock held, on the thread that wrote to the stream.
+    // Called with the lock held, on the mainloop thread.
     struct Events {
-        // The file's last sample is queued.
-        std::function<void(std::uint64_t ticket)> fileQueued;
+        // `passes` passes of `session` had their last sample queued.
+        std::function<void(std::uint64_t session, int passes)> passesQueued;
         // Samples as queued, mono, while tapped.
         std::function<void(std::vector<std::int16_t>)> played;
-        // The stream died on its own (its device went away).
+        // The stream died on its own (its device went away, it was ended).
         std::function<void()> failed;
+        // The server ran out of sound while a message played.
+        std::function<void()> underrun;
+        // The device was suspended, or runs again.
+        std::function<void(bool suspended)> suspended;
     };
 
-    PlaybackFeed(const WaveFormat& format, Events events)
-        : format_(format), events_(std::move(events)) {}
+    PlaybackFeed(const WaveFormat& format, ReadAhead& source, pa_mainloop_api* api, Events events)
+        : format_(format), source_(source), api_(api), events_(std::move(events)) {}
+    ~PlaybackFeed() override;  // with the lock held
+    PlaybackFeed(const PlaybackFeed&) = delete;
+    PlaybackFeed& operator=(const PlaybackFeed&) = delete;
 
-    // Continues the stream with this file; `ticket` comes back in fileQueued.
-    void start(std::unique_ptr<FileDecoder> decoder, std::uint64_t ticket);
-    // Forgets the file (the caller flushes what the server holds).
-    void clear() { decoder_.reset(); }
+    // A message plays (and its gaps count as underruns) or not.
+    void setPlaying(bool on);
     void setTap(bool on) { tap_ = on; }
-    // Writes as much as the stream takes now (after start, on the UI thread).
+    // Writes as much as the stream takes now.
     void fill(pa_stream* s);
 
     void streamWritable(pa_stream* s, std::size_t bytes) override;
     void streamFailed() override { events_.failed(); }
+    void streamUnderflow() override;
+    void streamSuspended(pa_stream*, bool suspended) override { events_.suspended(suspended); }
 
 private:
     void write(pa_stream* s, std::size_t frames);
+    void lookAgainSoon(pa_stream* s);
+    void lookAgain(pa_mainloop_api*, pa_time_event*, const struct timeval*);
 
     const WaveFormat format_;
+    ReadAhead& source_;
+    pa_mainloop_api* const api_;
     const Events events_;
-    std::unique_ptr<FileDecoder> decoder_;
-    std::uint64_t ticket_ = 0;
+    bool playing_ = false;
+    bool sounded_ = false;  // this message has reached the stream
     bool tap_ = false;
-    std::vector<std::int16_t> samples_;  // one chunk as decoded
+    pa_stream* stream_ = nullptr;  // the one stream that calls this feed
+    pa_time_event* retry_ = nullptr;
+    std::vector<std::int16_t> samples_;  // one chunk as taken
     std::vector<std::uint8_t> bytes_;    // the same chunk in an 8-bit stream format
 };
 

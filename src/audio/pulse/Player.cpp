@@ -1,16 +1,22 @@
 #include "audio/pulse/Player.h"
 
-#include "ports/WaveControl.h"
+#include <pulse/introspect.h>
+
+#include <utility>
+
+#include "audio/pulse/FileDecoder.h"
 
 namespace quindra::pulse {
 
 namespace {
 
-// Half a second queued in the server: room for the UI thread to answer the
-// end of a file (or sit in a short pause) before the next one must follow.
-constexpr pa_usec_t kQueuedUsec = 500'000;
-// Refill in small steps so that the queue stays close to full.
+// What the server holds ahead of the line; the read-ahead buffer holds more.
+constexpr pa_usec_t kQueuedUsec = 250'000;
 constexpr pa_usec_t kRefillUsec = 20'000;
+// Decoded ahead of the stream: covers a slow disk or a loaded machine.
+constexpr int kAheadSeconds = 2;
+// How often a lost sound is tried again when no server event says more.
+constexpr int kRetryMs = 2000;
 
 pa_buffer_attr bufferFor(const pa_sample_spec& spec) {
     pa_buffer_attr attr;
@@ -24,14 +30,17 @@ pa_buffer_attr bufferFor(const pa_sample_spec& spec) {
 
 }  // namespace
 
-Player::Player(PulseConnection& connection, DeviceDirectory& devices, std::function<void()> onDone,
-               std::function<void(const std::vector<std::int16_t>&, int)> onSamples)
+Player::Player(PulseConnection& connection, DeviceDirectory& devices, Events events)
     : connection_(connection),
       devices_(devices),
-      onDone_(std::move(onDone)),
-      onSamples_(std::move(onSamples)),
+      events_(std::move(events)),
       guard_(connection.loop()),
-      device_(kWaveMapper) {}
+      device_(kWaveMapper),
+      retry_(connection.loop().createTimer(kRetryMs, [this] { resume(); })),
+      readAhead_(static_cast<std::size_t>(kAheadSeconds * 48000),
+                 [this](std::uint64_t session, const QString&) {
+                     guard_.post([this, session] { fileFailed(session); });
+                 }) {}
 
 Player::~Player() {
     close();
@@ -60,94 +69,140 @@ void Player::setTap(bool on) {
 }
 
 void Player::play(const QString& path) {
-    auto decoder = std::make_unique<FileDecoder>(path, format_.rate, format_.channels);
+    if (inPassEnd_ && playing_ && path == path_)
+        return;
+    FileDecoder::checkSoundFile(path);
     path_ = path;
-    ++ticket_;
+    ++starts_;
+    suspended_ = false;
     if (connection_.down()) {
+        // The server's return brings it on.
         close();
+        ++session_;
+        readAhead_.stop();
         playing_ = true;
-        resumePending_ = true;
+        lost_ = true;
         return;
     }
-    resumePending_ = false;
+    lost_ = false;
+    retry_->setEnabled(false);
     bool cut = playing_;
     if (stale_ || !stream_) {
         try {
             open();
         } catch (const WaveError&) {
             playing_ = false;
+            ++session_;
+            readAhead_.stop();
             throw;
         }
         cut = false;
     }
-    begin(std::move(decoder), cut);
+    begin(cut);
+    if (std::exchange(lossTold_, false) && events_.restored)
+        events_.restored();
 }
 
 void Player::stop() {
-    ++ticket_;
+    ++session_;
     playing_ = false;
-    resumePending_ = false;
+    lost_ = false;
+    suspended_ = false;
+    lossTold_ = false;
+    retry_->setEnabled(false);
+    readAhead_.stop();
     if (!stream_)
         return;
     PulseConnection::Lock lock(connection_);
-    feed_->clear();
+    feed_->setPlaying(false);
     stream_->flush();
+}
+
+// The file from its beginning on the open stream; what the server still
+// holds of another file is dropped first when `cut`.
+void Player::begin(bool cut) {
+    playing_ = true;
+    const std::uint64_t session = ++session_;
+    readAhead_.start(path_, format_.rate, format_.channels, session);
+    PulseConnection::Lock lock(connection_);
+    if (cut)
+        stream_->flush();
+    feed_->setPlaying(true);
+    feed_->fill(stream_->get());
 }
 
 void Player::serverLost() {
     close();
-    if (playing_)
-        resumePending_ = true;
+    if (playing_ && !lost_)
+        loseSound(PlaybackLoss::ServerGone);
 }
 
+void Player::loseSound(PlaybackLoss why) {
+    lost_ = true;
+    ++session_;
+    readAhead_.stop();
+    retry_->setEnabled(true);
+    if (!lossTold_) {
+        lossTold_ = true;
+        if (events_.lost)
+            events_.lost(why);
+    }
+}
+
+// A lost sound comes back on the same device, from the file's beginning, as
+// soon as the device can be opened; a suspended device is asked to run again.
 void Player::resume() {
-    if (!resumePending_)
-        return;
-    std::unique_ptr<FileDecoder> decoder;
-    try {
-        decoder = std::make_unique<FileDecoder>(path_, format_.rate, format_.channels);
-    } catch (const WaveError&) {
-        // The file is gone or broken: this message will not play again.
-        resumePending_ = false;
-        playing_ = false;
+    if (suspended_) {
+        askToRunDevice();
         return;
     }
+    if (!playing_ || !lost_ || connection_.down())
+        return;
     try {
         open();
     } catch (const WaveError&) {
-        return;  // the device is not back yet; devicesChanged tries again
+        return;  // not back yet; the next device change or retry tries again
     }
-    resumePending_ = false;
-    ++ticket_;
-    begin(std::move(decoder), false);
-}
-
-// Under one lock, so the write callback sees either the old file or the new.
-void Player::begin(std::unique_ptr<FileDecoder> decoder, bool cut) {
-    playing_ = true;
-    PulseConnection::Lock lock(connection_);
-    if (cut) {
-        feed_->clear();
-        stream_->flush();
-    }
-    feed_->start(std::move(decoder), ticket_);
-    feed_->fill(stream_->get());
+    lost_ = false;
+    retry_->setEnabled(false);
+    begin(false);
+    if (std::exchange(lossTold_, false) && events_.restored)
+        events_.restored();
 }
 
 void Player::open() {
     close();
+    // A new stream asks for audio at once: it must find nothing of what the
+    // old one was playing, only the file that begin() starts.
+    ++session_;
+    readAhead_.stop();
     const std::string sink =
         device_ == kWaveMapper ? std::string() : devices_.find(DeviceKind::Playback, device_);
     const std::uint64_t generation = ++generation_;
     const int rate = format_.rate;
     PlaybackFeed::Events events{
-        [this](std::uint64_t ticket) { guard_.post([this, ticket] { fileQueued(ticket); }); },
+        [this](std::uint64_t session, int passes) {
+            guard_.post([this, session, passes] { passesQueued(session, passes); });
+        },
         [this, rate](std::vector<std::int16_t> s) {
-            guard_.post([this, rate, s = std::move(s)] { onSamples_(s, rate); });
+            guard_.post([this, rate, s = std::move(s)] {
+                if (events_.samples)
+                    events_.samples(s, rate);
+            });
         },
         [this, generation] { guard_.post([this, generation] { outputFailed(generation); }); },
+        [this] {
+            guard_.post([this] {
+                if (playing_ && events_.underrun)
+                    events_.underrun();
+            });
+        },
+        [this, generation](bool suspended) {
+            guard_.post([this, generation, suspended] { outputSuspended(generation, suspended); });
+        },
     };
-    auto feed = std::make_unique<PlaybackFeed>(format_, std::move(events));
+    auto feed =
+        std::make_unique<PlaybackFeed>(format_, readAhead_, connection_.api(), std::move(events));
     feed->setTap(tap_);  // no stream calls it yet
     const pa_sample_spec spec = format_.sampleSpec();
     const PulseStream::Params params{PulseStream::Direction::Playback, "Mensagem de espera", spec,
@@ -159,43 +214,90 @@ void Player::open() {
 }
 
 void Player::close() {
+    PulseConnection::Lock lock(connection_);
     stream_.reset();
     feed_.reset();
 }
 
-void Player::fileQueued(std::uint64_t ticket) {
-    if (ticket != ticket_ || !playing_)
-        return;
-    playing_ = false;
-    try {
-        if (onDone_)
-            onDone_();
-    } catch (...) {
-        playOutIfAlone();
-        throw;
+void Player::passesQueued(std::uint64_t session, int passes) {
+    for (int i = 0; i < passes && session == session_ && playing_; ++i) {
+        inPassEnd_ = true;
+        try {
+            if (events_.passEnded)
+                events_.passEnded();
+        } catch (...) {
+            inPassEnd_ = false;
+            throw;
+        }
+        inPassEnd_ = false;
     }
-    playOutIfAlone();
 }
 
-// When no file follows, what is queued must play out even if it is less than
-// the server waits for before it starts a stream. Starting it any earlier
-// would spend the time the next file has to join.
-void Player::playOutIfAlone() {
-    if (playing_ || !stream_)
+void Player::fileFailed(std::uint64_t session) {
+    if (session != session_ || !playing_)
         return;
-    PulseConnection::Lock lock(connection_);
-    stream_->trigger();
+    // Nothing to bring back: the file itself cannot be played.
+    stop();
+    if (events_.lost)
+        events_.lost(PlaybackLoss::FileFailed);
 }
 
 void Player::outputFailed(std::uint64_t generation) {
     if (generation != generation_)
         return;
-    // The device went away under the stream: the file stops here, without an
-    // end-of-file report.
     close();
-    ++ticket_;
-    playing_ = false;
-    resumePending_ = false;
+    if (!playing_ || lost_)
+        return;
+    // The server ended the stream while the device stays: it comes back at
+    // once, and the gap is told. Without the device it waits for it.
+    bool deviceThere = true;
+    try {
+        open();
+    } catch (const WaveError&) {
+        deviceThere = false;
+    }
+    loseSound(deviceThere ? PlaybackLoss::StreamEnded : PlaybackLoss::DeviceGone);
+    if (!deviceThere)
+        return;
+    lost_ = false;
+    retry_->setEnabled(false);
+    begin(false);
+    if (std::exchange(lossTold_, false) && events_.restored)
+        events_.restored();
+}
+
+void Player::outputSuspended(std::uint64_t generation, bool suspended) {
+    if (generation != generation_ || !playing_ || lost_)
+        return;
+    if (suspended && !suspended_) {
+        suspended_ = true;
+        retry_->setEnabled(true);
+        if (!lossTold_) {
+            lossTold_ = true;
+            if (events_.lost)
+                events_.lost(PlaybackLoss::DeviceSuspended);
+        }
+        askToRunDevice();
+    } else if (!suspended && suspended_) {
+        suspended_ = false;
+        retry_->setEnabled(false);
+        if (std::exchange(lossTold_, false) && events_.restored)
+            events_.restored();
+    }
+}
+
+// Anyone may suspend a device; the hold line needs it running.
+void Player::askToRunDevice() {
+    if (!stream_)
+        return;
+    PulseConnection::Lock lock(connection_);
+    pa_stream* s = stream_->get();
+    const char* sink = pa_stream_get_device_name(s);
+    if (!sink)
+        return;
+    if (pa_operation* op =
+            pa_context_suspend_sink_by_name(pa_stream_get_context(s), sink, 0, nullptr, nullptr))
+        pa_operation_unref(op);
 }
 
 }  // namespace quindra::pulse

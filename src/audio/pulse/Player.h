@@ -11,22 +11,33 @@
 #include "audio/pulse/PlaybackFeed.h"
 #include "audio/pulse/PulseConnection.h"
 #include "audio/pulse/PulseStream.h"
+#include "audio/pulse/ReadAhead.h"
 #include "audio/pulse/WaveFormat.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 
 // The playing half of a wave control, on the UI thread: one playback stream
-// kept open on the device, and the file it plays.
+// kept open on the device, fed from a read-ahead buffer that a thread of its
+// own fills with the file, pass after pass. The line therefore never waits
+// for the UI thread: the end of a pass is reported (passEnded) when the next
+// pass is already queued behind it.
 //
-// A file started while the previous one still plays cuts it off; a file
-// started after the previous one was all queued (its end is reported through
-// onDone) joins the same stream behind it. The stream keeps about half a
-// second queued in the server, which is the time the UI thread has to answer
-// onDone before the join would leave a gap.
+// A file is played until stop(). When its sound is lost without a stop (the
+// server or the device went away, the server ended the stream or suspended
+// the device), the player says so and brings the same file back from its
+// beginning as soon as the server and the device allow.
 class Player {
 public:
-    Player(PulseConnection& connection, DeviceDirectory& devices, std::function<void()> onDone,
-           std::function<void(const std::vector<std::int16_t>&, int rate)> onSamples);
+    struct Events {
+        std::function<void()> passEnded;
+        std::function<void(PlaybackLoss)> lost;
+        std::function<void()> restored;
+        std::function<void()> underrun;
+        std::function<void(const std::vector<std::int16_t>&, int rate)> samples;
+    };
+
+    Player(PulseConnection& connection, DeviceDirectory& devices, Events events);
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
@@ -36,16 +47,17 @@ public:
     void setFormat(const WaveFormat& format);
     const WaveFormat& format() const { return format_; }
 
-    // Throws WaveError, with nothing changed, when the file cannot be
-    // played; throws after stopping when the device cannot be opened.
+    // Starts `path` from its beginning, or, called from passEnded with the
+    // file that plays, lets the pass under way go on. Throws WaveError, with
+    // nothing changed, when the file plainly is no sound file; throws after
+    // stopping when the device cannot be opened.
     void play(const QString& path);
     void stop();
     bool playing() const { return playing_; }
+    unsigned starts() const { return starts_; }
     // Whether the played samples are handed to onSamples.
     void setTap(bool on);
 
-    // While the server is away the file counts as playing; when the server
-    // (or, after that, the device) is back it starts again from the start.
     void serverLost();
     void serverReady() { resume(); }
     void devicesChanged() { resume(); }
@@ -53,28 +65,36 @@ public:
 private:
     void open();
     void close();
+    void begin(bool cut);
     void resume();
-    void begin(std::unique_ptr<FileDecoder> decoder, bool cut);
-    void fileQueued(std::uint64_t ticket);
-    void playOutIfAlone();
+    void loseSound(PlaybackLoss why);
+    void passesQueued(std::uint64_t session, int passes);
+    void fileFailed(std::uint64_t session);
     void outputFailed(std::uint64_t generation);
+    void outputSuspended(std::uint64_t generation, bool suspended);
+    void askToRunDevice();
 
     PulseConnection& connection_;
     DeviceDirectory& devices_;
-    std::function<void()> onDone_;
-    std::function<void(const std::vector<std::int16_t>&, int)> onSamples_;
-    LifeGuard guard_;  // before the stream: it posts until the stream is gone
+    Events events_;
+    LifeGuard guard_;  // before the stream and the decoder: they post until gone
 
     QString device_;
     WaveFormat format_;
     bool stale_ = false;  // device or format changed since the stream opened
     bool playing_ = false;
-    bool resumePending_ = false;  // playing, waiting for the server or the device
+    bool lost_ = false;       // playing, but the sound is gone: waiting to resume
+    bool suspended_ = false;  // playing on a device the server suspended
+    bool lossTold_ = false;   // a loss was reported and is not restored yet
+    bool inPassEnd_ = false;
     bool tap_ = false;
     QString path_;
-    std::uint64_t ticket_ = 0;      // which file an end-of-file report is about
-    std::uint64_t generation_ = 0;  // which stream a failure report is about
+    unsigned starts_ = 0;
+    std::uint64_t session_ = 0;     // which start a report is about
+    std::uint64_t generation_ = 0;  // which stream a report is about
+    std::unique_ptr<Timer> retry_;  // while the sound is lost or suspended
 
+    ReadAhead readAhead_;
     std::unique_ptr<PlaybackFeed> feed_;  // outlives the stream that calls it
     std::unique_ptr<PulseStream> stream_;
 };

@@ -76,6 +76,7 @@ public:
     void signal() { pa_threaded_mainloop_signal(mainloop_.get(), 0); }
 
     EventLoop& loop() const { return guard_.loop(); }
+    pa_mainloop_api* api() const { return pa_threaded_mainloop_get_api(mainloop_.get()); }
 
     // Runs fn on the UI thread while this connection lives.
     void post(std::function<void()> fn) const { guard_.post(std::move(fn)); }

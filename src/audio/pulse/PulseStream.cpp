@@ -31,6 +31,8 @@ PulseStream::PulseStream(PulseConnection& connection, const Params& params, Hand
     pa_stream_set_state_callback(s, memberCallback<&PulseStream::onState>, this);
     pa_stream_set_write_callback(s, memberCallback<&PulseStream::onWrite>, this);
     pa_stream_set_read_callback(s, memberCallback<&PulseStream::onRead>, this);
+    pa_stream_set_underflow_callback(s, memberCallback<&PulseStream::onUnderflow>, this);
+    pa_stream_set_suspended_callback(s, memberCallback<&PulseStream::onSuspended>, this);
 
     // A stream bound to a named device dies with it instead of moving to
     // another device: the hold message must not come out of the PC speakers.
@@ -75,6 +77,8 @@ void PulseStream::detach() {
     pa_stream_set_state_callback(s, nullptr, nullptr);
     pa_stream_set_write_callback(s, nullptr, nullptr);
     pa_stream_set_read_callback(s, nullptr, nullptr);
+    pa_stream_set_underflow_callback(s, nullptr, nullptr);
+    pa_stream_set_suspended_callback(s, nullptr, nullptr);
     if (!finished(pa_stream_get_state(s)))
         pa_stream_disconnect(s);
     stream_.reset();
@@ -110,6 +114,16 @@ void PulseStream::onWrite(pa_stream* s, std::size_t bytes) {
 
 void PulseStream::onRead(pa_stream* s, std::size_t bytes) {
     handler_.streamReadable(s, bytes);
+}
+
+void PulseStream::onUnderflow(pa_stream*) {
+    if (running_)
+        handler_.streamUnderflow();
+}
+
+void PulseStream::onSuspended(pa_stream* s) {
+    if (running_)
+        handler_.streamSuspended(s, pa_stream_is_suspended(s) == 1);
 }
 
 }  // namespace quindra::pulse

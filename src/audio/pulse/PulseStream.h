@@ -21,8 +21,13 @@ public:
         virtual void streamWritable(pa_stream*, std::size_t /*bytes*/) {}
         // Record: data waits to be read with pa_stream_peek.
         virtual void streamReadable(pa_stream*, std::size_t /*bytes*/) {}
-        // The running stream died (its device went away, the server failed).
+        // The running stream died (its device went away, the server failed
+        // or ended it).
         virtual void streamFailed() = 0;
+        // Playback: the server ran out of audio to play.
+        virtual void streamUnderflow() {}
+        // The device was suspended (true) or runs again (false).
+        virtual void streamSuspended(pa_stream*, bool /*suspended*/) {}
     };
 
     enum class Direction { Playback, Record };
@@ -57,6 +62,8 @@ private:
     void onState(pa_stream* s);
     void onWrite(pa_stream* s, std::size_t bytes);
     void onRead(pa_stream* s, std::size_t bytes);
+    void onUnderflow(pa_stream* s);
+    void onSuspended(pa_stream* s);
     void detach();
 
     PulseConnection& connection_;

@@ -13,11 +13,27 @@ PulseWaveControl::PulseWaveControl(std::shared_ptr<PulseConnection> connection)
       formatName_(kPlayFormatName),
       player_(
           *connection_, devices_,
-          [this] {
-              if (OnPlayDone)
-                  OnPlayDone();
-          },
-          [this](const std::vector<std::int16_t>& s, int rate) { deliver(s, rate); }),
+          {.passEnded =
+               [this] {
+                   if (OnPlayDone)
+                       OnPlayDone();
+               },
+           .lost =
+               [this](PlaybackLoss why) {
+                   if (OnPlaybackLost)
+                       OnPlaybackLost(why);
+               },
+           .restored =
+               [this] {
+                   if (OnPlaybackRestored)
+                       OnPlaybackRestored();
+               },
+           .underrun =
+               [this] {
+                   if (OnUnderrun)
+                       OnUnderrun();
+               },
+           .samples = [this](const std::vector<std::int16_t>& s, int rate) { deliver(s, rate); }}),
       recorder_(*connection_, devices_,
                 [this](const std::vector<std::int16_t>& s, int rate) { deliver(s, rate); }) {
     player_.setFormat(parseWaveFormat(formatId_));
@@ -106,16 +122,24 @@ void PulseWaveControl::deliver(const std::vector<std::int16_t>& samples, int rat
 void PulseWaveControl::serverReady() {
     player_.serverReady();
     recorder_.serverReady();
+    tellDevicesChanged();
 }
 
 void PulseWaveControl::serverLost() {
     player_.serverLost();
     recorder_.serverLost();
+    tellDevicesChanged();
 }
 
 void PulseWaveControl::devicesChanged() {
     player_.devicesChanged();
     recorder_.devicesChanged();
+    tellDevicesChanged();
+}
+
+void PulseWaveControl::tellDevicesChanged() {
+    if (OnDevicesChanged)
+        OnDevicesChanged();
 }
 
 }  // namespace quindra::pulse

@@ -19,9 +19,10 @@ namespace quindra::pulse {
 //
 // Device names are those of DeviceDirectory. The player plays in the format
 // PlayFormatID gives (PCM 44100 Hz, 16 bit, mono unless told otherwise);
-// capture runs at 8000 Hz, 16 bit, mono. Sample listeners get both. When the
-// server goes away and comes back, whatever was playing starts again from the
-// start and a running capture starts again.
+// capture runs at 8000 Hz, 16 bit, mono. Sample listeners get both. A file
+// plays in a loop until StopPlay, decoded on a thread of its own. When the
+// server or a device goes away and comes back, whatever was playing starts
+// again from the start and a running capture starts again.
 class PulseWaveControl final : public WaveControl, private PulseConnection::Observer {
 public:
     explicit PulseWaveControl(std::shared_ptr<PulseConnection> connection);
@@ -44,6 +45,7 @@ public:
     QString PlayFormatName() const override { return formatName_; }
 
     bool Playing() const override { return player_.playing(); }
+    unsigned PlayStarts() const override { return player_.starts(); }
     bool PlayFile(const QString& path) override;
     void StopPlay() override { player_.stop(); }
 
@@ -61,6 +63,7 @@ private:
     void serverReady() override;
     void serverLost() override;
     void devicesChanged() override;
+    void tellDevicesChanged();
     void deliver(const std::vector<std::int16_t>& samples, int rate);
     void tapWhileListened();
 

@@ -127,12 +127,15 @@ void Recorder::close() {
     tapHandler_.reset();
 }
 
+// The capture device left the server (or the server ended the stream): the
+// capture comes back as soon as the device does.
 void Recorder::inputFailed(std::uint64_t generation) {
     if (generation != generation_)
         return;
     close();
-    recording_ = false;
-    resumePending_ = false;
+    if (recording_)
+        resumePending_ = true;
+    resume();
 }
 
 }  // namespace quindra::pulse

@@ -37,8 +37,8 @@ public:
     bool recording() const { return recording_; }
     void setTap(bool on);
 
-    // A capture that ran when the server went away starts again when it (or,
-    // after that, the device) is back.
+    // A capture that ran when the server or its device went away starts
+    // again when they are back.
     void serverLost();
     void serverReady() { resume(); }
     void devicesChanged() { resume(); }

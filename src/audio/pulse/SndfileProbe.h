@@ -4,16 +4,17 @@
 
 namespace quindra::pulse {
 
-// Tries a file as the player would take it: the same decoder opens it and
-// decodes its first block in the channel format.
+// Tries a file as the player would take it: the same decoder reads it from
+// its first frame to its last, so a file cut short or damaged anywhere is
+// refused, and one that holds nothing but digital silence is told apart.
 class SndfileProbe final : public AudioProbe {
 public:
-    explicit SndfileProbe(int rate = 44100, int channels = 1) : rate_(rate), channels_(channels) {}
+    explicit SndfileProbe(int channels = 1) : channels_(channels) {}
 
-    bool decodable(const QString& path) override;
+    bool decodable(const QString& path) override { return examine(path) == Verdict::Playable; }
+    Verdict examine(const QString& path) override;
 
 private:
-    int rate_;
     int channels_;
 };
 

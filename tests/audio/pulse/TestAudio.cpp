@@ -22,6 +22,20 @@ std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed) {
     return s;
 }
 
+std::vector<std::int16_t> softNoise(std::size_t count, std::uint32_t seed) {
+    std::vector<std::int16_t> s(count);
+    std::uint32_t x = seed;
+    double lp1 = 0, lp2 = 0;
+    for (auto& v : s) {
+        x = x * 1664525u + 1013904223u;
+        const double white = static_cast<double>(static_cast<int>(x >> 16) % 40001 - 20000);
+        lp1 += 0.3 * (white - lp1);
+        lp2 += 0.3 * (lp1 - lp2);
+        v = static_cast<std::int16_t>(std::lround(std::clamp(lp2 * 1.6, -30000.0, 30000.0)));
+    }
+    return s;
+}
+
 void writeSound(const QString& path, int format, int rate, int channels,
                 const std::vector<std::int16_t>& frames) {
     SF_INFO info{};
@@ -41,9 +55,12 @@ std::vector<std::int16_t> decodeSound(const QString& path) {
     if (!f)
         throw std::runtime_error(sf_strerror(nullptr));
     std::vector<std::int16_t> all;
-    std::vector<std::int16_t> block(1000 * static_cast<std::size_t>(info.channels));
-    while (const sf_count_t n = sf_readf_short(f, block.data(), 1000)) {
-        all.insert(all.end(), block.begin(), block.begin() + n * info.channels);
+    std::vector<float> block(1000 * static_cast<std::size_t>(info.channels));
+    while (const sf_count_t n = sf_readf_float(f, block.data(), 1000)) {
+        for (sf_count_t i = 0; i < n * info.channels; ++i) {
+            all.push_back(static_cast<std::int16_t>(std::clamp(
+                std::lrintf(block[static_cast<std::size_t>(i)] * 32768.0f), -32768L, 32767L)));
+        }
     }
     sf_close(f);
     return all;
@@ -72,6 +89,60 @@ int exactRepeats(const std::vector<std::int16_t>& played, std::size_t start,
         ++n;
     }
     return n;
+}
+
+namespace {
+
+// Normalised correlation of `pattern`'s first `window` samples with
+// `played` from `at`.
+double correlation(const std::vector<std::int16_t>& played, std::size_t at,
+                   const std::vector<std::int16_t>& pattern, std::size_t window) {
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < window; ++i) {
+        const double a = played[at + i];
+        const double b = pattern[i];
+        ab += a * b;
+        aa += a * a;
+        bb += b * b;
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+}  // namespace
+
+std::vector<std::size_t> passStarts(const std::vector<std::int16_t>& played,
+                                    const std::vector<std::int16_t>& pattern, std::size_t slack) {
+    const std::size_t window = std::min<std::size_t>(4096, pattern.size());
+    const auto best = [&](std::size_t from, std::size_t to) -> std::optional<std::size_t> {
+        std::optional<std::size_t> at;
+        double top = 0.9;  // below this it is not the pattern
+        for (std::size_t i = from; i <= to && i + pattern.size() <= played.size(); ++i) {
+            const double c = correlation(played, i, pattern, window);
+            if (c > top) {
+                top = c;
+                at = i;
+            }
+        }
+        return at;
+    };
+    std::vector<std::size_t> starts;
+    // The first pass follows the first loud sample, wherever that is.
+    const auto loud = [](const std::vector<std::int16_t>& s) {
+        return static_cast<std::size_t>(
+            std::find_if(s.begin(), s.end(), [](auto v) { return std::abs(v) > 2000; }) -
+            s.begin());
+    };
+    const std::size_t p = loud(played), lead = loud(pattern);
+    if (p == played.size())
+        return starts;
+    const std::size_t guess = p > lead ? p - lead : 0;
+    auto at = best(guess > 256 ? guess - 256 : 0, guess + 256);
+    while (at) {
+        starts.push_back(*at);
+        const std::size_t next = *at + pattern.size();
+        at = best(next - std::min(next, slack), next + slack);
+    }
+    return starts;
 }
 
 double frequency(const std::vector<std::int16_t>& s, int rate) {

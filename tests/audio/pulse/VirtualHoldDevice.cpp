@@ -21,7 +21,8 @@ constexpr int kScriptLimitMs = 15000;
 }  // namespace
 
 // QTemporaryDir makes the folder with mode 0700, as the server wants it.
-VirtualHoldDevice::VirtualHoldDevice() : dir_(QStringLiteral("/tmp/quindra-pulse-XXXXXX")) {}
+VirtualHoldDevice::VirtualHoldDevice(SoundServer server)
+    : server_(server), dir_(QStringLiteral("/tmp/quindra-pulse-XXXXXX")) {}
 
 VirtualHoldDevice::~VirtualHoldDevice() {
     stop();
@@ -43,8 +44,11 @@ bool VirtualHoldDevice::run(const QStringList& args, QString* out) {
 
 bool VirtualHoldDevice::start() {
     QString out;
-    if (!dir_.isValid() ||
-        !run({QStringLiteral("start"), dir_.path(), QStringLiteral("--no-helpers")}, &out)) {
+    if (!dir_.isValid() || !run({QStringLiteral("start"), dir_.path(),
+                                 QStringLiteral("--no-helpers"), QStringLiteral("--server"),
+                                 server_ == SoundServer::PipeWire ? QStringLiteral("pipewire")
+                                                                  : QStringLiteral("pulseaudio")},
+                                &out)) {
         return false;
     }
     const auto m = QRegularExpression(QStringLiteral("export PULSE_SERVER=(\\S+)")).match(out);
@@ -65,6 +69,20 @@ void VirtualHoldDevice::freeze(bool frozen) {
     const pid_t pid = pidFile.readAll().trimmed().toInt();
     if (pid > 0)
         ::kill(pid, frozen ? SIGSTOP : SIGCONT);
+}
+
+bool VirtualHoldDevice::unplug(bool sinkOnly) {
+    QStringList args{QStringLiteral("unplug"), dir_.path()};
+    if (sinkOnly)
+        args << QStringLiteral("--sink-only");
+    return run(args);
+}
+
+bool VirtualHoldDevice::replug(bool sinkOnly) {
+    QStringList args{QStringLiteral("replug"), dir_.path()};
+    if (sinkOnly)
+        args << QStringLiteral("--sink-only");
+    return run(args);
 }
 
 void VirtualHoldDevice::crash() {

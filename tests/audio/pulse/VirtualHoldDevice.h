@@ -14,12 +14,16 @@
 
 namespace quindra::testing {
 
+// Which sound server plays the virtual hold device: PulseAudio, or PipeWire
+// with its pulse server (which converts to its own graph rate and back).
+enum class SoundServer { PulseAudio, PipeWire };
+
 // A private sound server with the virtual hold device, started by
 // scripts/virtual-hold-device in a temporary folder and stopped on every way
 // out. The process talks to it through PULSE_SERVER.
 class VirtualHoldDevice {
 public:
-    VirtualHoldDevice();
+    explicit VirtualHoldDevice(SoundServer server = SoundServer::PulseAudio);
     ~VirtualHoldDevice();  // stops the server, if it runs
     VirtualHoldDevice(const VirtualHoldDevice&) = delete;
     VirtualHoldDevice& operator=(const VirtualHoldDevice&) = delete;
@@ -33,6 +37,11 @@ public:
     // Stops the server's process (SIGSTOP) or lets it go on (SIGCONT): a
     // server that hangs.
     void freeze(bool frozen);
+    // Takes the hold device's playback and capture devices (or the playback
+    // device alone) out of the running server, and puts them back.
+    bool unplug(bool sinkOnly = false);
+    bool replug(bool sinkOnly = false);
+    SoundServer server() const { return server_; }
 
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     QString playedFifo() const { return path("played.fifo"); }
@@ -40,6 +49,7 @@ public:
 
 private:
     bool run(const QStringList& args, QString* out = nullptr);
+    SoundServer server_;
     QTemporaryDir dir_;
 };
 

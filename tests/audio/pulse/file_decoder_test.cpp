@@ -3,7 +3,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <cmath>
+#include <numbers>
 
 #include "TestAudio.h"
 #include "audio/pulse/FileDecoder.h"
@@ -87,6 +90,80 @@ TEST_F(PulseFileDecoder, AnMp3DecodesAsLibsndfileDecodesIt) {
     ASSERT_GT(expected.size(), 20000u);
     FileDecoder d(mp3, 44100, 1);
     EXPECT_EQ(readAll(d, 1), expected);
+}
+
+// Float files are heard at their level, and what lies beyond full scale (a
+// float file, a loud MP3 whose decode overshoots) is clipped, never wrapped
+// round to the other end of the scale.
+TEST_F(PulseFileDecoder, FloatFilesKeepTheirLevelAndLoudOnesAreClipped) {
+    struct Case {
+        const char* name;
+        int format;
+        double amplitude;  // of a 441 Hz sine, full scale 1.0
+        int peak;
+    };
+    const std::vector<Case> cases{
+        {"meia-escala-float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.5, 16384},
+        {"meia-escala-double.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 0.5, 16384},
+        {"alto-demais.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1.5, 32767},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 1;
+        info.format = c.format;
+        SNDFILE* f = sf_open(QFile::encodeName(file(c.name)).constData(), SFM_WRITE, &info);
+        ASSERT_TRUE(f);
+        std::vector<double> v(4410);
+        for (std::size_t i = 0; i < v.size(); ++i)
+            v[i] =
+                c.amplitude * std::sin(2 * std::numbers::pi * 441 * static_cast<double>(i) / 44100);
+        sf_writef_double(f, v.data(), static_cast<sf_count_t>(v.size()));
+        sf_close(f);
+        FileDecoder d(file(c.name), 44100, 1);
+        const auto out = readAll(d, 1);
+        EXPECT_NEAR(*std::max_element(out.begin(), out.end()), c.peak, 2);
+        EXPECT_NEAR(*std::min_element(out.begin(), out.end()), -c.peak, 2);
+        EXPECT_NEAR(frequency(out, 44100), 441, 2);
+    }
+
+    // A square wave near full scale, made an MP3 by lame: its decode goes
+    // past full scale along every edge. Its own edges jump from one end of
+    // the scale to the other 882 times a second; a wrap would add more.
+    writeSound(file("quadrada.wav"), kWav16, 44100, 1, [] {
+        std::vector<std::int16_t> s(44100);
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = (i / 50) % 2 ? 32440 : -32440;
+        return s;
+    }());
+    QProcess lame;
+    lame.start(QStringLiteral("lame"),
+               {QStringLiteral("--quiet"), file("quadrada.wav"), file("quadrada.mp3")});
+    ASSERT_TRUE(lame.waitForFinished(20000) && lame.exitCode() == 0);
+    FileDecoder loud(file("quadrada.mp3"), 44100, 1);
+    const auto out = readAll(loud, 1);
+    int jumps = 0;
+    for (std::size_t i = 1; i < out.size(); ++i)
+        jumps += std::abs(out[i] - out[i - 1]) > 40000;
+    EXPECT_LE(jumps, 44100 / 50);
+    EXPECT_EQ(*std::max_element(out.begin(), out.end()), 32767) << "clipped at full scale";
+}
+
+// The next pass of the loop is the same sound as the first, to the sample.
+TEST_F(PulseFileDecoder, RewindingPlaysTheFileAgainFromItsFirstFrame) {
+    writeSound(file("msg.wav"), kWav16, 44100, 1, noise(13230));
+    writeSound(file("msg.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1,
+               sine(440, 44100, 12000 / 32768.0, 22050));
+    writeSound(file("msg48k.wav"), kWav16, 48000, 1, noise(14400));
+    for (const char* name : {"msg.wav", "msg.mp3", "msg48k.wav"}) {
+        SCOPED_TRACE(name);
+        FileDecoder d(file(name), 44100, 1);
+        const auto first = readAll(d, 1);
+        d.rewind();
+        EXPECT_FALSE(d.ended());
+        EXPECT_EQ(readAll(d, 1), first);
+    }
 }
 
 TEST_F(PulseFileDecoder, WhatIsNoSoundThrows) {

@@ -24,43 +24,40 @@ protected:
         control_->addSampleListener(&queued_);
     }
 
-    // Plays the file `passes` times, each pass started from OnPlayDone as
-    // the playback loop does, and waits for the last one to be queued.
+    // Plays the file and answers each end of a pass as the hold channel
+    // does, with PlayFile of the same file, until `passes` passes have
+    // ended. The file goes on looping afterwards.
     void loop(const QString& path, int passes, const std::function<void(int)>& beforePass = {}) {
-        int started = 0;
-        bool finished = false;
+        int ended = 0;
         control_->OnPlayDone = [&] {
-            EXPECT_FALSE(control_->Playing());
-            if (started == passes) {
-                finished = true;
-                return;
-            }
+            EXPECT_TRUE(control_->Playing()) << "the next pass already plays";
+            ++ended;
             if (beforePass)
-                beforePass(started);
+                beforePass(ended);
             control_->PlayFile(path);
-            ++started;
         };
         if (beforePass)
-            beforePass(started);
+            beforePass(0);
         control_->PlayFile(path);
-        ++started;
         EXPECT_TRUE(control_->Playing());
-        const bool ended = waitFor(
-            loop_, [&] { return finished; }, 30s);
+        const bool done = waitFor(
+            loop_, [&] { return ended >= passes; }, 30s);
         control_->OnPlayDone = nullptr;  // it refers to this frame
-        ASSERT_TRUE(ended);
+        ASSERT_TRUE(done) << ended << " of " << passes << " passes ended in time";
     }
 
     // What the hold device played, once it has played `length` samples of
-    // sound and a little silence after them.
+    // sound and a little more after them.
     std::vector<std::int16_t> playedThrough(const std::vector<std::int16_t>& pattern,
                                             std::size_t length) {
         std::vector<std::int16_t> s;
-        waitFor(loop_, [&] {
+        const bool heard = waitFor(loop_, [&] {
             s = played_->samples();
             const auto start = findStart(s, pattern);
             return start && s.size() >= *start + length + kRate / 5;
         });
+        EXPECT_TRUE(heard) << "the hold device played " << s.size() << " samples, not " << length
+                           << " of the message";
         return s;
     }
 
@@ -93,12 +90,10 @@ TEST_P(PulseGaplessLoop, PassesFollowEachOtherWithoutASampleBetween) {
     const auto played = playedThrough(pass, pass.size() * passes);
     const auto start = findStart(played, pass);
     ASSERT_TRUE(start);
-    EXPECT_EQ(exactRepeats(played, *start, pass), passes);
-    EXPECT_EQ(nonZero(played, *start + pass.size() * passes), 0u) << "sound after the last pass";
+    EXPECT_GE(exactRepeats(played, *start, pass), passes);
 
     // The player's listeners got the same, in the player's rate.
-    EXPECT_EQ(exactRepeats(queued_.all, 0, pass), passes);
-    EXPECT_EQ(queued_.all.size(), pass.size() * passes);
+    EXPECT_GE(exactRepeats(queued_.all, 0, pass), passes);
     EXPECT_TRUE(
         std::all_of(queued_.rates.begin(), queued_.rates.end(), [](int r) { return r == kRate; }));
 }
@@ -129,7 +124,7 @@ TEST_F(PulsePlayback, AFileInAnotherRateAndChannelCountIsConverted) {
     ASSERT_TRUE(first);
     const std::vector<std::int16_t> sound(played.begin() + static_cast<std::ptrdiff_t>(*first),
                                           played.end());
-    EXPECT_NEAR(static_cast<double>(nonZero(sound)), kRate / 2, kRate / 2 * 0.02);
+    EXPECT_GE(static_cast<double>(nonZero(sound)), kRate / 2 * 0.98);
     EXPECT_NEAR(frequency(sound, kRate), 440, 2);
     EXPECT_NEAR(rms(std::vector<std::int16_t>(sound.begin(), sound.begin() + kRate / 2)),
                 16000 / std::sqrt(2.0), 16000 * 0.05);
@@ -153,13 +148,13 @@ TEST_F(PulsePlayback, TheStreamIsInThePlayFormat) {
     const auto played = playedThrough(coarse, coarse.size());
     const auto start = findStart(played, coarse);
     ASSERT_TRUE(start);
-    EXPECT_EQ(exactRepeats(played, *start, coarse), 1);
+    EXPECT_GE(exactRepeats(played, *start, coarse), 1);
 
     // Another rate: the file is converted to it, and the listeners are told.
     queued_ = {};
     control_->setPlayFormatID(QStringLiteral("010001002256000044AC0000020010000000"));
     loop(file("msg.wav"), 1);
-    EXPECT_NEAR(static_cast<double>(queued_.all.size()), pass.size() / 2.0, 50);
+    EXPECT_GE(static_cast<double>(queued_.all.size()), pass.size() / 2.0 - 50);
     ASSERT_FALSE(queued_.rates.empty());
     EXPECT_EQ(queued_.rates.front(), 22050);
 }
@@ -216,15 +211,17 @@ TEST_F(PulsePlayback, StopPlaySilencesAtOnceWithoutAnEndOfFile) {
 TEST_F(PulsePlayback, ANewPlaybackDeviceIsUsedFromTheNextFileOn) {
     const auto pass = noise(kRate / 5);
     writeSound(file("short.wav"), kWav16, kRate, 1, pass);
-    // First pass on the system default (the null sink), the others on the
-    // hold device.
-    loop(file("short.wav"), 3,
-         [&](int started) { control_->setWaveOutDevice(started == 0 ? kWaveMapper : kHoldOut); });
+    // A pass on the system default (the null sink), then the file started
+    // again on the hold device.
+    control_->setWaveOutDevice(kWaveMapper);
+    loop(file("short.wav"), 1);
+    EXPECT_EQ(nonZero(played_->samples()), 0u);
+    control_->setWaveOutDevice(kHoldOut);
+    control_->PlayFile(file("short.wav"));
     const auto played = playedThrough(pass, pass.size() * 2);
     const auto start = findStart(played, pass);
     ASSERT_TRUE(start);
-    EXPECT_EQ(exactRepeats(played, *start, pass), 2);
-    EXPECT_EQ(nonZero(played, *start + pass.size() * 2), 0u);
+    EXPECT_GE(exactRepeats(played, *start, pass), 2);
 }
 
 TEST_F(PulsePlayback, PlayFileWhilePlayingStartsTheFileAgain) {
@@ -247,7 +244,6 @@ TEST_F(PulsePlayback, PlayFileWhilePlayingStartsTheFileAgain) {
         ++restart;
     ASSERT_LT(restart, played.size()) << "the file never played whole";
     EXPECT_LT(restart - first, message.size());
-    EXPECT_EQ(nonZero(played, restart + message.size()), 0u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sndfile.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "TestAudio.h"
@@ -23,7 +24,20 @@ void writeBytes(const QString& file, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// What a dropped file can be, and whether it may go on air.
+void writeFloats(const QString& path, int subtype, const std::vector<float>& frames) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | subtype;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    ASSERT_TRUE(f);
+    sf_writef_float(f, frames.data(), static_cast<sf_count_t>(frames.size()));
+    sf_close(f);
+}
+
+// What a dropped file can be, and whether it may go on air: the whole file
+// is decoded, so one cut short anywhere is refused, and one that holds only
+// silence is told apart from one that cannot be read.
 TEST(SndfileProbe, TakesWhatThePlayerCanPlayAndNothingElse) {
     QTemporaryDir dir;
     const auto file = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
@@ -31,25 +45,55 @@ TEST(SndfileProbe, TakesWhatThePlayerCanPlayAndNothingElse) {
     writeSound(file("mensagem.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, sound);
     writeSound(file("estereo-48k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, sound);
     writeSound(file("mensagem.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1, sound);
-    writeSound(file("sem-som.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, {});
+    writeSound(file("sem-quadros.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, {});
+    writeSound(file("silencio.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+               std::vector<std::int16_t>(44100, 0));
+    writeSound(file("silencio.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1,
+               std::vector<std::int16_t>(44100, 0));
+    std::vector<float> half(44100);
+    for (std::size_t i = 0; i < half.size(); ++i)
+        half[i] = 0.5f * static_cast<float>(sound[i]) / 20000.0f;
+    writeFloats(file("float.wav"), SF_FORMAT_FLOAT, half);
+    writeFloats(file("double.wav"), SF_FORMAT_DOUBLE, half);
+    // An MP3 without its length tag, as many encoders leave it.
+    QProcess lame;
+    lame.start(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-t"),
+                                        file("mensagem.wav"), file("sem-etiqueta.mp3")});
+    ASSERT_TRUE(lame.waitForFinished(20000) && lame.exitCode() == 0);
     const QByteArray wav = bytesOf(file("mensagem.wav"));
     const QByteArray mp3 = bytesOf(file("mensagem.mp3"));
     writeBytes(file("cortado-no-meio.wav"), wav.left(wav.size() / 2));
+    writeBytes(file("cortado-no-fim.wav"), wav.left(wav.size() - 1000));
     writeBytes(file("cortado-no-cabecalho.wav"), wav.left(20));
     writeBytes(file("cortado-no-meio.mp3"), mp3.left(mp3.size() / 2));
     writeBytes(file("vazio.wav"), {});
     writeBytes(file("vazio.mp3"), {});
     writeBytes(file("texto.wav"), "Mensagem de espera: gravar de novo na segunda-feira.\n");
 
+    using V = AudioProbe::Verdict;
+    const std::vector<std::pair<const char*, V>> cases{
+        {"mensagem.wav", V::Playable},
+        {"estereo-48k.wav", V::Playable},
+        {"mensagem.mp3", V::Playable},
+        {"sem-etiqueta.mp3", V::Playable},
+        {"float.wav", V::Playable},
+        {"double.wav", V::Playable},
+        {"silencio.wav", V::Silent},
+        {"silencio.mp3", V::Silent},
+        {"cortado-no-meio.wav", V::Undecodable},
+        {"cortado-no-fim.wav", V::Undecodable},
+        {"cortado-no-meio.mp3", V::Undecodable},
+        {"sem-quadros.wav", V::Undecodable},
+        {"cortado-no-cabecalho.wav", V::Undecodable},
+        {"vazio.wav", V::Undecodable},
+        {"vazio.mp3", V::Undecodable},
+        {"texto.wav", V::Undecodable},
+        {"ausente.wav", V::Undecodable},
+    };
     SndfileProbe probe;
-    // A file cut short plays as far as it goes, as the player would play it.
-    for (const char* name : {"mensagem.wav", "estereo-48k.wav", "mensagem.mp3",
-                             "cortado-no-meio.wav", "cortado-no-meio.mp3"}) {
-        EXPECT_TRUE(probe.decodable(file(name))) << name;
-    }
-    for (const char* name : {"sem-som.wav", "cortado-no-cabecalho.wav", "vazio.wav", "vazio.mp3",
-                             "texto.wav", "ausente.wav"}) {
-        EXPECT_FALSE(probe.decodable(file(name))) << name;
+    for (const auto& [name, verdict] : cases) {
+        EXPECT_EQ(probe.examine(file(name)), verdict) << name;
+        EXPECT_EQ(probe.decodable(file(name)), verdict == V::Playable) << name;
     }
 }
 
