@@ -145,10 +145,6 @@ void HoldChannel::PlayC1PlayDone() {
     }
 }
 
-void HoldChannel::hardwareUnplugged() {
-    flags_.ChannelActive = false;
-}
-
 void HoldChannel::HeaderPanel1Click() {
     if (linkViews_)
         linkViews_(&c_.PlayC1);
