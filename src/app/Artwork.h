@@ -8,5 +8,7 @@ namespace quindra {
 QIcon PowerIcon();
 QIcon DocumentIcon();
 QIcon TrayIconFrame(int frame);
+// The tray menu's glyphs: 0 "Maximizar", 1 "Minimizar", 2 "Fechar", 3 "Manual".
+QIcon MenuGlyph(int glyph);
 
 }  // namespace quindra

@@ -14,13 +14,15 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QValidator>
 
 #include "app/Artwork.h"
+#include "app/AudioFileDialog.h"
+#include "app/CaseLineEdit.h"
 #include "app/HotKeyEdit.h"
 #include "app/MessageBoxes.h"
 #include "app/QtTrayIcon.h"
 #include "app/StatusMemo.h"
+#include "app/StatusPanelView.h"
 #include "audio/views/MonitorView.h"
 
 namespace quindra {
@@ -29,19 +31,6 @@ namespace {
 
 constexpr int kWidth = 776;
 constexpr int kHeight = 604;
-
-// Turns typed letters to one case; text set by the program is left as stored.
-class CaseValidator final : public QValidator {
-public:
-    CaseValidator(bool upper, QObject* parent) : QValidator(parent), upper_(upper) {}
-    State validate(QString& input, int&) const override {
-        input = upper_ ? input.toUpper() : input.toLower();
-        return Acceptable;
-    }
-
-private:
-    bool upper_;
-};
 
 // A value label that never widens its column: a text longer than the room
 // it has is shortened in the middle, and the whole text is its tooltip.
@@ -66,18 +55,9 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
-// A framed, named panel that holds its place in the page's layout.
-QFrame* place(const QString& objectName, QWidget* parent) {
-    auto* f = new QFrame(parent);
-    f->setObjectName(objectName);
-    f->setFrameShape(QFrame::StyledPanel);
-    f->setFrameShadow(QFrame::Sunken);
-    return f;
-}
-
 }  // namespace
 
-TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
+TMainForm::TMainForm(ShellPorts ports, bool withTray)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("TMainForm"));
@@ -98,7 +78,9 @@ TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
     body->addWidget(pages_);
     root->addLayout(body);
 
-    if (trayAvailable)
+    // Made whether or not a notification area is there yet: Qt adds the icon
+    // to one that comes up later.
+    if (withTray)
         tray_ = new QtTrayIcon(this);
 
     shell_ = std::make_unique<Shell>(std::move(ports), *this);
@@ -164,6 +146,7 @@ QWidget* TMainForm::buildHeader() {
     auto* doc = new QToolButton(header);
     doc->setObjectName(QStringLiteral("SpeedButton4"));
     doc->setToolTip(QStringLiteral("Documentação On-line"));
+    doc->setAccessibleName(doc->toolTip());
     doc->setIcon(DocumentIcon());
     doc->setIconSize(QSize(32, 32));
     row->addWidget(doc);
@@ -171,6 +154,7 @@ QWidget* TMainForm::buildHeader() {
     auto* power = new QToolButton(header);
     power->setObjectName(QStringLiteral("SpeedButton3"));
     power->setToolTip(QStringLiteral("Desliga o Sistema"));
+    power->setAccessibleName(power->toolTip());
     power->setIcon(PowerIcon());
     power->setIconSize(QSize(32, 32));
     connect(power, &QToolButton::clicked, this, [this] { shell_->SpeedButton3Click(); });
@@ -216,9 +200,9 @@ QWidget* TMainForm::buildMainPage() {
     col->addWidget(info);
 
     auto* middle = new QHBoxLayout;
-    auto* status = place(QStringLiteral("statusPanel"), page);
-    status->setFixedWidth(300);
-    middle->addWidget(status);
+    statusPanel_ = new StatusPanelView(page);
+    statusPanel_->setFixedWidth(300);
+    middle->addWidget(statusPanel_);
     auto* monitor = new QGroupBox(QStringLiteral("Monitorando Hardware"), page);
     monitor->setObjectName(QStringLiteral("monitorPanel"));
     auto* views = new QHBoxLayout(monitor);
@@ -248,12 +232,16 @@ QWidget* TMainForm::buildSettingsPage() {
     // Company data, shown in the header.
     auto* empresa = new QGroupBox(QStringLiteral("Dados da Empresa"), page);
     auto* ef = new QFormLayout(empresa);
-    ef->addRow(QStringLiteral("Linha 1"), addField(Field::edEmpresa, QStringLiteral("edEmpresa")));
-    ef->addRow(QStringLiteral("Linha 2"), addField(Field::edContato, QStringLiteral("edContato")));
+    // Typed letters become capitals.
+    ef->addRow(QStringLiteral("Linha 1"),
+               addField(Field::edEmpresa, QStringLiteral("edEmpresa"),
+                        new CaseLineEdit(CaseLineEdit::Case::Upper, empresa)));
+    ef->addRow(QStringLiteral("Linha 2"),
+               addField(Field::edContato, QStringLiteral("edContato"),
+                        new CaseLineEdit(CaseLineEdit::Case::Upper, empresa)));
     ef->addRow(QStringLiteral("Linha 3"),
-               addField(Field::edTelefone, QStringLiteral("edTelefone")));
-    for (Field f : {Field::edEmpresa, Field::edContato, Field::edTelefone})
-        fields_[f]->setValidator(new CaseValidator(true, fields_[f]));
+               addField(Field::edTelefone, QStringLiteral("edTelefone"),
+                        new CaseLineEdit(CaseLineEdit::Case::Upper, empresa)));
     grid->addWidget(empresa, 0, 0);
 
     // The drop folder, chosen with a file dialog.
@@ -273,14 +261,9 @@ QWidget* TMainForm::buildSettingsPage() {
     browse->setObjectName(QStringLiteral("edPathC1Button"));
     browse->setText(QStringLiteral("..."));
     browse->setToolTip(hint);
-    connect(browse, &QToolButton::clicked, this, [this, path] {
-        const QString chosen = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Abrir"), path->text(),
-            QStringLiteral("Arquivos de Audio(*.wav;*.mp3) (*.wav *.mp3);;Todos Arquivos (*)"),
-            nullptr, QFileDialog::DontUseNativeDialog);
-        if (!chosen.isEmpty())
-            path->setText(chosen);
-    });
+    browse->setAccessibleName(
+        QStringLiteral("Clique no botão para selecionar um arquivo de áudio"));
+    connect(browse, &QToolButton::clicked, this, [this] { browseForDropFile(); });
     browseRow->addWidget(path, 1);
     browseRow->addWidget(browse);
     dl->addLayout(browseRow);
@@ -310,8 +293,9 @@ QWidget* TMainForm::buildSettingsPage() {
     // Mail settings and which notices are sent.
     auto* mail = new QGroupBox(QStringLiteral("Configurações de E-mail"), page);
     auto* mf = new QFormLayout(mail);
-    QLineEdit* sendTo = addField(Field::edSendTo, QStringLiteral("edSendTo"));
-    sendTo->setValidator(new CaseValidator(false, sendTo));
+    // Typed letters become lower case.
+    QLineEdit* sendTo = addField(Field::edSendTo, QStringLiteral("edSendTo"),
+                                 new CaseLineEdit(CaseLineEdit::Case::Lower, mail));
     mf->addRow(QStringLiteral("Enviar para:"), sendTo);
     mf->addRow(QStringLiteral("Usuário SMTP"),
                addField(Field::edUserSMTP, QStringLiteral("edUserSMTP")));
@@ -357,12 +341,26 @@ void TMainForm::reveal() {
     activateWindow();
 }
 
+void TMainForm::bringForward() {
+    if (!isVisible() || isMinimized())
+        return;
+    raise();
+    activateWindow();
+}
+
 void TMainForm::conceal() {
     hide();
 }
 
-QLineEdit* TMainForm::addField(Field f, const QString& objectName) {
-    auto* e = new QLineEdit(this);
+void TMainForm::browseForDropFile() {
+    const auto dialog = MakeAudioFileDialog(this, fields_[Field::edPathC1]->text());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return;
+    shell_->onDropFileChosen(dialog->selectedFiles().constFirst());
+}
+
+QLineEdit* TMainForm::addField(Field f, const QString& objectName, QLineEdit* edit) {
+    auto* e = edit ? edit : new QLineEdit(this);
     e->setObjectName(objectName);
     fields_.insert(f, e);
     return e;
@@ -385,12 +383,8 @@ QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
 
 void TMainForm::setFieldText(Field f, const QString& text) {
     // textChanged fires only on a real change, which runs the field's handler.
-    // The case rule is for typing: text from the store is shown as stored.
-    QLineEdit* e = fields_[f];
-    QValidator* typing = const_cast<QValidator*>(e->validator());
-    e->setValidator(nullptr);
-    e->setText(text);
-    e->setValidator(typing);
+    // The case rules are for typing: text from the store is shown as stored.
+    fields_[f]->setText(text);
 }
 
 QString TMainForm::fieldText(Field f) const {
@@ -429,6 +423,10 @@ void TMainForm::setViewsSource(WaveControl* control) {
 
 LogView& TMainForm::logView() {
     return *memo_;
+}
+
+StatusView& TMainForm::statusView() {
+    return *statusPanel_;
 }
 
 TrayIcon* TMainForm::tray() {

@@ -17,6 +17,7 @@
 #include "hardware/HardwareScan.h"
 #include "mail/MailNotices.h"
 #include "rotation/MessageRotation.h"
+#include "status/StatusPanel.h"
 
 namespace quindra {
 
@@ -24,8 +25,11 @@ class AudioProbe;
 class AutostartMirror;
 class Clock;
 class FileOperations;
+class IdleSource;
 class MessageBoxes;
 class Registry;
+class StatusView;
+class SysInfo;
 class TrayIcon;
 class WaveControl;
 
@@ -33,7 +37,9 @@ class WaveControl;
 class ShellWindow : public FormView, public ModalWindow {
 public:
     virtual LogView& logView() = 0;
-    // The notification-area icon; null when the desktop has none.
+    virtual StatusView& statusView() = 0;
+    // The notification-area icon; null when the program runs without a
+    // desktop.
     virtual TrayIcon* tray() = 0;
     // Points the level, spectrum and waveform views, in that order, at a
     // wave control's audio.
@@ -59,12 +65,20 @@ struct RotationPorts {
     AudioProbe& probe;
 };
 
+// Where the status panel's figures come from, and the idle moment it is
+// refreshed in.
+struct StatusPorts {
+    SysInfo& sysInfo;
+    IdleSource& idle;
+};
+
 // The platform services the shell runs on, grouped by the subsystem that
 // uses them.
 struct ShellPorts {
     PlatformPorts platform;
     HoldChannel::Controls audio;
     RotationPorts rotation;
+    StatusPorts status;
 };
 
 // The main window's logic: start-up, the ways out, and the owner of the
@@ -91,6 +105,10 @@ public:
     void onFieldChanged(Field f, const QString& text);
     void onBoxClicked(Box b, bool checked);
     void onHotKeyChanged(TShortCut key);
+    // The browse button's file, chosen in the dialog: its folder becomes the
+    // drop folder, once the operator agrees to what that means for the files
+    // beside it.
+    void onDropFileChosen(const QString& file);
 
     bool AddMsg(const QString& message) { return log_.AddMsg(message); }
 
@@ -103,6 +121,8 @@ public:
     Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
+    StatusPanel& statusPanel() { return statusPanel_; }
+    CpuUsageGauge& cpuGauge() { return cpuGauge_; }
     const Paths& paths() const { return ports_.platform.paths; }
 
 private:
@@ -123,6 +143,8 @@ private:
     MessageRotation rotation_;
     HoldChannel channel_;
     HardwareScan scan_;
+    StatusPanel statusPanel_;
+    CpuUsageGauge cpuGauge_;
     bool destroyed_ = false;
 };
 

@@ -4,11 +4,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSocketNotifier>
-#include <QSystemTrayIcon>
 #include <csignal>
 
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
+#include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
 #include "app/StatusLog.h"
 #include "app/XcbHotKeyRegistrar.h"
@@ -19,6 +19,8 @@
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
 #include "rotation/LinuxFileOperations.h"
+#include "status/IdleSource.h"
+#include "status/LinuxSysInfo.h"
 
 using namespace quindra;
 
@@ -69,11 +71,14 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quindra"));
-    QApplication::setApplicationDisplayName(kAppTitle);
+    // No display name: Qt would append it to every caption, and the boxes'
+    // captions ("Confirmação") are exactly what they say.
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtTranslations(OperatorLocale());
 
-    // SIGTERM and SIGINT act as a request to close the window, so a service
-    // manager stops the program as an operator would.
+    // SIGTERM, SIGINT and SIGHUP (the end of the desktop session) act as a
+    // request to close the window, so a service manager or a log-out stops
+    // the program as an operator would.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         struct sigaction sa {};
         sa.sa_handler = onStopSignal;
@@ -81,6 +86,7 @@ int main(int argc, char** argv) {
         sa.sa_flags = SA_RESTART;
         sigaction(SIGTERM, &sa, nullptr);
         sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGHUP, &sa, nullptr);
     }
 
     QtEventLoop loop;
@@ -96,6 +102,8 @@ int main(int argc, char** argv) {
     pulse::PulseWaveControl PlayC1(pulse), wCanal1(pulse), WaveControl1(pulse);
     LinuxFileOperations files;
     pulse::SndfileProbe probe;
+    LinuxSysInfo sysInfo;
+    QtIdleSource idle;
 
     ShellPorts ports{
         .platform = {.loop = loop,
@@ -109,6 +117,7 @@ int main(int argc, char** argv) {
                      .echo = EchoToStdout},
         .audio = {.PlayC1 = PlayC1, .wCanal1 = wCanal1, .WaveControl1 = WaveControl1},
         .rotation = {.files = files, .probe = probe},
+        .status = {.sysInfo = sysInfo, .idle = idle},
     };
     // A stop can come while the window is still being built, even while a
     // start-up box waits for an operator who is not there: it closes the box,
@@ -126,8 +135,7 @@ int main(int argc, char** argv) {
         QCoreApplication::quit();
     });
 
-    const bool tray = !headless && QSystemTrayIcon::isSystemTrayAvailable();
-    TMainForm form(std::move(ports), tray);
+    TMainForm form(std::move(ports), /*withTray=*/!headless);
     formReady = &form;
     if (stopRequested)
         form.shell().FormCloseQuery();

@@ -12,6 +12,7 @@
 #include "support/FakeFiles.h"
 #include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
+#include "support/RecordingRegistry.h"
 
 namespace quindra::testing {
 
@@ -30,7 +31,7 @@ struct ShellRig {
     ShellPorts ports() {
         return ShellPorts{
             .platform = {.loop = loop,
-                         .registry = *registry,
+                         .registry = recorder,
                          .clock = clock,
                          .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
                          .paths = paths,
@@ -40,12 +41,15 @@ struct ShellRig {
                          .echo = [this](const QString& line) { echoed << line; }},
             .audio = {.PlayC1 = player, .wCanal1 = monitor, .WaveControl1 = lister},
             .rotation = {.files = files, .probe = probe},
+            .status = {.sysInfo = sysInfo, .idle = idle},
         };
     }
 
     QTemporaryDir tmp;
     Paths paths;
     std::unique_ptr<SqliteRegistry> registry;
+    // The store as the shell reaches it, noting each value written.
+    RecordingRegistry<SqliteRegistry> recorder{registry};
     VirtualEventLoop loop;
     FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33))};
     FakeBoxes boxes;
@@ -54,6 +58,8 @@ struct ShellRig {
     FakeWaveControl player, monitor, lister;
     FakeFileOperations files;
     FakeAudioProbe probe;
+    FakeSysInfo sysInfo;
+    FakeIdle idle;
     QStringList echoed;
 };
 
