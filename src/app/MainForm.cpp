@@ -32,9 +32,11 @@ namespace {
 constexpr int kWidth = 776;
 constexpr int kHeight = 604;
 
-// A value label that never widens its column: a text longer than the room
-// it has is shortened in the middle, and the whole text is its tooltip.
-class ElidedLabel final : public QLabel {
+// A value label that never widens its column and shows its whole text: a
+// text longer than the room it has is drawn in a smaller type, down to
+// three quarters of the label's own; only beyond that is it shortened in the
+// middle, with the whole text as its tooltip.
+class FitLabel final : public QLabel {
 public:
     using QLabel::QLabel;
     QSize sizeHint() const override { return {40, QLabel::sizeHint().height()}; }
@@ -43,11 +45,20 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        const QString shown =
-            fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+        const QRect room = contentsRect();
+        QFont f = font();
+        const qreal base = f.pointSizeF();
+        for (qreal size = base; size >= base * 0.75; size -= 0.5) {
+            f.setPointSizeF(size);
+            if (QFontMetrics(f).horizontalAdvance(text()) <= room.width())
+                break;
+        }
+        const QFontMetrics fm(f);
+        const QString shown = fm.elidedText(text(), Qt::ElideMiddle, room.width());
         setToolTip(shown == text() ? QString() : text());
+        p.setFont(f);
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(contentsRect(), static_cast<int>(alignment()), shown);
+        p.drawText(room, static_cast<int>(alignment()), shown);
     }
 };
 
@@ -172,25 +183,28 @@ QWidget* TMainForm::buildMainPage() {
     info->setObjectName(QStringLiteral("HeaderPanel1"));
     connect(info, &ClickableGroupBox::clicked, this,
             [this] { shell_->channel().HeaderPanel1Click(); });
+    // Each file name has a line of its own, so a long one is read in full;
+    // the times of entry and exit go on the line below it.
     auto* grid = new QGridLayout(info);
-    grid->setContentsMargins(8, 4, 8, 4);
-    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(8, 2, 8, 4);
+    grid->setVerticalSpacing(1);
+    grid->setHorizontalSpacing(6);
     grid->addWidget(caption(QStringLiteral("Arquivo Atual:"), info), 0, 0);
-    grid->addWidget(addLabel(Label::lbArquivo, QStringLiteral("lbArquivo")), 0, 1);
-    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 0, 2);
-    grid->addWidget(addLabel(Label::lbDataHoraAtual, QStringLiteral("lbDataHoraAtual")), 0, 3);
-    grid->addWidget(caption(QStringLiteral("Arquivo Anterior:"), info), 1, 0);
-    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 1, 1);
-    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 1, 2);
-    grid->addWidget(addLabel(Label::lbDataHoraAnterior, QStringLiteral("lbDataHoraAnterior")), 1,
-                    3);
-    grid->addWidget(caption(QStringLiteral("Saída:"), info), 1, 4);
-    grid->addWidget(addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")),
+    grid->addWidget(addLabel(Label::lbArquivo, QStringLiteral("lbArquivo")), 0, 1, 1, 5);
+    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 1, 0, Qt::AlignRight);
+    grid->addWidget(addLabel(Label::lbDataHoraAtual, QStringLiteral("lbDataHoraAtual")), 1, 1);
+    grid->addWidget(caption(QStringLiteral("Arquivo Anterior:"), info), 2, 0);
+    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 2, 1,
                     1, 5);
-    // Fixed columns, so the row does not shift when the history fills in.
-    grid->setColumnStretch(1, 1);
+    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 3, 0, Qt::AlignRight);
+    grid->addWidget(addLabel(Label::lbDataHoraAnterior, QStringLiteral("lbDataHoraAnterior")), 3,
+                    1);
+    grid->addWidget(caption(QStringLiteral("Saída:"), info), 3, 2, Qt::AlignRight);
+    grid->addWidget(addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")),
+                    3, 3);
+    grid->setColumnMinimumWidth(1, 150);
     grid->setColumnMinimumWidth(3, 150);
-    grid->setColumnMinimumWidth(5, 150);
+    grid->setColumnStretch(4, 1);
     for (Label l : {Label::lbArquivo, Label::lbArquivoAnterior, Label::lbDataHoraAtual,
                     Label::lbDataHoraAnterior, Label::lbDataHoraAnteriroSai}) {
         QFont f = labels_[l]->font();
@@ -328,6 +342,8 @@ QWidget* TMainForm::buildSettingsPage() {
                          QStringLiteral("Mensagem de troca de gravação")));
     grid->addWidget(notices, 2, 1);
 
+    // The groups spread over the page rather than leave its lower part empty.
+    grid->setVerticalSpacing(18);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -374,7 +390,7 @@ QCheckBox* TMainForm::addBox(Box b, const QString& objectName, const QString& te
 }
 
 QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
-    auto* lb = new ElidedLabel(this);
+    auto* lb = new FitLabel(this);
     lb->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lb->setObjectName(objectName);
     labels_.insert(l, lb);

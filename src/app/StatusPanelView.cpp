@@ -26,36 +26,32 @@ StatusPanelView::StatusPanelView(QWidget* parent) : QFrame(parent) {
     setAccessibleName(QStringLiteral("Status do sistema"));
 
     auto* col = new QVBoxLayout(this);
-    col->setContentsMargins(8, 6, 8, 8);
-    col->setSpacing(6);
+    col->setContentsMargins(8, 5, 8, 6);
+    col->setSpacing(4);
 
-    // Rows 1 to 3: the system, filled once at start.
+    // Rows 1 to 3: the system, filled once at start; version and build
+    // share a line.
     auto* os = new QGridLayout;
-    os->setHorizontalSpacing(8);
+    os->setHorizontalSpacing(6);
     os->setVerticalSpacing(2);
-    const std::pair<StatusLabel, const char*> osRows[] = {
-        {StatusLabel::LabelPlatform, "SO"},
-        {StatusLabel::LabelVersion, "Versão"},
-        {StatusLabel::LabelBuild, "Build"},
-    };
-    int row = 0;
-    for (const auto& [which, caption] : osRows) {
+    const auto addOsRow = [&](StatusLabel which, const char* objectName, const char* caption,
+                              int row, int column) {
         QLabel* c = Caption(QString::fromUtf8(caption), this);
         auto* value = new QLabel(this);
+        value->setObjectName(QString::fromLatin1(objectName));
         QFont f = value->font();
         f.setBold(true);
         value->setFont(f);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         c->setBuddy(value);
-        os->addWidget(c, row, 0);
-        os->addWidget(value, row, 1);
+        os->addWidget(c, row, column);
+        os->addWidget(value, row, column + 1, 1, column == 0 && row == 0 ? 3 : 1);
         labels_.insert(which, value);
-        ++row;
-    }
-    labels_[StatusLabel::LabelPlatform]->setObjectName(QStringLiteral("LabelPlatform"));
-    labels_[StatusLabel::LabelVersion]->setObjectName(QStringLiteral("LabelVersion"));
-    labels_[StatusLabel::LabelBuild]->setObjectName(QStringLiteral("LabelBuild"));
-    os->setColumnStretch(1, 1);
+    };
+    addOsRow(StatusLabel::LabelPlatform, "LabelPlatform", "SO", 0, 0);
+    addOsRow(StatusLabel::LabelVersion, "LabelVersion", "Versão", 1, 0);
+    addOsRow(StatusLabel::LabelBuild, "LabelBuild", "Build", 1, 2);
+    os->setColumnStretch(3, 1);
     col->addLayout(os);
 
     auto* line = new QFrame(this);
@@ -74,12 +70,13 @@ StatusPanelView::StatusPanelView(QWidget* parent) : QFrame(parent) {
     cpu_ = new LevelBar(Qt::Vertical, QColor(60, 179, 75), this);
     cpu_->setObjectName(QStringLiteral("CpuUsage1"));
     cpu_->setAccessibleName(QStringLiteral("CPU"));
+    cpu_->setFixedWidth(44);
     cpu_->setRange(100, 0);
     cpuColumn->addWidget(cpu_, 1, Qt::AlignHCenter);
     figures->addLayout(cpuColumn);
 
     auto* rows = new QVBoxLayout;
-    rows->setSpacing(1);
+    rows->setSpacing(0);
     struct Row {
         StatusBar bar;
         const char* barName;
@@ -98,24 +95,24 @@ StatusPanelView::StatusPanelView(QWidget* parent) : QFrame(parent) {
         {StatusBar::ProgressFill4, "ProgressFill4", StatusLabel::LabelHd, "LabelHd",
          "Espaço livre no HD", "memLabel3"},
     };
+    // Each row: its caption, the figures right-aligned under it, the bar.
     for (const Row& r : barRows) {
-        auto* head = new QHBoxLayout;
-        head->setSpacing(4);
         const QString caption = QString::fromUtf8(r.caption);
         QLabel* c = Caption(caption, this);
         auto* value = new QLabel(QString::fromLatin1(r.designCaption), this);
         value->setObjectName(QString::fromLatin1(r.labelName));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setAccessibleDescription(caption);
-        head->addWidget(c);
-        head->addStretch();
-        head->addWidget(value);
-        rows->addLayout(head);
+        QFont f = value->font();
+        f.setBold(true);
+        value->setFont(f);
         auto* bar = new LevelBar(Qt::Horizontal, QColor(96, 165, 250), this);
         bar->setObjectName(QString::fromLatin1(r.barName));
         bar->setAccessibleName(caption);
+        rows->addWidget(c);
+        rows->addWidget(value);
         rows->addWidget(bar);
-        rows->addSpacing(4);
+        rows->addSpacing(3);
         labels_.insert(r.label, value);
         bars_.insert(r.bar, bar);
     }
