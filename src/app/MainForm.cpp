@@ -222,10 +222,13 @@ QWidget* TMainForm::buildMainPage() {
     auto* views = new QHBoxLayout(monitor);
     spectrum_ = new TMonitorView(TMonitorView::Kind::Spectrum, monitor);
     spectrum_->setObjectName(QStringLiteral("Spectrum"));
+    spectrum_->setAccessibleName(QStringLiteral("Espectro"));
     wave_ = new TMonitorView(TMonitorView::Kind::Wave, monitor);
     wave_->setObjectName(QStringLiteral("Wave"));
+    wave_->setAccessibleName(QStringLiteral("Forma de onda"));
     volume_ = new TMonitorView(TMonitorView::Kind::Volume, monitor);
     volume_->setObjectName(QStringLiteral("Volume"));
+    volume_->setAccessibleName(QStringLiteral("Nível"));
     views->addWidget(spectrum_, 2);
     views->addWidget(wave_, 2);
     views->addWidget(volume_);
@@ -261,9 +264,11 @@ QWidget* TMainForm::buildSettingsPage() {
     // The drop folder, chosen with a file dialog.
     auto* dir = new QGroupBox(QStringLiteral("Diretório do arquivo de Áudio"), page);
     auto* dl = new QVBoxLayout(dir);
-    dl->addWidget(caption(QStringLiteral("Selecione o Diretório"), dir));
+    QLabel* pathCaption = caption(QStringLiteral("Selecione o Diretório"), dir);
+    dl->addWidget(pathCaption);
     auto* browseRow = new QHBoxLayout;
     QLineEdit* path = addField(Field::edPathC1, QStringLiteral("edPathC1"));
+    pathCaption->setBuddy(path);
     path->setReadOnly(true);
     const QString hint = QStringLiteral(
         "Clique no botão para selecionar um arquivo de áudio\n"
@@ -296,8 +301,10 @@ QWidget* TMainForm::buildSettingsPage() {
     startRow->addWidget(start, 1);
     auto* back = new QGroupBox(QStringLiteral("Retorno modo Oculto"), page);
     auto* bl = new QVBoxLayout(back);
-    bl->addWidget(caption(QStringLiteral("Teclas de Atalho"), back));
+    QLabel* hotKeyCaption = caption(QStringLiteral("Teclas de Atalho"), back);
+    bl->addWidget(hotKeyCaption);
     hotKey_ = new HotKeyEdit(back);
+    hotKeyCaption->setBuddy(hotKey_);
     hotKey_->setObjectName(QStringLiteral("HotKey1"));
     bl->addWidget(hotKey_);
     bl->addStretch();

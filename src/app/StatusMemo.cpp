@@ -9,6 +9,7 @@ namespace quindra {
 
 StatusMemo::StatusMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("mStatus"));
+    setAccessibleName(QStringLiteral("Registro de status"));
     setFixedSize(749, 123);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

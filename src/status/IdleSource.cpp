@@ -20,6 +20,9 @@ void QtIdleSource::setIdleHandler(std::function<void()> handler) {
         // blocks too: the handler never runs inside itself.
         if (running_ || !handler_)
             return;
+        if (sinceLast_.isValid() && !sinceLast_.hasExpired(kMinimumIntervalMs))
+            return;
+        sinceLast_.start();
         running_ = true;
         struct Done {
             bool& running;
