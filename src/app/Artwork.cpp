@@ -115,4 +115,44 @@ QIcon ProgramIcon() {
     return icon;
 }
 
+QIcon MenuGlyph(int glyph) {
+    QPixmap pm = canvas(16);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(50, 60, 75);
+    switch (glyph) {
+        case 0:  // a window restored to its full size
+            p.setPen(QPen(ink, 1));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(2.5, 3.5, 11, 9));
+            p.fillRect(QRectF(3, 4, 10, 2.5), QColor(40, 90, 160));
+            break;
+        case 1:  // a window folded down to a bar
+            p.fillRect(QRectF(3, 11, 10, 2.5), ink);
+            break;
+        case 2:  // the power sign of the header's button
+            p.setPen(QPen(QColor(220, 60, 50), 1.8, Qt::SolidLine, Qt::RoundCap));
+            p.drawArc(QRectF(3, 3.5, 10, 10), 120 * 16, 300 * 16);
+            p.drawLine(QPointF(8, 2), QPointF(8, 8));
+            break;
+        default: {  // an open book
+            p.setPen(QPen(ink, 1));
+            p.setBrush(QColor(245, 245, 240));
+            QPainterPath book;
+            book.moveTo(8, 4.5);
+            book.cubicTo(6, 3, 3, 3, 1.5, 4);
+            book.lineTo(1.5, 13);
+            book.cubicTo(3, 12, 6, 12, 8, 13.5);
+            book.cubicTo(10, 12, 13, 12, 14.5, 13);
+            book.lineTo(14.5, 4);
+            book.cubicTo(13, 3, 10, 3, 8, 4.5);
+            book.closeSubpath();
+            p.drawPath(book);
+            p.drawLine(QPointF(8, 4.5), QPointF(8, 13.5));
+            break;
+        }
+    }
+    return QIcon(pm);
+}
+
 }  // namespace quindra

@@ -10,6 +10,8 @@ namespace quindra {
 QIcon PowerIcon();
 QIcon DocumentIcon();
 QIcon TrayIconFrame(int frame);
+// The tray menu's glyphs: 0 "Maximizar", 1 "Minimizar", 2 "Fechar", 3 "Manual".
+QIcon MenuGlyph(int glyph);
 
 // The program's own icon: the tray's speaker with its three waves on a
 // rounded tile, drawn into a square of `size` at the painter's origin. Used

@@ -15,6 +15,9 @@ public:
     // desktop that offers grabs).
     virtual bool grab(TShortCut key, std::function<void()> onPress) = 0;
     virtual void release() = 0;
+    // False when the session offers no grabs at all (no X11 display), so a
+    // refusal there says nothing about the combination.
+    virtual bool available() const { return true; }
 };
 
 // A registrar for a session that offers no global key grabs.
@@ -22,6 +25,7 @@ class NoHotKeyRegistrar final : public HotKeyRegistrar {
 public:
     bool grab(TShortCut, std::function<void()>) override { return false; }
     void release() override {}
+    bool available() const override { return false; }
 };
 
 // The restore hot-key. The combination is registered when the component is

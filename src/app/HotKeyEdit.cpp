@@ -10,11 +10,8 @@ HotKeyEdit::HotKeyEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 void HotKeyEdit::setShortCut(TShortCut key) {
-    if (key == key_)
-        return;
     key_ = key;
     setText(ShortCutText(key_));
-    emit changed(key_);
 }
 
 bool HotKeyEdit::event(QEvent* e) {
@@ -37,15 +34,21 @@ void HotKeyEdit::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    const std::uint8_t vk = VirtualKeyFromQtKey(key);
+    // A keypad key reaches Qt as the digit or sign it types, but it is
+    // another key to the grab.
+    const auto mods = e->modifiers();
+    const std::uint8_t vk = (mods & Qt::KeypadModifier) ? 0 : VirtualKeyFromQtKey(key);
     if (vk == 0) {
         e->ignore();
         return;
     }
-    const auto mods = e->modifiers();
-    setShortCut(ApplyHotKeyRule(vk, mods & Qt::ShiftModifier, mods & Qt::ControlModifier,
-                                mods & Qt::AltModifier));
+    const TShortCut typed = ApplyHotKeyRule(vk, mods & Qt::ShiftModifier,
+                                            mods & Qt::ControlModifier, mods & Qt::AltModifier);
     e->accept();
+    if (typed == key_)
+        return;
+    setShortCut(typed);
+    emit changed(key_);
 }
 
 }  // namespace quindra

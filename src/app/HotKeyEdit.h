@@ -7,14 +7,15 @@
 namespace quindra {
 
 // The hot-key entry: takes the next key combination pressed in it. A key
-// alone or with Shift alone becomes Alt with the key.
+// alone or with Shift alone becomes Alt with the key; a key outside the
+// hot-key table is refused, since the grab could not register it.
 class HotKeyEdit final : public QLineEdit {
     Q_OBJECT
 public:
     explicit HotKeyEdit(QWidget* parent = nullptr);
 
     TShortCut shortCut() const { return key_; }
-    // Emits changed() when the combination differs from the current one.
+    // Shows a combination; only a key pressed in the field emits changed().
     void setShortCut(TShortCut key);
 
 signals:

@@ -14,14 +14,16 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QValidator>
 
 #include "app/Alerta.h"
 #include "app/Artwork.h"
+#include "app/AudioFileDialog.h"
+#include "app/CaseLineEdit.h"
 #include "app/HotKeyEdit.h"
 #include "app/MessageBoxes.h"
 #include "app/QtTrayIcon.h"
 #include "app/StatusMemo.h"
+#include "app/StatusPanelView.h"
 #include "audio/views/MonitorView.h"
 
 namespace quindra {
@@ -31,22 +33,11 @@ namespace {
 constexpr int kWidth = 776;
 constexpr int kHeight = 604;
 
-// Turns typed letters to one case; text set by the program is left as stored.
-class CaseValidator final : public QValidator {
-public:
-    CaseValidator(bool upper, QObject* parent) : QValidator(parent), upper_(upper) {}
-    State validate(QString& input, int&) const override {
-        input = upper_ ? input.toUpper() : input.toLower();
-        return Acceptable;
-    }
-
-private:
-    bool upper_;
-};
-
-// A value label that never widens its column: a text longer than the room
-// it has is shortened in the middle, and the whole text is its tooltip.
-class ElidedLabel final : public QLabel {
+// A value label that never widens its column and shows its whole text: a
+// text longer than the room it has is drawn in a smaller type, down to
+// three quarters of the label's own; only beyond that is it shortened in the
+// middle, with the whole text as its tooltip.
+class FitLabel final : public QLabel {
 public:
     using QLabel::QLabel;
     QSize sizeHint() const override { return {40, QLabel::sizeHint().height()}; }
@@ -55,11 +46,20 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        const QString shown =
-            fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+        const QRect room = contentsRect();
+        QFont f = font();
+        const qreal base = f.pointSizeF();
+        for (qreal size = base; size >= base * 0.75; size -= 0.5) {
+            f.setPointSizeF(size);
+            if (QFontMetrics(f).horizontalAdvance(text()) <= room.width())
+                break;
+        }
+        const QFontMetrics fm(f);
+        const QString shown = fm.elidedText(text(), Qt::ElideMiddle, room.width());
         setToolTip(shown == text() ? QString() : text());
+        p.setFont(f);
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(contentsRect(), static_cast<int>(alignment()), shown);
+        p.drawText(room, static_cast<int>(alignment()), shown);
     }
 };
 
@@ -67,18 +67,9 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
-// A framed, named panel that holds its place in the page's layout.
-QFrame* place(const QString& objectName, QWidget* parent) {
-    auto* f = new QFrame(parent);
-    f->setObjectName(objectName);
-    f->setFrameShape(QFrame::StyledPanel);
-    f->setFrameShadow(QFrame::Sunken);
-    return f;
-}
-
 }  // namespace
 
-TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
+TMainForm::TMainForm(ShellPorts ports, bool withTray)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("TMainForm"));
@@ -99,7 +90,9 @@ TMainForm::TMainForm(ShellPorts ports, bool trayAvailable)
     body->addWidget(pages_);
     root->addLayout(body);
 
-    if (trayAvailable)
+    // Made whether or not a notification area is there yet: Qt adds the icon
+    // to one that comes up later.
+    if (withTray)
         tray_ = new QtTrayIcon(this);
     alerta_ = std::make_unique<quindra::Alerta>();
 
@@ -166,6 +159,7 @@ QWidget* TMainForm::buildHeader() {
     auto* doc = new QToolButton(header);
     doc->setObjectName(QStringLiteral("SpeedButton4"));
     doc->setToolTip(QStringLiteral("Documentação On-line"));
+    doc->setAccessibleName(doc->toolTip());
     doc->setIcon(DocumentIcon());
     doc->setIconSize(QSize(32, 32));
     row->addWidget(doc);
@@ -173,6 +167,7 @@ QWidget* TMainForm::buildHeader() {
     auto* power = new QToolButton(header);
     power->setObjectName(QStringLiteral("SpeedButton3"));
     power->setToolTip(QStringLiteral("Desliga o Sistema"));
+    power->setAccessibleName(power->toolTip());
     power->setIcon(PowerIcon());
     power->setIconSize(QSize(32, 32));
     connect(power, &QToolButton::clicked, this, [this] { shell_->SpeedButton3Click(); });
@@ -190,25 +185,28 @@ QWidget* TMainForm::buildMainPage() {
     info->setObjectName(QStringLiteral("HeaderPanel1"));
     connect(info, &ClickableGroupBox::clicked, this,
             [this] { shell_->channel().HeaderPanel1Click(); });
+    // Each file name has a line of its own, so a long one is read in full;
+    // the times of entry and exit go on the line below it.
     auto* grid = new QGridLayout(info);
-    grid->setContentsMargins(8, 4, 8, 4);
-    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(8, 2, 8, 4);
+    grid->setVerticalSpacing(1);
+    grid->setHorizontalSpacing(6);
     grid->addWidget(caption(QStringLiteral("Arquivo Atual:"), info), 0, 0);
-    grid->addWidget(addLabel(Label::lbArquivo, QStringLiteral("lbArquivo")), 0, 1);
-    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 0, 2);
-    grid->addWidget(addLabel(Label::lbDataHoraAtual, QStringLiteral("lbDataHoraAtual")), 0, 3);
-    grid->addWidget(caption(QStringLiteral("Arquivo Anterior:"), info), 1, 0);
-    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 1, 1);
-    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 1, 2);
-    grid->addWidget(addLabel(Label::lbDataHoraAnterior, QStringLiteral("lbDataHoraAnterior")), 1,
-                    3);
-    grid->addWidget(caption(QStringLiteral("Saída:"), info), 1, 4);
-    grid->addWidget(addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")),
+    grid->addWidget(addLabel(Label::lbArquivo, QStringLiteral("lbArquivo")), 0, 1, 1, 5);
+    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 1, 0, Qt::AlignRight);
+    grid->addWidget(addLabel(Label::lbDataHoraAtual, QStringLiteral("lbDataHoraAtual")), 1, 1);
+    grid->addWidget(caption(QStringLiteral("Arquivo Anterior:"), info), 2, 0);
+    grid->addWidget(addLabel(Label::lbArquivoAnterior, QStringLiteral("lbArquivoAnterior")), 2, 1,
                     1, 5);
-    // Fixed columns, so the row does not shift when the history fills in.
-    grid->setColumnStretch(1, 1);
+    grid->addWidget(caption(QStringLiteral("Entrada:"), info), 3, 0, Qt::AlignRight);
+    grid->addWidget(addLabel(Label::lbDataHoraAnterior, QStringLiteral("lbDataHoraAnterior")), 3,
+                    1);
+    grid->addWidget(caption(QStringLiteral("Saída:"), info), 3, 2, Qt::AlignRight);
+    grid->addWidget(addLabel(Label::lbDataHoraAnteriroSai, QStringLiteral("lbDataHoraAnteriroSai")),
+                    3, 3);
+    grid->setColumnMinimumWidth(1, 150);
     grid->setColumnMinimumWidth(3, 150);
-    grid->setColumnMinimumWidth(5, 150);
+    grid->setColumnStretch(4, 1);
     for (Label l : {Label::lbArquivo, Label::lbArquivoAnterior, Label::lbDataHoraAtual,
                     Label::lbDataHoraAnterior, Label::lbDataHoraAnteriroSai}) {
         QFont f = labels_[l]->font();
@@ -218,18 +216,21 @@ QWidget* TMainForm::buildMainPage() {
     col->addWidget(info);
 
     auto* middle = new QHBoxLayout;
-    auto* status = place(QStringLiteral("statusPanel"), page);
-    status->setFixedWidth(300);
-    middle->addWidget(status);
+    statusPanel_ = new StatusPanelView(page);
+    statusPanel_->setFixedWidth(300);
+    middle->addWidget(statusPanel_);
     auto* monitor = new QGroupBox(QStringLiteral("Monitorando Hardware"), page);
     monitor->setObjectName(QStringLiteral("monitorPanel"));
     auto* views = new QHBoxLayout(monitor);
     spectrum_ = new TMonitorView(TMonitorView::Kind::Spectrum, monitor);
     spectrum_->setObjectName(QStringLiteral("Spectrum"));
+    spectrum_->setAccessibleName(QStringLiteral("Espectro"));
     wave_ = new TMonitorView(TMonitorView::Kind::Wave, monitor);
     wave_->setObjectName(QStringLiteral("Wave"));
+    wave_->setAccessibleName(QStringLiteral("Forma de onda"));
     volume_ = new TMonitorView(TMonitorView::Kind::Volume, monitor);
     volume_->setObjectName(QStringLiteral("Volume"));
+    volume_->setAccessibleName(QStringLiteral("Nível"));
     views->addWidget(spectrum_, 2);
     views->addWidget(wave_, 2);
     views->addWidget(volume_);
@@ -250,20 +251,26 @@ QWidget* TMainForm::buildSettingsPage() {
     // Company data, shown in the header.
     auto* empresa = new QGroupBox(QStringLiteral("Dados da Empresa"), page);
     auto* ef = new QFormLayout(empresa);
-    ef->addRow(QStringLiteral("Linha 1"), addField(Field::edEmpresa, QStringLiteral("edEmpresa")));
-    ef->addRow(QStringLiteral("Linha 2"), addField(Field::edContato, QStringLiteral("edContato")));
+    // Typed letters become capitals.
+    ef->addRow(QStringLiteral("Linha 1"),
+               addField(Field::edEmpresa, QStringLiteral("edEmpresa"),
+                        new CaseLineEdit(CaseLineEdit::Case::Upper, empresa)));
+    ef->addRow(QStringLiteral("Linha 2"),
+               addField(Field::edContato, QStringLiteral("edContato"),
+                        new CaseLineEdit(CaseLineEdit::Case::Upper, empresa)));
     ef->addRow(QStringLiteral("Linha 3"),
-               addField(Field::edTelefone, QStringLiteral("edTelefone")));
-    for (Field f : {Field::edEmpresa, Field::edContato, Field::edTelefone})
-        fields_[f]->setValidator(new CaseValidator(true, fields_[f]));
+               addField(Field::edTelefone, QStringLiteral("edTelefone"),
+                        new CaseLineEdit(CaseLineEdit::Case::Upper, empresa)));
     grid->addWidget(empresa, 0, 0);
 
     // The drop folder, chosen with a file dialog.
     auto* dir = new QGroupBox(QStringLiteral("Diretório do arquivo de Áudio"), page);
     auto* dl = new QVBoxLayout(dir);
-    dl->addWidget(caption(QStringLiteral("Selecione o Diretório"), dir));
+    QLabel* pathCaption = caption(QStringLiteral("Selecione o Diretório"), dir);
+    dl->addWidget(pathCaption);
     auto* browseRow = new QHBoxLayout;
     QLineEdit* path = addField(Field::edPathC1, QStringLiteral("edPathC1"));
+    pathCaption->setBuddy(path);
     path->setReadOnly(true);
     const QString hint = QStringLiteral(
         "Clique no botão para selecionar um arquivo de áudio\n"
@@ -275,14 +282,9 @@ QWidget* TMainForm::buildSettingsPage() {
     browse->setObjectName(QStringLiteral("edPathC1Button"));
     browse->setText(QStringLiteral("..."));
     browse->setToolTip(hint);
-    connect(browse, &QToolButton::clicked, this, [this, path] {
-        const QString chosen = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Abrir"), path->text(),
-            QStringLiteral("Arquivos de Audio(*.wav;*.mp3) (*.wav *.mp3);;Todos Arquivos (*)"),
-            nullptr, QFileDialog::DontUseNativeDialog);
-        if (!chosen.isEmpty())
-            path->setText(chosen);
-    });
+    browse->setAccessibleName(
+        QStringLiteral("Clique no botão para selecionar um arquivo de áudio"));
+    connect(browse, &QToolButton::clicked, this, [this] { browseForDropFile(); });
     browseRow->addWidget(path, 1);
     browseRow->addWidget(browse);
     dl->addLayout(browseRow);
@@ -301,8 +303,10 @@ QWidget* TMainForm::buildSettingsPage() {
     startRow->addWidget(start, 1);
     auto* back = new QGroupBox(QStringLiteral("Retorno modo Oculto"), page);
     auto* bl = new QVBoxLayout(back);
-    bl->addWidget(caption(QStringLiteral("Teclas de Atalho"), back));
+    QLabel* hotKeyCaption = caption(QStringLiteral("Teclas de Atalho"), back);
+    bl->addWidget(hotKeyCaption);
     hotKey_ = new HotKeyEdit(back);
+    hotKeyCaption->setBuddy(hotKey_);
     hotKey_->setObjectName(QStringLiteral("HotKey1"));
     bl->addWidget(hotKey_);
     bl->addStretch();
@@ -312,8 +316,9 @@ QWidget* TMainForm::buildSettingsPage() {
     // Mail settings and which notices are sent.
     auto* mail = new QGroupBox(QStringLiteral("Configurações de E-mail"), page);
     auto* mf = new QFormLayout(mail);
-    QLineEdit* sendTo = addField(Field::edSendTo, QStringLiteral("edSendTo"));
-    sendTo->setValidator(new CaseValidator(false, sendTo));
+    // Typed letters become lower case.
+    QLineEdit* sendTo = addField(Field::edSendTo, QStringLiteral("edSendTo"),
+                                 new CaseLineEdit(CaseLineEdit::Case::Lower, mail));
     mf->addRow(QStringLiteral("Enviar para:"), sendTo);
     mf->addRow(QStringLiteral("Usuário SMTP"),
                addField(Field::edUserSMTP, QStringLiteral("edUserSMTP")));
@@ -346,6 +351,8 @@ QWidget* TMainForm::buildSettingsPage() {
                          QStringLiteral("Mensagem de troca de gravação")));
     grid->addWidget(notices, 2, 1);
 
+    // The groups spread over the page rather than leave its lower part empty.
+    grid->setVerticalSpacing(18);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -359,12 +366,26 @@ void TMainForm::reveal() {
     activateWindow();
 }
 
+void TMainForm::bringForward() {
+    if (!isVisible() || isMinimized())
+        return;
+    raise();
+    activateWindow();
+}
+
 void TMainForm::conceal() {
     hide();
 }
 
-QLineEdit* TMainForm::addField(Field f, const QString& objectName) {
-    auto* e = new QLineEdit(this);
+void TMainForm::browseForDropFile() {
+    const auto dialog = MakeAudioFileDialog(this, fields_[Field::edPathC1]->text());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return;
+    shell_->onDropFileChosen(dialog->selectedFiles().constFirst());
+}
+
+QLineEdit* TMainForm::addField(Field f, const QString& objectName, QLineEdit* edit) {
+    auto* e = edit ? edit : new QLineEdit(this);
     e->setObjectName(objectName);
     fields_.insert(f, e);
     return e;
@@ -378,7 +399,7 @@ QCheckBox* TMainForm::addBox(Box b, const QString& objectName, const QString& te
 }
 
 QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
-    auto* lb = new ElidedLabel(this);
+    auto* lb = new FitLabel(this);
     lb->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lb->setObjectName(objectName);
     labels_.insert(l, lb);
@@ -387,12 +408,8 @@ QLabel* TMainForm::addLabel(Label l, const QString& objectName) {
 
 void TMainForm::setFieldText(Field f, const QString& text) {
     // textChanged fires only on a real change, which runs the field's handler.
-    // The case rule is for typing: text from the store is shown as stored.
-    QLineEdit* e = fields_[f];
-    QValidator* typing = const_cast<QValidator*>(e->validator());
-    e->setValidator(nullptr);
-    e->setText(text);
-    e->setValidator(typing);
+    // The case rules are for typing: text from the store is shown as stored.
+    fields_[f]->setText(text);
 }
 
 QString TMainForm::fieldText(Field f) const {
@@ -435,6 +452,10 @@ Alert& TMainForm::Alerta() {
 
 LogView& TMainForm::logView() {
     return *memo_;
+}
+
+StatusView& TMainForm::statusView() {
+    return *statusPanel_;
 }
 
 TrayIcon* TMainForm::tray() {

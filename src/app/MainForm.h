@@ -19,6 +19,7 @@ namespace quindra {
 class Alerta;
 class HotKeyEdit;
 class QtTrayIcon;
+class StatusPanelView;
 class TMonitorView;
 
 // A group box that reports a click anywhere on it.
@@ -43,12 +44,14 @@ class StatusMemo;
 class TMainForm final : public QWidget, public ShellWindow {
     Q_OBJECT
 public:
-    // Builds the widgets, then runs the start-up sequence.
-    TMainForm(ShellPorts ports, bool trayAvailable);
+    // Builds the widgets, then runs the start-up sequence. withTray: the
+    // program has a desktop, whose notification area may come up later.
+    TMainForm(ShellPorts ports, bool withTray);
     ~TMainForm() override;
 
     Shell& shell() { return *shell_; }
     QTabWidget* pages() const { return pages_; }
+    QtTrayIcon* trayIcon() const { return tray_; }
 
     // FormView
     void setFieldText(Field f, const QString& text) override;
@@ -62,11 +65,13 @@ public:
 
     // ShellWindow
     LogView& logView() override;
+    StatusView& statusView() override;
     TrayIcon* tray() override;
     void setViewsSource(WaveControl* control) override;
     Alert& Alerta() override;
     void conceal() override;
     void reveal() override;
+    void bringForward() override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -76,7 +81,8 @@ private:
     QWidget* buildHeader();
     QWidget* buildMainPage();
     QWidget* buildSettingsPage();
-    QLineEdit* addField(Field f, const QString& objectName);
+    QLineEdit* addField(Field f, const QString& objectName, QLineEdit* edit = nullptr);
+    void browseForDropFile();
     QCheckBox* addBox(Box b, const QString& objectName, const QString& caption);
     QLabel* addLabel(Label l, const QString& objectName);
 
@@ -85,6 +91,7 @@ private:
     QHash<Label, QLabel*> labels_;
     HotKeyEdit* hotKey_ = nullptr;
     StatusMemo* memo_ = nullptr;
+    StatusPanelView* statusPanel_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QtTrayIcon* tray_ = nullptr;
     TMonitorView* spectrum_ = nullptr;

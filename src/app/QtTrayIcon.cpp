@@ -1,5 +1,6 @@
 #include "app/QtTrayIcon.h"
 
+#include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -18,19 +19,34 @@ void call(const std::function<void()>& f) {
 
 QtTrayIcon::QtTrayIcon(QObject* parent)
     : QObject(parent),
-      icon_(new QSystemTrayIcon(TrayIconFrame(0), this)),
+      frames_{TrayIconFrame(0), TrayIconFrame(1), TrayIconFrame(2)},
+      icon_(new QSystemTrayIcon(frames_[0], this)),
       menu_(std::make_unique<QMenu>()) {
-    menu_->addAction(QStringLiteral("Maximizar"), this, [this] { call(onMaximizar); });
-    menu_->addAction(QStringLiteral("Minimizar"), this, [this] { call(onMinimizar); });
-    menu_->addAction(QStringLiteral("Ocultar"), this, [this] { call(onOcultar); });
+    menu_->setObjectName(QStringLiteral("PopupMenu1"));
+    menu_->addAction(MenuGlyph(0), QStringLiteral("Maximizar"), this, [this] { call(onMaximizar); })
+        ->setObjectName(QStringLiteral("Maximizar1"));
+    menu_->addAction(MenuGlyph(1), QStringLiteral("Minimizar"), this, [this] { call(onMinimizar); })
+        ->setObjectName(QStringLiteral("Minimizar1"));
+    menu_->addAction(QStringLiteral("Ocultar"), this, [this] { call(onOcultar); })
+        ->setObjectName(QStringLiteral("N1"));
     menu_->addSeparator();
-    menu_->addAction(QStringLiteral("Manual"));
+    // "Manual" does nothing.
+    menu_->addAction(MenuGlyph(3), QStringLiteral("Manual"))
+        ->setObjectName(QStringLiteral("Manual1"));
     menu_->addSeparator();
-    menu_->addAction(QStringLiteral("Fechar"), this, [this] { call(onFechar); });
-    icon_->setContextMenu(menu_.get());
+    menu_->addAction(MenuGlyph(2), QStringLiteral("Fechar"), this, [this] { call(onFechar); })
+        ->setObjectName(QStringLiteral("Fechar1"));
+    // The menu is opened here rather than by Qt, so that the window comes
+    // forward before it, and not at all once the icon is disabled.
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (enabled_ && r == QSystemTrayIcon::DoubleClick)
+        if (!enabled_)
+            return;
+        if (r == QSystemTrayIcon::DoubleClick) {
             call(onDoubleClick);
+        } else if (r == QSystemTrayIcon::Context) {
+            call(onMenuRequested);
+            menu_->popup(QCursor::pos());
+        }
     });
 }
 
@@ -44,9 +60,19 @@ bool QtTrayIcon::iconVisible() const {
     return icon_->isVisible();
 }
 
+bool QtTrayIcon::inNotificationArea() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTrayIcon::setFrame(int frame) {
+    icon_->setIcon(frames_[static_cast<std::size_t>(frame) % frames_.size()]);
+}
+
 void QtTrayIcon::setEnabled(bool on) {
     enabled_ = on;
     menu_->setEnabled(on);
+    if (!on)
+        menu_->hide();
 }
 
 }  // namespace quindra

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/DropFolderChooser.h"
 #include "app/MessageBoxes.h"
 #include "config/Conversions.h"
 #include "config/RegistryKey.h"
 #include "config/Values.h"
 #include "ports/WaveControl.h"
+#include "status/IdleSource.h"
 
 namespace quindra {
 
@@ -76,7 +78,9 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       log_(ports_.platform.loop, ports_.platform.clock, ports_.platform.formats, window.logView(),
            ports_.platform.echo),
       hotKey_(ports_.platform.hotKeys),
-      modes_(window, window.tray(), [this] { SpeedButton3Click(); }),
+      modes_(window, window.tray(), ports_.platform.loop,
+             {.fechar = [this] { SpeedButton3Click(); },
+              .hotKeyRegistered = [this] { return hotKey_.registered(); }}),
       mail_(ports_.platform.loop),
       handlers_({.registry = ports_.platform.registry,
                  .settings = state_.settings,
@@ -113,7 +117,10 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                  .PlayC1 = ports_.audio.PlayC1,
                  .wCanal1 = ports_.audio.wCanal1,
                  .Alerta = window.Alerta(),
-                 .channelUnplugged = [this] { channel_.hardwareUnplugged(); }}) {
+                 .channelUnplugged = [this] { channel_.hardwareUnplugged(); }}),
+      statusPanel_(ports_.status.sysInfo, window.statusView(), ports_.platform.formats,
+                   state_.settings),
+      cpuGauge_(ports_.status.sysInfo, window.statusView(), ports_.platform.loop) {
     hotKey_.OnHotKey = [this] { modes_.GlobalHotKey1HotKey(); };
     ports_.platform.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
 }
@@ -136,6 +143,14 @@ void Shell::onHotKeyChanged(TShortCut key) {
     errors_.guard([&] { handlers_.HotKey1Change(key); });
 }
 
+void Shell::onDropFileChosen(const QString& file) {
+    errors_.guard([&] {
+        const DropFolderChooser chooser(ports_.platform.boxes);
+        if (const auto folder = chooser.folderFor(file, state_.settings.PathAudio))
+            window_.setFieldText(Field::edPathC1, *folder);
+    });
+}
+
 void Shell::FormCreate() {
     ErrorHandler::Batch once(errors_);
     state_.WindowsGeneration = kLinuxWindowsGeneration;
@@ -153,11 +168,20 @@ void Shell::FormCreate() {
 
     const bool HideModeFlag = read.boolean(values::HideMode.runtime());
     const bool EstadoJanelaFlag = read.boolean(values::EstadoJanela.runtime());
+    // Shown in the field without running its handler: a start never
+    // rewrites "HotKey".
     const TShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
     window_.setHotKey(key);
     hotKey_.setKey(key);
     hotKey_.setEnabled(true);
     reg.closeKey();
+    if (!hotKey_.registered() && ports_.platform.hotKeys.available())
+        log_.AddMsg(QStringLiteral("A tecla de atalho %1 não pôde ser registrada (está em uso por "
+                                   "outro programa?); escolha outra em \"Teclas de Atalho\".")
+                        .arg(ShortCutText(key)));
+
+    statusPanel_.fillOsLabels();
+    ports_.status.idle.setIdleHandler([this] { statusPanel_.UpdateSystemStatus(); });
 
     presence_.CreateUsbWatcher();
     rotation_.resetSwapFlags();
@@ -169,15 +193,19 @@ void Shell::FormCreate() {
     errors_.guard([this] { scan_.ScanForHoldHardware(); });
 }
 
-// The drop folder: a stored text that names no existing folder (empty, a
-// file chosen with the browse button, a deleted folder, a value that is not
-// text) gives the default. Without a home folder there is no default, and
-// nothing is made at the file system's root.
+// The drop folder. A file stored by the browse button of earlier versions
+// means its folder; a text that names nothing (empty, a deleted folder, a
+// value that is not text) gives the default. Without a home folder there is
+// no default, and nothing is made at the file system's root.
 void Shell::loadDropFolder(StartupReader& read) {
     const auto stored = read.key().value(values::PathAudio.control());
     QString path = stored && stored->kind == RegValue::Kind::String ? stored->text : QString();
     const QString& fallback = ports_.platform.paths.defaultDropFolder;
-    if ((path.isEmpty() || !QFileInfo(path).isDir()) && !fallback.isEmpty()) {
+    const QFileInfo named(path);
+    if (!path.isEmpty() && named.isFile() && named.dir().exists()) {
+        path = named.absolutePath();
+        errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });
+    } else if ((path.isEmpty() || !named.isDir()) && !fallback.isEmpty()) {
         path = fallback;
         QDir().mkdir(path);
         errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });
@@ -253,13 +281,21 @@ void Shell::FormDestroy() {
         return;
     destroyed_ = true;
     log_.tLimpaMemo().setEnabled(false);
+    ports_.status.idle.setIdleHandler(nullptr);
+    cpuGauge_.stop();
     hotKey_.setEnabled(false);
     modes_.disableTray();
-    errors_.guard([this] {
-        if (ports_.audio.PlayC1.Playing())
+    bool stopped = false;
+    errors_.guard([&] {
+        if (ports_.audio.PlayC1.Playing()) {
             ports_.audio.PlayC1.StopPlay();
+            stopped = true;
+        }
     });
     presence_.ReleaseUsbWatcher();
+    // The journal keeps the end of the run, and says when it silenced the line.
+    log_.AddMsg(stopped ? QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")
+                        : QStringLiteral("Sistema finalizado."));
 }
 
 }  // namespace quindra

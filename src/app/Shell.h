@@ -18,6 +18,7 @@
 #include "hardware/HardwareScan.h"
 #include "mail/MailNotices.h"
 #include "rotation/MessageRotation.h"
+#include "status/StatusPanel.h"
 
 namespace quindra {
 
@@ -27,8 +28,11 @@ class DevicePlatform;
 class AutostartMirror;
 class Clock;
 class FileOperations;
+class IdleSource;
 class MessageBoxes;
 class Registry;
+class StatusView;
+class SysInfo;
 class TrayIcon;
 class WaveControl;
 
@@ -36,7 +40,9 @@ class WaveControl;
 class ShellWindow : public FormView, public ModalWindow {
 public:
     virtual LogView& logView() = 0;
-    // The notification-area icon; null when the desktop has none.
+    virtual StatusView& statusView() = 0;
+    // The notification-area icon; null when the program runs without a
+    // desktop.
     virtual TrayIcon* tray() = 0;
     // Points the level, spectrum and waveform views, in that order, at a
     // wave control's audio.
@@ -69,6 +75,13 @@ struct HardwarePorts {
     DevicePlatform& devices;
 };
 
+// Where the status panel's figures come from, and the idle moment it is
+// refreshed in.
+struct StatusPorts {
+    SysInfo& sysInfo;
+    IdleSource& idle;
+};
+
 // The platform services the shell runs on, grouped by the subsystem that
 // uses them.
 struct ShellPorts {
@@ -76,6 +89,7 @@ struct ShellPorts {
     HoldChannel::Controls audio;
     RotationPorts rotation;
     HardwarePorts hardware;
+    StatusPorts status;
 };
 
 // The main window's logic: start-up, the ways out, and the owner of the
@@ -102,6 +116,10 @@ public:
     void onFieldChanged(Field f, const QString& text);
     void onBoxClicked(Box b, bool checked);
     void onHotKeyChanged(TShortCut key);
+    // The browse button's file, chosen in the dialog: its folder becomes the
+    // drop folder, once the operator agrees to what that means for the files
+    // beside it.
+    void onDropFileChosen(const QString& file);
 
     bool AddMsg(const QString& message) { return log_.AddMsg(message); }
 
@@ -115,6 +133,8 @@ public:
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
     HardwarePresence& presence() { return presence_; }
+    StatusPanel& statusPanel() { return statusPanel_; }
+    CpuUsageGauge& cpuGauge() { return cpuGauge_; }
     const Paths& paths() const { return ports_.platform.paths; }
 
 private:
@@ -136,6 +156,8 @@ private:
     HoldChannel channel_;
     HardwareScan scan_;
     HardwarePresence presence_;
+    StatusPanel statusPanel_;
+    CpuUsageGauge cpuGauge_;
     bool destroyed_ = false;
 };
 

@@ -9,6 +9,7 @@ namespace quindra {
 
 StatusMemo::StatusMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("mStatus"));
+    setAccessibleName(QStringLiteral("Registro de status"));
     setFixedSize(749, 123);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -24,6 +25,25 @@ StatusMemo::StatusMemo(QWidget* parent) : QPlainTextEdit(parent) {
         " min-height: 20px; border-radius: 3px; margin: 2px; }"
         "QPlainTextEdit#mStatus QScrollBar::add-line:vertical,"
         " QPlainTextEdit#mStatus QScrollBar::sub-line:vertical { height: 0; }"));
+    fitRowsToHeight();
+}
+
+void StatusMemo::fitRowsToHeight() {
+    // Scrolled to its end, the box shows the last row whole at the bottom; a
+    // height that is not a whole number of rows then cuts the top row. The
+    // rest of the height goes above the text instead, so the top row stands
+    // clear of the frame.
+    QTextLayout probe(QStringLiteral("X"), font());
+    probe.beginLayout();
+    QTextLine line = probe.createLine();
+    probe.endLayout();
+    const qreal row = line.height();
+    const qreal text = height() - 2 * frameWidth() - 2 * document()->documentMargin();
+    if (row <= 0 || text <= row)
+        return;
+    const int rows = static_cast<int>(text / row);
+    const int spare = static_cast<int>(text - rows * row);
+    setViewportMargins(0, spare, 0, 0);
 }
 
 void StatusMemo::appendLine(const QString& line) {

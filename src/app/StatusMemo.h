@@ -16,6 +16,9 @@ public:
     void appendLine(const QString& line) override;
     int displayedRows() const override;
     void clearLines() override { clear(); }
+
+private:
+    void fitRowsToHeight();
 };
 
 }  // namespace quindra

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+
+#include "core/EventLoop.h"
 
 namespace quindra {
 
@@ -14,18 +17,32 @@ public:
     virtual void conceal() = 0;
     // Visible in its normal size, no longer minimised, brought to the front.
     virtual void reveal() = 0;
+    // Brought to the front when it is on screen; nothing when it is not.
+    virtual void bringForward() = 0;
 };
 
 // The main window's three modes (shown; in the tray; hidden, with no icon)
 // and the ways between them: the tray icon and its menu, the minimise box and
-// the restore hot-key. Without a notification area there is no icon, and the
-// hot-key is the way back.
+// the restore hot-key. A mode is only entered while there is a way back from
+// it: hidden needs the hot-key, the tray needs a notification area or the
+// hot-key; otherwise the window takes the next mode that has one.
 class WindowModes {
 public:
     enum class Mode { Shown, InTray, Hidden };
+    static constexpr int kCycleIntervalMs = 400;
+    static constexpr int kFrames = 3;
 
-    // fechar is the confirmed shutdown that the menu's "Fechar" asks for.
-    WindowModes(ModalWindow& window, TrayIcon* tray, std::function<void()> fechar);
+    struct Actions {
+        // The confirmed shutdown that the menu's "Fechar" asks for.
+        std::function<void()> fechar;
+        // Whether the restore hot-key is registered with the desktop.
+        std::function<bool()> hotKeyRegistered;
+    };
+
+    // The icon's animation starts with the first frame now and runs until
+    // the tray is disabled at exit, whether the icon is visible or not.
+    WindowModes(ModalWindow& window, TrayIcon* tray, EventLoop& loop, Actions actions);
+    ~WindowModes();
     WindowModes(const WindowModes&) = delete;
     WindowModes& operator=(const WindowModes&) = delete;
 
@@ -36,26 +53,33 @@ public:
     bool showOnRun() const { return showOnRun_; }
     Mode mode() const { return mode_; }
     bool minimizeToTray() const { return minimizeToTray_; }
+    int frame() const { return frame_; }
 
     void TrayDblClick();
     void Maximizar1Click();
     void Minimizar1Click();
     void N1Click();
     void GlobalHotKey1HotKey();
+    // The right button on the icon, before its menu opens.
+    void TrayMenuRequested();
     // The minimise box: true when the window goes to the tray instead of
     // staying minimised.
     bool minimizeBoxPressed();
-    // At exit: the icon ignores the mouse from now on.
+    // At exit: the icon ignores the mouse from now on, and stops turning.
     void disableTray();
 
 private:
     void setIconVisible(bool on);
-    bool iconVisible() const;
+    bool hotKeyRegistered() const;
+    bool trayShownNow() const;
+    void nextFrame();
 
     ModalWindow& window_;
     TrayIcon* tray_;
-    std::function<void()> fechar_;
+    Actions actions_;
+    std::unique_ptr<Timer> cycle_;
     Mode mode_ = Mode::Shown;
+    int frame_ = 0;
     bool showOnRun_ = true;
     bool minimizeToTray_ = false;
     bool trayEnabled_ = true;

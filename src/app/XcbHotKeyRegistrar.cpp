@@ -1,6 +1,5 @@
 #include "app/XcbHotKeyRegistrar.h"
 
-#include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -14,76 +13,6 @@ namespace quindra {
 
 namespace {
 
-// The X keysym of a Windows virtual-key code, 0 when there is none.
-xcb_keysym_t KeySymOf(std::uint8_t vk) {
-    if (vk >= 'A' && vk <= 'Z')
-        return XK_a + (vk - 'A');
-    if (vk >= '0' && vk <= '9')
-        return XK_0 + (vk - '0');
-    if (vk >= 0x70 && vk <= 0x87)
-        return XK_F1 + (vk - 0x70);
-    switch (vk) {
-        case 0x08:
-            return XK_BackSpace;
-        case 0x09:
-            return XK_Tab;
-        case 0x0D:
-            return XK_Return;
-        case 0x13:
-            return XK_Pause;
-        case 0x1B:
-            return XK_Escape;
-        case 0x20:
-            return XK_space;
-        case 0x21:
-            return XK_Prior;
-        case 0x22:
-            return XK_Next;
-        case 0x23:
-            return XK_End;
-        case 0x24:
-            return XK_Home;
-        case 0x25:
-            return XK_Left;
-        case 0x26:
-            return XK_Up;
-        case 0x27:
-            return XK_Right;
-        case 0x28:
-            return XK_Down;
-        case 0x2C:
-            return XK_Print;
-        case 0x2D:
-            return XK_Insert;
-        case 0x2E:
-            return XK_Delete;
-        case 0xBA:
-            return XK_semicolon;
-        case 0xBB:
-            return XK_equal;
-        case 0xBC:
-            return XK_comma;
-        case 0xBD:
-            return XK_minus;
-        case 0xBE:
-            return XK_period;
-        case 0xBF:
-            return XK_slash;
-        case 0xC0:
-            return XK_grave;
-        case 0xDB:
-            return XK_bracketleft;
-        case 0xDC:
-            return XK_backslash;
-        case 0xDD:
-            return XK_bracketright;
-        case 0xDE:
-            return XK_apostrophe;
-        default:
-            return 0;
-    }
-}
-
 // Caps Lock and Num Lock must not stop the key from working.
 constexpr std::uint16_t kLockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
                                            XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
@@ -96,6 +25,19 @@ struct MallocFree {
 };
 
 }  // namespace
+
+X11KeyGrab X11KeyGrabOf(TShortCut key) {
+    X11KeyGrab grab;
+    grab.keySym = X11KeySymOf(VirtualKeyOf(key));
+    if (key & scShift)
+        grab.modifiers |= XCB_MOD_MASK_SHIFT;
+    if (key & scCtrl)
+        grab.modifiers |= XCB_MOD_MASK_CONTROL;
+    // Alt is the first modifier on every X keyboard map the desktops set up.
+    if (key & scAlt)
+        grab.modifiers |= XCB_MOD_MASK_1;
+    return grab;
+}
 
 XcbHotKeyRegistrar::XcbHotKeyRegistrar() {
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -121,24 +63,19 @@ bool XcbHotKeyRegistrar::grab(TShortCut key, std::function<void()> onPress) {
     release();
     if (!conn_)
         return false;
-    const xcb_keysym_t sym = KeySymOf(VirtualKeyOf(key));
-    if (sym == 0)
+    const X11KeyGrab wanted = X11KeyGrabOf(key);
+    if (wanted.keySym == 0)
         return false;
 
     std::unique_ptr<xcb_key_symbols_t, KeySymsFree> syms(xcb_key_symbols_alloc(conn_));
     if (!syms)
         return false;
-    std::unique_ptr<xcb_keycode_t, MallocFree> codes(xcb_key_symbols_get_keycode(syms.get(), sym));
+    std::unique_ptr<xcb_keycode_t, MallocFree> codes(
+        xcb_key_symbols_get_keycode(syms.get(), wanted.keySym));
     if (!codes)
         return false;
 
-    std::uint16_t mods = 0;
-    if (key & scShift)
-        mods |= XCB_MOD_MASK_SHIFT;
-    if (key & scCtrl)
-        mods |= XCB_MOD_MASK_CONTROL;
-    if (key & scAlt)
-        mods |= XCB_MOD_MASK_1;
+    const std::uint16_t mods = wanted.modifiers;
 
     for (const xcb_keycode_t* c = codes.get(); *c != XCB_NO_SYMBOL; ++c) {
         for (std::uint16_t lock : kLockVariants) {

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +19,7 @@
 #include "app/DisplayCheck.h"
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
+#include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
 #include "app/StatusLog.h"
 #include "app/XcbHotKeyRegistrar.h"
@@ -31,6 +31,8 @@
 #include "core/QtEventLoop.h"
 #include "hardware/udev/UdevDevices.h"
 #include "rotation/LinuxFileOperations.h"
+#include "status/IdleSource.h"
+#include "status/LinuxSysInfo.h"
 
 using namespace quindra;
 
@@ -127,15 +129,18 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quindra"));
-    QApplication::setApplicationDisplayName(kAppTitle);
+    // No display name: Qt would append it to every caption, and the boxes'
+    // captions ("Confirmação") are exactly what they say.
     QApplication::setQuitOnLastWindowClosed(false);
     // The desktop's menu entry and the session's window list name the same
     // program, with its own icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("br.com.vizudu.quindra"));
     QApplication::setWindowIcon(ProgramIcon());
+    InstallQtTranslations(OperatorLocale());
 
-    // SIGTERM and SIGINT act as a request to close the window, so a service
-    // manager stops the program as an operator would.
+    // SIGTERM, SIGINT and SIGHUP (the end of the desktop session) act as a
+    // request to close the window, so a service manager or a log-out stops
+    // the program as an operator would.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         struct sigaction sa {};
         sa.sa_handler = onStopSignal;
@@ -143,6 +148,7 @@ int main(int argc, char** argv) {
         sa.sa_flags = SA_RESTART;
         sigaction(SIGTERM, &sa, nullptr);
         sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGHUP, &sa, nullptr);
     }
 
     QtEventLoop loop;
@@ -159,6 +165,8 @@ int main(int argc, char** argv) {
     LinuxFileOperations files;
     pulse::SndfileProbe probe;
     udev::UdevDevices devices(loop);
+    LinuxSysInfo sysInfo;
+    QtIdleSource idle;
 
     ShellPorts ports{
         .platform = {.loop = loop,
@@ -173,6 +181,7 @@ int main(int argc, char** argv) {
         .audio = {.PlayC1 = PlayC1, .wCanal1 = wCanal1, .WaveControl1 = WaveControl1},
         .rotation = {.files = files, .probe = probe},
         .hardware = {.devices = devices},
+        .status = {.sysInfo = sysInfo, .idle = idle},
     };
     // A stop can come while the window is still being built, even while a
     // start-up box waits for an operator who is not there: it closes the box,
@@ -190,8 +199,7 @@ int main(int argc, char** argv) {
         QCoreApplication::quit();
     });
 
-    const bool tray = !headless && QSystemTrayIcon::isSystemTrayAvailable();
-    TMainForm form(std::move(ports), tray);
+    TMainForm form(std::move(ports), /*withTray=*/!headless);
     formReady = &form;
     Shell& shell = form.shell();
     registry.setReporter([&shell](const QString& line) { shell.AddMsg(line); });

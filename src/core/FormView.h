@@ -54,6 +54,8 @@ public:
     virtual QString fieldText(Field f) const = 0;
     virtual void setChecked(Box b, bool on) = 0;
     virtual bool checked(Box b) const = 0;
+    // Shows a combination in the hot-key field without running its handler;
+    // only a combination pressed there is a change.
     virtual void setHotKey(TShortCut key) = 0;
     virtual TShortCut hotKey() const = 0;
     virtual void setLabel(Label l, const QString& text) = 0;

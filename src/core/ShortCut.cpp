@@ -1,84 +1,78 @@
 #include "core/ShortCut.h"
 
+#include <X11/keysym.h>
+
 #include <Qt>
-#include <array>
-#include <utility>
+#include <vector>
 
 namespace quindra {
 
 namespace {
 
-// Keys that neither letters, digits nor function keys cover.
-constexpr std::array<std::pair<int, std::uint8_t>, 38> kNamedKeys{{
-    {Qt::Key_Backspace, 0x08},    {Qt::Key_Tab, 0x09},         {Qt::Key_Return, 0x0D},
-    {Qt::Key_Enter, 0x0D},        {Qt::Key_Pause, 0x13},       {Qt::Key_CapsLock, 0x14},
-    {Qt::Key_Escape, 0x1B},       {Qt::Key_Space, 0x20},       {Qt::Key_PageUp, 0x21},
-    {Qt::Key_PageDown, 0x22},     {Qt::Key_End, 0x23},         {Qt::Key_Home, 0x24},
-    {Qt::Key_Left, 0x25},         {Qt::Key_Up, 0x26},          {Qt::Key_Right, 0x27},
-    {Qt::Key_Down, 0x28},         {Qt::Key_Print, 0x2C},       {Qt::Key_Insert, 0x2D},
-    {Qt::Key_Delete, 0x2E},       {Qt::Key_Asterisk, 0x6A},    {Qt::Key_Plus, 0xBB},
-    {Qt::Key_Comma, 0xBC},        {Qt::Key_Minus, 0xBD},       {Qt::Key_Period, 0xBE},
-    {Qt::Key_Slash, 0xBF},        {Qt::Key_Semicolon, 0xBA},   {Qt::Key_Equal, 0xBB},
-    {Qt::Key_QuoteLeft, 0xC0},    {Qt::Key_BracketLeft, 0xDB}, {Qt::Key_Backslash, 0xDC},
-    {Qt::Key_BracketRight, 0xDD}, {Qt::Key_Apostrophe, 0xDE},  {Qt::Key_NumLock, 0x90},
-    {Qt::Key_ScrollLock, 0x91},   {Qt::Key_Ccedilla, 0xBA},    {Qt::Key_Less, 0xE2},
-    {Qt::Key_Greater, 0xE2},      {Qt::Key_Menu, 0x5D},
-}};
+std::vector<HotKeyRow> BuildTable() {
+    std::vector<HotKeyRow> rows;
+    for (int i = 0; i < 26; ++i)
+        rows.push_back({Qt::Key_A + i, static_cast<std::uint8_t>('A' + i), QString(QChar('A' + i)),
+                        static_cast<std::uint32_t>(XK_a + i)});
+    for (int i = 0; i < 10; ++i)
+        rows.push_back({Qt::Key_0 + i, static_cast<std::uint8_t>('0' + i), QString(QChar('0' + i)),
+                        static_cast<std::uint32_t>(XK_0 + i)});
+    for (int i = 0; i < 24; ++i)
+        rows.push_back({Qt::Key_F1 + i, static_cast<std::uint8_t>(0x70 + i),
+                        QStringLiteral("F%1").arg(i + 1), static_cast<std::uint32_t>(XK_F1 + i)});
+    const HotKeyRow named[] = {
+        {Qt::Key_Backspace, 0x08, QStringLiteral("Backspace"), XK_BackSpace},
+        {Qt::Key_Tab, 0x09, QStringLiteral("Tab"), XK_Tab},
+        {Qt::Key_Return, 0x0D, QStringLiteral("Enter"), XK_Return},
+        {Qt::Key_Pause, 0x13, QStringLiteral("Pause"), XK_Pause},
+        {Qt::Key_Escape, 0x1B, QStringLiteral("Esc"), XK_Escape},
+        {Qt::Key_Space, 0x20, QStringLiteral("Espaço"), XK_space},
+        {Qt::Key_PageUp, 0x21, QStringLiteral("Page Up"), XK_Prior},
+        {Qt::Key_PageDown, 0x22, QStringLiteral("Page Down"), XK_Next},
+        {Qt::Key_End, 0x23, QStringLiteral("End"), XK_End},
+        {Qt::Key_Home, 0x24, QStringLiteral("Home"), XK_Home},
+        {Qt::Key_Left, 0x25, QStringLiteral("Esquerda"), XK_Left},
+        {Qt::Key_Up, 0x26, QStringLiteral("Acima"), XK_Up},
+        {Qt::Key_Right, 0x27, QStringLiteral("Direita"), XK_Right},
+        {Qt::Key_Down, 0x28, QStringLiteral("Abaixo"), XK_Down},
+        {Qt::Key_Print, 0x2C, QStringLiteral("Print Screen"), XK_Print},
+        {Qt::Key_Insert, 0x2D, QStringLiteral("Insert"), XK_Insert},
+        {Qt::Key_Delete, 0x2E, QStringLiteral("Delete"), XK_Delete},
+        {Qt::Key_Menu, 0x5D, QStringLiteral("Menu"), XK_Menu},
+        // The ABNT2 keyboard's punctuation, row by row.
+        {Qt::Key_Apostrophe, 0xC0, QStringLiteral("'"), XK_apostrophe},
+        {Qt::Key_Minus, 0xBD, QStringLiteral("-"), XK_minus},
+        {Qt::Key_Equal, 0xBB, QStringLiteral("="), XK_equal},
+        {Qt::Key_BracketLeft, 0xDD, QStringLiteral("["), XK_bracketleft},
+        {Qt::Key_Ccedilla, 0xBA, QStringLiteral("Ç"), XK_ccedilla},
+        {Qt::Key_BracketRight, 0xDC, QStringLiteral("]"), XK_bracketright},
+        {Qt::Key_Backslash, 0xE2, QStringLiteral("\\"), XK_backslash},
+        {Qt::Key_Comma, 0xBC, QStringLiteral(","), XK_comma},
+        {Qt::Key_Period, 0xBE, QStringLiteral("."), XK_period},
+        {Qt::Key_Semicolon, 0xBF, QStringLiteral(";"), XK_semicolon},
+        {Qt::Key_Slash, 0xC1, QStringLiteral("/"), XK_slash},
+    };
+    rows.insert(rows.end(), std::begin(named), std::end(named));
+    return rows;
+}
 
-QString keyName(std::uint8_t vk) {
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
-        return QString(QChar(vk));
-    if (vk >= 0x70 && vk <= 0x87)
-        return QStringLiteral("F%1").arg(vk - 0x6F);
-    switch (vk) {
-        case 0x08:
-            return QStringLiteral("Backspace");
-        case 0x09:
-            return QStringLiteral("Tab");
-        case 0x0D:
-            return QStringLiteral("Enter");
-        case 0x13:
-            return QStringLiteral("Pause");
-        case 0x14:
-            return QStringLiteral("Caps Lock");
-        case 0x1B:
-            return QStringLiteral("Esc");
-        case 0x20:
-            return QStringLiteral("Espaço");
-        case 0x21:
-            return QStringLiteral("Page Up");
-        case 0x22:
-            return QStringLiteral("Page Down");
-        case 0x23:
-            return QStringLiteral("End");
-        case 0x24:
-            return QStringLiteral("Home");
-        case 0x25:
-            return QStringLiteral("Esquerda");
-        case 0x26:
-            return QStringLiteral("Acima");
-        case 0x27:
-            return QStringLiteral("Direita");
-        case 0x28:
-            return QStringLiteral("Abaixo");
-        case 0x2C:
-            return QStringLiteral("Print Screen");
-        case 0x2D:
-            return QStringLiteral("Insert");
-        case 0x2E:
-            return QStringLiteral("Delete");
-        case 0x5D:
-            return QStringLiteral("Menu");
-        case 0x90:
-            return QStringLiteral("Num Lock");
-        case 0x91:
-            return QStringLiteral("Scroll Lock");
-        default:
-            return QStringLiteral("Tecla %1").arg(vk);
-    }
+const std::vector<HotKeyRow>& Table() {
+    static const std::vector<HotKeyRow> table = BuildTable();
+    return table;
+}
+
+const HotKeyRow* RowOfVirtualKey(std::uint8_t vk) {
+    for (const HotKeyRow& r : Table())
+        if (r.virtualKey == vk)
+            return &r;
+    return nullptr;
 }
 
 }  // namespace
+
+std::span<const HotKeyRow> HotKeyTable() {
+    return Table();
+}
 
 TShortCut ApplyHotKeyRule(std::uint8_t virtualKey, bool shift, bool ctrl, bool alt) {
     if (!ctrl && !alt) {
@@ -106,19 +100,26 @@ QString ShortCutText(TShortCut s) {
         text += QStringLiteral("Ctrl+");
     if (s & scAlt)
         text += QStringLiteral("Alt+");
-    return text + keyName(vk);
+    const HotKeyRow* row = RowOfVirtualKey(vk);
+    return text + (row ? row->name : QStringLiteral("Tecla %1").arg(vk));
 }
 
 std::uint8_t VirtualKeyFromQtKey(int qtKey) {
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return static_cast<std::uint8_t>(qtKey);
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
-        return static_cast<std::uint8_t>(qtKey);
-    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
-        return static_cast<std::uint8_t>(0x70 + (qtKey - Qt::Key_F1));
-    for (const auto& [qt, vk] : kNamedKeys)
-        if (qt == qtKey)
-            return vk;
+    for (const HotKeyRow& r : Table())
+        if (r.qtKey == qtKey)
+            return r.virtualKey;
+    return 0;
+}
+
+std::uint32_t X11KeySymOf(std::uint8_t virtualKey) {
+    const HotKeyRow* row = RowOfVirtualKey(virtualKey);
+    return row ? row->x11KeySym : 0;
+}
+
+std::uint8_t VirtualKeyFromX11KeySym(std::uint32_t keySym) {
+    for (const HotKeyRow& r : Table())
+        if (r.x11KeySym == keySym)
+            return r.virtualKey;
     return 0;
 }
 

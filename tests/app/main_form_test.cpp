@@ -10,7 +10,16 @@
 #include <QTest>
 #include <memory>
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+
+#include "app/AudioFileDialog.h"
+#include "app/LevelBar.h"
 #include "app/MainForm.h"
+#include "app/QtTranslations.h"
 #include "app/StatusMemo.h"
 #include "audio/views/MonitorView.h"
 #include "config/SqliteRegistry.h"
@@ -111,24 +120,46 @@ TEST_F(MainFormTest, WindowCarriesEveryCaptionOfBothPages) {
     EXPECT_EQ(child<QLineEdit>("edSenhaSMTP")->echoMode(), QLineEdit::Password);
 }
 
-TEST_F(MainFormTest, TypedCompanyDataBecomesCapitalsAndReachesTheHeader) {
+TEST_F(MainFormTest, TypedLettersChangeCaseAndTheStoredTextAroundThemStaysAsItWas) {
     ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
-    ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QStringLiteral("Contato"),
-                                   RegValue::String(QStringLiteral("maria"))));
+    for (const auto& [name, text] :
+         {std::pair{"Contato", "Contato: Maria"}, std::pair{"SendTo", "Avisos@Vizudu.example"}})
+        ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QString::fromLatin1(name),
+                                       RegValue::String(QString::fromLatin1(text))));
     open();
-    // Text from the store is shown as stored.
-    EXPECT_EQ(child<QLineEdit>("edContato")->text(), QStringLiteral("maria"));
+    auto* contato = child<QLineEdit>("edContato");
+    EXPECT_EQ(contato->text(), QStringLiteral("Contato: Maria"));
+    QTest::keyClicks(contato, QStringLiteral(" e jo"));
+    QKeyEvent atilde(QEvent::KeyPress, Qt::Key_Atilde, Qt::NoModifier, QStringLiteral("ã"));
+    QCoreApplication::sendEvent(contato, &atilde);
+    QTest::keyClicks(contato, QStringLiteral("o"));
+    EXPECT_EQ(contato->text(), QStringLiteral("Contato: Maria E JOÃO"));
+    EXPECT_EQ(stored(QStringLiteral("Contato")), QStringLiteral("Contato: Maria E JOÃO"));
+    EXPECT_EQ(child<QLabel>("lbContato")->text(), QStringLiteral("Contato: Maria E JOÃO"));
 
     auto* empresa = child<QLineEdit>("edEmpresa");
     QTest::keyClicks(empresa, QStringLiteral("vizudu ltda"));
-    EXPECT_EQ(empresa->text(), QStringLiteral("VIZUDU LTDA"));
     EXPECT_EQ(stored(QStringLiteral("Empresa")), QStringLiteral("VIZUDU LTDA"));
-    EXPECT_EQ(child<QLabel>("lbEmpresa")->text(), QStringLiteral("VIZUDU LTDA"));
 
     auto* sendTo = child<QLineEdit>("edSendTo");
-    QTest::keyClicks(sendTo, QStringLiteral("Op@Empresa.COM"));
-    EXPECT_EQ(stored(QStringLiteral("SendTo")), QStringLiteral("op@empresa.com"));
+    QTest::keyClicks(sendTo, QStringLiteral(".BR"));
+    EXPECT_EQ(stored(QStringLiteral("SendTo")), QStringLiteral("Avisos@Vizudu.example.br"));
+    // A letter composed from a dead key is typed too.
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("Á"));
+    QCoreApplication::sendEvent(sendTo, &composed);
+    EXPECT_EQ(sendTo->text(), QStringLiteral("Avisos@Vizudu.example.brá"));
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, FilledAtStartTheHotKeyFieldShowsTheCombinationWithoutWritingIt) {
+    ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+    ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QStringLiteral("Hotkey"),
+                                   RegValue::Integer(scShift | scCtrl | 'Q')));
+    open();
+    EXPECT_EQ(child<QLineEdit>("HotKey1")->text(), QStringLiteral("Shift+Ctrl+Q"));
+    EXPECT_EQ(hotKeys.grabbed, scShift | scCtrl | 'Q');
+    EXPECT_FALSE(recorder.written.contains(QStringLiteral("HotKey"), Qt::CaseInsensitive));
 }
 
 TEST_F(MainFormTest, HotKeyEntrySubstitutesAltAndStoresTheCombination) {
@@ -173,6 +204,61 @@ TEST_F(MainFormTest, ClickingTheFilePanelShowsThePlayerOnTheThreeViews) {
     QTest::mouseClick(child<QWidget>("HeaderPanel1"), Qt::LeftButton);
     for (const char* name : {"Spectrum", "Wave", "Volume"})
         EXPECT_EQ(child<TMonitorView>(name)->waveSource(), &player) << name;
+}
+
+TEST_F(MainFormTest, StatusPanelIsFilledAndItsBarsReadAsProgressBarsWithTheirFigures) {
+    sysInfo.identity = {QStringLiteral("Debian GNU/Linux"), QStringLiteral("12"),
+                        QStringLiteral("6.1.0-18-amd64")};
+    sysInfo.disks[paths.defaultDropFolder] = {.available = std::int64_t{75} << 30,
+                                              .total = std::int64_t{320} << 30};
+    sysInfo.memoryStatus = MemoryStatus{.MemPhysTotal = 4 << 20,
+                                        .MemPhysFree = 1604321,
+                                        .MemVirtTotal = 3 << 20,
+                                        .MemVirtFree = 2 << 20,
+                                        .MemPageTotal = 6 << 20,
+                                        .MemPageFree = 5 << 20};
+    open();
+    EXPECT_EQ(child<QLabel>("LabelPlatform")->text(), QStringLiteral("Debian GNU/Linux"));
+    EXPECT_EQ(child<QLabel>("LabelBuild")->text(), QStringLiteral("6.1.0-18-amd64"));
+    // Until the first refresh: the design-time captions, bars at half.
+    EXPECT_EQ(child<QLabel>("LabelHd")->text(), QStringLiteral("memLabel3"));
+    EXPECT_EQ(child<LevelBar>("ProgressFill4")->percent(), 50);
+    idle.fire();
+    EXPECT_EQ(child<QLabel>("LabelHd")->text(), QStringLiteral("75/320 GB"));
+    EXPECT_EQ(child<QLabel>("memLabel1")->text(), QStringLiteral("1,53/ 4,00 GB"));
+
+    auto* bar = child<LevelBar>("ProgressFill1");
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Memória Física Livre"));
+    EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("38%"));
+    ASSERT_NE(a->valueInterface(), nullptr);
+    EXPECT_EQ(a->valueInterface()->currentValue().toDouble(), 1604321.0);
+    EXPECT_EQ(a->valueInterface()->maximumValue().toDouble(), 4.0 * (1 << 20));
+    QAccessibleInterface* cpu = QAccessible::queryAccessibleInterface(child<LevelBar>("CpuUsage1"));
+    EXPECT_EQ(cpu->text(QAccessible::Name), QStringLiteral("CPU"));
+    EXPECT_EQ(cpu->text(QAccessible::Value), QStringLiteral("0%"));
+    for (const char* button : {"SpeedButton3", "SpeedButton4"}) {
+        QWidget* w = child<QWidget>(button);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), w->toolTip());
+    }
+}
+
+TEST_F(MainFormTest, FileDialogShowsTheFiltersAsWrittenAndQtsOwnWordsInPortuguese) {
+    ASSERT_TRUE(InstallQtTranslations(QLocale(QStringLiteral("pt_BR"))));
+    const auto dialog = MakeAudioFileDialog(nullptr, tmp.path());
+    auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(filters, nullptr);
+    QStringList shown;
+    for (int i = 0; i < filters->count(); ++i)
+        shown << filters->itemText(i);
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Arquivos de Audio(*.wav;*.mp3)"),
+                                  QStringLiteral("Todos Arquivos")}));
+    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(tmp.path()).canonicalPath());
+    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
 }
 
 }  // namespace

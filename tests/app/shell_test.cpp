@@ -91,8 +91,9 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     seed(QStringLiteral("DataAtual"), QStringLiteral("09/12/2026-10:00:00"));
     seed(QStringLiteral("DataAnteriorEntra"), QStringLiteral("01/12/2026-08:00:00"));
     seed(QStringLiteral("DataAnteriorSai"), QStringLiteral("09/12/2026-10:00:00"));
-    // Written under one form of the name, read under another.
-    seed(QStringLiteral("TrocaMSg"), QStringLiteral("-1"));
+    // Written under one form of the name, read under another; the booleans
+    // in forms that the handlers write back as "-1".
+    seed(QStringLiteral("TrocaMSg"), QStringLiteral("1"));
     seed(QStringLiteral("SendMail"), QStringLiteral("True"));
     seed(QStringLiteral("HardDesc"), QStringLiteral("1"));
     seed(QStringLiteral("AuthSeguro"), QStringLiteral("-1"));
@@ -108,6 +109,7 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
 
+    recorder.written.clear();
     Shell& s = start();
 
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
@@ -137,11 +139,18 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     EXPECT_EQ(window.hotKey(), scCtrl | 'Q');
     EXPECT_EQ(hotKeys.grabbed, scCtrl | 'Q');
 
-    // Filling a control is a change like a user's: the handler wrote the
-    // value back unchanged, under the name it writes.
+    // Filling a control is a change like a user's: each handler wrote its
+    // value back, a boolean in its stored form, under the name it writes.
     EXPECT_EQ(storedText(QStringLiteral("TrocaMSg")), QStringLiteral("-1"));
     EXPECT_EQ(storedText(QStringLiteral("SendMail")), QStringLiteral("-1"));
+    EXPECT_EQ(storedText(QStringLiteral("HardDesc")), QStringLiteral("-1"));
     EXPECT_EQ(storedText(QStringLiteral("Empresa")), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    EXPECT_EQ(recorder.written,
+              (QStringList{"Contato", "Empresa", "Telefone", "PathAudio", "SendMail", "TrocaMSg",
+                           "HardDesc", "AuthSeguro", "SendTo", "UserSMTP", "SenhaSMTP",
+                           "ServerSMTP", "PortaSMTP"}));
+    // The hot-key is shown and registered, never written back.
+    EXPECT_FALSE(recorder.written.contains(QStringLiteral("HotKey")));
 }
 
 TEST_F(ShellStart, AutostartOnIsRewrittenWithTheCurrentFolderAtEveryStart) {
@@ -232,17 +241,24 @@ TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
     EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QStringLiteral("abc"));
 }
 
-TEST_F(ShellStart, DropFolderNamingAFileOrAVanishedFolderFallsBackToTheDefault) {
-    const QString file = tmp.path() + QStringLiteral("/promo.wav");
+TEST_F(ShellStart, DropFolderStoredAsAFileMeansItsFolderAndAVanishedOneTheDefault) {
+    QDir().mkpath(tmp.path() + QStringLiteral("/Músicas"));
+    const QString file = tmp.path() + QStringLiteral("/Músicas/promo.wav");
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    for (const QString& stale : {file, tmp.path() + QStringLiteral("/apagada")}) {
-        seed(QStringLiteral("PathAudio"), stale);
+    struct Case {
+        QString stored;
+        QString folder;
+    };
+    for (const Case& c : {Case{file, tmp.path() + QStringLiteral("/Músicas")},
+                          Case{tmp.path() + QStringLiteral("/apagada"), paths.defaultDropFolder}}) {
+        seed(QStringLiteral("PathAudio"), c.stored);
         shell.reset();
         Shell& s = start();
-        EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder) << stale.toStdString();
-        EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
+        EXPECT_EQ(s.state().settings.PathAudio, c.folder) << c.stored.toStdString();
+        EXPECT_EQ(storedText(QStringLiteral("PathAudio")), c.folder);
+        EXPECT_EQ(window.fieldText(Field::edPathC1), c.folder);
     }
     // A value that is not text is a missing one, not an error.
     seed(QStringLiteral("PathAudio"), RegValue::Integer(47));
@@ -257,6 +273,88 @@ TEST_F(ShellStart, DropFolderNamingAFileOrAVanishedFolderFallsBackToTheDefault) 
     shell.reset();
     EXPECT_EQ(start().state().settings.PathAudio, tmp.path() + QStringLiteral("/apagada"));
     EXPECT_FALSE(QFileInfo::exists(tmp.path() + QStringLiteral("/apagada")));
+}
+
+// The browse button stores the chosen file's folder, which the next start
+// keeps; a folder with other files in it is taken only on "Sim".
+TEST_F(ShellStart, ChosenFileGivesItsFolderOnceTheOperatorAgreesToWhatHappensToTheOthers) {
+    const QString empty = tmp.path() + QStringLiteral("/vazia");
+    const QString full = tmp.path() + QStringLiteral("/coleção");
+    QDir().mkpath(empty);
+    QDir().mkpath(full);
+    for (const QString& name : {QStringLiteral("vazia/promo.wav"), QStringLiteral("coleção/a.mp3"),
+                                QStringLiteral("coleção/b.mp3"), QStringLiteral("coleção/c.wav"),
+                                QStringLiteral("coleção/d.txt"), QStringLiteral("coleção/e.mp3"),
+                                QStringLiteral("coleção/escolhida.wav")}) {
+        QFile f(tmp.path() + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    Shell* s = &start();
+    s->onDropFileChosen(empty + QStringLiteral("/promo.wav"));
+    EXPECT_TRUE(boxes.questions.isEmpty());
+    EXPECT_EQ(s->state().settings.PathAudio, empty);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
+    shell.reset();
+    s = &start();
+    EXPECT_EQ(s->state().settings.PathAudio, empty);
+    EXPECT_EQ(window.fieldText(Field::edPathC1), empty);
+
+    boxes.answer = false;
+    s->onDropFileChosen(full + QStringLiteral("/escolhida.wav"));
+    ASSERT_EQ(boxes.questions.size(), 1);
+    EXPECT_EQ(boxes.questions[0],
+              QStringLiteral("Confirmação: A pasta %1 contém outros 5 arquivos além de "
+                             "escolhida.wav.\nCada arquivo desta pasta será colocado no ar e "
+                             "removido dela, um após o outro.\nDeseja usar esta pasta para as "
+                             "mensagens de espera?")
+                  .arg(full));
+    EXPECT_EQ(s->state().settings.PathAudio, empty);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
+    EXPECT_EQ(QDir(full).entryList(QDir::Files).size(), 6);
+
+    boxes.answer = true;
+    s->onDropFileChosen(full + QStringLiteral("/escolhida.wav"));
+    EXPECT_EQ(s->state().settings.PathAudio, full);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), full);
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
+TEST_F(ShellStart, AHotKeyTheDesktopRefusesIsWrittenOnceAndHiddenStartKeepsAWayBack) {
+    seed(QStringLiteral("HideMode"), QStringLiteral("-1"));
+    seed(QStringLiteral("HotKey"), RegValue::Integer(scCtrl | 'Q'));
+    hotKeys.accepts = false;
+    Shell& s = start();
+    EXPECT_EQ(window.log.lines.filter(QStringLiteral("tecla de atalho")),
+              QStringList{QStringLiteral("10/12/2026 - 14:05:33 - A tecla de atalho Ctrl+Q não "
+                                         "pôde ser registrada (está em uso por outro programa?); "
+                                         "escolha outra em \"Teclas de Atalho\".")});
+    EXPECT_EQ(s.modes().mode(), WindowModes::Mode::InTray);
+    EXPECT_TRUE(window.trayIcon.visible);
+
+    // A session with no grabs at all (no X11 display) has nothing to report.
+    shell.reset();
+    window.log.lines.clear();
+    hotKeys.desktop = false;
+    start();
+    EXPECT_TRUE(window.log.lines.filter(QStringLiteral("tecla de atalho")).isEmpty());
+}
+
+TEST_F(ShellStart, StatusPanelShowsTheSystemAtStartAndRefreshesWhenIdle) {
+    sysInfo.identity = {QStringLiteral("Debian GNU/Linux"), QStringLiteral("12"),
+                        QStringLiteral("6.1.0-18-amd64")};
+    sysInfo.disks[paths.defaultDropFolder] = {.available = std::int64_t{75} << 30,
+                                              .total = std::int64_t{320} << 30};
+    start();
+    EXPECT_EQ(window.status.labels[StatusLabel::LabelPlatform], QStringLiteral("Debian GNU/Linux"));
+    EXPECT_EQ(window.status.labels[StatusLabel::LabelVersion], QStringLiteral("12"));
+    EXPECT_EQ(window.status.labels[StatusLabel::LabelBuild], QStringLiteral("6.1.0-18-amd64"));
+    // Nothing is refreshed until the program falls idle.
+    EXPECT_FALSE(window.status.labels.contains(StatusLabel::LabelHd));
+    ASSERT_TRUE(idle.handler);
+    idle.fire();
+    EXPECT_EQ(window.status.labels[StatusLabel::LabelHd], QStringLiteral("75/320 GB"));
+    EXPECT_EQ(sysInfo.diskPaths, std::vector<QString>{paths.defaultDropFolder});
 }
 
 TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
@@ -297,18 +395,50 @@ TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
     EXPECT_FALSE(s.tVerificaArquivo().enabled());
 }
 
-TEST_F(ShellStart, CloseAndDestroyStopWhatRuns) {
+// On air, then the close box: the end of the pass that is playing restarts
+// nothing, a file dropped afterwards is never taken, and the end of the run
+// is written, with the silence it causes.
+TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
+    QDir().mkpath(paths.messageFolder());
+    QFile f(paths.messageFolder() + QStringLiteral("/espera.wav"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
     Shell& s = start();
-    EXPECT_TRUE(s.FormCloseQuery());
-    EXPECT_TRUE(s.state().swap.ReplaySuspended);
-    EXPECT_FALSE(s.tVerificaArquivo().enabled());
-    EXPECT_TRUE(boxes.questions.isEmpty());
+    loop.advance(6000);
+    ASSERT_TRUE(player.Playing());
 
+    EXPECT_TRUE(s.FormCloseQuery());
+    EXPECT_TRUE(boxes.questions.isEmpty());
+    const int plays = player.plays;
+    player.finishFile();
+    loop.processPendingMessages();
+    EXPECT_EQ(player.plays, plays);
+    QFile promo(paths.defaultDropFolder + QStringLiteral("promo.wav"));
+    ASSERT_TRUE(promo.open(QIODevice::WriteOnly));
+    promo.close();
+    loop.advance(60000);
+    EXPECT_EQ(player.plays, plays);
+    EXPECT_TRUE(QFileInfo::exists(promo.fileName()));
+
+    player.PlayFile(player.file());
+    const int frames = static_cast<int>(window.trayIcon.frames.size());
     s.FormDestroy();
+    EXPECT_FALSE(player.Playing());
     EXPECT_FALSE(s.log().tLimpaMemo().enabled());
-    EXPECT_FALSE(s.globalHotKey().enabled());
     EXPECT_TRUE(hotKeys.released);
     EXPECT_FALSE(window.trayIcon.enabled);
+    EXPECT_FALSE(idle.handler);
+    loop.advance(5000);
+    EXPECT_EQ(window.trayIcon.frames.size(), static_cast<std::size_t>(frames));
+    EXPECT_TRUE(window.log.lines.last().endsWith(
+        QStringLiteral(" - Sistema finalizado: a mensagem de espera saiu do ar.")));
+}
+
+TEST_F(ShellStart, AnEndWithNothingOnAirSaysSoWithoutASilence) {
+    Shell& s = start();
+    s.FormDestroy();
+    EXPECT_TRUE(window.log.lines.last().endsWith(QStringLiteral(" - Sistema finalizado.")));
 }
 
 TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
@@ -358,9 +488,17 @@ TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) 
     QFile promo(paths.defaultDropFolder + QStringLiteral("promo.wav"));
     ASSERT_TRUE(promo.open(QIODevice::WriteOnly));
     promo.close();
+    std::int64_t promoStarted = -1;
+    player.onCall = [&](const QString& call) {
+        if (call.endsWith(QStringLiteral("/promo.wav")))
+            promoStarted = loop.now();
+    };
 
     // The first check sees it, the next finds it as it was and takes it.
     loop.advance(60000);
+    // Start-up armed the swap's pause: the old message stops, 3000 ms for
+    // tReset, 750 and 250 ms more, then the new one starts.
+    EXPECT_EQ(promoStarted, 60000 + 3000 + 750 + 250);
 
     EXPECT_EQ(window.log.lines.mid(4),
               (QStringList{QStringLiteral("10/12/2026 - 14:05:33 - Efetuando troca de arquivo de "

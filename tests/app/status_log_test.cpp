@@ -74,16 +74,24 @@ TEST_F(StatusMemoClearing, TickEmptiesTheBoxAtThreeHundredRowsNotBefore) {
     loop.advance(5000);
     EXPECT_EQ(memo.displayedRows(), 299);
 
-    // Lines added between ticks may pass the limit; the whole box goes.
-    fill(3);
+    fill(1);
     loop.advance(4999);
-    EXPECT_EQ(memo.displayedRows(), 302);
+    EXPECT_EQ(memo.displayedRows(), 300);
     loop.advance(1);
     EXPECT_EQ(memo.displayedRows(), 0);
 
     log.AddMsg(QStringLiteral("primeira"));
     EXPECT_EQ(memo.toPlainText(), QStringLiteral("09/12/2024 - 14:05:33 - primeira"));
     EXPECT_EQ(memo.displayedRows(), 1);
+}
+
+TEST_F(StatusMemoClearing, LinesAddedBetweenTicksMayPassTheLimitAndTheWholeBoxGoes) {
+    log.tLimpaMemo().setEnabled(true);
+    fill(302);
+    loop.advance(4999);
+    EXPECT_EQ(memo.displayedRows(), 302);
+    loop.advance(1);
+    EXPECT_EQ(memo.displayedRows(), 0);
 }
 
 int laidOutRows(StatusMemo& memo) {

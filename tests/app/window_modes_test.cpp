@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/WindowModes.h"
+#include "core/VirtualEventLoop.h"
 #include "support/Fakes.h"
 
 using namespace quindra;
@@ -19,19 +20,36 @@ public:
         shown = true;
         ++reveals;
     }
+    void bringForward() override {
+        if (shown)
+            ++broughtForward;
+    }
     bool shown = false;
     int reveals = 0;
+    int broughtForward = 0;
+};
+
+struct Desktop {
+    bool tray = true;              // the program made its icon
+    bool notificationArea = true;  // a panel shows it now
+    bool hotKey = true;            // the restore hot-key is registered
 };
 
 // The window as the run loop leaves it after the start mode.
 struct Running {
-    Running(bool hideMode, bool estadoJanela, bool withTray = true)
-        : modes(window, withTray ? &tray : nullptr, [this] { ++shutdowns; }) {
+    Running(bool hideMode, bool estadoJanela, Desktop d = {})
+        : hotKey(d.hotKey),
+          modes(
+              window, d.tray ? &tray : nullptr, loop,
+              {.fechar = [this] { ++shutdowns; }, .hotKeyRegistered = [this] { return hotKey; }}) {
+        tray.notificationArea = d.notificationArea;
         modes.applyStartMode(hideMode, estadoJanela);
         window.shown = modes.showOnRun();
     }
+    VirtualEventLoop loop;
     FakeModalWindow window;
     FakeTray tray;
+    bool hotKey;
     int shutdowns = 0;
     WindowModes modes;
 };
@@ -141,14 +159,99 @@ INSTANTIATE_TEST_SUITE_P(
                       Transition{Mode::Shown, Event::HotKey, Mode::Shown}));
 
 TEST(WindowModes, WithoutANotificationAreaTheMinimiseBoxKeepsTheWindowAndTheHotKeyRestores) {
-    Running r(false, false, /*withTray=*/false);
+    Running r(false, false, {.tray = false});
     EXPECT_FALSE(r.modes.minimizeBoxPressed());
     EXPECT_TRUE(r.window.shown);
 
-    Running hidden(true, false, /*withTray=*/false);
+    // The icon exists but no panel shows it yet: minimising would lose the
+    // window, so it stays on the taskbar.
+    Running noPanel(false, false, {.notificationArea = false});
+    EXPECT_FALSE(noPanel.modes.minimizeBoxPressed());
+    EXPECT_TRUE(noPanel.window.shown);
+
+    Running hidden(true, false, {.tray = false});
     EXPECT_FALSE(hidden.window.shown);
     hidden.modes.GlobalHotKey1HotKey();
     EXPECT_TRUE(hidden.window.shown);
+}
+
+struct WayBackCase {
+    const char* desktop;
+    bool hideMode, estadoJanela;
+    Desktop d;
+    Mode mode;
+};
+
+// A mode is only entered while there is a way back from it.
+TEST(WindowModes, StartModeFallsBackToAModeWithAWayBack) {
+    for (const WayBackCase& c : {
+             WayBackCase{"hidden, hot-key refused", true, false, {.hotKey = false}, Mode::InTray},
+             WayBackCase{"hidden, hot-key refused, no panel yet",
+                         true,
+                         false,
+                         {.notificationArea = false, .hotKey = false},
+                         Mode::Shown},
+             // A panel that comes up after the program will show the icon; the
+             // hot-key is the way back until then.
+             WayBackCase{"in the tray, no panel yet",
+                         false,
+                         true,
+                         {.notificationArea = false},
+                         Mode::InTray},
+             WayBackCase{"in the tray, no panel, hot-key refused",
+                         false,
+                         true,
+                         {.notificationArea = false, .hotKey = false},
+                         Mode::Shown},
+             WayBackCase{"in the tray without any icon",
+                         false,
+                         true,
+                         {.tray = false, .hotKey = false},
+                         Mode::Shown},
+         }) {
+        SCOPED_TRACE(c.desktop);
+        Running r(c.hideMode, c.estadoJanela, c.d);
+        EXPECT_EQ(r.modes.mode(), c.mode);
+        EXPECT_EQ(r.modes.showOnRun(), c.mode == Mode::Shown);
+        if (c.d.tray) {
+            EXPECT_TRUE(r.tray.visible);
+        }
+    }
+
+    // "Ocultar" without a hot-key leaves the icon as the way back.
+    Running r(false, false, {.hotKey = false});
+    r.tray.onOcultar();
+    EXPECT_EQ(r.modes.mode(), Mode::InTray);
+    EXPECT_FALSE(r.window.shown);
+    EXPECT_TRUE(r.tray.visible);
+}
+
+TEST(WindowModes, TheIconTurnsEveryFourHundredMillisecondsWhetherShownOrNot) {
+    Running r(true, false);
+    ASSERT_FALSE(r.tray.visible);
+    EXPECT_EQ(r.tray.frames, std::vector<int>{0});
+    r.loop.advance(399);
+    EXPECT_EQ(r.tray.frames, std::vector<int>{0});
+    r.loop.advance(1);
+    r.loop.advance(800);
+    EXPECT_EQ(r.tray.frames, (std::vector<int>{0, 1, 2, 0}));
+
+    r.modes.disableTray();
+    r.loop.advance(4000);
+    EXPECT_EQ(r.tray.frames.size(), 4u);
+}
+
+TEST(WindowModes, TheRightButtonBringsTheWindowForwardBeforeTheMenu) {
+    Running shown(false, false);
+    shown.tray.onMenuRequested();
+    EXPECT_EQ(shown.window.broughtForward, 1);
+    EXPECT_EQ(shown.modes.mode(), Mode::Shown);
+
+    // In the tray the window stays where it is; only the menu opens.
+    Running inTray(false, true);
+    inTray.tray.onMenuRequested();
+    EXPECT_FALSE(inTray.window.shown);
+    EXPECT_EQ(inTray.window.reveals, 0);
 }
 
 TEST(WindowModes, FecharAsksForTheShutdownAndADisabledIconIgnoresTheMouse) {
@@ -159,8 +262,11 @@ TEST(WindowModes, FecharAsksForTheShutdownAndADisabledIconIgnoresTheMouse) {
     r.modes.disableTray();
     EXPECT_FALSE(r.tray.enabled);
     r.tray.onDoubleClick();
+    r.tray.onMaximizar();
+    r.tray.onFechar();
     EXPECT_FALSE(r.window.shown);
     EXPECT_EQ(r.modes.mode(), Mode::InTray);
+    EXPECT_EQ(r.shutdowns, 1);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
+
+#include <QSet>
 
 #include "core/LocaleFormats.h"
 #include "core/ShortCut.h"
@@ -37,11 +40,50 @@ TEST(ShortCut, EntryRuleAndStoredForm) {
         EXPECT_EQ(s, c.result) << c.text;
         EXPECT_EQ(ShortCutText(s), QString::fromLatin1(c.text));
     }
-    EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_A), 0x41);
-    EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_7), 0x37);
-    EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_F1), 0x70);
-    EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Home), 0x24);
-    EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Shift), 0);
+}
+
+// The one key table: every key the entry field accepts reaches the grab as
+// the same key and comes back as the same code, with its own name.
+TEST(ShortCut, EveryAcceptedKeyRoundTripsThroughItsCodeAndX11Key) {
+    QSet<int> codes;
+    QSet<std::uint32_t> keySyms;
+    for (const HotKeyRow& row : HotKeyTable()) {
+        SCOPED_TRACE(row.name.toStdString());
+        EXPECT_NE(row.virtualKey, 0);
+        EXPECT_NE(row.x11KeySym, 0u);
+        EXPECT_FALSE(codes.contains(row.virtualKey)) << "code used twice";
+        EXPECT_FALSE(keySyms.contains(row.x11KeySym)) << "X11 key used twice";
+        codes.insert(row.virtualKey);
+        keySyms.insert(row.x11KeySym);
+
+        EXPECT_EQ(VirtualKeyFromQtKey(row.qtKey), row.virtualKey);
+        EXPECT_EQ(X11KeySymOf(row.virtualKey), row.x11KeySym);
+        EXPECT_EQ(VirtualKeyFromX11KeySym(row.x11KeySym), row.virtualKey);
+        EXPECT_EQ(ShortCutText(scCtrl | row.virtualKey), QStringLiteral("Ctrl+") + row.name);
+    }
+
+    // Known codes, as Windows gives them on an ABNT2 keyboard.
+    struct Known {
+        int qtKey;
+        std::uint8_t code;
+        std::uint32_t keySym;
+    };
+    for (const Known& k :
+         {Known{Qt::Key_A, 0x41, XK_a}, Known{Qt::Key_7, 0x37, XK_7},
+          Known{Qt::Key_F1, 0x70, XK_F1}, Known{Qt::Key_Home, 0x24, XK_Home},
+          Known{Qt::Key_Ccedilla, 0xBA, XK_ccedilla}, Known{Qt::Key_Semicolon, 0xBF, XK_semicolon},
+          Known{Qt::Key_Slash, 0xC1, XK_slash}, Known{Qt::Key_Menu, 0x5D, XK_Menu}}) {
+        EXPECT_EQ(VirtualKeyFromQtKey(k.qtKey), k.code) << k.qtKey;
+        EXPECT_EQ(X11KeySymOf(k.code), k.keySym) << k.qtKey;
+    }
+    // Keys the grab could not register as the same key are not accepted.
+    for (int refused :
+         {Qt::Key_Shift, Qt::Key_CapsLock, Qt::Key_NumLock, Qt::Key_ScrollLock, Qt::Key_Asterisk,
+          Qt::Key_Less, Qt::Key_Greater, Qt::Key_Enter, Qt::Key_Dead_Acute, Qt::Key_Dead_Tilde})
+        EXPECT_EQ(VirtualKeyFromQtKey(refused), 0) << refused;
+    // A stored code outside the table is shown, but there is nothing to grab.
+    EXPECT_EQ(X11KeySymOf(0x14), 0u);
+    EXPECT_EQ(ShortCutText(scAlt | 0x14), QStringLiteral("Alt+Tecla 20"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "config/Autostart.h"
 #include "support/FakeClock.h"
 #include "support/FakeDevices.h"
+#include "support/FakeStatus.h"
 
 namespace quindra::testing {
 
@@ -49,7 +50,9 @@ public:
         released = true;
         press = nullptr;
     }
+    bool available() const override { return desktop; }
     bool accepts = true;
+    bool desktop = true;
     TShortCut grabbed = 0;
     bool released = false;
     std::function<void()> press;
@@ -79,9 +82,13 @@ class FakeTray final : public TrayIcon {
 public:
     void setIconVisible(bool on) override { visible = on; }
     bool iconVisible() const override { return visible; }
+    bool inNotificationArea() const override { return notificationArea; }
+    void setFrame(int frame) override { frames.push_back(frame); }
     void setEnabled(bool on) override { enabled = on; }
     bool visible = false;
     bool enabled = true;
+    bool notificationArea = true;
+    std::vector<int> frames;
 };
 
 // The window's controls as plain values. Like the real widgets, a change to
@@ -108,7 +115,10 @@ public:
             shell->onBoxClicked(b, on);
     }
     bool checked(Box b) const override { return boxes.value(b); }
-    void setHotKey(TShortCut key) override {
+    // Shown without running the handler, as the real field does.
+    void setHotKey(TShortCut key) override { hotKeyValue = key; }
+    // A combination pressed in the field.
+    void pressHotKey(TShortCut key) {
         if (key == hotKeyValue)
             return;
         hotKeyValue = key;
@@ -121,6 +131,7 @@ public:
     QString label(Label l) const override { return labels.value(l); }
 
     LogView& logView() override { return log; }
+    StatusView& statusView() override { return status; }
     TrayIcon* tray() override { return hasTray ? &trayIcon : nullptr; }
     void setViewsSource(WaveControl* control) override { viewSources.push_back(control); }
     Alert& Alerta() override { return alert; }
@@ -129,6 +140,10 @@ public:
         shown = true;
         ++reveals;
     }
+    void bringForward() override {
+        if (shown)
+            ++broughtForward;
+    }
 
     QHash<Field, QString> fields;
     QHash<Box, bool> boxes;
@@ -136,10 +151,12 @@ public:
     TShortCut hotKeyValue = kDefaultHotKey;
     int handlerRuns = 0;
     FakeLogView log;
+    FakeStatusView status;
     bool hasTray = true;
     FakeTray trayIcon;
     bool shown = false;
     int reveals = 0;
+    int broughtForward = 0;
     std::vector<WaveControl*> viewSources;
     FakeAlert alert;
 };

@@ -13,6 +13,7 @@
 #include "support/FakeFiles.h"
 #include "support/FakeWaveControl.h"
 #include "support/Fakes.h"
+#include "support/RecordingRegistry.h"
 
 namespace quindra::testing {
 
@@ -32,7 +33,7 @@ struct ShellRig {
     ShellPorts ports() {
         return ShellPorts{
             .platform = {.loop = loop,
-                         .registry = *registry,
+                         .registry = recorder,
                          .clock = clock,
                          .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
                          .paths = paths,
@@ -43,12 +44,15 @@ struct ShellRig {
             .audio = {.PlayC1 = player, .wCanal1 = monitor, .WaveControl1 = lister},
             .rotation = {.files = files, .probe = probe},
             .hardware = {.devices = devices},
+            .status = {.sysInfo = sysInfo, .idle = idle},
         };
     }
 
     QTemporaryDir tmp;
     Paths paths;
     std::unique_ptr<SqliteRegistry> registry;
+    // The store as the shell reaches it, noting each value written.
+    RecordingRegistry<SqliteRegistry> recorder{registry};
     VirtualEventLoop loop;
     FakeClock clock{QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33))};
     FakeBoxes boxes;
@@ -58,6 +62,8 @@ struct ShellRig {
     FakeFileOperations files;
     FakeAudioProbe probe;
     FakeDevicePlatform devices;
+    FakeSysInfo sysInfo;
+    FakeIdle idle;
     QStringList echoed;
 };
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+#include "config/Registry.h"
+
+namespace quindra::testing {
+
+// The settings store as the program sees it, noting the name of every value
+// written, so a test can tell a value written back unchanged from one left
+// alone.
+template <typename Store>
+class RecordingRegistry final : public Registry {
+public:
+    explicit RecordingRegistry(std::unique_ptr<Store>& store) : store_(store) {}
+
+    bool keyExists(Root root, const QString& path) override {
+        return store_->keyExists(root, path);
+    }
+    bool createKey(Root root, const QString& path) override {
+        return store_->createKey(root, path);
+    }
+    std::optional<RegValue> value(Root root, const QString& path, const QString& name) override {
+        return store_->value(root, path, name);
+    }
+    bool setValue(Root root, const QString& path, const QString& name, const RegValue& v) override {
+        written << name;
+        return store_->setValue(root, path, name, v);
+    }
+
+    QStringList written;
+
+private:
+    std::unique_ptr<Store>& store_;
+};
+
+}  // namespace quindra::testing
