@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/MessageBoxes.h"
+#include "rotation/FileOperations.h"
 #include "rotation/FolderListing.h"
 
 namespace quindra {
@@ -37,9 +38,13 @@ std::optional<QString> DropFolderChooser::folderFor(const QString& chosenFile,
     if (SameFolder(folder, dropFolder))
         return folder;
     int others = 0;
-    for (const QString& name : FolderListing(folder))
-        if (name != chosen.fileName())
-            ++others;
+    try {
+        for (const QString& name : FolderListing(files_, folder, locale_))
+            if (name != chosen.fileName())
+                ++others;
+    } catch (const FileError&) {
+        // A folder that cannot be read is reported by the watch itself.
+    }
     if (others > 0 &&
         !boxes_.confirm(QStringLiteral("Confirmação"), Question(folder, chosen.fileName(), others)))
         return std::nullopt;

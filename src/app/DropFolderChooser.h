@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <optional>
 
 namespace quindra {
 
+class FileOperations;
 class MessageBoxes;
 
 // The browse button of "Diretório do arquivo de Áudio": the operator picks an
@@ -14,7 +16,8 @@ class MessageBoxes;
 // agreed to that.
 class DropFolderChooser {
 public:
-    explicit DropFolderChooser(MessageBoxes& boxes) : boxes_(boxes) {}
+    DropFolderChooser(MessageBoxes& boxes, const FileOperations& files, const QLocale& locale)
+        : boxes_(boxes), files_(files), locale_(locale) {}
 
     // The folder to store for the chosen file, or nothing when the operator
     // says no and the drop folder stays as it is.
@@ -25,6 +28,8 @@ public:
 
 private:
     MessageBoxes& boxes_;
+    const FileOperations& files_;
+    QLocale locale_;
 };
 
 }  // namespace quindra

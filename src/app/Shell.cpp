@@ -145,7 +145,8 @@ void Shell::onHotKeyChanged(TShortCut key) {
 
 void Shell::onDropFileChosen(const QString& file) {
     errors_.guard([&] {
-        const DropFolderChooser chooser(ports_.platform.boxes);
+        const DropFolderChooser chooser(ports_.platform.boxes, ports_.rotation.files,
+                                        ports_.platform.formats.locale());
         if (const auto folder = chooser.folderFor(file, state_.settings.PathAudio))
             window_.setFieldText(Field::edPathC1, *folder);
     });

@@ -28,6 +28,12 @@ public:
         written << name;
         return store_->setValue(root, path, name, v);
     }
+    bool setValues(Root root, const QString& path,
+                   const QList<std::pair<QString, RegValue>>& values) override {
+        for (const auto& [name, v] : values)
+            written << name;
+        return store_->setValues(root, path, values);
+    }
 
     QStringList written;
 
