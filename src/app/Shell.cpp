@@ -78,6 +78,12 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       hotKey_(ports_.platform.hotKeys),
       modes_(window, window.tray(), [this] { SpeedButton3Click(); }),
       mail_(ports_.platform.loop),
+      office_(mail_, {.log = log_,
+                      .clock = ports_.platform.clock,
+                      .formats = ports_.platform.formats,
+                      .view = window,
+                      .boxes = ports_.platform.boxes,
+                      .portNumber = [](const QString& text) { return StrToInt(text); }}),
       handlers_({.registry = ports_.platform.registry,
                  .settings = state_.settings,
                  .state = state_,
@@ -124,6 +130,10 @@ void Shell::onBoxClicked(Box b, bool checked) {
 
 void Shell::onHotKeyChanged(TShortCut key) {
     errors_.guard([&] { handlers_.HotKey1Change(key); });
+}
+
+void Shell::Button2Click() {
+    errors_.guard([this] { office_.Button2Click(); });
 }
 
 void Shell::FormCreate() {

@@ -16,6 +16,7 @@
 #include "core/Runtime.h"
 #include "hardware/HardwareScan.h"
 #include "mail/MailNotices.h"
+#include "mail/MailOffice.h"
 #include "rotation/MessageRotation.h"
 
 namespace quindra {
@@ -91,6 +92,8 @@ public:
     void onFieldChanged(Field f, const QString& text);
     void onBoxClicked(Box b, bool checked);
     void onHotKeyChanged(TShortCut key);
+    // The "Teste" button of the mail settings.
+    void Button2Click();
 
     bool AddMsg(const QString& message) { return log_.AddMsg(message); }
 
@@ -100,6 +103,7 @@ public:
     GlobalHotKey& globalHotKey() { return hotKey_; }
     WindowModes& modes() { return modes_; }
     MailNotices& mail() { return mail_; }
+    MailOffice& office() { return office_; }
     Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
@@ -119,6 +123,7 @@ private:
     GlobalHotKey hotKey_;
     WindowModes modes_;
     MailNotices mail_;
+    MailOffice office_;
     SettingsHandlers handlers_;
     MessageRotation rotation_;
     HoldChannel channel_;
