@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -41,6 +43,14 @@ public:
 
 private:
     void loop() {
+        // TLS writes go through write(2): a write to a connection the server
+        // has closed must fail with EPIPE on this thread, not raise SIGPIPE
+        // and end the program (and the message on air with it).
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [this] { return stopping_ || job_ != nullptr; });

@@ -88,7 +88,6 @@ UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
     addrinfo* found = nullptr;
     const QByteArray name = host.toUtf8();
     const QByteArray service = QByteArray::number(port);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <signal.h>
-#include <sys/wait.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -11,7 +11,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -84,6 +83,7 @@ public:
         QString user = QStringLiteral("quindra");
         QString password = QStringLiteral("segredo");
         int holdDataSeconds = 0;
+        bool closeOnData = false;
     };
 
     MailServerProcess(const QString& script, const Options& o) {
@@ -98,12 +98,16 @@ public:
                          o.password,
                          QStringLiteral("--hold-data"),
                          QString::number(o.holdDataSeconds)};
+        if (o.closeOnData)
+            args << QStringLiteral("--close-on-data");
         if (!o.cert.isEmpty()) {
             QString key = o.cert;
             key.replace(QStringLiteral(".pem"), QStringLiteral(".key"));
             args << QStringLiteral("--cert") << o.cert << QStringLiteral("--key") << key;
         }
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The server ends with the test, even when the test dies.
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process_.start(QStringLiteral("/usr/bin/python3"), args);
         if (!process_.waitForStarted(10000))
             throw std::runtime_error("the mail server did not start");

@@ -119,23 +119,33 @@ TEST_F(RealServer, ACertificateTheClientCannotTrustIsRefused) {
     struct Case {
         const char* mode;
         QString cert;
+        const char* host;
         bool trustTestAuthority;
         const char* reason;
     };
     for (const Case& c :
-         {Case{"tls", elsewhere, true, "hostname mismatch"},
-          Case{"starttls", elsewhere, true, "hostname mismatch"},
-          Case{"tls", localhost, false, "unable to get local issuer certificate"}}) {
-        SCOPED_TRACE(c.mode + (" " + c.cert.toStdString()));
+         {Case{"tls", elsewhere, "localhost", true, "hostname mismatch"},
+          Case{"starttls", elsewhere, "localhost", true, "hostname mismatch"},
+          Case{"tls", elsewhere, "127.0.0.1", true, "IP address mismatch"},
+          Case{"tls", localhost, "localhost", false, "unable to get local issuer certificate"}}) {
+        SCOPED_TRACE(c.mode + (" " + c.cert.toStdString()) + " " + c.host);
         if (!c.trustTestAuthority)
             ::setenv("SSL_CERT_FILE", "/nonexistent", 1);
         auto server = start({.mode = QString::fromLatin1(c.mode), .cert = c.cert});
+        settings.host = QString::fromLatin1(c.host);
         smtp.setIOHandler(std::string(c.mode) == "tls" ? &tls : nullptr);
         EXPECT_EQ(failure([&] { smtp.Connect(); }),
                   std::string("Error connecting with SSL.\r\n") + c.reason);
         EXPECT_FALSE(smtp.Connected());
         EXPECT_TRUE(server->message(1, 0).isEmpty());
     }
+    // The address itself is a name the certificate can carry.
+    ::setenv("SSL_CERT_FILE", authority->caFile().toLocal8Bit().constData(), 1);
+    auto server = start({.mode = QStringLiteral("tls"), .cert = localhost});
+    settings.host = QStringLiteral("127.0.0.1");
+    smtp.setIOHandler(&tls);
+    sendOnce();
+    EXPECT_FALSE(server->message(1).isEmpty());
 }
 
 TEST_F(RealServer, AWrongPasswordFailsTheSendAndLeavesTheConnectionToClose) {
@@ -149,6 +159,24 @@ TEST_F(RealServer, AWrongPasswordFailsTheSendAndLeavesTheConnectionToClose) {
     settings.password = QStringLiteral("segredo");
     sendOnce();
     EXPECT_FALSE(server->message(1).isEmpty());
+}
+
+TEST_F(RealServer, AServerThatDropsTheConnectionMidMessageFailsTheSendOnly) {
+    // Writing the rest of a long message into a closed TLS connection: the
+    // send fails, and the program (here the test) goes on.
+    MailServerProcess::Options o;
+    o.mode = QStringLiteral("tls");
+    o.cert = localhost;
+    o.closeOnData = true;
+    auto server = start(o);
+    smtp.setIOHandler(&tls);
+    message.Body = QStringList(20000, QString(200, QLatin1Char('x')));
+    smtp.Connect();
+    const std::string text = failure([&] { smtp.Send(message); });
+    EXPECT_TRUE(text.rfind("Socket Error # ", 0) == 0 || text == "Connection Closed Gracefully.")
+        << text;
+    EXPECT_FALSE(smtp.Connected());
+    smtp.Disconnect();
 }
 
 class Form final : public FormView {

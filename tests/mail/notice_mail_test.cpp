@@ -59,7 +59,7 @@ struct Notices : ::testing::Test {
         form.labels[Label::lbArquivo] = QStringLiteral("promo.wav");
         form.labels[Label::lbArquivoAnterior] = QStringLiteral("antiga.wav");
         office.SMTP().HeloName = QStringLiteral("estacao");
-        office.SMTP().ReadTimeout = std::chrono::milliseconds(300);
+        office.SMTP().ReadTimeout = std::chrono::seconds(5);
         mail.smtp().host = QStringLiteral("127.0.0.1");
         loop.setUncaughtHandler([this](const std::exception& e) { errors << ErrorText(e); });
     }

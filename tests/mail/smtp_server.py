@@ -9,15 +9,16 @@ Prints the port it listens on (127.0.0.1, chosen by the system) as its first
 line of output, then serves until it is terminated. Each accepted message is
 written to DIR/N.eml (N = 1, 2, ...) as the client sent it between DATA and
 the final "." (dot-stuffing removed), with the envelope beside it in N.env.
---hold-data waits that many seconds before answering the end of a message.
+--hold-data waits that many seconds before answering the end of a message;
+--close-on-data answers DATA with 354 and closes the connection at once.
 """
 import argparse
 import asyncio
 import itertools
+import logging
 import os
 import ssl
 import sys
-import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -44,9 +45,16 @@ class Mailbox:
         return "250 OK: queued"
 
 
+class ClosingOnData(SMTP):
+    async def smtp_DATA(self, arg):
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        self.transport.close()
+
+
 def main():
-    # aiosmtpd warns about its own use of Session.login_data on every login.
-    warnings.filterwarnings("ignore", category=DeprecationWarning)
+    # aiosmtpd logs a warning about its own use of Session.login_data on
+    # every login.
+    logging.getLogger("mail.log").setLevel(logging.ERROR)
     p = argparse.ArgumentParser()
     p.add_argument("--mode", choices=["plain", "starttls", "tls"], required=True)
     p.add_argument("--mailbox", required=True)
@@ -55,6 +63,7 @@ def main():
     p.add_argument("--user", default="quindra")
     p.add_argument("--password", default="segredo")
     p.add_argument("--hold-data", type=float, default=0)
+    p.add_argument("--close-on-data", action="store_true")
     a = p.parse_args()
 
     context = None
@@ -70,8 +79,10 @@ def main():
 
     handler = Mailbox(a.mailbox, a.hold_data)
 
+    kind = ClosingOnData if a.close_on_data else SMTP
+
     def factory():
-        return SMTP(handler,
+        return kind(handler,
                     hostname="teste.local",
                     authenticator=authenticate,
                     auth_require_tls=a.mode == "starttls",
