@@ -16,6 +16,16 @@ void QtMessageBoxes::showError(const QString& text) {
     box.exec();
 }
 
+void QtMessageBoxes::showInfo(const QString& text) {
+    if (headless_) {
+        std::fprintf(stderr, "%s: %s\n", kAppTitle.toUtf8().constData(), text.toUtf8().constData());
+        std::fflush(stderr);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok);
+    box.exec();
+}
+
 bool QtMessageBoxes::confirm(const QString& caption, const QString& text) {
     if (headless_) {
         std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());

@@ -2,15 +2,16 @@
 
 #include <QString>
 
+#include "mail/InfoBox.h"
+
 namespace quindra {
 
 inline const QString kAppTitle = QStringLiteral("Quindra - VIZUDU");
 
 // The program's modal boxes. Without a display their texts go to standard
 // error and a question is answered "no".
-class MessageBoxes {
+class MessageBoxes : public InfoBox {
 public:
-    virtual ~MessageBoxes() = default;
     // The error box: the text, the error icon, the application title.
     virtual void showError(const QString& text) = 0;
     // A yes/no question ("&Sim", "&Não"); true for yes.
@@ -23,6 +24,7 @@ public:
     explicit QtMessageBoxes(bool headless) : headless_(headless) {}
     void showError(const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
+    void showInfo(const QString& text) override;
     // The program is stopping: no more boxes; their texts go to standard error.
     void stop() { headless_ = true; }
 

@@ -82,6 +82,12 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
              {.fechar = [this] { SpeedButton3Click(); },
               .hotKeyRegistered = [this] { return hotKey_.registered(); }}),
       mail_(ports_.platform.loop),
+      office_(mail_, {.log = log_,
+                      .clock = ports_.platform.clock,
+                      .formats = ports_.platform.formats,
+                      .view = window,
+                      .boxes = ports_.platform.boxes,
+                      .portNumber = [](const QString& text) { return StrToInt(text); }}),
       handlers_({.registry = ports_.platform.registry,
                  .settings = state_.settings,
                  .state = state_,
@@ -150,6 +156,10 @@ void Shell::onDropFileChosen(const QString& file) {
         if (const auto folder = chooser.folderFor(file, state_.settings.PathAudio))
             window_.setFieldText(Field::edPathC1, *folder);
     });
+}
+
+void Shell::Button2Click() {
+    errors_.guard([this] { office_.Button2Click(); });
 }
 
 void Shell::FormCreate() {

@@ -17,6 +17,7 @@
 #include "hardware/HardwarePresence.h"
 #include "hardware/HardwareScan.h"
 #include "mail/MailNotices.h"
+#include "mail/MailOffice.h"
 #include "rotation/MessageRotation.h"
 #include "status/StatusPanel.h"
 
@@ -120,6 +121,8 @@ public:
     // drop folder, once the operator agrees to what that means for the files
     // beside it.
     void onDropFileChosen(const QString& file);
+    // The "Teste" button of the mail settings.
+    void Button2Click();
 
     bool AddMsg(const QString& message) { return log_.AddMsg(message); }
 
@@ -129,6 +132,7 @@ public:
     GlobalHotKey& globalHotKey() { return hotKey_; }
     WindowModes& modes() { return modes_; }
     MailNotices& mail() { return mail_; }
+    MailOffice& office() { return office_; }
     Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
@@ -151,6 +155,7 @@ private:
     GlobalHotKey hotKey_;
     WindowModes modes_;
     MailNotices mail_;
+    MailOffice office_;
     SettingsHandlers handlers_;
     MessageRotation rotation_;
     HoldChannel channel_;

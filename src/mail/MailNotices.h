@@ -4,19 +4,10 @@
 #include <memory>
 
 #include "core/EventLoop.h"
+#include "mail/MailFlags.h"
 #include "mail/SmtpClientSettings.h"
 
 namespace quindra {
-
-// The runtime copies of the mail options, and whether a composed notice still
-// waits to go out. Only MailNotices writes them.
-struct MailFlags {
-    bool SendMailFlag = false;
-    bool TrocaMsgFlag = false;
-    bool HardDescFlag = false;
-    bool AuthSeguroFlag = false;
-    bool MailPending = false;
-};
 
 // The three notices: a swapped message (type 1), the hardware disconnected
 // (type 2) and connected again (type 3). The event arms the notice's one-shot
@@ -38,6 +29,8 @@ public:
     void setTrocaMsgFlag(bool on) { flags_.TrocaMsgFlag = on; }
     void setHardDescFlag(bool on) { flags_.HardDescFlag = on; }
     void setAuthSeguroFlag(bool on) { flags_.AuthSeguroFlag = on; }
+    // Set when a notice is composed, cleared when it has gone out.
+    void setMailPending(bool on) { flags_.MailPending = on; }
     const MailFlags& flags() const { return flags_; }
 
     SmtpClientSettings& smtp() { return smtp_; }
@@ -57,8 +50,8 @@ public:
     Timer& tHardDesc() { return *tHardDesc_; }
     Timer& tReconect() { return *tReconect_; }
 
-    // Composes and sends a notice of the given type; while unset, a fired
-    // timer sends nothing.
+    // Composes and sends a notice of the given type (MailOffice puts its
+    // sender here); while unset, a fired timer sends nothing.
     std::function<void(Type)> EnviaEmail;
 
 private:

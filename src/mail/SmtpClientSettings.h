@@ -5,9 +5,10 @@
 namespace quindra {
 
 // The properties of the SMTP client that the settings page keeps current; the
-// mail transport reads them when it connects.
+// client reads them at each Connect and Send.
 struct SmtpClientSettings {
-    enum class Auth { Login };
+    // Login: Send authenticates with AUTH LOGIN when the server offers it.
+    enum class Auth { None, Login };
 
     QString host;
     int port = 25;

@@ -24,7 +24,9 @@ public:
         questions << caption + QStringLiteral(": ") + text;
         return answer;
     }
+    void showInfo(const QString& text) override { infos << text; }
     QStringList errors;
+    QStringList infos;
     QStringList questions;
     bool answer = false;
 };

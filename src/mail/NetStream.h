@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+
+#include "core/AppError.h"
+
+namespace quindra {
+
+using MailClock = std::chrono::steady_clock;
+using Deadline = MailClock::time_point;
+
+// The failure of a socket: "Socket Error # 111" CR LF "Connection refused."
+class SocketError : public AppError {
+public:
+    SocketError(int number, const QString& description);
+    static SocketError fromErrno(int err);
+};
+
+// No answer within the time limit. The connection itself is still there.
+class TimedOut : public SocketError {
+public:
+    TimedOut();
+};
+
+// The peer closed the connection while the client was waiting for it.
+class ConnectionClosed : public AppError {
+public:
+    ConnectionClosed() : AppError(QStringLiteral("Connection Closed Gracefully.")) {}
+};
+
+// An open file descriptor, closed with its owner.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
+    UniqueFd& operator=(UniqueFd&& o) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset();
+
+private:
+    int fd_ = -1;
+};
+
+// Waits until fd is readable (or writable); throws the time-out as a socket
+// failure once the deadline has passed.
+void WaitFor(int fd, bool forWrite, Deadline deadline);
+
+// A TCP connection to host:port, made within the deadline (non-blocking).
+UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline);
+
+// The byte stream of one connection: plain TCP or TLS over it.
+class ByteStream {
+public:
+    virtual ~ByteStream() = default;
+    // Some bytes, waiting for them until the deadline; throws
+    // ConnectionClosed when the peer has closed.
+    virtual QByteArray readSome(Deadline deadline) = 0;
+    virtual void writeAll(const QByteArray& data, Deadline deadline) = 0;
+    // Hands the socket over (for a TLS upgrade); the stream is unusable after.
+    virtual UniqueFd takeSocket() = 0;
+};
+
+class PlainStream final : public ByteStream {
+public:
+    explicit PlainStream(UniqueFd fd) : fd_(std::move(fd)) {}
+    QByteArray readSome(Deadline deadline) override;
+    void writeAll(const QByteArray& data, Deadline deadline) override;
+    UniqueFd takeSocket() override { return std::move(fd_); }
+
+private:
+    UniqueFd fd_;
+};
+
+}  // namespace quindra

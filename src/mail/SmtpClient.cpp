@@ -1,0 +1,251 @@
+#include "mail/SmtpClient.h"
+
+#include <unistd.h>
+#include <climits>
+
+#include "core/Clock.h"
+
+namespace quindra {
+
+namespace {
+
+QString ComputerName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return QStringLiteral("localhost");
+    return QString::fromUtf8(name);
+}
+
+// An address inside an SMTP command: a line break would end the command.
+QByteArray EnvelopeAddress(const QString& address) {
+    QByteArray a = wire::Latin1(address);
+    a.replace('\r', ' ').replace('\n', ' ');
+    return a;
+}
+
+}  // namespace
+
+TSmtpClient::TSmtpClient(SmtpClientSettings& settings, const Clock& clock, const TSslIoHandler& tls)
+    : clock_(clock), tls_(tls), settings_(settings) {}
+
+TSmtpClient::~TSmtpClient() {
+    try {
+        Disconnect();
+    } catch (...) {
+    }
+}
+
+void TSmtpClient::Connect() {
+    worker_.run([this] { connectOnWorker(); });
+}
+
+void TSmtpClient::Send(const TMailMessage& message) {
+    TMailMessage copy = message;
+    copy.setExtraHeader(QStringLiteral("X-Mailer"), MailAgent);
+    const TransferEncoding enc = wire::ChooseEncoding(copy, eightBitMime_);
+    const QByteArray data = wire::DataSection(copy, clock_.now(), enc);
+    worker_.run([&] {
+        if (!stream_)
+            throw AppError(QStringLiteral("Not Connected."));
+        command("RSET", {});
+        if (settings_.auth == SmtpClientSettings::Auth::Login &&
+            mechanisms_.contains(QStringLiteral("LOGIN")) && !authenticated_) {
+            command("AUTH LOGIN", {334});
+            command(settings_.user.toUtf8().toBase64(), {334});
+            command(settings_.password.toUtf8().toBase64(), {235});
+            authenticated_ = true;
+        }
+        QByteArray from = "MAIL FROM:<" + EnvelopeAddress(copy.From.Address) + ">";
+        if (enc == TransferEncoding::EightBit)
+            from += " BODY=8BITMIME";
+        command(from, {250});
+        for (const TMailAddressList* list : {&copy.Recipients, &copy.CCList, &copy.BccList})
+            for (const TMailAddressItem& item : *list)
+                command("RCPT TO:<" + EnvelopeAddress(item.Address) + ">", {250, 251});
+        command("DATA", {354});
+        writeLine(data + ".");
+        expect(readReply(), {250});
+    });
+}
+
+void TSmtpClient::Disconnect() {
+    worker_.run([this] { disconnectOnWorker(); });
+}
+
+void TSmtpClient::connectOnWorker() {
+    if (stream_)
+        throw AppError(QStringLiteral("Already connected."));
+    UniqueFd socket = ConnectTcp(settings_.host, settings_.port, MailClock::now() + ReadTimeout);
+    input_.clear();
+    encrypted_ = false;
+    if (IOHandler_) {
+        stream_ = IOHandler_->Handshake(std::move(socket), settings_.host,
+                                        MailClock::now() + ReadTimeout);
+        encrypted_ = true;
+    } else {
+        stream_ = std::make_unique<PlainStream>(std::move(socket));
+    }
+    try {
+        greet();
+    } catch (...) {
+        disconnectOnWorker();
+        throw;
+    }
+}
+
+void TSmtpClient::greet() {
+    expect(readReply(), {220});
+    mechanisms_.clear();
+    eightBitMime_ = false;
+    offersStartTls_ = false;
+    const QByteArray name = (HeloName.isEmpty() ? ComputerName() : HeloName).toUtf8();
+
+    const auto collect = [this](const Reply& ehlo) {
+        mechanisms_.clear();
+        eightBitMime_ = false;
+        offersStartTls_ = false;
+        for (const QString& line : ehlo.text) {
+            const QString upper = line.toUpper();
+            if (upper.startsWith(QLatin1String("AUTH ")) ||
+                upper.startsWith(QLatin1String("AUTH="))) {
+                QString list = upper.mid(4);
+                list.replace(QLatin1Char('='), QLatin1Char(' '));
+                for (const QString& word : list.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                    if (!mechanisms_.contains(word))
+                        mechanisms_.append(word);
+            }
+            const QString keyword = upper.section(QLatin1Char(' '), 0, 0);
+            eightBitMime_ = eightBitMime_ || keyword == QLatin1String("8BITMIME");
+            offersStartTls_ = offersStartTls_ || keyword == QLatin1String("STARTTLS");
+        }
+    };
+
+    const Reply ehlo = command("EHLO " + name, {});
+    if (ehlo.code != 250) {
+        command("HELO " + name, {250});
+        return;
+    }
+    collect(ehlo);
+    // The password must not cross the network in clear when the server
+    // offers encryption.
+    if (!encrypted_ && offersStartTls_) {
+        startTls();
+        collect(command("EHLO " + name, {250}));
+    }
+}
+
+void TSmtpClient::startTls() {
+    command("STARTTLS", {220});
+    UniqueFd socket = stream_->takeSocket();
+    stream_.reset();
+    input_.clear();
+    stream_ = tls_.Handshake(std::move(socket), settings_.host, MailClock::now() + ReadTimeout);
+    encrypted_ = true;
+}
+
+void TSmtpClient::disconnectOnWorker() {
+    if (stream_) {
+        try {
+            writeLine("QUIT");
+        } catch (...) {
+            // The connection is closed below either way.
+        }
+    }
+    stream_.reset();
+    input_.clear();
+    authenticated_ = false;
+    encrypted_ = false;
+}
+
+void TSmtpClient::writeLine(const QByteArray& line) {
+    if (!stream_)
+        throw ConnectionClosed();
+    try {
+        stream_->writeAll(line + "\r\n", MailClock::now() + ReadTimeout);
+    } catch (const TimedOut&) {
+        throw;
+    } catch (...) {
+        stream_.reset();
+        input_.clear();
+        throw;
+    }
+}
+
+QByteArray TSmtpClient::readLine(Deadline deadline) {
+    for (;;) {
+        const qsizetype lf = input_.indexOf('\n');
+        qsizetype length = lf < 0 ? input_.size() : lf;
+        if (length > 0 && input_[length - 1] == '\r')
+            --length;
+        if (length > MaxLineLength) {
+            input_.clear();
+            throw AppError(QStringLiteral("Max line length exceeded."));
+        }
+        if (lf >= 0) {
+            const QByteArray line = input_.left(length);
+            input_.remove(0, lf + 1);
+            return line;
+        }
+        if (!stream_)
+            throw ConnectionClosed();
+        try {
+            input_ += stream_->readSome(deadline);
+        } catch (const TimedOut&) {
+            throw;
+        } catch (...) {
+            stream_.reset();
+            input_.clear();
+            throw;
+        }
+    }
+}
+
+TSmtpClient::Reply TSmtpClient::readReply() {
+    const Deadline deadline = MailClock::now() + ReadTimeout;
+    const auto next = [&] {
+        for (;;) {
+            const QByteArray line = readLine(deadline).trimmed();
+            if (!line.isEmpty())
+                return QString::fromUtf8(line);
+        }
+    };
+    Reply reply;
+    const QString first = next();
+    const QString code = first.left(3);
+    bool ok = false;
+    reply.code = code.toInt(&ok);
+    if (!ok || code.size() != 3)
+        reply.code = -1;
+    reply.text.append(first.mid(4));
+    if (first.size() >= 4 && first[3] == QLatin1Char('-')) {
+        for (;;) {
+            const QString line = next();
+            const bool ours = line.startsWith(code);
+            reply.text.append(ours ? line.mid(4) : line);
+            if (line.size() < 4 || (ours && line[3] == QLatin1Char(' ')))
+                break;
+        }
+    }
+    lastReply_ = reply;
+    return reply;
+}
+
+TSmtpClient::Reply TSmtpClient::command(const QByteArray& line,
+                                        std::initializer_list<int> accepted) {
+    writeLine(line);
+    Reply reply = readReply();
+    expect(reply, accepted);
+    return reply;
+}
+
+void TSmtpClient::expect(const Reply& reply, std::initializer_list<int> accepted) {
+    if (accepted.size() == 0 ||
+        std::find(accepted.begin(), accepted.end(), reply.code) != accepted.end())
+        return;
+    QString text;
+    for (const QString& line : reply.text)
+        text += line + QStringLiteral("\r\n");
+    throw SmtpReplyError(reply.code, text);
+}
+
+}  // namespace quindra

@@ -1,0 +1,166 @@
+#include "mail/SslIoHandler.h"
+
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <cerrno>
+
+namespace quindra {
+
+namespace {
+
+struct CtxFree {
+    void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
+};
+struct SslFree {
+    void operator()(SSL* s) const { SSL_free(s); }
+};
+using CtxPtr = std::unique_ptr<SSL_CTX, CtxFree>;
+using SslPtr = std::unique_ptr<SSL, SslFree>;
+
+AppError SslFailure(const QString& text, const QString& reason = {}) {
+    return AppError(reason.isEmpty() ? text : text + QStringLiteral("\r\n") + reason);
+}
+
+// The first error OpenSSL queued for this thread, as a short text; the queue
+// is emptied so the next operation starts clean.
+QString QueuedReason() {
+    const unsigned long e = ERR_get_error();
+    ERR_clear_error();
+    if (e == 0)
+        return {};
+    const char* reason = ERR_reason_error_string(e);
+    return reason ? QString::fromUtf8(reason) : QStringLiteral("error %1").arg(e);
+}
+
+// One step of a non-blocking TLS operation: whether to retry after waiting.
+// A closed connection or a broken socket is thrown as such.
+bool WaitAndRetry(SSL* ssl, int fd, int rc, Deadline deadline) {
+    switch (SSL_get_error(ssl, rc)) {
+        case SSL_ERROR_WANT_READ:
+            WaitFor(fd, false, deadline);
+            return true;
+        case SSL_ERROR_WANT_WRITE:
+            WaitFor(fd, true, deadline);
+            return true;
+        case SSL_ERROR_ZERO_RETURN:
+            throw ConnectionClosed();
+        case SSL_ERROR_SYSCALL:
+            ERR_clear_error();
+            if (errno == 0)
+                throw ConnectionClosed();
+            throw SocketError::fromErrno(errno);
+        default:
+            return false;
+    }
+}
+
+class TlsStream final : public ByteStream {
+public:
+    TlsStream(UniqueFd fd, CtxPtr ctx, SslPtr ssl)
+        : fd_(std::move(fd)), ctx_(std::move(ctx)), ssl_(std::move(ssl)) {}
+    ~TlsStream() override {
+        // One close_notify, without waiting for the peer's.
+        if (ssl_ && fd_.get() >= 0)
+            SSL_shutdown(ssl_.get());
+        ERR_clear_error();
+    }
+
+    QByteArray readSome(Deadline deadline) override {
+        char buf[4096];
+        for (;;) {
+            errno = 0;
+            const int n = SSL_read(ssl_.get(), buf, sizeof buf);
+            if (n > 0)
+                return QByteArray(buf, n);
+            if (!WaitAndRetry(ssl_.get(), fd_.get(), n, deadline))
+                throw SslFailure(QStringLiteral("SSL read failed."), QueuedReason());
+        }
+    }
+
+    void writeAll(const QByteArray& data, Deadline deadline) override {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            errno = 0;
+            const int n = SSL_write(ssl_.get(), data.constData() + done,
+                                    static_cast<int>(data.size() - done));
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            if (!WaitAndRetry(ssl_.get(), fd_.get(), n, deadline))
+                throw SslFailure(QStringLiteral("SSL write failed."), QueuedReason());
+        }
+    }
+
+    // A TLS connection is never handed back to plain text.
+    UniqueFd takeSocket() override { return {}; }
+
+private:
+    UniqueFd fd_;
+    CtxPtr ctx_;
+    SslPtr ssl_;
+};
+
+}  // namespace
+
+std::unique_ptr<ByteStream> TSslIoHandler::Handshake(UniqueFd socket, const QString& host,
+                                                     Deadline deadline) const {
+    const QString connecting = QStringLiteral("Error connecting with SSL.");
+    if (OPENSSL_init_ssl(0, nullptr) != 1)
+        throw SslFailure(QStringLiteral("Could not load SSL library."));
+    ERR_clear_error();
+
+    CtxPtr ctx(SSL_CTX_new(TLS_client_method()));
+    if (!ctx || SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION) != 1)
+        throw SslFailure(QStringLiteral("Error creating SSL context."), QueuedReason());
+    // The system's authorities; SSL_CERT_FILE and SSL_CERT_DIR point
+    // elsewhere when an operator's server has a private one.
+    SSL_CTX_set_default_verify_paths(ctx.get());
+    SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
+    // A server that drops the connection without close_notify is a closed
+    // connection, not a protocol fault.
+    SSL_CTX_set_options(ctx.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
+
+    SslPtr ssl(SSL_new(ctx.get()));
+    if (!ssl || SSL_set_fd(ssl.get(), socket.get()) != 1)
+        throw SslFailure(QStringLiteral("Error binding data to SSL socket."), QueuedReason());
+
+    const QByteArray name = host.toUtf8();
+    in6_addr addr6;
+    in_addr addr4;
+    const bool literal = inet_pton(AF_INET, name.constData(), &addr4) == 1 ||
+                         inet_pton(AF_INET6, name.constData(), &addr6) == 1;
+    bool named;
+    if (literal) {
+        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.constData()) == 1;
+    } else {
+        named = SSL_set_tlsext_host_name(ssl.get(), name.constData()) == 1 &&
+                SSL_set1_host(ssl.get(), name.constData()) == 1;
+    }
+    if (!named)
+        throw SslFailure(connecting, QStringLiteral("invalid host name"));
+
+    for (;;) {
+        errno = 0;
+        const int rc = SSL_connect(ssl.get());
+        if (rc == 1)
+            break;
+        try {
+            if (WaitAndRetry(ssl.get(), socket.get(), rc, deadline))
+                continue;
+        } catch (const AppError& e) {
+            throw SslFailure(connecting, e.text());
+        }
+        const long verify = SSL_get_verify_result(ssl.get());
+        QString reason = verify != X509_V_OK
+                             ? QString::fromUtf8(X509_verify_cert_error_string(verify))
+                             : QueuedReason();
+        ERR_clear_error();
+        throw SslFailure(connecting, reason);
+    }
+    return std::make_unique<TlsStream>(std::move(socket), std::move(ctx), std::move(ssl));
+}
+
+}  // namespace quindra

@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <QHash>
+#include <QLocale>
+#include <QTimeZone>
+
+#include "core/AppError.h"
+#include "core/FormView.h"
+#include "core/VirtualEventLoop.h"
+#include "mail/InfoBox.h"
+#include "mail/MailNotices.h"
+#include "mail/MailOffice.h"
+#include "mail/ScriptedSmtpServer.h"
+#include "support/FakeClock.h"
+#include "support/FakeLog.h"
+
+using namespace quindra;
+using quindra::testing::ScriptedSmtpServer;
+using Scripts = std::vector<ScriptedSmtpServer::Replies>;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class FakeForm final : public FormView {
+public:
+    void setFieldText(Field f, const QString& text) override { fields[f] = text; }
+    QString fieldText(Field f) const override { return fields.value(f); }
+    void setChecked(Box b, bool on) override { boxes[b] = on; }
+    bool checked(Box b) const override { return boxes.value(b); }
+    void setHotKey(TShortCut) override {}
+    TShortCut hotKey() const override { return 0; }
+    void setLabel(Label l, const QString& text) override { labels[l] = text; }
+    QString label(Label l) const override { return labels.value(l); }
+
+    QHash<Field, QString> fields;
+    QHash<Box, bool> boxes;
+    QHash<Label, QString> labels;
+};
+
+class FakeInfoBoxes final : public InfoBox {
+public:
+    void showInfo(const QString& text) override { shown << text; }
+    QStringList shown;
+};
+
+// A port no server listens on.
+int ClosedPort() {
+    ScriptedSmtpServer gone;
+    return gone.port();
+}
+
+const QString kRecipient = QStringLiteral("operador@empresa.com.br");
+
+struct Notices : ::testing::Test {
+    Notices() {
+        form.fields[Field::edSendTo] = kRecipient;
+        form.fields[Field::edServerSMTP] = QStringLiteral("127.0.0.1");
+        form.fields[Field::edPortaSMTP] = QStringLiteral("25");
+        form.labels[Label::lbArquivo] = QStringLiteral("promo.wav");
+        form.labels[Label::lbArquivoAnterior] = QStringLiteral("antiga.wav");
+        office.SMTP().HeloName = QStringLiteral("estacao");
+        office.SMTP().ReadTimeout = std::chrono::seconds(5);
+        mail.smtp().host = QStringLiteral("127.0.0.1");
+        loop.setUncaughtHandler([this](const std::exception& e) { errors << ErrorText(e); });
+    }
+
+    void on(bool secure = false) {
+        mail.setSendMailFlag(true);
+        mail.setTrocaMsgFlag(true);
+        mail.setHardDescFlag(true);
+        mail.setAuthSeguroFlag(secure);
+    }
+    void use(const ScriptedSmtpServer& server) {
+        mail.smtp().port = server.port();
+        form.fields[Field::edPortaSMTP] = QString::number(server.port());
+    }
+
+    // The messages the server accepted, each as its lines between DATA and ".".
+    static std::vector<Lines> received(const ScriptedSmtpServer& server) {
+        std::vector<Lines> out;
+        for (const Lines& s : server.sessions()) {
+            auto data = std::find(s.begin(), s.end(), "DATA");
+            if (data == s.end())
+                continue;
+            auto end = std::find(data, s.end(), ".");
+            out.emplace_back(data + 1, end);
+        }
+        return out;
+    }
+    static std::string header(const Lines& message, const std::string& name) {
+        for (const std::string& l : message)
+            if (l.rfind(name + ": ", 0) == 0)
+                return l.substr(name.size() + 2);
+        return "(none)";
+    }
+    static Lines body(const Lines& message) {
+        const auto blank = std::find(message.begin(), message.end(), "");
+        return Lines(blank + 1, message.end());
+    }
+
+    VirtualEventLoop loop;
+    quindra::testing::FakeLog log;
+    quindra::testing::FakeClock clock{
+        QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33), QTimeZone(-10800))};
+    FakeForm form;
+    FakeInfoBoxes infos;
+    QStringList errors;
+    MailNotices mail{loop};
+    MailOffice office{
+        mail,
+        {.log = log,
+         .clock = clock,
+         .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+         .view = form,
+         .boxes = infos,
+         .portNumber = [](const QString& t) {
+             bool ok = false;
+             const int n = t.toInt(&ok);
+             if (!ok)
+                 throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(t));
+             return n;
+         }}};
+};
+
+const QString kSending1 = QStringLiteral("Enviando e-mail de troca de arquivo de áudio.");
+const QString kSending2 = QStringLiteral("Enviando e-mail de hardware desconectado.");
+const QString kSending3 = QStringLiteral("Enviando e-mail de hardware reconectado.");
+const QString kSent = QStringLiteral("E-mail enviado com sucesso.");
+const QString kFailed = QStringLiteral("Erro ao enviar e-mail.");
+
+TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
+    ScriptedSmtpServer server;
+    use(server);
+    on();
+    form.labels[Label::lbArquivoAnterior].clear();
+    mail.messageSwapped();
+    loop.advance(999);
+    EXPECT_TRUE(log.lines.isEmpty());
+    loop.advance(1);
+    EXPECT_EQ(log.lines, QStringList({kSending1, kSent}));
+    EXPECT_FALSE(mail.flags().MailPending);
+    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+
+    server.waitFinished(1);
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(header(got[0], "From"), "\"Quindra Vizudu\" <operador@empresa.com.br>");
+    EXPECT_EQ(header(got[0], "Subject"),
+              "Quindra Vizudu troca de arquivo de =?ISO-8859-1?Q?=E1udio.?=");
+    EXPECT_EQ(header(got[0], "X-Priority"), "1");
+    EXPECT_EQ(body(got[0]), (Lines{"Quindra Vizudu envio de email!!!", "", "",
+                                   "Ocorreu uma troca de arquivo de \xE1udio.", "", "",
+                                   "O nome do arquivo anterior \xE9: .", "", "",
+                                   "O nome do arquivo atual \xE9: promo.wav."}));
+}
+
+TEST_F(Notices, NothingIsArmedOrComposedWithMailOff) {
+    ScriptedSmtpServer server;
+    use(server);
+    mail.setTrocaMsgFlag(true);
+    mail.setHardDescFlag(true);
+    mail.messageSwapped();
+    mail.hardwareDisconnected();
+    mail.hardwareReconnected();
+    loop.advance(10000);
+    EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(Notices, AnOptionSwitchedOffBeforeTheTimerFiresComposesNothing) {
+    ScriptedSmtpServer server;
+    use(server);
+    on();
+    mail.messageSwapped();
+    mail.setTrocaMsgFlag(false);
+    loop.advance(1000);
+    EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(Notices, ReplugsAndUnplugsWithinTheCountdown) {
+    ScriptedSmtpServer server;
+    use(server);
+    on();
+    // Two arrivals within 3 s: one run, one mail.
+    mail.hardwareReconnected();
+    loop.advance(2000);
+    mail.hardwareReconnected();
+    loop.advance(5000);
+    EXPECT_EQ(log.lines, QStringList({kSending3, kSent}));
+
+    // An unplug, then a replug within 3 s: two mails on two connections.
+    log.lines.clear();
+    mail.hardwareDisconnected();
+    loop.advance(1000);
+    mail.hardwareReconnected();
+    loop.advance(5000);
+    EXPECT_EQ(log.lines, QStringList({kSending2, kSent, kSending3, kSent}));
+    server.waitFinished(3);
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(header(got[1], "Subject"), "Quindra Vizudu aviso de Hardware Desconectado.");
+    EXPECT_EQ(body(got[1]), (Lines{"Quindra Vizudu envio de email!!!", "", "",
+                                   "O Quindra Vizudu foi desconectada do computador:", "", "",
+                                   "Data: 10/12/2026  Hora: 14:05:33"}));
+    EXPECT_EQ(header(got[2], "Subject"), "Quindra Vizudu aviso de Hardware reconectado.");
+    EXPECT_EQ(body(got[2])[3], "O Quindra Vizudu foi reconectada ao computador:");
+}
+
+TEST_F(Notices, ThePlainPathTriesTwice) {
+    // The first attempt is refused and the retry is accepted: two connections.
+    ScriptedSmtpServer server(Scripts{{{"MAIL", "451 Try again later\r\n"}}, {}});
+    use(server);
+    on();
+    office.EnviaEmail(MailNotices::HardwareDisconnected);
+    EXPECT_EQ(log.lines, QStringList({kSending2, kSent}));
+    EXPECT_EQ(server.connections(), 2);
+
+    // The retry goes to the host the server field names.
+    log.lines.clear();
+    mail.smtp().host = QStringLiteral("127.0.0.2");
+    office.EnviaEmail(MailNotices::HardwareDisconnected);
+    EXPECT_EQ(log.lines, QStringList({kSending2, kSent}));
+    EXPECT_EQ(server.connections(), 3);
+    EXPECT_EQ(mail.smtp().host, QStringLiteral("127.0.0.1"));
+}
+
+TEST_F(Notices, BothPlainAttemptsFailAndTheNoticeIsDropped) {
+    ScriptedSmtpServer server(Scripts{{{"DATA", "554 No valid recipients\r\n"}}});
+    use(server);
+    on();
+    form.fields[Field::edSendTo].clear();
+    office.EnviaEmail(MailNotices::MessageSwapped);
+    EXPECT_EQ(log.lines, QStringList({kSending1, kFailed}));
+    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+
+    // An empty recipient: the sender is "<>", and no RCPT TO is written.
+    server.waitFinished(2);
+    const Lines s = server.sessions()[0];
+    EXPECT_NE(std::find_if(s.begin(), s.end(),
+                           [](const std::string& l) { return l.rfind("MAIL FROM:<> ", 0) == 0; }),
+              s.end());
+    EXPECT_EQ(std::count_if(s.begin(), s.end(),
+                            [](const std::string& l) { return l.rfind("RCPT", 0) == 0; }),
+              0);
+
+    // The dropped notice is not sent again as an empty mail by a later call
+    // whose own option is off.
+    mail.setTrocaMsgFlag(false);
+    office.EnviaEmail(MailNotices::MessageSwapped);
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_EQ(log.lines.size(), 2);
+    EXPECT_FALSE(mail.flags().MailPending);
+}
+
+TEST_F(Notices, AFailedSecureSendKeepsTheNoticeForTheNextMail) {
+    mail.smtp().port = ClosedPort();
+    on(true);
+    mail.hardwareDisconnected();
+    loop.advance(3000);
+    EXPECT_EQ(log.lines, QStringList({kSending2}));
+    EXPECT_EQ(errors, QStringList({QStringLiteral("Socket Error # 111\r\nConnection refused.")}));
+    EXPECT_TRUE(mail.flags().MailPending);
+    EXPECT_FALSE(office.SMTP().Connected());
+
+    // The next notice carries both; the plain path no longer speaks TLS
+    // after the secure attempt.
+    ScriptedSmtpServer server;
+    use(server);
+    mail.setAuthSeguroFlag(false);
+    mail.hardwareReconnected();
+    loop.advance(3000);
+    EXPECT_EQ(log.lines, QStringList({kSending2, kSending3, kSent}));
+    server.waitFinished(1);
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(header(got[0], "Subject"), "Quindra Vizudu aviso de Hardware reconectado.");
+    const Lines b = body(got[0]);
+    EXPECT_EQ(std::count(b.begin(), b.end(), "Quindra Vizudu envio de email!!!"), 2);
+    EXPECT_NE(std::find(b.begin(), b.end(), "O Quindra Vizudu foi desconectada do computador:"),
+              b.end());
+}
+
+TEST_F(Notices, ARecipientTextThatCannotBeParsedFailsTheComposition) {
+    ScriptedSmtpServer server;
+    use(server);
+    on();
+    form.fields[Field::edSendTo] = QStringLiteral("op <a@x.com>@y.com");
+    mail.messageSwapped();
+    loop.advance(1000);
+    EXPECT_EQ(errors, QStringList({QStringLiteral("@ Outside address")}));
+    EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_TRUE(mail.flags().MailPending);
+    EXPECT_EQ(office.EmailCorpo().Subject, QString());
+    EXPECT_EQ(office.EmailCorpo().Body.size(), 7);
+    EXPECT_EQ(server.connections(), 0);
+}
+
+struct SettingsTest : Notices {};
+
+const QString kBoxSent = QStringLiteral("E-mail enviado com sucesso!!!");
+const QString kBoxRetry = QStringLiteral("Ocorreu um erro verifique suas configurações");
+const QString kBoxFailed = QStringLiteral("Ocorreu um erro verifique suas configurações.");
+
+TEST_F(SettingsTest, BoxesOnThePlainPath) {
+    struct Case {
+        const char* name;
+        std::vector<ScriptedSmtpServer::Replies> scripts;
+        bool reachable;
+        QStringList boxes;
+        int connections;
+    };
+    for (const Case& c : {
+             Case{"works", {{}}, true, {kBoxSent}, 1},
+             Case{"second attempt",
+                  {{{"RCPT", "450 Busy\r\n"}}, {}},
+                  true,
+                  {kBoxRetry, kBoxSent},
+                  2},
+             Case{"refused twice",
+                  {{{"PASS", "535 Bad credentials\r\n"}}},
+                  true,
+                  {kBoxRetry, kBoxFailed},
+                  2},
+             Case{"unreachable", {{}}, false, {kBoxRetry, kBoxFailed}, 0},
+         }) {
+        SCOPED_TRACE(c.name);
+        infos.shown.clear();
+        ScriptedSmtpServer server(c.scripts);
+        use(server);
+        if (!c.reachable)
+            form.fields[Field::edPortaSMTP] = QString::number(ClosedPort());
+        office.Button2Click();
+        EXPECT_EQ(infos.shown, c.boxes);
+        EXPECT_EQ(server.connections(), c.connections);
+        EXPECT_FALSE(office.SMTP().Connected());
+        EXPECT_TRUE(office.EmailCorpo().isEmpty());
+    }
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(SettingsTest, TheTestMailAndWhatItLeavesBehind) {
+    ScriptedSmtpServer server;
+    use(server);
+    form.fields[Field::edUserSMTP] = QStringLiteral("quindra");
+    form.fields[Field::edSenhaSMTP] = QStringLiteral("segredo");
+    office.Button2Click();
+    office.Button2Click();
+    EXPECT_EQ(mail.smtp().port, server.port());
+    EXPECT_EQ(mail.smtp().user, QStringLiteral("quindra"));
+
+    on();
+    office.EnviaEmail(MailNotices::HardwareReconnected);
+    server.waitFinished(3);
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 3u);
+    const Lines testBody = {
+        "SUCESSO NO ENVIO",           "", "", "Quindra Vizudu envio de E-mail!!!", "", "", "", "",
+        "Teste Efetuado com Sucesso."};
+    EXPECT_EQ(header(got[0], "Subject"), "TESTE DE ENVIO DE E-MAIL Quindra Vizudu");
+    EXPECT_EQ(body(got[0]), testBody);
+    EXPECT_EQ(body(got[1]), testBody);
+    EXPECT_EQ(body(got[2]).size(), 7u);  // the notice alone
+    // The account went with each connection.
+    const Lines s = server.sessions()[0];
+    EXPECT_NE(std::find(s.begin(), s.end(), "c2VncmVkbw=="), s.end());
+}
+
+TEST_F(SettingsTest, APendingNoticeGoesOutAtTheHeadOfTheTest) {
+    mail.smtp().port = ClosedPort();
+    on(true);
+    EXPECT_THROW(office.EnviaEmail(MailNotices::HardwareDisconnected), AppError);
+
+    ScriptedSmtpServer server;
+    use(server);
+    office.Button2Click();
+    server.waitFinished(1);
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(body(got[0]).front(), "Quindra Vizudu envio de email!!!");
+    EXPECT_EQ(body(got[0]).back(), "Teste Efetuado com Sucesso.");
+    EXPECT_TRUE(mail.flags().MailPending);
+
+    // Nothing is left to send: no empty mail follows.
+    mail.setHardDescFlag(false);
+    mail.setAuthSeguroFlag(false);
+    office.EnviaEmail(MailNotices::HardwareDisconnected);
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_FALSE(mail.flags().MailPending);
+}
+
+TEST_F(SettingsTest, FailuresThatEndTheTestEarly) {
+    const auto failure = [this] {
+        try {
+            office.Button2Click();
+        } catch (const AppError& e) {
+            return e.text();
+        }
+        return QStringLiteral("no failure");
+    };
+    ScriptedSmtpServer server;
+    use(server);
+    form.fields[Field::edPortaSMTP].clear();
+    EXPECT_EQ(failure(), QStringLiteral("'' is not a valid integer value"));
+    EXPECT_EQ(server.connections(), 0);
+    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+
+    // Secure and unreachable: the connect's own failure, no box. The box
+    // follows the check box, not the stored option.
+    form.fields[Field::edPortaSMTP] = QString::number(ClosedPort());
+    form.boxes[Box::cbAutenticaSeguro] = true;
+    EXPECT_EQ(failure(), QStringLiteral("Socket Error # 111\r\nConnection refused."));
+    EXPECT_TRUE(infos.shown.isEmpty());
+    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/Shell.h"
+#include "config/Values.h"
+#include "mail/ScriptedSmtpServer.h"
+#include "support/ShellRig.h"
+
+using namespace quindra;
+using namespace quindra::testing;
+
+namespace {
+
+// The mail as the window's shell wires it: the settings read at start, the
+// swap's notice on its timer, the "Teste" button and its boxes.
+class ShellMail : public ::testing::Test, protected ShellRig {
+protected:
+    void start(int port, const QString& portText = {}) {
+        ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+        const auto seed = [&](const char* name, const QString& text) {
+            ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey,
+                                           QString::fromLatin1(name), RegValue::String(text)));
+        };
+        seed("SendMail", QStringLiteral("-1"));
+        seed("TrocaMsg", QStringLiteral("-1"));
+        seed("SendTo", QStringLiteral("operador@empresa.com.br"));
+        seed("ServerSMTP", QStringLiteral("127.0.0.1"));
+        seed("PortaSMTP", portText.isNull() ? QString::number(port) : portText);
+        seed("UserSMTP", QStringLiteral("quindra"));
+        seed("SenhaSMTP", kPassword);
+        shell = std::make_unique<Shell>(ports(), window);
+        window.shell = shell.get();
+        shell->FormCreate();
+    }
+
+    const QString kPassword = QStringLiteral("s3nh@-secreta");
+    FakeWindow window;
+    std::unique_ptr<Shell> shell;
+};
+
+TEST_F(ShellMail, ASwapNoticeGoesOutAndThePasswordIsNeverEchoed) {
+    ScriptedSmtpServer server;
+    start(server.port());
+    shell->mail().messageSwapped();
+    loop.advance(1000);
+    server.waitFinished(1);
+    ASSERT_EQ(server.connections(), 1);
+    EXPECT_TRUE(echoed.last().endsWith(QStringLiteral(" - E-mail enviado com sucesso.")))
+        << echoed.join('\n').toStdString();
+    for (const QString& line : echoed + window.log.lines + boxes.errors + boxes.infos)
+        EXPECT_FALSE(line.contains(kPassword)) << line.toStdString();
+}
+
+TEST_F(ShellMail, TheTestButtonShowsItsBoxesAndItsFailuresReachTheErrorBox) {
+    ScriptedSmtpServer server;
+    start(server.port());
+    shell->Button2Click();
+    EXPECT_EQ(boxes.infos, QStringList{QStringLiteral("E-mail enviado com sucesso!!!")});
+    EXPECT_EQ(server.connections(), 1);
+
+    window.fields[Field::edPortaSMTP] = QStringLiteral("25a");
+    shell->Button2Click();
+    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("'25a' is not a valid integer value.")});
+    EXPECT_EQ(server.connections(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <QTimeZone>
+
+#include "core/AppError.h"
+#include "mail/ScriptedSmtpServer.h"
+#include "mail/SmtpClient.h"
+#include "support/FakeClock.h"
+
+using namespace quindra;
+using quindra::testing::ScriptedSmtpServer;
+using Scripts = std::vector<ScriptedSmtpServer::Replies>;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+struct Transport : ::testing::Test {
+    Transport() {
+        smtp.HeloName = QStringLiteral("estacao");
+        smtp.ReadTimeout = std::chrono::seconds(5);
+        smtp.settings().host = QStringLiteral("127.0.0.1");
+        smtp.settings().user = QStringLiteral("quindra");
+        smtp.settings().password = QStringLiteral("s3nh@");
+        message.From = {QStringLiteral("Quindra Vizudu"), QStringLiteral("op@x.com.br")};
+        message.Recipients.AssignAddressText(QStringLiteral("op@x.com.br, chefe@x.com.br"));
+        message.Subject = QStringLiteral("Teste");
+        message.Body << QStringLiteral("corpo");
+    }
+
+    void use(const ScriptedSmtpServer& server) { smtp.settings().port = server.port(); }
+
+    // The text of what the call throws, or "no failure".
+    template <class F>
+    static std::string failure(F&& f) {
+        try {
+            f();
+        } catch (const AppError& e) {
+            return e.text().toStdString();
+        }
+        return "no failure";
+    }
+
+    // What the client wrote, without the message between DATA and ".".
+    static Lines commands(const Lines& session) {
+        Lines out;
+        bool data = false;
+        for (const std::string& l : session) {
+            if (!data)
+                out.push_back(l);
+            if (l == "DATA")
+                data = true;
+            else if (data && l == ".")
+                data = false, out.push_back(l);
+        }
+        return out;
+    }
+
+    quindra::testing::FakeClock clock{
+        QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33), QTimeZone(-10800))};
+    TSslIoHandler tls;
+    SmtpClientSettings settings;
+    TSmtpClient smtp{settings, clock, tls};
+    TMailMessage message;
+};
+
+TEST_F(Transport, ConnectSendTwiceDisconnect) {
+    ScriptedSmtpServer server;
+    use(server);
+    smtp.Connect();
+    EXPECT_EQ(smtp.mechanisms(), QStringList({QStringLiteral("PLAIN"), QStringLiteral("LOGIN")}));
+    smtp.Send(message);
+    smtp.Send(message);  // already authenticated on this connection
+    smtp.Disconnect();
+    EXPECT_FALSE(smtp.Connected());
+    server.waitFinished(1);
+
+    ASSERT_EQ(server.sessions().size(), 1u);
+    const Lines mail = {"RSET",
+                        "MAIL FROM:<op@x.com.br>",
+                        "RCPT TO:<op@x.com.br>",
+                        "RCPT TO:<chefe@x.com.br>",
+                        "DATA",
+                        "."};
+    Lines expected = {"EHLO estacao", "RSET", "AUTH LOGIN", "cXVpbmRyYQ==", "czNuaEA="};
+    expected.insert(expected.end(), mail.begin() + 1, mail.end());
+    expected.insert(expected.end(), mail.begin(), mail.end());
+    expected.push_back("QUIT");
+    EXPECT_EQ(commands(server.sessions()[0]), expected);
+
+    // The message itself, as the server received it.
+    const Lines s = server.sessions()[0];
+    const auto data = std::find(s.begin(), s.end(), "DATA");
+    EXPECT_EQ(
+        Lines(data + 1, data + 11),
+        (Lines{"From: \"Quindra Vizudu\" <op@x.com.br>", "Subject: Teste",
+               "To: op@x.com.br, chefe@x.com.br", "Content-Type: text/plain; charset=ISO-8859-1",
+               "MIME-Version: 1.0", "Content-Transfer-Encoding: 7bit",
+               "Date: Thu, 10 Dec 2026 14:05:33 -0300", "", "corpo", "."}));
+}
+
+TEST_F(Transport, AnEightBitBodyIsDeclaredOrEncodedAsTheServerAllows) {
+    message.Body = QStringList{QStringLiteral("áudio")};
+    for (const bool eightBit : {true, false}) {
+        ScriptedSmtpServer server(
+            Scripts{{{"EHLO", eightBit ? "250-x\r\n250 8BITMIME\r\n" : "250 x\r\n"}}});
+        use(server);
+        smtp.Connect();
+        smtp.Send(message);
+        smtp.Disconnect();
+        const Lines s = server.sessions()[0];
+        const auto has = [&s](const std::string& l) {
+            return std::find(s.begin(), s.end(), l) != s.end();
+        };
+        EXPECT_EQ(has("MAIL FROM:<op@x.com.br> BODY=8BITMIME"), eightBit);
+        EXPECT_EQ(has("\xE1udio"), eightBit);
+        EXPECT_EQ(has("=E1udio"), !eightBit);
+        EXPECT_EQ(has("Content-Transfer-Encoding: quoted-printable"), !eightBit);
+    }
+}
+
+TEST_F(Transport, AuthLineShapes) {
+    struct Case {
+        const char* ehlo;
+        bool login;
+    };
+    for (const Case& c :
+         {Case{"250-x\r\n250 AUTH PLAIN LOGIN\r\n", true},
+          Case{"250-x\r\n250-AUTH=LOGIN\r\n250 SIZE 100\r\n", true},
+          Case{"250-x\r\n250-auth login\r\n250 AUTH=LOGIN PLAIN\r\n", true},
+          Case{"250-x\r\n250 AUTH CRAM-MD5\r\n", false}, Case{"250 x\r\n", false}}) {
+        SCOPED_TRACE(c.ehlo);
+        ScriptedSmtpServer server(Scripts{{{"EHLO", c.ehlo}}});
+        use(server);
+        smtp.Connect();
+        EXPECT_EQ(smtp.mechanisms().count(QStringLiteral("LOGIN")), c.login ? 1 : 0);
+        smtp.Send(message);
+        smtp.Disconnect();
+        const Lines s = server.sessions()[0];
+        EXPECT_EQ(std::count(s.begin(), s.end(), "AUTH LOGIN"), c.login ? 1 : 0);
+    }
+}
+
+TEST_F(Transport, EhloRefusedFallsBackToHeloWithoutAuthentication) {
+    ScriptedSmtpServer server(Scripts{{{"EHLO", "500 Unknown command\r\n"}}});
+    use(server);
+    smtp.Connect();
+    smtp.Send(message);
+    smtp.Disconnect();
+    server.waitFinished(1);
+    const Lines s = commands(server.sessions()[0]);
+    EXPECT_EQ(Lines(s.begin(), s.begin() + 4),
+              (Lines{"EHLO estacao", "HELO estacao", "RSET", "MAIL FROM:<op@x.com.br>"}));
+}
+
+TEST_F(Transport, RepliesAndTheirFailures) {
+    struct Case {
+        ScriptedSmtpServer::Replies script;
+        std::string connect;  // what Connect throws
+        std::string send;     // what Send throws after a good Connect
+        Lines written;        // what the client wrote
+    };
+    const Case cases[] = {
+        // A refused greeting: QUIT, and the connection is closed.
+        {{{"greeting", "554-No service\r\n554 for you\r\n"}},
+         "No service\r\nfor you\r\n",
+         "",
+         {"QUIT"}},
+        {{{"HELO", "501 bad\r\n"}, {"EHLO", "502 no\r\n"}},
+         "bad\r\n",
+         "",
+         {"EHLO estacao", "HELO estacao", "QUIT"}},
+        {{{"greeting", "close"}}, "Connection Closed Gracefully.", "", {}},
+        {{{"greeting", "220 " + std::string(20000, 'x') + "\r\n"}},
+         "Max line length exceeded.",
+         "",
+         {"QUIT"}},
+        {{{"greeting", "silent"}}, "Socket Error # 110\r\nConnection timed out.", "", {}},
+        {{{"PASS", "535 5.7.8 Authentication credentials invalid\r\n"}},
+         "no failure",
+         "5.7.8 Authentication credentials invalid\r\n",
+         {}},
+        {{{"RCPT", "550 No such user\r\n"}}, "no failure", "No such user\r\n", {}},
+        {{{"DATA", "silent"}}, "no failure", "Socket Error # 110\r\nConnection timed out.", {}},
+        {{{"END", "close"}}, "no failure", "Connection Closed Gracefully.", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connect + " / " + c.send);
+        // A short limit where the server stays silent, a generous one elsewhere.
+        const bool silent = (c.connect + c.send).find("timed out") != std::string::npos;
+        smtp.ReadTimeout = silent ? std::chrono::milliseconds(300) : std::chrono::seconds(5);
+        ScriptedSmtpServer server(Scripts{c.script});
+        use(server);
+        EXPECT_EQ(failure([&] { smtp.Connect(); }), c.connect);
+        if (c.connect == "no failure") {
+            EXPECT_EQ(failure([&] { smtp.Send(message); }), c.send);
+        } else {
+            EXPECT_FALSE(smtp.Connected());
+        }
+        smtp.Disconnect();
+        server.waitFinished(1);
+        if (!c.written.empty()) {
+            EXPECT_EQ(server.sessions()[0], c.written);
+        }
+    }
+}
+
+TEST_F(Transport, AFailedSendLeavesTheConnectionOpenUntilDisconnect) {
+    ScriptedSmtpServer server(Scripts{{{"MAIL", "550 Sender refused\r\n"}}, {}});
+    use(server);
+    smtp.Connect();
+    EXPECT_EQ(failure([&] { smtp.Send(message); }), "Sender refused\r\n");
+    EXPECT_EQ(failure([&] { smtp.Connect(); }), "Already connected.");
+    smtp.Disconnect();
+    smtp.Connect();
+    smtp.Send(message);
+    smtp.Disconnect();
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST_F(Transport, EnvelopeAsHeld) {
+    // The sender address goes out exactly as held; no recipients, no RCPT.
+    ScriptedSmtpServer server;
+    use(server);
+    message.From.Address = QStringLiteral("a@x.com, b@y.com");
+    message.Recipients.clear();
+    smtp.Connect();
+    smtp.Send(message);
+    smtp.Disconnect();
+    server.waitFinished(1);
+    const Lines s = commands(server.sessions()[0]);
+    EXPECT_EQ(Lines(s.begin() + 5, s.end()),
+              (Lines{"MAIL FROM:<a@x.com, b@y.com>", "DATA", ".", "QUIT"}));
+}
+
+TEST_F(Transport, NetworkFailures) {
+    int closedPort;
+    {
+        ScriptedSmtpServer gone;
+        closedPort = gone.port();
+    }
+    smtp.settings().port = closedPort;
+    EXPECT_EQ(failure([&] { smtp.Connect(); }), "Socket Error # 111\r\nConnection refused.");
+    smtp.settings().host = QString();  // an empty server field
+    EXPECT_EQ(failure([&] { smtp.Connect(); }), "Socket Error # -2\r\nName or service not known.");
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST_F(Transport, TlsAgainstAPlainServerFailsTheHandshake) {
+    ScriptedSmtpServer server(Scripts{{{"greeting", "silent"}}});
+    use(server);
+    smtp.ReadTimeout = std::chrono::milliseconds(300);
+    smtp.setIOHandler(&tls);
+    const std::string text = failure([&] { smtp.Connect(); });
+    EXPECT_EQ(text.rfind("Error connecting with SSL.\r\n", 0), 0u) << text;
+    EXPECT_FALSE(smtp.Connected());
+}
+
+}  // namespace
