@@ -116,7 +116,9 @@ TEST_F(HoldHardware, ClosingNeverRunsAnUnplugAndReleasesTheWatcher) {
     devices.stopFails = true;
     shell->FormDestroy();
     EXPECT_FALSE(devices.usbWatched());
-    EXPECT_EQ(lines(), QStringList{QStringLiteral("Erro ao desligar analize USB")});
+    EXPECT_EQ(lines(),
+              (QStringList{QStringLiteral("Erro ao desligar analize USB"),
+                           QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")}));
     shell.reset();
     devices.hid.clear();
     devices.hidChanged();
