@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/LifeGuard.h"
 #include "hardware/DevicePlatform.h"
-#include "hardware/PostGuard.h"
 
 namespace quindra {
 
@@ -81,7 +81,7 @@ private:
     bool passInProgress_ = false;
     long passParam_ = 0;
     std::unique_ptr<DeviceWatch> watch_;
-    PostGuard guard_;
+    LifeGuard guard_;
 };
 
 }  // namespace quindra

@@ -117,11 +117,12 @@ TEST_F(NoticeOnAir, ASlowMailServerIsNeverHeardOnTheLine) {
         QFile::rename(written, home.filePath(QStringLiteral("home/Vizudu Telefônica/promo.wav"))));
 
     // Where the hold device's stream stood when the notice started to go
-    // out and when it had gone.
+    // out and when it had gone. A dropped file goes on air at the second check
+    // that finds it unchanged, so about a minute after the start.
     ASSERT_TRUE(waitFor(
         loop,
         [&] { return logged(QStringLiteral("Enviando e-mail de troca de arquivo de áudio.")); },
-        std::chrono::seconds(45)))
+        std::chrono::seconds(90)))
         << journal();
     const std::size_t sending = played.size();
     ASSERT_TRUE(waitFor(

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "audio/pulse/DeviceDirectory.h"
-#include "audio/pulse/LifeGuard.h"
 #include "audio/pulse/PlaybackFeed.h"
 #include "audio/pulse/PulseConnection.h"
 #include "audio/pulse/PulseStream.h"
 #include "audio/pulse/ReadAhead.h"
 #include "audio/pulse/WaveFormat.h"
+#include "core/LifeGuard.h"
 #include "ports/WaveControl.h"
 
 namespace quindra::pulse {

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "audio/pulse/LifeGuard.h"
 #include "core/EventLoop.h"
+#include "core/LifeGuard.h"
 
 namespace quindra::pulse {
 

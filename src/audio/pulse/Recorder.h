@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "audio/pulse/DeviceDirectory.h"
-#include "audio/pulse/LifeGuard.h"
 #include "audio/pulse/PulseConnection.h"
 #include "audio/pulse/PulseStream.h"
+#include "core/LifeGuard.h"
 
 namespace quindra::pulse {
 

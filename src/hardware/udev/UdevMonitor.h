@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "hardware/PostGuard.h"
+#include "core/LifeGuard.h"
 #include "hardware/udev/UdevHandles.h"
 
 class QSocketNotifier;
@@ -57,7 +57,7 @@ private:
     int idleWakeups_ = 0;
     bool burstPosted_ = false;
     unsigned warned_ = 0;
-    PostGuard guard_;
+    LifeGuard guard_;
 };
 
 }  // namespace quindra::udev

@@ -5,12 +5,13 @@
 
 #include "core/EventLoop.h"
 
-namespace quindra::pulse {
+namespace quindra {
 
 // Posts work to the UI thread on behalf of an owner that may be gone by the
 // time the work runs: what arrives after the owner's destruction is dropped.
-// The owner must stop every thread that posts through it (its streams, the
-// mainloop) before it is destroyed; the check itself runs on the UI thread.
+// The owner must stop every thread that posts through it (a sound server's
+// streams, a device monitor) before it is destroyed; the check itself runs on
+// the UI thread.
 class LifeGuard {
 public:
     explicit LifeGuard(EventLoop& loop) : loop_(loop), token_(std::make_shared<char>()) {}
@@ -30,4 +31,4 @@ private:
     std::shared_ptr<char> token_;
 };
 
-}  // namespace quindra::pulse
+}  // namespace quindra
