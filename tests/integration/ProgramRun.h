@@ -17,6 +17,7 @@
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
 #include "core/QtEventLoop.h"
+#include "support/ProgramEnvironment.h"
 
 namespace quindra::testing {
 
@@ -55,20 +56,7 @@ protected:
         return samples;
     }
 
-    QProcessEnvironment environment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.insert(QStringLiteral("QUINDRA_HOME"), path("app"));
-        env.insert(QStringLiteral("QUINDRA_REGISTRY"), path("registry.db"));
-        env.insert(QStringLiteral("HOME"), path("home"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("runtime"));
-        env.insert(QStringLiteral("LANG"), QStringLiteral("pt_BR.UTF-8"));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pt_BR.UTF-8"));
-        return env;
-    }
+    QProcessEnvironment environment() const { return ProgramEnvironment(QDir(root.path())); }
 
     // Starts the program; `wrapper` runs it (another user, for instance).
     void start(const QProcessEnvironment& env, const QStringList& wrapper = {}) {

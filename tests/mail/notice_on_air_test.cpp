@@ -13,6 +13,7 @@
 #include "config/Values.h"
 #include "core/QtEventLoop.h"
 #include "mail/MailServerProcess.h"
+#include "support/ProgramEnvironment.h"
 
 using namespace quindra;
 using namespace quindra::testing;
@@ -56,18 +57,7 @@ protected:
     }
 
     void startProgram() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.insert(QStringLiteral("QUINDRA_HOME"), home.filePath(QStringLiteral("app")));
-        env.insert(QStringLiteral("QUINDRA_REGISTRY"),
-                   home.filePath(QStringLiteral("registry.db")));
-        env.insert(QStringLiteral("HOME"), home.filePath(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
-        env.insert(QStringLiteral("LANG"), QStringLiteral("pt_BR.UTF-8"));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pt_BR.UTF-8"));
+        QProcessEnvironment env = ProgramEnvironment(QDir(home.path()));
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(QUINDRA_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDir>
+#include <QProcessEnvironment>
+
+namespace quindra::testing {
+
+// The environment the real program runs in under a test: no display, and
+// every folder it touches inside `home` (app/ with Audio/, home/, config/,
+// runtime/, the settings store registry.db), in the operator's locale.
+inline QProcessEnvironment ProgramEnvironment(const QDir& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("QUINDRA_HOME"), home.filePath(QStringLiteral("app")));
+    env.insert(QStringLiteral("QUINDRA_REGISTRY"), home.filePath(QStringLiteral("registry.db")));
+    env.insert(QStringLiteral("HOME"), home.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("pt_BR.UTF-8"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pt_BR.UTF-8"));
+    return env;
+}
+
+}  // namespace quindra::testing
