@@ -28,20 +28,22 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "RawAudio.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "core/QtEventLoop.h"
 #include "ports/WaveControl.h"
 
 namespace {
 
-using Samples = std::vector<std::int16_t>;
+using quindra::bench::readRaw;
+using quindra::bench::Samples;
+using quindra::bench::writeRaw;
 
 constexpr int kRate = 44100;
 // Not a multiple of any block size the decoder or the stream uses, so every
@@ -117,31 +119,6 @@ Samples decodeSound(const std::string& path) {
     }
     sf_close(f);
     return out;
-}
-
-void writeRaw(const std::string& path, const Samples& s) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(s.data()),
-              static_cast<std::streamsize>(s.size() * sizeof(std::int16_t)));
-    if (!out)
-        fail("cannot write " + path);
-}
-
-Samples readRaw(const std::string& path, std::uint64_t from, std::uint64_t to) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        fail("cannot read " + path);
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::uint64_t>(in.tellg());
-    to = std::min(to, size);
-    from -= from % 2;
-    to -= to % 2;
-    if (from > to)
-        from = to;
-    Samples s((to - from) / 2);
-    in.seekg(static_cast<std::streamoff>(from));
-    in.read(reinterpret_cast<char*>(s.data()), static_cast<std::streamsize>(s.size() * 2));
-    return s;
 }
 
 int make(const std::string& dir) {
@@ -255,7 +232,7 @@ Match bestMatch(const Samples& stream, std::size_t from, std::size_t to, const S
 int analyse(const std::string& rawPath, std::uint64_t from, std::uint64_t to,
             const std::string& refPath, bool lastCut) {
     const Samples stream = readRaw(rawPath, from, to);
-    const Samples ref = readRaw(refPath, 0, std::numeric_limits<std::uint64_t>::max());
+    const Samples ref = readRaw(refPath);
     const std::size_t L = ref.size();
     const std::size_t window = std::min<std::size_t>(2048, L);
     if (L < 4096)
