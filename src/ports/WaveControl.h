@@ -101,7 +101,8 @@ public:
     // control brings it back by itself, from the file's beginning, as soon
     // as it can (not after FileFailed).
     std::function<void(PlaybackLoss)> OnPlaybackLost;
-    // The message lost before is sounding again.
+    // The message lost before is sounding again, whether brought back by
+    // the control or started anew by PlayFile after a StopPlay.
     std::function<void()> OnPlaybackRestored;
     // The playback device ran out of sound to play while the message was
     // on air (a gap on the line).

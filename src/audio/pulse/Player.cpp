@@ -108,7 +108,9 @@ void Player::stop() {
     playing_ = false;
     lost_ = false;
     suspended_ = false;
-    lossTold_ = false;
+    // A loss told stays told: the sound that comes with the next play() is
+    // reported as restored, or the last word on the line would be "lost"
+    // (a swap stops and restarts the message while the server is away).
     retry_->setEnabled(false);
     readAhead_.stop();
     if (!stream_)

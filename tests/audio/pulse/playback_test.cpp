@@ -155,8 +155,10 @@ TEST_F(PulsePlayback, TheStreamIsInThePlayFormat) {
     control_->setPlayFormatID(QStringLiteral("010001002256000044AC0000020010000000"));
     loop(file("msg.wav"), 1);
     EXPECT_GE(static_cast<double>(queued_.all.size()), pass.size() / 2.0 - 50);
+    // What the old stream played just before the change may still be on its
+    // way to the listeners; what follows is in the new rate.
     ASSERT_FALSE(queued_.rates.empty());
-    EXPECT_EQ(queued_.rates.front(), 22050);
+    EXPECT_EQ(queued_.rates.back(), 22050);
 }
 
 TEST_F(PulsePlayback, AFileThatCannotBePlayedThrowsAndChangesNothing) {

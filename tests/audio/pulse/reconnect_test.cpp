@@ -76,5 +76,68 @@ TEST_F(PulseReconnect, AfterAServerRestartTheMessagePlaysAgainFromTheStart) {
     EXPECT_LT(longest, 1500ms) << "the UI thread waited for the server";
 }
 
+// A swap stops the message while the server is away and starts another one:
+// the sound that comes back is told as restored once, whether the new file
+// was started before the server returned or after, so the program's last word
+// on the line is not that it is silent.
+class PulseLossThenNewFile : public PulseFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PulseLossThenNewFile, TheNewFilesSoundIsToldAsRestoredOnce) {
+    const bool startedWhileDown = GetParam();
+    const auto first = noise(kRate * 3 / 10, 11);
+    const auto second = noise(kRate * 4 / 10, 12);
+    writeSound(file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, first);
+    writeSound(file("b.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, second);
+    control_->setWaveOutDevice(kHoldOut);
+    int ends = 0;
+    int lost = 0;
+    int restored = 0;
+    control_->OnPlayDone = [&] { ++ends; };
+    control_->OnPlaybackLost = [&](PlaybackLoss) { ++lost; };
+    control_->OnPlaybackRestored = [&] { ++restored; };
+    control_->PlayFile(file("a.wav"));
+    ASSERT_TRUE(waitFor(loop_, [&] { return ends >= 1; }));
+
+    played_.reset();
+    server_.crash();
+    ASSERT_TRUE(waitFor(
+        loop_, [&] { return lost == 1; }, 10s));
+    control_->StopPlay();
+    if (startedWhileDown)
+        control_->PlayFile(file("b.wav"));
+    ASSERT_TRUE(server_.start());
+    played_ = std::make_unique<PlayedAudio>(server_.playedFifo());
+    if (!startedWhileDown) {
+        ASSERT_TRUE(waitFor(
+            loop_, [&] { return !connection_->down(); }, 15s));
+        EXPECT_EQ(restored, 0) << "nothing sounds before the new file starts";
+        control_->PlayFile(file("b.wav"));
+    }
+    std::vector<std::int16_t> played;
+    ASSERT_TRUE(waitFor(
+        loop_,
+        [&] {
+            played = played_->samples();
+            const auto start = findStart(played, second);
+            return start && played.size() >= *start + 2 * second.size();
+        },
+        15s));
+    EXPECT_EQ(restored, 1);
+
+    // A later stop and start with no loss between them is no return.
+    control_->StopPlay();
+    control_->PlayFile(file("a.wav"));
+    const int before = ends;
+    ASSERT_TRUE(waitFor(loop_, [&] { return ends > before; }));
+    EXPECT_EQ(restored, 1);
+    EXPECT_EQ(lost, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(When, PulseLossThenNewFile, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("StartedWhileTheServerIsAway")
+                                               : std::string("StartedAfterItReturned");
+                         });
+
 }  // namespace
 }  // namespace quindra::testing
