@@ -1,7 +1,7 @@
 // The soak benchmark's helper. bench/soak drives it:
 //
-//   quindra_soak make FILE SECONDS SEED
-//       writes a message of SECONDS of noise from SEED to FILE (a 16-bit WAV
+//   quindra_soak make FILE SECONDS VARIANT
+//       writes a message of SECONDS of noise from VARIANT to FILE (a 16-bit WAV
 //       or an MP3, by its extension) and what the program's decoder makes of
 //       it, as raw s16 mono, to FILE.raw
 //   quindra_soak judge PLAYED.raw EVENTS
@@ -82,14 +82,14 @@ Samples decodeAsPlayed(const std::string& path) {
     return out;
 }
 
-int make(const std::string& file, double length, std::uint32_t seed) {
+int make(const std::string& file, double length, std::uint32_t variant) {
     const bool mp3 = file.size() > 4 && file.substr(file.size() - 4) == ".mp3";
     const int format =
         mp3 ? SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III : SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     // Noise below 2 kHz at a level an MP3 keeps without clipping, different
-    // for every seed, so each message's passes are found only as its own.
+    // for every variant, so each message's passes are found only as its own.
     const auto samples =
-        quindra::testing::softNoise(static_cast<std::size_t>(length * kRate), seed);
+        quindra::testing::softNoise(static_cast<std::size_t>(length * kRate), variant);
     try {
         quindra::testing::writeSound(QString::fromStdString(file), format, kRate, 1, samples);
         writeRaw(file + ".raw", decodeAsPlayed(file));
@@ -495,6 +495,6 @@ int main(int argc, char** argv) {
         return make(args[1], std::stod(args[2]), static_cast<std::uint32_t>(std::stoul(args[3])));
     if (args.size() == 3 && args[0] == "judge")
         return judgeRun(args[1], args[2]);
-    std::cerr << "usage: quindra_soak make FILE SECONDS SEED | judge PLAYED.raw EVENTS\n";
+    std::cerr << "usage: quindra_soak make FILE SECONDS VARIANT | judge PLAYED.raw EVENTS\n";
     return 2;
 }

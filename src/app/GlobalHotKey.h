@@ -13,7 +13,7 @@ public:
     // Grabs the combination; onPress runs on the UI thread for each press.
     // False when the desktop refuses (taken, not a valid combination, or no
     // desktop that offers grabs).
-    virtual bool grab(TShortCut key, std::function<void()> onPress) = 0;
+    virtual bool grab(ShortCut key, std::function<void()> onPress) = 0;
     virtual void release() = 0;
     // False when the session offers no grabs at all (no X11 display), so a
     // refusal there says nothing about the combination.
@@ -23,7 +23,7 @@ public:
 // A registrar for a session that offers no global key grabs.
 class NoHotKeyRegistrar final : public HotKeyRegistrar {
 public:
-    bool grab(TShortCut, std::function<void()>) override { return false; }
+    bool grab(ShortCut, std::function<void()>) override { return false; }
     void release() override {}
     bool available() const override { return false; }
 };
@@ -37,8 +37,8 @@ public:
     GlobalHotKey(const GlobalHotKey&) = delete;
     GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
-    void setKey(TShortCut key) { key_ = key; }
-    TShortCut key() const { return key_; }
+    void setKey(ShortCut key) { key_ = key; }
+    ShortCut key() const { return key_; }
     void setEnabled(bool on);
     bool enabled() const { return enabled_; }
     bool registered() const { return registered_; }
@@ -47,7 +47,7 @@ public:
 
 private:
     HotKeyRegistrar& registrar_;
-    TShortCut key_ = 0;
+    ShortCut key_ = 0;
     bool enabled_ = false;
     bool registered_ = false;
 };

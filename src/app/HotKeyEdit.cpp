@@ -9,7 +9,7 @@ HotKeyEdit::HotKeyEdit(QWidget* parent) : QLineEdit(parent) {
     setText(ShortCutText(key_));
 }
 
-void HotKeyEdit::setShortCut(TShortCut key) {
+void HotKeyEdit::setShortCut(ShortCut key) {
     key_ = key;
     setText(ShortCutText(key_));
 }
@@ -42,8 +42,8 @@ void HotKeyEdit::keyPressEvent(QKeyEvent* e) {
         e->ignore();
         return;
     }
-    const TShortCut typed = ApplyHotKeyRule(vk, mods & Qt::ShiftModifier,
-                                            mods & Qt::ControlModifier, mods & Qt::AltModifier);
+    const ShortCut typed = ApplyHotKeyRule(vk, mods & Qt::ShiftModifier, mods & Qt::ControlModifier,
+                                           mods & Qt::AltModifier);
     e->accept();
     if (typed == key_)
         return;

@@ -14,9 +14,9 @@ class HotKeyEdit final : public QLineEdit {
 public:
     explicit HotKeyEdit(QWidget* parent = nullptr);
 
-    TShortCut shortCut() const { return key_; }
+    ShortCut shortCut() const { return key_; }
     // Shows a combination; only a key pressed in the field emits changed().
-    void setShortCut(TShortCut key);
+    void setShortCut(ShortCut key);
 
 signals:
     void changed(quint16 key);
@@ -26,7 +26,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    TShortCut key_ = kDefaultHotKey;
+    ShortCut key_ = kDefaultHotKey;
 };
 
 }  // namespace quindra

@@ -425,11 +425,11 @@ bool TMainForm::checked(Box b) const {
     return boxes_[b]->isChecked();
 }
 
-void TMainForm::setHotKey(TShortCut key) {
+void TMainForm::setHotKey(ShortCut key) {
     hotKey_->setShortCut(key);
 }
 
-TShortCut TMainForm::hotKey() const {
+ShortCut TMainForm::hotKey() const {
     return hotKey_->shortCut();
 }
 

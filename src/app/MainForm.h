@@ -58,8 +58,8 @@ public:
     QString fieldText(Field f) const override;
     void setChecked(Box b, bool on) override;
     bool checked(Box b) const override;
-    void setHotKey(TShortCut key) override;
-    TShortCut hotKey() const override;
+    void setHotKey(ShortCut key) override;
+    ShortCut hotKey() const override;
     void setLabel(Label l, const QString& text) override;
     QString label(Label l) const override;
 

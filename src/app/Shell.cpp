@@ -54,11 +54,11 @@ public:
         }
     }
 
-    TShortCut hotKey(const QString& name, TShortCut initial) {
+    ShortCut hotKey(const QString& name, ShortCut initial) {
         if (!reg_.valueExists(name))
             return initial;
         try {
-            return static_cast<TShortCut>(reg_.readInteger(name));
+            return static_cast<ShortCut>(reg_.readInteger(name));
         } catch (const ConfigError& e) {
             errors_.report(e);
             return initial;
@@ -90,12 +90,10 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                       .portNumber = [](const QString& text) { return StrToInt(text); }}),
       handlers_({.registry = ports_.platform.registry,
                  .settings = state_.settings,
-                 .state = state_,
                  .mail = mail_,
                  .view = window,
                  .autostart = ports_.platform.autostart,
-                 .paths = ports_.platform.paths,
-                 .setGlobalHotKey = [this](TShortCut k) { hotKey_.setKey(k); }}),
+                 .setGlobalHotKey = [this](ShortCut k) { hotKey_.setKey(k); }}),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
                  .clock = ports_.platform.clock,
@@ -112,8 +110,7 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                 [this] { mail_.messageSwapped(); }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
-      scan_(ports_.audio.WaveControl1, state_.scan, state_, log_, ports_.platform.loop,
-            channel_.tHid()),
+      scan_(ports_.audio.WaveControl1, state_.scan, log_, channel_.tHid()),
       presence_({.devices = ports_.hardware.devices,
                  .loop = ports_.platform.loop,
                  .state = state_,
@@ -145,7 +142,7 @@ void Shell::onBoxClicked(Box b, bool checked) {
     errors_.guard([&] { handlers_.boxClicked(b, checked); });
 }
 
-void Shell::onHotKeyChanged(TShortCut key) {
+void Shell::onHotKeyChanged(ShortCut key) {
     errors_.guard([&] { handlers_.HotKey1Change(key); });
 }
 
@@ -153,7 +150,7 @@ void Shell::onDropFileChosen(const QString& file) {
     errors_.guard([&] {
         const DropFolderChooser chooser(ports_.platform.boxes, ports_.rotation.files,
                                         ports_.platform.formats.locale());
-        if (const auto folder = chooser.folderFor(file, state_.settings.PathAudio))
+        if (const auto folder = chooser.folderFor(file, state_.settings.dropFolder))
             window_.setFieldText(Field::edPathC1, *folder);
     });
 }
@@ -164,7 +161,6 @@ void Shell::Button2Click() {
 
 void Shell::FormCreate() {
     ErrorHandler::Batch once(errors_);
-    state_.WindowsGeneration = kLinuxWindowsGeneration;
 
     RegistryKey reg(ports_.platform.registry, Root::LocalMachine);
     // A first start finds no settings key; it is created here so that the
@@ -181,15 +177,15 @@ void Shell::FormCreate() {
     const bool EstadoJanelaFlag = read.boolean(values::EstadoJanela.runtime());
     // Shown in the field without running its handler: a start never
     // rewrites "HotKey".
-    const TShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
+    const ShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
     window_.setHotKey(key);
     hotKey_.setKey(key);
     hotKey_.setEnabled(true);
     reg.closeKey();
     if (!hotKey_.registered() && ports_.platform.hotKeys.available())
-        log_.AddMsg(QStringLiteral("A tecla de atalho %1 não pôde ser registrada (está em uso por "
-                                   "outro programa?); escolha outra em \"Teclas de Atalho\".")
-                        .arg(ShortCutText(key)));
+        log_.write(QStringLiteral("A tecla de atalho %1 não pôde ser registrada (está em uso por "
+                                  "outro programa?); escolha outra em \"Teclas de Atalho\".")
+                       .arg(ShortCutText(key)));
 
     statusPanel_.fillOsLabels();
     ports_.status.idle.setIdleHandler([this] { statusPanel_.UpdateSystemStatus(); });
@@ -221,7 +217,7 @@ void Shell::loadDropFolder(StartupReader& read) {
         QDir().mkdir(path);
         errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });
     }
-    state_.settings.PathAudio = path;
+    state_.settings.dropFolder = path;
 }
 
 // Filling a control runs its change handler, as a user's edit would.
@@ -305,8 +301,8 @@ void Shell::FormDestroy() {
     });
     presence_.ReleaseUsbWatcher();
     // The journal keeps the end of the run, and says when it silenced the line.
-    log_.AddMsg(stopped ? QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")
-                        : QStringLiteral("Sistema finalizado."));
+    log_.write(stopped ? QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")
+                       : QStringLiteral("Sistema finalizado."));
 }
 
 }  // namespace quindra

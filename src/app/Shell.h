@@ -26,7 +26,7 @@ namespace quindra {
 class Alert;
 class AudioProbe;
 class DevicePlatform;
-class AutostartMirror;
+class SessionAutostart;
 class Clock;
 class FileOperations;
 class IdleSource;
@@ -60,7 +60,7 @@ struct PlatformPorts {
     LocaleFormats formats;
     Paths paths;
     MessageBoxes& boxes;
-    AutostartMirror& autostart;
+    SessionAutostart& autostart;
     HotKeyRegistrar& hotKeys;
     std::function<void(const QString&)> echo;  // each status line, to standard output
 };
@@ -116,7 +116,7 @@ public:
     // Control events from the window; a failure reaches the error box.
     void onFieldChanged(Field f, const QString& text);
     void onBoxClicked(Box b, bool checked);
-    void onHotKeyChanged(TShortCut key);
+    void onHotKeyChanged(ShortCut key);
     // The browse button's file, chosen in the dialog: its folder becomes the
     // drop folder, once the operator agrees to what that means for the files
     // beside it.
@@ -124,7 +124,7 @@ public:
     // The "Teste" button of the mail settings.
     void Button2Click();
 
-    bool AddMsg(const QString& message) { return log_.AddMsg(message); }
+    bool write(const QString& message) { return log_.write(message); }
 
     const RuntimeState& state() const { return state_; }
     ErrorHandler& errors() { return errors_; }

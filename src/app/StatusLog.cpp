@@ -14,7 +14,7 @@ StatusLog::StatusLog(EventLoop& loop, const Clock& clock, LocaleFormats formats,
       echo_(std::move(echo)),
       tLimpaMemo_(loop.createTimer(kClearIntervalMs, [this] { tLimpaMemoTimer(); })) {}
 
-bool StatusLog::AddMsg(const QString& message) noexcept {
+bool StatusLog::write(const QString& message) noexcept {
     try {
         // Date and time are two separate clock reads, as the log always had.
         const QString date = formats_.shortDate(clock_.now().date());

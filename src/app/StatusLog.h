@@ -34,7 +34,7 @@ public:
 
     // Appends "date - time - message". Never throws; true when the line was
     // dropped.
-    bool AddMsg(const QString& message) noexcept override;
+    bool write(const QString& message) noexcept override;
 
     // Empties the box once it holds the limit of rows.
     void tLimpaMemoTimer();

@@ -26,15 +26,15 @@ struct MallocFree {
 
 }  // namespace
 
-X11KeyGrab X11KeyGrabOf(TShortCut key) {
+X11KeyGrab X11KeyGrabOf(ShortCut key) {
     X11KeyGrab grab;
     grab.keySym = X11KeySymOf(VirtualKeyOf(key));
-    if (key & scShift)
+    if (key & kShiftKey)
         grab.modifiers |= XCB_MOD_MASK_SHIFT;
-    if (key & scCtrl)
+    if (key & kCtrlKey)
         grab.modifiers |= XCB_MOD_MASK_CONTROL;
     // Alt is the first modifier on every X keyboard map the desktops set up.
-    if (key & scAlt)
+    if (key & kAltKey)
         grab.modifiers |= XCB_MOD_MASK_1;
     return grab;
 }
@@ -59,7 +59,7 @@ XcbHotKeyRegistrar::~XcbHotKeyRegistrar() {
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
-bool XcbHotKeyRegistrar::grab(TShortCut key, std::function<void()> onPress) {
+bool XcbHotKeyRegistrar::grab(ShortCut key, std::function<void()> onPress) {
     release();
     if (!conn_)
         return false;

@@ -17,7 +17,7 @@ struct X11KeyGrab {
     std::uint16_t modifiers = 0;
     std::uint32_t keySym = 0;
 };
-X11KeyGrab X11KeyGrabOf(TShortCut key);
+X11KeyGrab X11KeyGrabOf(ShortCut key);
 
 // The restore hot-key as a key grab on the X11 root window. On a session
 // without X11 every grab is refused, as a taken combination would be.
@@ -28,7 +28,7 @@ public:
     XcbHotKeyRegistrar(const XcbHotKeyRegistrar&) = delete;
     XcbHotKeyRegistrar& operator=(const XcbHotKeyRegistrar&) = delete;
 
-    bool grab(TShortCut key, std::function<void()> onPress) override;
+    bool grab(ShortCut key, std::function<void()> onPress) override;
     void release() override;
     bool available() const override { return conn_ != nullptr; }
 

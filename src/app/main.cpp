@@ -202,11 +202,11 @@ int main(int argc, char** argv) {
     TMainForm form(std::move(ports), /*withTray=*/!headless);
     formReady = &form;
     Shell& shell = form.shell();
-    registry.setReporter([&shell](const QString& line) { shell.AddMsg(line); });
+    registry.setReporter([&shell](const QString& line) { shell.write(line); });
     if (!displayProblem.isEmpty())
-        shell.AddMsg(displayProblem);
-    if (paths.homeFolder.isEmpty() && !QFileInfo(shell.state().settings.PathAudio).isDir()) {
-        shell.AddMsg(
+        shell.write(displayProblem);
+    if (paths.homeFolder.isEmpty() && !QFileInfo(shell.state().settings.dropFolder).isDir()) {
+        shell.write(
             QStringLiteral("A pasta pessoal do usuário não é conhecida (sem HOME e sem "
                            "conta no sistema); nenhuma pasta de reposição padrão foi "
                            "criada. Escolha a pasta de reposição nas Configurações."));

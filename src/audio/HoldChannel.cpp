@@ -34,34 +34,20 @@ bool HoldChannel::AcessaCanal() {
     bool found = false;
     const int count = c_.WaveControl1.WaveInDeviceCount();
     for (int i = 0; i < count; ++i) {
-        if (state_.WindowsGeneration == 5) {
-            QString capture;
-            QString playback;
-            bool match = false;
-            // A device whose name cannot be read counts as no match; it
-            // never reopens the channel on another device's names.
-            try {
-                const QByteArray ansi = AnsiText(c_.WaveControl1.WaveInDeviceName(i));
-                capture = QString::fromLatin1(ansi);
-                playback = QString::fromLatin1(QByteArray(ansi).replace(
-                    QByteArrayLiteral("Microfone"), QByteArrayLiteral("Alto-falantes")));
-                match = IsHoldDeviceName(capture, 5);
-            } catch (const std::exception&) {
-                match = false;
-            }
-            if (match) {
-                found = true;
-                InitAudio2(c_.wCanal1, capture, playback, QStringLiteral("1"));
-            }
-        } else {
-            if (IsHoldDeviceName(c_.WaveControl1.WaveInDeviceName(i), state_.WindowsGeneration)) {
-                found = true;
-                InitAudio2(c_.wCanal1, QString::fromLatin1(kHoldToken),
-                           QString::fromLatin1(kHoldToken), QStringLiteral("1"));
-            }
-            loop_.processPendingMessages();
-            loop_.pause(kPauseBetweenDevicesMs);
+        QString capture;
+        // A device whose name cannot be read counts as no match; it never
+        // reopens the channel on another device's names.
+        try {
+            capture = c_.WaveControl1.WaveInDeviceName(i);
+        } catch (const std::exception&) {
+            continue;
         }
+        if (!IsHoldDeviceName(capture))
+            continue;
+        found = true;
+        QString playback = capture;
+        playback.replace(QStringLiteral("Microfone"), QStringLiteral("Alto-falantes"));
+        InitAudio2(c_.wCanal1, capture, playback, QStringLiteral("1"));
     }
     return found;
 }
@@ -72,7 +58,7 @@ void HoldChannel::InitAudio2(WaveControl& control, const QString& capture, const
         control.setWaveInDevice(capture);
         control.setWaveOutDevice(playback);
     } catch (const std::exception&) {
-        log_.AddMsg(QStringLiteral("Erro ao iniciar monitoração do Canal ") + channel);
+        log_.write(QStringLiteral("Erro ao iniciar monitoração do Canal ") + channel);
     }
     control.setRecordBufferLength(kRecordBufferLength);
     if (linkViews_)
@@ -87,11 +73,11 @@ void HoldChannel::InitAudio2(WaveControl& control, const QString& capture, const
         control.SetMode(kRecorderMode);
         control.StartRecord(kRecordFlags);
     } catch (const std::exception&) {
-        log_.AddMsg(QStringLiteral("Erro ao iniciar stream do canal ") + channel);
-        log_.AddMsg(QStringLiteral("Erro no stream do canal 1"));
+        log_.write(QStringLiteral("Erro ao iniciar stream do canal ") + channel);
+        log_.write(QStringLiteral("Erro no stream do canal 1"));
         return;
     }
-    log_.AddMsg(QStringLiteral("Stream inicializado com sucesso."));
+    log_.write(QStringLiteral("Stream inicializado com sucesso."));
     loop_.pause(kPauseAfterOpeningMs);
 }
 
@@ -99,7 +85,7 @@ void HoldChannel::playCurrent() {
     // A message that cannot start is silent: no line, and no end-of-file
     // event to restart it until the next start, arrival or swap.
     try {
-        c_.PlayC1.PlayFile(state_.onAir.CurrentAudioFile);
+        c_.PlayC1.PlayFile(state_.onAir.file);
     } catch (const std::exception&) {
     }
 }
@@ -111,7 +97,7 @@ void HoldChannel::tHidTimer() {
     // mend when the hardware shows up.
     unplugged_ = false;
     if (!AcessaCanal()) {
-        if (!flags_.ChannelActive) {
+        if (!flags_.active) {
             reportLook(
                 QStringLiteral("O hardware da espera não está no servidor de som; a mensagem "
                                "de espera fica fora do ar até ele aparecer."));
@@ -119,7 +105,7 @@ void HoldChannel::tHidTimer() {
         }
         return;
     }
-    flags_.ChannelActive = true;
+    flags_.active = true;
     wasOnAir_ = true;
     lookReport_.clear();
     playCurrent();
@@ -128,11 +114,11 @@ void HoldChannel::tHidTimer() {
 }
 
 void HoldChannel::PlayC1PlayDone() {
-    const bool suspended = state_.swap.ReplaySuspended;
+    const bool suspended = state_.swap.replaySuspended;
     // A message started while the replay was suspended is the swap's own new
     // one (or the old one it put back): it keeps looping. What was playing
     // when the suspension began, or plays off air, stops here.
-    if (flags_.ChannelActive && (!suspended || c_.PlayC1.PlayStarts() != allowedStarts_)) {
+    if (flags_.active && (!suspended || c_.PlayC1.PlayStarts() != allowedStarts_)) {
         playCurrent();
         if (!suspended)
             allowedStarts_ = c_.PlayC1.PlayStarts();
@@ -151,7 +137,7 @@ void HoldChannel::HeaderPanel1Click() {
 }
 
 void HoldChannel::hardwareUnplugged() {
-    flags_.ChannelActive = false;
+    flags_.active = false;
     unplugged_ = true;
     // The unplug writes its own line.
     pendingLoss_.reset();
@@ -162,13 +148,13 @@ void HoldChannel::hardwareUnplugged() {
 // was never opened, or whose opening found nothing, opens now. An unplugged
 // channel waits for the USB arrival; a swap or a shutdown is left alone.
 void HoldChannel::devicesChanged() {
-    if (flags_.ChannelActive || unplugged_ || state_.swap.ReplaySuspended || tHid_->enabled())
+    if (flags_.active || unplugged_ || state_.swap.replaySuspended || tHid_->enabled())
         return;
     if (!holdHardwareListed())
         return;
     lookReport_.clear();
-    log_.AddMsg(QStringLiteral("O hardware da espera foi localizado."));
-    log_.AddMsg(QStringLiteral("Aguarde inicializando stream."));
+    log_.write(QStringLiteral("O hardware da espera foi localizado."));
+    log_.write(QStringLiteral("Aguarde inicializando stream."));
     tHid_->setEnabled(true);
 }
 
@@ -182,12 +168,9 @@ bool HoldChannel::holdHardwareListed() {
                            "aberto quando o hardware da espera aparecer nele."));
         return false;
     }
-    const int generation = state_.WindowsGeneration;
     for (int i = 0; i < count; ++i) {
         try {
-            const QString name = c_.WaveControl1.WaveInDeviceName(i);
-            const QString text = generation == 5 ? QString::fromLatin1(AnsiText(name)) : name;
-            if (IsHoldDeviceName(text, generation))
+            if (IsHoldDeviceName(c_.WaveControl1.WaveInDeviceName(i)))
                 return true;
         } catch (const std::exception&) {
         }
@@ -199,16 +182,16 @@ void HoldChannel::reportLook(const QString& line) {
     if (lookReport_ == line)
         return;
     lookReport_ = line;
-    log_.AddMsg(line);
+    log_.write(line);
 }
 
 void HoldChannel::playbackLost(PlaybackLoss why) {
-    if (!flags_.ChannelActive)
+    if (!flags_.active)
         return;
     if (why == PlaybackLoss::FileFailed) {
-        log_.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser reproduzido; a mensagem de "
-                                   "espera está fora do ar.")
-                        .arg(QFileInfo(state_.onAir.CurrentAudioFile).fileName()));
+        log_.write(QStringLiteral("O arquivo de áudio %1 não pôde ser reproduzido; a mensagem de "
+                                  "espera está fora do ar.")
+                       .arg(QFileInfo(state_.onAir.file).fileName()));
         return;
     }
     pendingLoss_ = why;
@@ -218,7 +201,7 @@ void HoldChannel::playbackLost(PlaybackLoss why) {
 void HoldChannel::lossConfirmed() {
     lossGrace_->setEnabled(false);
     const auto why = std::exchange(pendingLoss_, std::nullopt);
-    if (!why || !flags_.ChannelActive)
+    if (!why || !flags_.active)
         return;
     QString cause;
     switch (*why) {
@@ -237,7 +220,7 @@ void HoldChannel::lossConfirmed() {
         case PlaybackLoss::FileFailed:
             return;
     }
-    log_.AddMsg(cause + QStringLiteral("; a mensagem de espera está fora do ar."));
+    log_.write(cause + QStringLiteral("; a mensagem de espera está fora do ar."));
     silenceWritten_ = true;
 }
 
@@ -251,7 +234,7 @@ void HoldChannel::playbackRestored() {
 void HoldChannel::backOnAir() {
     if (!std::exchange(silenceWritten_, false))
         return;
-    log_.AddMsg(QStringLiteral("A mensagem de espera voltou ao ar."));
+    log_.write(QStringLiteral("A mensagem de espera voltou ao ar."));
 }
 
 void HoldChannel::underrun() {
@@ -266,10 +249,10 @@ void HoldChannel::underrun() {
 void HoldChannel::underrunWindowEnded() {
     underrunWindow_->setEnabled(false);
     if (windowUnderruns_ >= kUnderrunBurst) {
-        log_.AddMsg(QStringLiteral("Falhas no som da mensagem de espera: %1 interrupções em %2 "
-                                   "segundos.")
-                        .arg(windowUnderruns_)
-                        .arg(kUnderrunWindowMs / 1000));
+        log_.write(QStringLiteral("Falhas no som da mensagem de espera: %1 interrupções em %2 "
+                                  "segundos.")
+                       .arg(windowUnderruns_)
+                       .arg(kUnderrunWindowMs / 1000));
     }
     windowUnderruns_ = 0;
 }

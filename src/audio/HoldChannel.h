@@ -30,7 +30,7 @@ struct RuntimeState;
 // - unplugged (hardwareUnplugged): taken down on purpose; only the
 //   hardware's next USB arrival, which arms tHid, brings it back;
 // - a swap's pause or a shutdown: the player was stopped on purpose
-//   (ReplaySuspended is set meanwhile) and nothing here restarts it.
+//   (replaySuspended is set meanwhile) and nothing here restarts it.
 // A message that loses its sound while on air (server restart, device
 // removed and created again, stream ended, device suspended) is brought back
 // by the player itself; the channel writes the lines.
@@ -55,7 +55,7 @@ public:
         WaveControl& WaveControl1;  // lists the devices
     };
 
-    // The channel writes ChannelActive and reads the rest of the state.
+    // The channel writes active and reads the rest of the state.
     // linkViews points the level, spectrum and waveform views, in that order,
     // at a control's audio.
     HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeState& state, MessageLog& log,

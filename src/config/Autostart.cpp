@@ -47,8 +47,8 @@ QString XdgAutostartFile::defaultFile() {
            QStringLiteral("/autostart/quindra-espera.desktop");
 }
 
-bool XdgAutostartFile::apply(const QString& entry) {
-    if (entry.isEmpty()) {
+bool XdgAutostartFile::set(bool on) {
+    if (!on) {
         QFile f(file_);
         return !f.exists() || f.remove();
     }

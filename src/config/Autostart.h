@@ -4,24 +4,22 @@
 
 namespace quindra {
 
-// Mirrors the stored autostart entry into the desktop session, so the
-// program really starts with it.
-class AutostartMirror {
+// Whether the desktop session starts the program when it begins.
+class SessionAutostart {
 public:
-    virtual ~AutostartMirror() = default;
-    // An empty entry switches autostart off. False when the session's file
-    // could not be written or removed.
-    virtual bool apply(const QString& entry) = 0;
+    virtual ~SessionAutostart() = default;
+    // False when the session's file could not be written or removed.
+    virtual bool set(bool on) = 0;
 };
 
 // The XDG autostart file ($XDG_CONFIG_HOME/autostart/quindra-espera.desktop),
 // whose Exec is the running program's real path.
-class XdgAutostartFile final : public AutostartMirror {
+class XdgAutostartFile final : public SessionAutostart {
 public:
     XdgAutostartFile(QString desktopFile, QString executablePath);
     static QString defaultFile();
 
-    bool apply(const QString& entry) override;
+    bool set(bool on) override;
     const QString& file() const { return file_; }
 
 private:

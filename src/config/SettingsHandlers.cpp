@@ -82,7 +82,7 @@ void SettingsHandlers::edTelefoneChange(const QString& text) {
 
 void SettingsHandlers::edPathC1Change(const QString& text) {
     writeExistingKey(values::PathAudio.written(), text);
-    t_.settings.PathAudio = text;
+    t_.settings.dropFolder = text;
 }
 
 void SettingsHandlers::cbHideClick(bool checked) {
@@ -139,7 +139,7 @@ void SettingsHandlers::edPortaSMTPChange(const QString& text) {
     t_.mail.smtp().port = StrToInt(text);
 }
 
-void SettingsHandlers::HotKey1Change(TShortCut key) {
+void SettingsHandlers::HotKey1Change(ShortCut key) {
     if (t_.setGlobalHotKey)
         t_.setGlobalHotKey(key);
     RegistryKey reg(t_.registry, Root::LocalMachine);
@@ -148,14 +148,7 @@ void SettingsHandlers::HotKey1Change(TShortCut key) {
 }
 
 void SettingsHandlers::cbIniciaWindowsClick(bool checked) {
-    const Root runRoot = t_.state.WindowsGeneration == 5 ? Root::CurrentUser : Root::LocalMachine;
-    const QString entry = checked ? t_.paths.appDir + kProgramFileName : QString();
-    {
-        RegistryKey run(t_.registry, runRoot);
-        run.openKey(kRunKey, false);
-        run.writeString(kAutostartValue, entry);
-    }
-    if (!t_.autostart.apply(entry))
+    if (!t_.autostart.set(checked))
         throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(kAutostartValue));
     writeExistingKey(values::IniWin.written(), BoolText(checked));
 }

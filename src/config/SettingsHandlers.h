@@ -11,7 +11,7 @@
 
 namespace quindra {
 
-class AutostartMirror;
+class SessionAutostart;
 
 // The change handlers of the settings page. Each writes its value the moment
 // its control changes, then applies its side effect; a failed write throws
@@ -20,14 +20,12 @@ class SettingsHandlers {
 public:
     struct Targets {
         Registry& registry;
-        SettingCopies& settings;  // written here: PathAudio
-        const RuntimeState& state;
-        MailNotices& mail;  // its options and the SMTP client's settings
+        SettingCopies& settings;  // written here: the drop folder
+        MailNotices& mail;        // its options and the SMTP client's settings
         FormView& view;
-        AutostartMirror& autostart;
-        const Paths& paths;
+        SessionAutostart& autostart;
         // The restore hot-key's combination, active from its next registration.
-        std::function<void(TShortCut)> setGlobalHotKey;
+        std::function<void(ShortCut)> setGlobalHotKey;
     };
 
     explicit SettingsHandlers(Targets t) : t_(std::move(t)) {}
@@ -52,7 +50,7 @@ public:
     void edSenhaSMTPChange(const QString& text);
     void edServerSMTPChange(const QString& text);
     void edPortaSMTPChange(const QString& text);
-    void HotKey1Change(TShortCut key);
+    void HotKey1Change(ShortCut key);
 
     void cbIniciaWindowsClick(bool checked);
 

@@ -242,8 +242,8 @@ SqliteRegistry::Schema SqliteRegistry::prepareSchema(int& rc) {
                 "PRAGMA application_id = " + QByteArray::number(kApplicationId);
             r = exec(db, pragma.constData());
         }
-        // The system's run keys exist on every installation; only their
-        // values come and go.
+        // Earlier versions write their autostart entry under these keys and
+        // fail without them; a store made here keeps serving them.
         for (int root : {0, 1}) {
             QString partial;
             for (const QString& part :

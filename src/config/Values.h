@@ -10,10 +10,11 @@ namespace quindra {
 // name the same key.
 inline const QString kConfigKey = QStringLiteral("Software\\QuindraEspera\\config");
 inline const QString kConfigKeySlash = QStringLiteral("Software\\QuindraEspera\\config\\");
+// Earlier versions kept an autostart entry named kAutostartValue under the
+// run key; the session's own autostart file stands for it now, and the name
+// stays only in the store's errors.
 inline const QString kRunKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\run");
 inline const QString kAutostartValue = QStringLiteral("Vizudu");
-// The program's file name as the autostart entry records it.
-inline const QString kProgramFileName = QStringLiteral("espera");
 
 enum class ValueKind { Text, Boolean, Integer, IntegerText };
 

@@ -56,8 +56,8 @@ public:
     virtual bool checked(Box b) const = 0;
     // Shows a combination in the hot-key field without running its handler;
     // only a combination pressed there is a change.
-    virtual void setHotKey(TShortCut key) = 0;
-    virtual TShortCut hotKey() const = 0;
+    virtual void setHotKey(ShortCut key) = 0;
+    virtual ShortCut hotKey() const = 0;
     virtual void setLabel(Label l, const QString& text) = 0;
     virtual QString label(Label l) const = 0;
 };

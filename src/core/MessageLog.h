@@ -10,7 +10,7 @@ public:
     virtual ~MessageLog() = default;
     // Appends one time-stamped line. Never throws; true when the line was
     // dropped.
-    virtual bool AddMsg(const QString& message) noexcept = 0;
+    virtual bool write(const QString& message) noexcept = 0;
 };
 
 }  // namespace quindra

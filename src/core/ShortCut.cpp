@@ -74,31 +74,31 @@ std::span<const HotKeyRow> HotKeyTable() {
     return Table();
 }
 
-TShortCut ApplyHotKeyRule(std::uint8_t virtualKey, bool shift, bool ctrl, bool alt) {
+ShortCut ApplyHotKeyRule(std::uint8_t virtualKey, bool shift, bool ctrl, bool alt) {
     if (!ctrl && !alt) {
         shift = false;
         alt = true;
     }
-    TShortCut s = virtualKey;
+    ShortCut s = virtualKey;
     if (shift)
-        s |= scShift;
+        s |= kShiftKey;
     if (ctrl)
-        s |= scCtrl;
+        s |= kCtrlKey;
     if (alt)
-        s |= scAlt;
+        s |= kAltKey;
     return s;
 }
 
-QString ShortCutText(TShortCut s) {
+QString ShortCutText(ShortCut s) {
     const std::uint8_t vk = VirtualKeyOf(s);
     if (vk == 0)
         return QStringLiteral("Nenhuma");
     QString text;
-    if (s & scShift)
+    if (s & kShiftKey)
         text += QStringLiteral("Shift+");
-    if (s & scCtrl)
+    if (s & kCtrlKey)
         text += QStringLiteral("Ctrl+");
-    if (s & scAlt)
+    if (s & kAltKey)
         text += QStringLiteral("Alt+");
     const HotKeyRow* row = RowOfVirtualKey(vk);
     return text + (row ? row->name : QStringLiteral("Tecla %1").arg(vk));

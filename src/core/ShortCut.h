@@ -9,18 +9,18 @@ namespace quindra {
 // A key combination as the settings store it: low byte a Windows virtual-key
 // code, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt. A stored value means the same
 // key on every platform.
-using TShortCut = std::uint16_t;
+using ShortCut = std::uint16_t;
 
-inline constexpr TShortCut scShift = 0x2000;
-inline constexpr TShortCut scCtrl = 0x4000;
-inline constexpr TShortCut scAlt = 0x8000;
-inline constexpr TShortCut kDefaultHotKey = scAlt | 'A';  // 32833, Alt+A
+inline constexpr ShortCut kShiftKey = 0x2000;
+inline constexpr ShortCut kCtrlKey = 0x4000;
+inline constexpr ShortCut kAltKey = 0x8000;
+inline constexpr ShortCut kDefaultHotKey = kAltKey | 'A';  // 32833, Alt+A
 
-inline constexpr std::uint8_t VirtualKeyOf(TShortCut s) {
+inline constexpr std::uint8_t VirtualKeyOf(ShortCut s) {
     return s & 0xFF;
 }
-inline constexpr TShortCut ModifiersOf(TShortCut s) {
-    return s & (scShift | scCtrl | scAlt);
+inline constexpr ShortCut ModifiersOf(ShortCut s) {
+    return s & (kShiftKey | kCtrlKey | kAltKey);
 }
 
 // One key the restore hot-key can use: the Qt key the entry field sees, the
@@ -42,10 +42,10 @@ std::span<const HotKeyRow> HotKeyTable();
 
 // The entry's rule: a key alone, or with Shift alone, is not a usable
 // hot-key; Alt with the key is taken instead.
-TShortCut ApplyHotKeyRule(std::uint8_t virtualKey, bool shift, bool ctrl, bool alt);
+ShortCut ApplyHotKeyRule(std::uint8_t virtualKey, bool shift, bool ctrl, bool alt);
 
 // "Ctrl+Alt+Q", "Alt+F5", "Nenhuma" for no key.
-QString ShortCutText(TShortCut s);
+QString ShortCutText(ShortCut s);
 
 // Look-ups in the key table; 0 when the key is not in it.
 std::uint8_t VirtualKeyFromQtKey(int qtKey);

@@ -2,7 +2,7 @@
 
 namespace quindra {
 
-QByteArray LastWord(const QByteArray& text, const QByteArray& delimiters) {
+QStringView LastWord(QStringView text, QStringView delimiters) {
     qsizetype end = text.size();
     while (end > 0 && delimiters.contains(text[end - 1]))
         --end;
@@ -12,17 +12,11 @@ QByteArray LastWord(const QByteArray& text, const QByteArray& delimiters) {
     return text.mid(begin, end - begin);
 }
 
-QByteArray AnsiText(const QString& name) {
-    return name.toLatin1();
-}
-
-bool IsHoldDeviceName(const QString& name, int windowsGeneration) {
-    if (windowsGeneration != 5)
-        return name == QLatin1String(kHoldToken);
-    QByteArray word = LastWord(AnsiText(name), QByteArrayLiteral(" "));
-    word.replace(')', QByteArray());
-    word.replace('(', QByteArray());
-    return word == kHoldToken;
+bool IsHoldDeviceName(const QString& name) {
+    QString word = LastWord(name, u" ").toString();
+    word.remove(QLatin1Char(')'));
+    word.remove(QLatin1Char('('));
+    return word == QLatin1String(kHoldToken);
 }
 
 }  // namespace quindra

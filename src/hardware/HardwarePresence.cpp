@@ -32,7 +32,7 @@ void HardwarePresence::ReleaseUsbWatcher() {
     try {
         usb->Release();
     } catch (const std::exception&) {
-        p_.log.AddMsg(QStringLiteral("Erro ao desligar analize USB"));
+        p_.log.write(QStringLiteral("Erro ao desligar analize USB"));
     }
 }
 
@@ -40,8 +40,8 @@ void HardwarePresence::OnUsbArrival(TUsbClass&, const QByteArray&, const QByteAr
                                     const QByteArray&) {
     if (IdSegment != kHoldUsbId)
         return;
-    p_.log.AddMsg(QStringLiteral("O Hardware foi conectado."));
-    p_.log.AddMsg(QStringLiteral("Aguarde incializando o stream."));
+    p_.log.write(QStringLiteral("O Hardware foi conectado."));
+    p_.log.write(QStringLiteral("Aguarde incializando o stream."));
     p_.tHid.setEnabled(true);
     p_.mail.hardwareReconnected();
     p_.Alerta.setText(QStringLiteral("Canal 1 localizado e conectado com sucesso."));
@@ -53,10 +53,10 @@ void HardwarePresence::HidCtlDeviceUnplug(THidDevice& HidDev) {
     if (id.VendorID != kHoldVendorId || id.ProductID != kHoldProductId)
         return;
     // A swap in progress, or the program closing.
-    if (p_.state.swap.ReplaySuspended)
+    if (p_.state.swap.replaySuspended)
         return;
-    if (p_.state.channel.ChannelActive) {
-        p_.log.AddMsg(QStringLiteral("O Hardware da espera foi desconectado."));
+    if (p_.state.channel.active) {
+        p_.log.write(QStringLiteral("O Hardware da espera foi desconectado."));
         p_.mail.hardwareDisconnected();
     }
     p_.channelUnplugged();

@@ -40,7 +40,7 @@ public:
         WaveControl& PlayC1;
         WaveControl& wCanal1;
         Alert& Alerta;
-        // Clears ChannelActive, which the channel owns.
+        // Clears active, which the channel owns.
         std::function<void()> channelUnplugged;
     };
 

@@ -9,33 +9,24 @@
 namespace quindra {
 
 void HardwareScan::ScanForHoldHardware() {
-    flags_.HardwareFound = false;
-    log_.AddMsg(QStringLiteral("Localizando Hardware da Vizudu..."));
+    flags_.hardwareFound = false;
+    log_.write(QStringLiteral("Localizando Hardware da Vizudu..."));
     const int count = lister_.WaveInDeviceCount();
-    const int generation = state_.WindowsGeneration;
     for (int i = 0; i < count; ++i) {
-        if (generation == 5) {
-            // One unreadable device does not stop the search.
-            try {
-                if (IsHoldDeviceName(lister_.WaveInDeviceName(i), generation))
-                    flags_.HardwareFound = true;
-            } catch (const std::exception&) {
-            }
-        } else {
-            // Every device is visited, with the window kept alive between them.
-            if (IsHoldDeviceName(lister_.WaveInDeviceName(i), generation))
-                flags_.HardwareFound = true;
-            loop_.processPendingMessages();
-            loop_.pause(kPauseBetweenDevicesMs);
+        // One unreadable device does not stop the search.
+        try {
+            if (IsHoldDeviceName(lister_.WaveInDeviceName(i)))
+                flags_.hardwareFound = true;
+        } catch (const std::exception&) {
         }
     }
-    if (flags_.HardwareFound) {
-        log_.AddMsg(QStringLiteral("O hardware da espera foi localizado."));
-        log_.AddMsg(QStringLiteral("Aguarde inicializando stream."));
+    if (flags_.hardwareFound) {
+        log_.write(QStringLiteral("O hardware da espera foi localizado."));
+        log_.write(QStringLiteral("Aguarde inicializando stream."));
         tHid_.setEnabled(true);
     } else {
-        log_.AddMsg(QStringLiteral("O Hardware da espera não foi localizado."));
-        log_.AddMsg(QStringLiteral("Verifique se o cabo usb esta conectado."));
+        log_.write(QStringLiteral("O Hardware da espera não foi localizado."));
+        log_.write(QStringLiteral("Verifique se o cabo usb esta conectado."));
     }
 }
 

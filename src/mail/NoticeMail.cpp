@@ -41,15 +41,15 @@ void NoticeMail::compose(Type type) {
     switch (type) {
         case MailNotices::MessageSwapped:
             m.Subject = QStringLiteral("Quindra Vizudu troca de arquivo de áudio.");
-            p_.log.AddMsg(QStringLiteral("Enviando e-mail de troca de arquivo de áudio."));
+            p_.log.write(QStringLiteral("Enviando e-mail de troca de arquivo de áudio."));
             break;
         case MailNotices::HardwareDisconnected:
             m.Subject = QStringLiteral("Quindra Vizudu aviso de Hardware Desconectado.");
-            p_.log.AddMsg(QStringLiteral("Enviando e-mail de hardware desconectado."));
+            p_.log.write(QStringLiteral("Enviando e-mail de hardware desconectado."));
             break;
         case MailNotices::HardwareReconnected:
             m.Subject = QStringLiteral("Quindra Vizudu aviso de Hardware reconectado.");
-            p_.log.AddMsg(QStringLiteral("Enviando e-mail de hardware reconectado."));
+            p_.log.write(QStringLiteral("Enviando e-mail de hardware reconectado."));
             break;
     }
 }
@@ -100,7 +100,7 @@ void NoticeMail::EnviaEmail(Type type) {
             if (!plainAttempt()) {
                 smtp.Disconnect();
                 m.Clear();
-                p_.log.AddMsg(QStringLiteral("Erro ao enviar e-mail."));
+                p_.log.write(QStringLiteral("Erro ao enviar e-mail."));
                 return;
             }
         }
@@ -108,7 +108,7 @@ void NoticeMail::EnviaEmail(Type type) {
     }
     m.Clear();
     p_.notices.setMailPending(false);
-    p_.log.AddMsg(QStringLiteral("E-mail enviado com sucesso."));
+    p_.log.write(QStringLiteral("E-mail enviado com sucesso."));
 }
 
 }  // namespace quindra

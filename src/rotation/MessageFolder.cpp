@@ -36,7 +36,7 @@ QString MessageFolder::chooseMessageOnAir(const QString& preferredName) {
     if (files_.stamp(stagedPath())) {
         try {
             files_.remove(stagedPath());
-            log_.AddMsg(QStringLiteral(
+            log_.write(QStringLiteral(
                 "A cópia deixada por uma troca interrompida foi apagada da pasta de mensagens."));
         } catch (const FileError&) {
         }
@@ -96,11 +96,11 @@ void MessageFolder::clearLeftovers(const FileStamp& keep, const QString& skip) {
 void MessageFolder::setAside(const QString& name, const QString& subfolder, const QString& line) {
     try {
         MoveAside(files_, path(), name, subfolder);
-        log_.AddMsg(line.arg(name, subfolder));
+        log_.write(line.arg(name, subfolder));
     } catch (const FileError& e) {
-        log_.AddMsg(QStringLiteral("O arquivo %1 da pasta de mensagens não pôde ser movido para a "
-                                   "pasta \"%2\" dela: %3")
-                        .arg(name, subfolder, e.text()));
+        log_.write(QStringLiteral("O arquivo %1 da pasta de mensagens não pôde ser movido para a "
+                                  "pasta \"%2\" dela: %3")
+                       .arg(name, subfolder, e.text()));
     }
 }
 

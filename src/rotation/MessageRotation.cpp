@@ -51,12 +51,12 @@ MessageRotation::~MessageRotation() = default;
 void MessageRotation::findMessageOnAir() {
     const QString folder = messages_.path();
     std::exception_ptr failure;
-    p_.onAir.CurrentAudioFile.clear();
+    p_.onAir.file.clear();
     const auto stamp = p_.files.stamp(folder);
     if (stamp && !stamp->folder) {
-        p_.log.AddMsg(QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo com "
-                                     "esse nome); nenhuma mensagem pode ir ao ar.")
-                          .arg(folder));
+        p_.log.write(QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo com "
+                                    "esse nome); nenhuma mensagem pode ir ao ar.")
+                         .arg(folder));
     } else {
         if (!stamp) {
             try {
@@ -72,16 +72,16 @@ void MessageRotation::findMessageOnAir() {
         } catch (const ConfigError&) {
         }
         try {
-            p_.onAir.CurrentAudioFile = messages_.chooseMessageOnAir(onHistory);
+            p_.onAir.file = messages_.chooseMessageOnAir(onHistory);
         } catch (const FileError&) {
             failure = std::current_exception();
         }
     }
 
-    const QString setting = p_.state.settings.PathAudio;
+    const QString setting = p_.state.settings.dropFolder;
     pointListingAt(setting);
-    p_.view.setLabel(Label::lbArquivo, QFileInfo(p_.onAir.CurrentAudioFile).fileName());
-    if (p_.onAir.CurrentAudioFile.isEmpty()) {
+    p_.view.setLabel(Label::lbArquivo, QFileInfo(p_.onAir.file).fileName());
+    if (p_.onAir.file.isEmpty()) {
         const QString how =
             setting.isEmpty()
                 ? QStringLiteral(
@@ -89,10 +89,10 @@ void MessageRotation::findMessageOnAir() {
                       "um arquivo .wav ou .mp3")
                 : QStringLiteral("coloque um arquivo .wav ou .mp3 na pasta de reposição %1")
                       .arg(knownFolder_.isEmpty() ? setting : knownFolder_);
-        p_.log.AddMsg(QStringLiteral("Nenhuma mensagem no ar: a pasta de mensagens não tem um "
-                                     "arquivo de áudio que possa ser tocado. Para pôr uma no ar, "
-                                     "%1.")
-                          .arg(how));
+        p_.log.write(QStringLiteral("Nenhuma mensagem no ar: a pasta de mensagens não tem um "
+                                    "arquivo de áudio que possa ser tocado. Para pôr uma no ar, "
+                                    "%1.")
+                         .arg(how));
     }
     // Files already in the drop folder can go on air at the first check.
     if (!knownFolder_.isEmpty() && !guard_.refusal(knownFolder_))
@@ -102,12 +102,12 @@ void MessageRotation::findMessageOnAir() {
 }
 
 void MessageRotation::resetSwapFlags() {
-    p_.swap.ReplaySuspended = false;
-    p_.swap.SwapPauseActive = true;
+    p_.swap.replaySuspended = false;
+    p_.swap.pauseActive = true;
 }
 
 void MessageRotation::stopForShutdown() {
-    p_.swap.ReplaySuspended = true;
+    p_.swap.replaySuspended = true;
     tVerificaArquivo_->setEnabled(false);
 }
 
@@ -125,7 +125,7 @@ void MessageRotation::remember(const QString& setting) {
 
 void MessageRotation::tVerificaArquivoTimer() {
     const bool stood = settingStood();
-    if (!p_.state.channel.ChannelActive)
+    if (!p_.state.channel.active)
         return;
     // A setting that changed since the previous check may be one typed on
     // its way ("/home/op/" before "/home/op/espera"): it is used only once it
@@ -175,7 +175,7 @@ void MessageRotation::tVerificaArquivoTimer() {
     if (notAudio.isEmpty() && !messageFolderTakesFiles())
         return endCheck();
 
-    p_.log.AddMsg(QStringLiteral("Efetuando troca de arquivo de áudio."));
+    p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
     tVerificaArquivo_->setEnabled(false);
     if (!notAudio.isEmpty()) {
         setAsideNotAudio(drop, notAudio);
@@ -192,13 +192,13 @@ void MessageRotation::tVerificaArquivoTimer() {
 }
 
 bool MessageRotation::settingStood() {
-    const QString setting = p_.state.settings.PathAudio;
+    const QString setting = p_.state.settings.dropFolder;
     remember(setting);
     return std::exchange(lastSetting_, setting) == setting;
 }
 
 QString MessageRotation::dropFolder() {
-    const QString setting = p_.state.settings.PathAudio;
+    const QString setting = p_.state.settings.dropFolder;
     const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
     if (folder.isEmpty()) {
         reportOnce(dropReport_,
@@ -226,8 +226,8 @@ QString MessageRotation::dropFolder() {
                            .arg(folder));
             return {};
         }
-        p_.log.AddMsg(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
-                          .arg(folder));
+        p_.log.write(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
+                         .arg(folder));
     } else if (!stamp->folder) {
         reportOnce(dropReport_, QStringLiteral("A pasta de reposição %1 não é uma pasta; a "
                                                "verificação continua.")
@@ -284,17 +284,17 @@ QStringList MessageRotation::repairNames(const QString& folder, const QList<QByt
             p_.files.renameBytes(folder, bytes, Joined(folder, repaired));
             badNamesReported_.remove(bytes);
             repairedNames << repaired;
-            p_.log.AddMsg(QStringLiteral("O nome de um arquivo da pasta de reposição não era texto "
-                                         "UTF-8 válido e foi corrigido para %1.")
-                              .arg(repaired));
+            p_.log.write(QStringLiteral("O nome de um arquivo da pasta de reposição não era texto "
+                                        "UTF-8 válido e foi corrigido para %1.")
+                             .arg(repaired));
         } catch (const FileError& e) {
             if (badNamesReported_.contains(bytes))
                 continue;
             badNamesReported_.insert(bytes);
-            p_.log.AddMsg(QStringLiteral("O arquivo %1 da pasta de reposição tem um nome que não "
-                                         "é texto UTF-8 válido e não pôde ser renomeado (%2); "
-                                         "renomeie-o para que ele possa ir ao ar.")
-                              .arg(RepairedName(bytes), e.text()));
+            p_.log.write(QStringLiteral("O arquivo %1 da pasta de reposição tem um nome que não "
+                                        "é texto UTF-8 válido e não pôde ser renomeado (%2); "
+                                        "renomeie-o para que ele possa ir ao ar.")
+                             .arg(RepairedName(bytes), e.text()));
         }
     }
     return repairedNames;
@@ -308,23 +308,23 @@ void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>&
             moved << file.name;
         } catch (const FileError& e) {
             passedOver_.add(file.path, file.stamp);
-            p_.log.AddMsg(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e não pôde ser "
-                                         "movido para a pasta \"%3\": %4. Ele fica na pasta de "
-                                         "reposição, ignorado até ser alterado.")
-                              .arg(file.name, kMessageRule, kNotAudioFolder, e.text()));
+            p_.log.write(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e não pôde ser "
+                                        "movido para a pasta \"%3\": %4. Ele fica na pasta de "
+                                        "reposição, ignorado até ser alterado.")
+                             .arg(file.name, kMessageRule, kNotAudioFolder, e.text()));
         }
     }
     if (moved.size() > kLinesPerSetAside) {
-        p_.log.AddMsg(QStringLiteral("%1 arquivos que não são mensagens (%2), de %3 a %4, foram "
-                                     "movidos para a pasta \"%5\" da pasta de reposição.")
-                          .arg(QString::number(moved.size()), kMessageRule, moved.front(),
-                               moved.back(), kNotAudioFolder));
+        p_.log.write(QStringLiteral("%1 arquivos que não são mensagens (%2), de %3 a %4, foram "
+                                    "movidos para a pasta \"%5\" da pasta de reposição.")
+                         .arg(QString::number(moved.size()), kMessageRule, moved.front(),
+                              moved.back(), kNotAudioFolder));
         return;
     }
     for (const QString& name : moved) {
-        p_.log.AddMsg(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e foi movido para a "
-                                     "pasta \"%3\" da pasta de reposição.")
-                          .arg(name, kMessageRule, kNotAudioFolder));
+        p_.log.write(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e foi movido para a "
+                                    "pasta \"%3\" da pasta de reposição.")
+                         .arg(name, kMessageRule, kNotAudioFolder));
     }
 }
 
@@ -333,16 +333,16 @@ void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder
         silent ? QStringLiteral("só contém silêncio") : QStringLiteral("não pôde ser lido");
     try {
         MoveAside(p_.files, folder, file.name, kUnplayableFolder);
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
-                                     "a mensagem atual continua no ar.")
-                          .arg(file.name, why, kUnplayableFolder));
+        p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
+                                    "a mensagem atual continua no ar.")
+                         .arg(file.name, why, kUnplayableFolder));
     } catch (const FileError&) {
         // It stays, but the checks pass over it (until it changes), so the
         // files behind it still come on air.
         passedOver_.add(file.path, file.stamp);
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 %2 e fica na pasta de reposição sem ir "
-                                     "ao ar; a mensagem atual continua no ar.")
-                          .arg(file.name, why));
+        p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e fica na pasta de reposição sem ir "
+                                    "ao ar; a mensagem atual continua no ar.")
+                         .arg(file.name, why));
     }
 }
 
@@ -360,11 +360,10 @@ bool MessageRotation::canTakeInto(const Seen& file) {
     const int longest = p_.files.longestName(folder);
     if (length > longest) {
         passedOver_.add(file.path, file.stamp);
-        p_.log.AddMsg(
-            QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
-                           "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
-                           "fora do ar, até ser renomeado.")
-                .arg(file.name, QString::number(length), QString::number(longest)));
+        p_.log.write(QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
+                                    "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
+                                    "fora do ar, até ser renomeado.")
+                         .arg(file.name, QString::number(length), QString::number(longest)));
         return false;
     }
     messageFolderReport_.clear();
@@ -386,9 +385,9 @@ QString MessageRotation::stage(const Seen& file) {
     // A file that changed while it was copied is not what was copied.
     if (p_.files.stamp(file.path) != file.stamp) {
         tryRemove(staged);
-        p_.log.AddMsg(QStringLiteral("O arquivo %1 mudou durante a cópia e fica na pasta de "
-                                     "reposição; a troca fica para a próxima verificação.")
-                          .arg(file.name));
+        p_.log.write(QStringLiteral("O arquivo %1 mudou durante a cópia e fica na pasta de "
+                                    "reposição; a troca fica para a próxima verificação.")
+                         .arg(file.name));
         return {};
     }
     return staged;
@@ -399,7 +398,7 @@ void MessageRotation::exchange(const Seen& file, const QString& staged) {
     const bool stopped = suspendPlayback();
     step(u"parada");
 
-    const QString old = p_.onAir.CurrentAudioFile;
+    const QString old = p_.onAir.file;
     const auto oldStamp = p_.files.stamp(old);
     const QString target = Joined(folder, file.name);
     try {
@@ -407,10 +406,10 @@ void MessageRotation::exchange(const Seen& file, const QString& staged) {
     } catch (const FileError& e) {
         tryRemove(staged);
         passedOver_.add(file.path, file.stamp);
-        p_.log.AddMsg(QStringLiteral("O arquivo de áudio %1 não pôde ser posto na pasta de "
-                                     "mensagens (%2); a mensagem atual continua no ar e o arquivo "
-                                     "fica na pasta de reposição até ser alterado.")
-                          .arg(file.name, e.text()));
+        p_.log.write(QStringLiteral("O arquivo de áudio %1 não pôde ser posto na pasta de "
+                                    "mensagens (%2); a mensagem atual continua no ar e o arquivo "
+                                    "fica na pasta de reposição até ser alterado.")
+                         .arg(file.name, e.text()));
         if (stopped) {
             playCurrentQuietly();
             replayOwed_ = true;
@@ -438,13 +437,13 @@ void MessageRotation::exchange(const Seen& file, const QString& staged) {
     syncQuietly(folder);
     step(u"antiga-apagada");
 
-    p_.onAir.CurrentAudioFile = target;
+    p_.onAir.file = target;
     p_.view.setLabel(Label::lbArquivo, file.name);
     removeDropped(file);
     step(u"reposicao-apagada");
 
     p_.loop.pause(kPauseBeforeStartMs);
-    p_.log.AddMsg(QStringLiteral("Troca de arquivo de áudio efetuada com sucesso."));
+    p_.log.write(QStringLiteral("Troca de arquivo de áudio efetuada com sucesso."));
     startNewMessage();
     replayOwed_ = stopped;
     endCheck();
@@ -458,47 +457,46 @@ void MessageRotation::exchange(const Seen& file, const QString& staged) {
 void MessageRotation::removeOldMessage(const QString& old, const std::optional<FileStamp>& oldStamp,
                                        const std::optional<FileStamp>& newStamp) {
     if (old.isEmpty() || !oldStamp) {
-        p_.log.AddMsg(QStringLiteral("Erro ao deletar arquivo antigo."));
+        p_.log.write(QStringLiteral("Erro ao deletar arquivo antigo."));
         return;
     }
     const auto now = p_.files.stamp(old);
     if (!now || !now->sameFileAs(*oldStamp) || (newStamp && now->sameFileAs(*newStamp)))
         return;
     if (!tryRemove(old))
-        p_.log.AddMsg(QStringLiteral("Erro ao deletar arquivo antigo."));
+        p_.log.write(QStringLiteral("Erro ao deletar arquivo antigo."));
 }
 
 // The dropped file goes once its copy is on air, unless it changed meanwhile
 // (then it is a new file to take at a later check).
 void MessageRotation::removeDropped(const Seen& file) {
     if (p_.files.stamp(file.path) != file.stamp) {
-        p_.log.AddMsg(QStringLiteral("O arquivo %1 foi alterado durante a troca e fica na pasta de "
-                                     "reposição.")
-                          .arg(file.name));
+        p_.log.write(QStringLiteral("O arquivo %1 foi alterado durante a troca e fica na pasta de "
+                                    "reposição.")
+                         .arg(file.name));
         return;
     }
     if (tryRemove(file.path))
         return;
     passedOver_.add(file.path, file.stamp);
-    p_.log.AddMsg(QStringLiteral("Erro ao deletar da pasta de reposição."));
-    p_.log.AddMsg(
-        QStringLiteral("O arquivo %1 fica na pasta de reposição e não volta ao ar até ser "
-                       "alterado.")
-            .arg(file.name));
+    p_.log.write(QStringLiteral("Erro ao deletar da pasta de reposição."));
+    p_.log.write(QStringLiteral("O arquivo %1 fica na pasta de reposição e não volta ao ar até ser "
+                                "alterado.")
+                     .arg(file.name));
 }
 
 void MessageRotation::tResetTimer() {
     tReset_->setEnabled(false);
-    p_.swap.SwapPauseActive = false;
+    p_.swap.pauseActive = false;
 }
 
 void MessageRotation::tLimpaVarTimer() {
     tLimpaVar_->setEnabled(false);
-    p_.swap.ReplaySuspended = false;
+    p_.swap.replaySuspended = false;
     tVerificaArquivo_->setEnabled(true);
     // A new message shorter than the suspension has ended unreplayed: it
     // starts again now rather than leave the channel silent.
-    if (std::exchange(replayOwed_, false) && p_.state.channel.ChannelActive && !p_.PlayC1.Playing())
+    if (std::exchange(replayOwed_, false) && p_.state.channel.active && !p_.PlayC1.Playing())
         playCurrentQuietly();
 }
 
@@ -529,7 +527,7 @@ bool MessageRotation::messageFolderTakesFiles() {
         return false;
     }
     messageFolderReport_.clear();
-    p_.log.AddMsg(
+    p_.log.write(
         QStringLiteral("A pasta de mensagens %1 não existia e foi criada novamente.").arg(folder));
     return true;
 }
@@ -539,15 +537,15 @@ bool MessageRotation::suspendPlayback() {
         return false;
     // Suspended before the first stop, so that the end of the file and a
     // removal notice handled meanwhile restart nothing.
-    p_.swap.ReplaySuspended = true;
+    p_.swap.replaySuspended = true;
     p_.loop.processMessagesUntil([this] {
         if (p_.PlayC1.Playing())
             p_.PlayC1.StopPlay();
         return !p_.PlayC1.Playing();
     });
     tReset_->setEnabled(true);
-    p_.loop.processMessagesUntil([this] { return !p_.swap.SwapPauseActive; });
-    p_.swap.SwapPauseActive = true;
+    p_.loop.processMessagesUntil([this] { return !p_.swap.pauseActive; });
+    p_.swap.pauseActive = true;
     p_.loop.pause(kPauseAfterResetMs);
     return true;
 }
@@ -591,16 +589,16 @@ void MessageRotation::startNewMessage() {
             p_.PlayC1.StopPlay();
         if (swapDone_)
             swapDone_();
-        p_.PlayC1.PlayFile(p_.onAir.CurrentAudioFile);
+        p_.PlayC1.PlayFile(p_.onAir.file);
     } catch (const std::exception&) {
-        p_.log.AddMsg(QStringLiteral("Erro ao reproduzir pela troca"));
+        p_.log.write(QStringLiteral("Erro ao reproduzir pela troca"));
     }
 }
 
 void MessageRotation::playCurrentQuietly() {
     // As the replay does: a message that cannot start is silent.
     try {
-        p_.PlayC1.PlayFile(p_.onAir.CurrentAudioFile);
+        p_.PlayC1.PlayFile(p_.onAir.file);
     } catch (const std::exception&) {
     }
 }
@@ -627,7 +625,7 @@ void MessageRotation::reportOnce(QString& lastReport, const QString& line) {
     if (lastReport == line)
         return;
     lastReport = line;
-    p_.log.AddMsg(line);
+    p_.log.write(line);
 }
 
 void MessageRotation::step(QStringView name) {

@@ -53,8 +53,8 @@ public:
         Registry& registry;
         const Clock& clock;
         const LocaleFormats& formats;  // its locale orders the listings
-        SwapFlags& swap;               // written here: ReplaySuspended, SwapPauseActive
-        MessageOnAir& onAir;           // written here: CurrentAudioFile
+        SwapFlags& swap;               // written here: replaySuspended, pauseActive
+        MessageOnAir& onAir;           // written here: file
         const RuntimeState& state;
         WaveControl& PlayC1;
         MessageLog& log;

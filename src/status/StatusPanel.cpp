@@ -80,7 +80,7 @@ void StatusPanel::bar(StatusBar b, std::int64_t max, std::int64_t value) {
 
 void StatusPanel::UpdateSystemStatus() noexcept {
     try {
-        const QString& path = settings_.PathAudio;
+        const QString& path = settings_.dropFolder;
         if (path.isEmpty())
             return;
 

@@ -155,10 +155,10 @@ TEST_F(MainFormTest, TypedLettersChangeCaseAndTheStoredTextAroundThemStaysAsItWa
 TEST_F(MainFormTest, FilledAtStartTheHotKeyFieldShowsTheCombinationWithoutWritingIt) {
     ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
     ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QStringLiteral("Hotkey"),
-                                   RegValue::Integer(scShift | scCtrl | 'Q')));
+                                   RegValue::Integer(kShiftKey | kCtrlKey | 'Q')));
     open();
     EXPECT_EQ(child<QLineEdit>("HotKey1")->text(), QStringLiteral("Shift+Ctrl+Q"));
-    EXPECT_EQ(hotKeys.grabbed, scShift | scCtrl | 'Q');
+    EXPECT_EQ(hotKeys.grabbed, kShiftKey | kCtrlKey | 'Q');
     EXPECT_FALSE(recorder.written.contains(QStringLiteral("HotKey"), Qt::CaseInsensitive));
 }
 

@@ -27,11 +27,11 @@ protected:
         return *shell;
     }
 
-    void seed(const QString& name, const RegValue& v) {
+    void preset(const QString& name, const RegValue& v) {
         ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
         ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, name, v));
     }
-    void seed(const QString& name, const QString& text) { seed(name, RegValue::String(text)); }
+    void preset(const QString& name, const QString& text) { preset(name, RegValue::String(text)); }
 
     std::optional<RegValue> stored(const QString& name, Root root = Root::LocalMachine,
                                    const QString& key = kConfigKey) {
@@ -51,13 +51,13 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
 
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
     EXPECT_TRUE(registry->keyExists(Root::LocalMachine, kConfigKey));
-    EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
     EXPECT_TRUE(QFileInfo(paths.defaultDropFolder).isDir());
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
     EXPECT_EQ(window.fieldText(Field::edPathC1), paths.defaultDropFolder);
     // The message folder is created empty: nothing on air.
     EXPECT_TRUE(QFileInfo(paths.messageFolder()).isDir());
-    EXPECT_EQ(s.state().onAir.CurrentAudioFile, QString());
+    EXPECT_EQ(s.state().onAir.file, QString());
     EXPECT_EQ(window.label(Label::lbArquivo), QString());
 
     // Initial values everywhere; only the drop folder's handler ran and wrote.
@@ -67,9 +67,8 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
         EXPECT_FALSE(stored(v.written())) << v.writtenAs;
     }
     EXPECT_EQ(s.mail().smtp().port, 25);
-    EXPECT_EQ(s.state().swap.ReplaySuspended, false);
-    EXPECT_EQ(s.state().swap.SwapPauseActive, true);
-    EXPECT_EQ(s.state().WindowsGeneration, 5);
+    EXPECT_EQ(s.state().swap.replaySuspended, false);
+    EXPECT_EQ(s.state().swap.pauseActive, true);
     EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
     EXPECT_TRUE(s.globalHotKey().enabled());
     EXPECT_TRUE(s.showOnRun());
@@ -78,31 +77,31 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
     EXPECT_TRUE(s.log().tLimpaMemo().enabled());
     EXPECT_TRUE(s.tVerificaArquivo().enabled());
     EXPECT_EQ(s.tVerificaArquivo().interval(), 30000);
-    EXPECT_TRUE(autostart.applied.isEmpty());
+    EXPECT_TRUE(autostart.requests.empty());
 }
 
 TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     QDir().mkpath(tmp.path() + QStringLiteral("/drop"));
-    seed(QStringLiteral("PathAudio"), tmp.path() + QStringLiteral("/drop"));
-    seed(QStringLiteral("Empresa"), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
-    seed(QStringLiteral("Contato"), QStringLiteral("João Ávila"));
-    seed(QStringLiteral("Telefone"), QStringLiteral("(11) 5555-0100"));
-    seed(QStringLiteral("ArquivoAnterior"), QStringLiteral("antigo.wav"));
-    seed(QStringLiteral("DataAtual"), QStringLiteral("09/12/2026-10:00:00"));
-    seed(QStringLiteral("DataAnteriorEntra"), QStringLiteral("01/12/2026-08:00:00"));
-    seed(QStringLiteral("DataAnteriorSai"), QStringLiteral("09/12/2026-10:00:00"));
+    preset(QStringLiteral("PathAudio"), tmp.path() + QStringLiteral("/drop"));
+    preset(QStringLiteral("Empresa"), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    preset(QStringLiteral("Contato"), QStringLiteral("João Ávila"));
+    preset(QStringLiteral("Telefone"), QStringLiteral("(11) 5555-0100"));
+    preset(QStringLiteral("ArquivoAnterior"), QStringLiteral("antigo.wav"));
+    preset(QStringLiteral("DataAtual"), QStringLiteral("09/12/2026-10:00:00"));
+    preset(QStringLiteral("DataAnteriorEntra"), QStringLiteral("01/12/2026-08:00:00"));
+    preset(QStringLiteral("DataAnteriorSai"), QStringLiteral("09/12/2026-10:00:00"));
     // Written under one form of the name, read under another; the booleans
     // in forms that the handlers write back as "-1".
-    seed(QStringLiteral("TrocaMSg"), QStringLiteral("1"));
-    seed(QStringLiteral("SendMail"), QStringLiteral("True"));
-    seed(QStringLiteral("HardDesc"), QStringLiteral("1"));
-    seed(QStringLiteral("AuthSeguro"), QStringLiteral("-1"));
-    seed(QStringLiteral("SendTo"), QStringLiteral("operador@empresa.com.br"));
-    seed(QStringLiteral("UserSMTP"), QStringLiteral("quindra"));
-    seed(QStringLiteral("SenhaSMTP"), QStringLiteral("s3nh@'\""));
-    seed(QStringLiteral("ServerSMTP"), QStringLiteral("smtp.empresa.com.br"));
-    seed(QStringLiteral("PortaSMTP"), QStringLiteral("587"));
-    seed(QStringLiteral("HotKey"), RegValue::Integer(scCtrl | 'Q'));
+    preset(QStringLiteral("TrocaMSg"), QStringLiteral("1"));
+    preset(QStringLiteral("SendMail"), QStringLiteral("True"));
+    preset(QStringLiteral("HardDesc"), QStringLiteral("1"));
+    preset(QStringLiteral("AuthSeguro"), QStringLiteral("-1"));
+    preset(QStringLiteral("SendTo"), QStringLiteral("operador@empresa.com.br"));
+    preset(QStringLiteral("UserSMTP"), QStringLiteral("quindra"));
+    preset(QStringLiteral("SenhaSMTP"), QStringLiteral("s3nh@'\""));
+    preset(QStringLiteral("ServerSMTP"), QStringLiteral("smtp.empresa.com.br"));
+    preset(QStringLiteral("PortaSMTP"), QStringLiteral("587"));
+    preset(QStringLiteral("HotKey"), RegValue::Integer(kCtrlKey | 'Q'));
     QDir().mkpath(paths.messageFolder());
     for (const char* name : {"zeta.wav", "Bravo.mp3", "alfa.wav", ".oculto.wav"}) {
         QFile f(paths.messageFolder() + QLatin1Char('/') + QLatin1String(name));
@@ -113,8 +112,7 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     Shell& s = start();
 
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
-    EXPECT_EQ(s.state().onAir.CurrentAudioFile,
-              paths.messageFolder() + QStringLiteral("/alfa.wav"));
+    EXPECT_EQ(s.state().onAir.file, paths.messageFolder() + QStringLiteral("/alfa.wav"));
     EXPECT_EQ(window.label(Label::lbArquivo), QStringLiteral("alfa.wav"));
     EXPECT_EQ(window.label(Label::lbEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
     EXPECT_EQ(window.fieldText(Field::edEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
@@ -124,7 +122,7 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("09/12/2026-10:00:00"));
     EXPECT_EQ(window.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
     EXPECT_EQ(window.label(Label::lbDataHoraAnteriroSai), QStringLiteral("09/12/2026-10:00:00"));
-    EXPECT_EQ(s.state().settings.PathAudio, tmp.path() + QStringLiteral("/drop"));
+    EXPECT_EQ(s.state().settings.dropFolder, tmp.path() + QStringLiteral("/drop"));
     EXPECT_TRUE(window.checked(Box::cbTrocaMsg));
     EXPECT_TRUE(s.mail().flags().TrocaMsgFlag);
     EXPECT_TRUE(s.mail().flags().SendMailFlag);
@@ -136,8 +134,8 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     EXPECT_EQ(s.mail().smtp().port, 587);
     EXPECT_EQ(s.mail().smtp().user, QStringLiteral("quindra"));
     EXPECT_EQ(s.mail().smtp().password, QStringLiteral("s3nh@'\""));
-    EXPECT_EQ(window.hotKey(), scCtrl | 'Q');
-    EXPECT_EQ(hotKeys.grabbed, scCtrl | 'Q');
+    EXPECT_EQ(window.hotKey(), kCtrlKey | 'Q');
+    EXPECT_EQ(hotKeys.grabbed, kCtrlKey | 'Q');
 
     // Filling a control is a change like a user's: each handler wrote its
     // value back, a boolean in its stored form, under the name it writes.
@@ -153,14 +151,12 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     EXPECT_FALSE(recorder.written.contains(QStringLiteral("HotKey")));
 }
 
-TEST_F(ShellStart, AutostartOnIsRewrittenWithTheCurrentFolderAtEveryStart) {
-    seed(QStringLiteral("iniwin"), QStringLiteral("-1"));
+TEST_F(ShellStart, AutostartOnIsRewrittenWithTheCurrentProgramAtEveryStart) {
+    preset(QStringLiteral("iniwin"), QStringLiteral("-1"));
     start();
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
-    ASSERT_EQ(autostart.applied, QStringList{paths.appDir + QStringLiteral("espera")});
-    auto run = stored(kAutostartValue, Root::CurrentUser, kRunKey);
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->text, paths.appDir + QStringLiteral("espera"));
+    EXPECT_EQ(autostart.requests, std::vector<bool>{true});
+    EXPECT_FALSE(stored(kAutostartValue, Root::CurrentUser, kRunKey));
 }
 
 struct StartModeCase {
@@ -175,9 +171,9 @@ class ShellStartMode : public ShellStart, public ::testing::WithParamInterface<S
 TEST_P(ShellStartMode, FlagsChooseShownInTrayOrHidden) {
     const auto& c = GetParam();
     if (c.hideMode)
-        seed(QStringLiteral("HideMode"), QString::fromLatin1(c.hideMode));
+        preset(QStringLiteral("HideMode"), QString::fromLatin1(c.hideMode));
     if (c.estadoJanela)
-        seed(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
+        preset(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
     Shell& s = start();
     EXPECT_EQ(s.showOnRun(), c.shown);
     EXPECT_EQ(window.trayIcon.visible, c.trayIcon);
@@ -202,13 +198,13 @@ class ShellMalformed : public ShellStart, public ::testing::WithParamInterface<M
 // used, and every later step still runs.
 TEST_P(ShellMalformed, IsReportedOnceAndStartUpGoesOn) {
     const auto& c = GetParam();
-    seed(QString::fromLatin1(c.name), c.value);
+    preset(QString::fromLatin1(c.name), c.value);
     Shell& s = start();
     EXPECT_EQ(boxes.errors, QStringList{QString::fromUtf8(c.box)});
     EXPECT_TRUE(s.globalHotKey().enabled());
     EXPECT_TRUE(s.log().tLimpaMemo().enabled());
     EXPECT_TRUE(window.trayIcon.visible);
-    EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -228,9 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
-    seed(QStringLiteral("SendMail"), QStringLiteral("sim"));
-    seed(QStringLiteral("PortaSMTP"), QStringLiteral("abc"));
-    seed(QStringLiteral("Hotkey"), QStringLiteral("x"));
+    preset(QStringLiteral("SendMail"), QStringLiteral("sim"));
+    preset(QStringLiteral("PortaSMTP"), QStringLiteral("abc"));
+    preset(QStringLiteral("Hotkey"), QStringLiteral("x"));
     Shell& s = start();
     EXPECT_FALSE(s.mail().flags().SendMailFlag);
     EXPECT_FALSE(window.checked(Box::cbSendMail));
@@ -253,25 +249,25 @@ TEST_F(ShellStart, DropFolderStoredAsAFileMeansItsFolderAndAVanishedOneTheDefaul
     };
     for (const Case& c : {Case{file, tmp.path() + QStringLiteral("/Músicas")},
                           Case{tmp.path() + QStringLiteral("/apagada"), paths.defaultDropFolder}}) {
-        seed(QStringLiteral("PathAudio"), c.stored);
+        preset(QStringLiteral("PathAudio"), c.stored);
         shell.reset();
         Shell& s = start();
-        EXPECT_EQ(s.state().settings.PathAudio, c.folder) << c.stored.toStdString();
+        EXPECT_EQ(s.state().settings.dropFolder, c.folder) << c.stored.toStdString();
         EXPECT_EQ(storedText(QStringLiteral("PathAudio")), c.folder);
         EXPECT_EQ(window.fieldText(Field::edPathC1), c.folder);
     }
     // A value that is not text is a missing one, not an error.
-    seed(QStringLiteral("PathAudio"), RegValue::Integer(47));
+    preset(QStringLiteral("PathAudio"), RegValue::Integer(47));
     shell.reset();
-    EXPECT_EQ(start().state().settings.PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(start().state().settings.dropFolder, paths.defaultDropFolder);
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
 
     // Without a home folder there is no default: nothing is made anywhere.
     paths.defaultDropFolder.clear();
-    seed(QStringLiteral("PathAudio"), tmp.path() + QStringLiteral("/apagada"));
+    preset(QStringLiteral("PathAudio"), tmp.path() + QStringLiteral("/apagada"));
     shell.reset();
-    EXPECT_EQ(start().state().settings.PathAudio, tmp.path() + QStringLiteral("/apagada"));
+    EXPECT_EQ(start().state().settings.dropFolder, tmp.path() + QStringLiteral("/apagada"));
     EXPECT_FALSE(QFileInfo::exists(tmp.path() + QStringLiteral("/apagada")));
 }
 
@@ -293,11 +289,11 @@ TEST_F(ShellStart, ChosenFileGivesItsFolderOnceTheOperatorAgreesToWhatHappensToT
     Shell* s = &start();
     s->onDropFileChosen(empty + QStringLiteral("/promo.wav"));
     EXPECT_TRUE(boxes.questions.isEmpty());
-    EXPECT_EQ(s->state().settings.PathAudio, empty);
+    EXPECT_EQ(s->state().settings.dropFolder, empty);
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
     shell.reset();
     s = &start();
-    EXPECT_EQ(s->state().settings.PathAudio, empty);
+    EXPECT_EQ(s->state().settings.dropFolder, empty);
     EXPECT_EQ(window.fieldText(Field::edPathC1), empty);
 
     boxes.answer = false;
@@ -309,20 +305,20 @@ TEST_F(ShellStart, ChosenFileGivesItsFolderOnceTheOperatorAgreesToWhatHappensToT
                              "removido dela, um após o outro.\nDeseja usar esta pasta para as "
                              "mensagens de espera?")
                   .arg(full));
-    EXPECT_EQ(s->state().settings.PathAudio, empty);
+    EXPECT_EQ(s->state().settings.dropFolder, empty);
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
     EXPECT_EQ(QDir(full).entryList(QDir::Files).size(), 6);
 
     boxes.answer = true;
     s->onDropFileChosen(full + QStringLiteral("/escolhida.wav"));
-    EXPECT_EQ(s->state().settings.PathAudio, full);
+    EXPECT_EQ(s->state().settings.dropFolder, full);
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), full);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
 }
 
 TEST_F(ShellStart, AHotKeyTheDesktopRefusesIsWrittenOnceAndHiddenStartKeepsAWayBack) {
-    seed(QStringLiteral("HideMode"), QStringLiteral("-1"));
-    seed(QStringLiteral("HotKey"), RegValue::Integer(scCtrl | 'Q'));
+    preset(QStringLiteral("HideMode"), QStringLiteral("-1"));
+    preset(QStringLiteral("HotKey"), RegValue::Integer(kCtrlKey | 'Q'));
     hotKeys.accepts = false;
     Shell& s = start();
     EXPECT_EQ(window.log.lines.filter(QStringLiteral("tecla de atalho")),
@@ -370,7 +366,7 @@ TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
     Shell& s = start();
 
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("Failed to set data for 'PathAudio'")});
-    EXPECT_EQ(s.state().settings.PathAudio, paths.defaultDropFolder);
+    EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
     EXPECT_TRUE(s.log().tLimpaMemo().enabled());
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -385,13 +381,13 @@ TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
     EXPECT_EQ(boxes.questions,
               QStringList{QStringLiteral("Confirmação: Deseja realmente finalizar o sistema?")});
     EXPECT_FALSE(loop.quitRequested());
-    EXPECT_FALSE(s.state().swap.ReplaySuspended);
+    EXPECT_FALSE(s.state().swap.replaySuspended);
     EXPECT_TRUE(s.tVerificaArquivo().enabled());
 
     boxes.answer = true;
     s.SpeedButton3Click();
     EXPECT_TRUE(loop.quitRequested());
-    EXPECT_TRUE(s.state().swap.ReplaySuspended);
+    EXPECT_TRUE(s.state().swap.replaySuspended);
     EXPECT_FALSE(s.tVerificaArquivo().enabled());
 }
 
@@ -470,7 +466,7 @@ TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
     loop.advance(5999);
     EXPECT_EQ(player.plays, 0);
     loop.advance(1);
-    EXPECT_TRUE(s.state().channel.ChannelActive);
+    EXPECT_TRUE(s.state().channel.active);
     EXPECT_EQ(player.file(), paths.messageFolder() + QStringLiteral("/espera.wav"));
     EXPECT_EQ(window.viewSources, std::vector<WaveControl*>{&monitor});
 
@@ -512,7 +508,7 @@ TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) 
     EXPECT_EQ(window.label(Label::lbArquivoAnterior), QStringLiteral("espera.wav"));
     EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("10/12/2026-14:05:33"));
     EXPECT_EQ(storedText(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
-    EXPECT_TRUE(s.state().swap.ReplaySuspended);
+    EXPECT_TRUE(s.state().swap.replaySuspended);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
 }
 

@@ -24,8 +24,8 @@ TEST(StatusLog, LineIsShortDateLongTimeAndMessageAlsoOnStandardOutput) {
     QStringList echoed;
     StatusLog log(loop, clock, kPtBr, view, [&](const QString& l) { echoed << l; });
 
-    EXPECT_FALSE(log.AddMsg(QStringLiteral("Localizando Hardware da Vizudu...")));
-    EXPECT_FALSE(log.AddMsg(QStringLiteral("Aguarde inicializando stream.")));
+    EXPECT_FALSE(log.write(QStringLiteral("Localizando Hardware da Vizudu...")));
+    EXPECT_FALSE(log.write(QStringLiteral("Aguarde inicializando stream.")));
 
     const QStringList expected{
         QStringLiteral("09/12/2024 - 14:05:33 - Localizando Hardware da Vizudu..."),
@@ -40,7 +40,7 @@ TEST(StatusLog, DateAndTimeAreTwoClockReads) {
     clock.stepMs = 1;
     FakeLogView view;
     StatusLog log(loop, clock, kPtBr, view, nullptr);
-    log.AddMsg(QStringLiteral("x"));
+    log.write(QStringLiteral("x"));
     EXPECT_EQ(view.lines, QStringList{QStringLiteral("09/12/2024 - 00:00:00 - x")});
 }
 
@@ -51,7 +51,7 @@ TEST(StatusLog, AFailingBoxDropsTheLineWithoutThrowing) {
     view.failing = true;
     QStringList echoed;
     StatusLog log(loop, clock, kPtBr, view, [&](const QString& l) { echoed << l; });
-    EXPECT_TRUE(log.AddMsg(QStringLiteral("perdida")));
+    EXPECT_TRUE(log.write(QStringLiteral("perdida")));
     EXPECT_TRUE(echoed.isEmpty());
 }
 
@@ -59,7 +59,7 @@ class StatusMemoClearing : public ::testing::Test {
 protected:
     void fill(int lines, const QString& text = QStringLiteral("linha")) {
         for (int i = 0; i < lines; ++i)
-            log.AddMsg(text);
+            log.write(text);
     }
     VirtualEventLoop loop;
     FakeClock clock{QDateTime(QDate(2024, 12, 9), QTime(14, 5, 33))};
@@ -80,7 +80,7 @@ TEST_F(StatusMemoClearing, TickEmptiesTheBoxAtThreeHundredRowsNotBefore) {
     loop.advance(1);
     EXPECT_EQ(memo.displayedRows(), 0);
 
-    log.AddMsg(QStringLiteral("primeira"));
+    log.write(QStringLiteral("primeira"));
     EXPECT_EQ(memo.toPlainText(), QStringLiteral("09/12/2024 - 14:05:33 - primeira"));
     EXPECT_EQ(memo.displayedRows(), 1);
 }
@@ -105,12 +105,12 @@ int laidOutRows(StatusMemo& memo) {
 
 TEST_F(StatusMemoClearing, WrappedLinesCountOncePerDisplayedRow) {
     const QString longMessage = QString(QStringLiteral("palavra ")).repeated(60);
-    log.AddMsg(longMessage);
+    log.write(longMessage);
     // Counted while the box has never been shown, as in a start in the tray.
     const int rowsOfOne = memo.displayedRows();
     ASSERT_GE(rowsOfOne, 3);
-    log.AddMsg(QString(QStringLiteral("x")).repeated(400));
-    log.AddMsg(QStringLiteral("curta"));
+    log.write(QString(QStringLiteral("x")).repeated(400));
+    log.write(QStringLiteral("curta"));
     const int hiddenCount = memo.displayedRows();
     memo.show();
     QCoreApplication::processEvents();

@@ -55,7 +55,7 @@ TEST_F(ConfigAutostartFile, ExecQuotesTheExecutablePathAndTryExecNamesIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.executable.toStdString());
         XdgAutostartFile file(desktopFile(), c.executable);
-        ASSERT_TRUE(file.apply(QStringLiteral("/opt/quindra/espera")));
+        ASSERT_TRUE(file.set(true));
 
         const QStringList text = lines();
         ASSERT_FALSE(text.isEmpty());
@@ -70,12 +70,12 @@ TEST_F(ConfigAutostartFile, ExecQuotesTheExecutablePathAndTryExecNamesIt) {
 TEST_F(ConfigAutostartFile, EmptyEntryRemovesTheFile) {
     XdgAutostartFile file(desktopFile(), QStringLiteral("/opt/quindra/quindra"));
     // Nothing to remove yet.
-    EXPECT_TRUE(file.apply(QString()));
+    EXPECT_TRUE(file.set(false));
     EXPECT_FALSE(QFile::exists(desktopFile()));
 
-    ASSERT_TRUE(file.apply(QStringLiteral("/opt/quindra/espera")));
+    ASSERT_TRUE(file.set(true));
     EXPECT_TRUE(QFile::exists(desktopFile()));
-    EXPECT_TRUE(file.apply(QString()));
+    EXPECT_TRUE(file.set(false));
     EXPECT_FALSE(QFile::exists(desktopFile()));
 }
 
@@ -93,7 +93,7 @@ TEST_F(ConfigAutostartFile, UnwritableFolderFails) {
     blocker.close();
 
     XdgAutostartFile file(desktopFile(), QStringLiteral("/opt/quindra/quindra"));
-    EXPECT_FALSE(file.apply(QStringLiteral("/opt/quindra/espera")));
+    EXPECT_FALSE(file.set(true));
 }
 
 }  // namespace

@@ -11,40 +11,28 @@
 #include "config/Autostart.h"
 #include "config/SettingsHandlers.h"
 #include "core/VirtualEventLoop.h"
+#include "support/FakeAutostart.h"
 #include "support/FakeLabels.h"
 #include "support/TempStore.h"
 
 namespace quindra {
 namespace {
 
+using testing::FakeAutostart;
 using testing::TempStore;
 using testing::thrownText;
-
-class FakeMirror final : public AutostartMirror {
-public:
-    bool apply(const QString& entry) override {
-        entries << entry;
-        return works;
-    }
-    QStringList entries;
-    bool works = true;
-};
 
 // Public members: the case tables below reach into them.
 class ConfigHandlers : public ::testing::Test {
 public:
-    ConfigHandlers() { paths.appDir = QStringLiteral("/opt/quindra/"); }
-
     SettingsHandlers handlers() {
         return SettingsHandlers(
             {.registry = store.registry(),
              .settings = state.settings,
-             .state = state,
              .mail = mail,
              .view = view,
              .autostart = mirror,
-             .paths = paths,
-             .setGlobalHotKey = [this](TShortCut k) { globalHotKeys.push_back(k); }});
+             .setGlobalHotKey = [this](ShortCut k) { globalHotKeys.push_back(k); }});
     }
 
     bool configKeyExists() { return store.registry().keyExists(Root::LocalMachine, kConfigKey); }
@@ -67,9 +55,8 @@ public:
     MailNotices mail{loop};
     SmtpClientSettings& smtp = mail.smtp();
     testing::FakeLabels view;
-    FakeMirror mirror;
-    Paths paths;
-    std::vector<TShortCut> globalHotKeys;
+    FakeAutostart mirror;
+    std::vector<ShortCut> globalHotKeys;
 };
 
 // A text field's handler: the value it writes and what it updates after.
@@ -105,7 +92,7 @@ const TextCase kTextCases[] = {
     {Field::edTelefone, "Telefone", true,
      [](ConfigHandlers& h) -> QString& { return h.view.labels[Label::lbTelefone]; }},
     {Field::edPathC1, "PathAudio", true,
-     [](ConfigHandlers& h) -> QString& { return h.state.settings.PathAudio; }},
+     [](ConfigHandlers& h) -> QString& { return h.state.settings.dropFolder; }},
     {Field::edSendTo, "SendTo", false, nullptr},
     {Field::edUserSMTP, "UserSMTP", false,
      [](ConfigHandlers& h) -> QString& { return h.smtp.user; }},
@@ -268,9 +255,9 @@ TEST_F(ConfigHandlers, PortRefusedKeepsThePort) {
 }
 
 TEST_F(ConfigHandlers, HotKeyIsStoredAsAnInteger) {
-    const TShortCut ctrlAltQ = scCtrl | scAlt | 'Q';
+    const ShortCut ctrlAltQ = kCtrlKey | kAltKey | 'Q';
     handlers().HotKey1Change(ctrlAltQ);
-    EXPECT_EQ(globalHotKeys, std::vector<TShortCut>{ctrlAltQ});
+    EXPECT_EQ(globalHotKeys, std::vector<ShortCut>{ctrlAltQ});
     EXPECT_EQ(store.configKey().readInteger(QStringLiteral("Hotkey")), ctrlAltQ);
 }
 
@@ -280,51 +267,27 @@ TEST_F(ConfigHandlers, HotKeyCombinationIsSetEvenWhenTheWriteFails) {
     makeReadOnly();
     EXPECT_EQ(thrownText([&] { handlers().HotKey1Change(kDefaultHotKey); }),
               QStringLiteral("Failed to set data for 'HotKey'"));
-    EXPECT_EQ(globalHotKeys, std::vector<TShortCut>{kDefaultHotKey});
+    EXPECT_EQ(globalHotKeys, std::vector<ShortCut>{kDefaultHotKey});
 }
 
-// The run key's root follows the system generation; the other root's run key
-// is never touched.
-class ConfigAutostartHandler : public ConfigHandlers,
-                               public ::testing::WithParamInterface<std::pair<int, Root>> {};
-
-TEST_P(ConfigAutostartHandler, TickingAndClearingWriteEntryMirrorAndFlag) {
-    const auto [generation, root] = GetParam();
-    const Root otherRoot = root == Root::CurrentUser ? Root::LocalMachine : Root::CurrentUser;
-    state.WindowsGeneration = generation;
+TEST_F(ConfigHandlers, TickingAndClearingSetTheSessionsAutostartAndTheFlag) {
     store.createConfigKey();
-
     struct Step {
         bool checked;
-        QString entry;
         QString flag;
     };
-    const Step steps[] = {{true, QStringLiteral("/opt/quindra/espera"), QStringLiteral("-1")},
-                          {false, QString(), QStringLiteral("0")}};
-    QStringList mirrored;
-    for (const Step& s : steps) {
+    std::vector<bool> requested;
+    for (const Step& s : {Step{true, QStringLiteral("-1")}, Step{false, QStringLiteral("0")}}) {
         SCOPED_TRACE(s.checked);
         handlers().boxClicked(Box::cbIniciaWindows, s.checked);
-        mirrored << s.entry;
-
-        // Cleared, the entry stays present with empty data.
-        const auto entry = store.registry().value(root, kRunKey, kAutostartValue);
-        ASSERT_TRUE(entry.has_value());
-        EXPECT_EQ(entry->kind, RegValue::Kind::String);
-        EXPECT_EQ(entry->text, s.entry);
-        EXPECT_FALSE(store.registry().value(otherRoot, kRunKey, kAutostartValue).has_value());
-        EXPECT_EQ(mirror.entries, mirrored);
+        requested.push_back(s.checked);
+        EXPECT_EQ(mirror.requests, requested);
         EXPECT_EQ(storedText(QStringLiteral("IniWin")), s.flag);
+        // The session's own autostart is the entry; no other is written.
+        for (Root root : {Root::LocalMachine, Root::CurrentUser})
+            EXPECT_FALSE(store.registry().value(root, kRunKey, kAutostartValue).has_value());
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Config, ConfigAutostartHandler,
-                         ::testing::Values(std::pair{5, Root::CurrentUser},
-                                           std::pair{4, Root::LocalMachine},
-                                           std::pair{0, Root::LocalMachine}),
-                         [](const auto& info) {
-                             return "Generation" + std::to_string(info.param.first);
-                         });
 
 TEST_F(ConfigHandlers, AutostartFailsWhenTheMirrorFails) {
     store.createConfigKey();
@@ -334,19 +297,18 @@ TEST_F(ConfigHandlers, AutostartFailsWhenTheMirrorFails) {
     EXPECT_FALSE(stored(QStringLiteral("IniWin")).has_value());
 }
 
-// The run entry is written, then the flag fails on the missing settings key.
-TEST_F(ConfigHandlers, AutostartFlagNeedsTheSettingsKey) {
+// The session's autostart is set, then the flag fails on the missing
+// settings key, or on a store that refuses writes.
+TEST_F(ConfigHandlers, AutostartFlagNeedsTheSettingsKeyAndAWritableStore) {
     EXPECT_EQ(thrownText([&] { handlers().cbIniciaWindowsClick(true); }),
               QStringLiteral("Failed to set data for 'iniwin'"));
     EXPECT_FALSE(configKeyExists());
-    EXPECT_EQ(mirror.entries, QStringList{QStringLiteral("/opt/quindra/espera")});
-}
+    EXPECT_EQ(mirror.requests, std::vector<bool>{true});
 
-TEST_F(ConfigHandlers, AutostartEntryRefusedSkipsTheMirror) {
     makeReadOnly();
-    EXPECT_EQ(thrownText([&] { handlers().cbIniciaWindowsClick(true); }),
-              QStringLiteral("Failed to set data for 'Vizudu'"));
-    EXPECT_TRUE(mirror.entries.isEmpty());
+    EXPECT_EQ(thrownText([&] { handlers().cbIniciaWindowsClick(false); }),
+              QStringLiteral("Failed to set data for 'iniwin'"));
+    EXPECT_EQ(mirror.requests, (std::vector<bool>{true, false}));
 }
 
 }  // namespace

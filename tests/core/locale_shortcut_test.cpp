@@ -25,7 +25,7 @@ TEST(ShortCut, EntryRuleAndStoredForm) {
     struct Case {
         std::uint8_t vk;
         bool shift, ctrl, alt;
-        TShortCut result;
+        ShortCut result;
         const char* text;
     };
     for (const Case& c : {
@@ -36,7 +36,7 @@ TEST(ShortCut, EntryRuleAndStoredForm) {
              Case{'Q', true, true, false, 0x6051, "Shift+Ctrl+Q"},
              Case{0x74, false, true, true, 0xC074, "Ctrl+Alt+F5"},
          }) {
-        const TShortCut s = ApplyHotKeyRule(c.vk, c.shift, c.ctrl, c.alt);
+        const ShortCut s = ApplyHotKeyRule(c.vk, c.shift, c.ctrl, c.alt);
         EXPECT_EQ(s, c.result) << c.text;
         EXPECT_EQ(ShortCutText(s), QString::fromLatin1(c.text));
     }
@@ -59,7 +59,7 @@ TEST(ShortCut, EveryAcceptedKeyRoundTripsThroughItsCodeAndX11Key) {
         EXPECT_EQ(VirtualKeyFromQtKey(row.qtKey), row.virtualKey);
         EXPECT_EQ(X11KeySymOf(row.virtualKey), row.x11KeySym);
         EXPECT_EQ(VirtualKeyFromX11KeySym(row.x11KeySym), row.virtualKey);
-        EXPECT_EQ(ShortCutText(scCtrl | row.virtualKey), QStringLiteral("Ctrl+") + row.name);
+        EXPECT_EQ(ShortCutText(kCtrlKey | row.virtualKey), QStringLiteral("Ctrl+") + row.name);
     }
 
     // Known codes, as Windows gives them on an ABNT2 keyboard.
@@ -83,7 +83,7 @@ TEST(ShortCut, EveryAcceptedKeyRoundTripsThroughItsCodeAndX11Key) {
         EXPECT_EQ(VirtualKeyFromQtKey(refused), 0) << refused;
     // A stored code outside the table is shown, but there is nothing to grab.
     EXPECT_EQ(X11KeySymOf(0x14), 0u);
-    EXPECT_EQ(ShortCutText(scAlt | 0x14), QStringLiteral("Alt+Tecla 20"));
+    EXPECT_EQ(ShortCutText(kAltKey | 0x14), QStringLiteral("Alt+Tecla 20"));
 }
 
 }  // namespace

@@ -27,19 +27,19 @@ class Presence : public ::testing::Test {
 protected:
     void SetUp() override {
         devices.hid = {HoldHardwareHid(), MouseHid()};
-        state.channel.ChannelActive = true;
+        state.channel.active = true;
         mail.EnviaEmail = [this](MailNotices::Type t) { notices.push_back(t); };
-        presence = std::make_unique<HardwarePresence>(HardwarePresence::Ports{
-            .devices = devices,
-            .loop = loop,
-            .state = state,
-            .log = log,
-            .mail = mail,
-            .tHid = *tHid,
-            .PlayC1 = player,
-            .wCanal1 = monitor,
-            .Alerta = alert,
-            .channelUnplugged = [this] { state.channel.ChannelActive = false; }});
+        presence = std::make_unique<HardwarePresence>(
+            HardwarePresence::Ports{.devices = devices,
+                                    .loop = loop,
+                                    .state = state,
+                                    .log = log,
+                                    .mail = mail,
+                                    .tHid = *tHid,
+                                    .PlayC1 = player,
+                                    .wCanal1 = monitor,
+                                    .Alerta = alert,
+                                    .channelUnplugged = [this] { state.channel.active = false; }});
         presence->CreateUsbWatcher();
         loop.processPendingMessages();  // the controller's first pass
         // Each device call with the blocked time it came at.
@@ -126,7 +126,7 @@ TEST_F(Presence, PullingTheHoldHardwareOutTakesTheChannelDown) {
     mailOptions(true, true);
     pullOut("hid-hold-0");
     EXPECT_EQ(log.lines, QStringList{kDisconnected});
-    EXPECT_FALSE(state.channel.ChannelActive);
+    EXPECT_FALSE(state.channel.active);
     EXPECT_EQ(calls, (QStringList{"StopRecord @0", "WaveOutDevice [WAVE_MAPPER] @850",
                                   "WaveInDevice [WAVE_MAPPER] @850", "StopPlay @2350"}));
     EXPECT_EQ(player.WaveOutDevice(), kWaveMapper);
@@ -140,7 +140,7 @@ TEST_F(Presence, AMouseUnplugDoesNothing) {
     pullOut("hid-mouse");
     EXPECT_EQ(log.lines, QStringList{});
     EXPECT_EQ(calls, QStringList{});
-    EXPECT_TRUE(state.channel.ChannelActive);
+    EXPECT_TRUE(state.channel.active);
     EXPECT_FALSE(mail.tHardDesc().enabled());
 }
 
@@ -159,13 +159,13 @@ TEST_F(Presence, SeveralHidInterfacesOfTheHoldHardwareGiveOneLine) {
 }
 
 TEST_F(Presence, AnUnplugDuringASwapOrWhileClosingDoesNothingThenOrLater) {
-    state.swap.ReplaySuspended = true;
+    state.swap.replaySuspended = true;
     pullOut("hid-hold-0");
-    state.swap.ReplaySuspended = false;
+    state.swap.replaySuspended = false;
     devices.hidChanged();
     EXPECT_EQ(log.lines, QStringList{});
     EXPECT_EQ(calls, QStringList{});
-    EXPECT_TRUE(state.channel.ChannelActive);
+    EXPECT_TRUE(state.channel.active);
 }
 
 TEST_F(Presence, AStopRecordThatFailsIsSwallowedWithItsPause) {

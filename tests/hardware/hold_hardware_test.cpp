@@ -37,8 +37,8 @@ protected:
     }
 
     bool onAir() const {
-        return shell->state().channel.ChannelActive && player.Playing() &&
-               player.file() == shell->state().onAir.CurrentAudioFile &&
+        return shell->state().channel.active && player.Playing() &&
+               player.file() == shell->state().onAir.file &&
                player.WaveOutDevice() == QStringLiteral("Alto-falantes (Q-ZORBE)");
     }
     // Pulled out: the sound server loses its devices as the HID interface goes.
@@ -86,7 +86,7 @@ TEST_F(HoldHardware, PulledOutItFallsSilentAndPluggedBackTheMessageReturnsSixSec
 }
 
 TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
-    const QString drop = shell->state().settings.PathAudio;
+    const QString drop = shell->state().settings.dropFolder;
     QFile promo(drop + QStringLiteral("/promo.wav"));
     ASSERT_TRUE(promo.open(QIODevice::WriteOnly));
     promo.close();
@@ -101,7 +101,7 @@ TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
     player.onCall = nullptr;
     ASSERT_TRUE(pulled);
     EXPECT_FALSE(lines().contains(kDisconnected)) << lines().join('\n').toStdString();
-    EXPECT_TRUE(shell->state().channel.ChannelActive);
+    EXPECT_TRUE(shell->state().channel.active);
     EXPECT_TRUE(player.file().endsWith(QStringLiteral("/promo.wav")));
     EXPECT_TRUE(player.Playing());
 }
@@ -111,14 +111,15 @@ TEST_F(HoldHardware, ClosingNeverRunsAnUnplugAndReleasesTheWatcher) {
     shell->FormCloseQuery();
     unplug();
     EXPECT_EQ(lines(), QStringList{});
-    EXPECT_TRUE(shell->state().channel.ChannelActive);
+    EXPECT_TRUE(shell->state().channel.active);
 
     devices.stopFails = true;
     shell->FormDestroy();
     EXPECT_FALSE(devices.usbWatched());
-    EXPECT_EQ(lines(),
-              (QStringList{QStringLiteral("Erro ao desligar analize USB"),
-                           QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")}));
+    EXPECT_EQ(
+        lines(),
+        (QStringList{QStringLiteral("Erro ao desligar analize USB"),
+                     QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")}));
     shell.reset();
     devices.hid.clear();
     devices.hidChanged();

@@ -62,19 +62,19 @@ protected:
     void SetUp() override {
         keyboard = bed.plugKeyboard(QStringLiteral("1-2"), 1);
         odd = bed.plugUnidentifiableHid(QStringLiteral("1-4"), 2);
-        state.channel.ChannelActive = true;
+        state.channel.active = true;
         devices = std::make_unique<udev::UdevDevices>(loop);
-        presence = std::make_unique<HardwarePresence>(HardwarePresence::Ports{
-            .devices = *devices,
-            .loop = loop,
-            .state = state,
-            .log = log,
-            .mail = mail,
-            .tHid = *tHid,
-            .PlayC1 = player,
-            .wCanal1 = monitor,
-            .Alerta = alert,
-            .channelUnplugged = [this] { state.channel.ChannelActive = false; }});
+        presence = std::make_unique<HardwarePresence>(
+            HardwarePresence::Ports{.devices = *devices,
+                                    .loop = loop,
+                                    .state = state,
+                                    .log = log,
+                                    .mail = mail,
+                                    .tHid = *tHid,
+                                    .PlayC1 = player,
+                                    .wCanal1 = monitor,
+                                    .Alerta = alert,
+                                    .channelUnplugged = [this] { state.channel.active = false; }});
         presence->CreateUsbWatcher();
         presence->usbWatcher()->OnDeviceRemoval = [this](TUsbClass&, const QByteArray&,
                                                          const QByteArray& id, const QByteArray&) {
@@ -116,7 +116,7 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
     bed.pull(keyboard);
     ASSERT_TRUE(runUntil(loop, [&] { return hid().size() == 1; }));
     EXPECT_EQ(log.lines.size(), 2);
-    EXPECT_TRUE(state.channel.ChannelActive);
+    EXPECT_TRUE(state.channel.active);
 
     // The hold hardware goes, its attributes gone before udev tells, as on a
     // real system: the channel goes down, and the removal still names it.
@@ -124,7 +124,7 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
     bed.pull(hold);
     ASSERT_TRUE(runUntil(loop, [&] { return hid().empty() && log.lines.size() == 3; }));
     EXPECT_EQ(log.lines.last(), QStringLiteral("O Hardware da espera foi desconectado."));
-    EXPECT_FALSE(state.channel.ChannelActive);
+    EXPECT_FALSE(state.channel.active);
     EXPECT_EQ(player.calls.last(), QStringLiteral("StopPlay"));
     ASSERT_TRUE(runUntil(loop, [&] { return removals.size() == 2; }));
     EXPECT_EQ(removals, (QStringList{QStringLiteral("Vid_04d9&Pid_1603"),

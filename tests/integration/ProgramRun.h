@@ -48,10 +48,10 @@ protected:
     QString messages() const { return path("app/Audio"); }
     QString dropFolder() const { return path("home/Vizudu Telefônica"); }
 
-    // A message of `seconds` of noise from `seed`, as a 16-bit WAV.
+    // A message of `seconds` of noise from `variant`, as a 16-bit WAV.
     static std::vector<std::int16_t> message(const QString& file, double seconds,
-                                             std::uint32_t seed) {
-        auto samples = noise(static_cast<std::size_t>(44100 * seconds), seed);
+                                             std::uint32_t variant) {
+        auto samples = noise(static_cast<std::size_t>(44100 * seconds), variant);
         writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, samples);
         return samples;
     }

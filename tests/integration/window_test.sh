@@ -91,13 +91,13 @@ sox -n -r 44100 -b 16 -c 1 "$QUINDRA_HOME/Audio/boas-vindas.wav" synth 3 sine 44
   die "cannot make the message with sox"
 
 sq() { printf "'%s'" "${1//\'/\'\'}"; }
-seed_value() { # name kind data
+preset_value() { # name kind data
   local key
   key=$(printf '%s' "$1" | tr 'A-Z' 'a-z')
   echo "INSERT INTO vals VALUES (0, $(sq "$cfg"), $(sq "$key"), $(sq "$1"), $2, $3);"
 }
 
-# name=value pairs of the seeded texts, checked again after the run. Two are in
+# name=value pairs of the preset texts, checked again after the run. Two are in
 # mixed case: the fields turn typed letters to one case, but a stored value is
 # shown and written back as it was stored.
 texts=(
@@ -140,12 +140,12 @@ hotkey=24657 # Shift+Ctrl+Q
   echo "INSERT INTO keys VALUES (0, 'software\\quindraespera', 'Software\\QuindraEspera');"
   echo "INSERT INTO keys VALUES (0, $(sq "$cfg"), 'Software\\QuindraEspera\\config');"
   for pair in "${texts[@]}"; do
-    seed_value "${pair%%=*}" 0 "$(sq "${pair#*=}")"
+    preset_value "${pair%%=*}" 0 "$(sq "${pair#*=}")"
   done
-  seed_value PathAudio 0 "$(sq "$dropped_file")"
-  seed_value HotKey 1 "$hotkey"
+  preset_value PathAudio 0 "$(sq "$dropped_file")"
+  preset_value HotKey 1 "$hotkey"
   echo "COMMIT;"
-} | sqlite3 -bail "$QUINDRA_REGISTRY" || die "cannot seed the settings store"
+} | sqlite3 -bail "$QUINDRA_REGISTRY" || die "cannot preset the settings store"
 
 # --- X server and notification area ------------------------------------------
 # A display number nobody uses; if another server takes it first, try the next.
@@ -262,7 +262,7 @@ launch() {
   app_pid=$!
 }
 
-set_value() { # name data: a seeded text value
+set_value() { # name data: a preset text value
   sqlite3 "$QUINDRA_REGISTRY" "UPDATE vals SET data = $(sq "$2") WHERE root = 0 AND
     path = $(sq "$cfg") AND name_key = $(sq "$(printf '%s' "$1" | tr 'A-Z' 'a-z')");"
 }
@@ -464,12 +464,12 @@ stored() { # name -> "kind|data", or nothing
 changed=()
 for pair in "${texts[@]}"; do
   got=$(stored "${pair%%=*}")
-  [ "$got" = "0|${pair#*=}" ] || changed+=("${pair%%=*}: \"$got\" (seeded \"0|${pair#*=}\")")
+  [ "$got" = "0|${pair#*=}" ] || changed+=("${pair%%=*}: \"$got\" (preset \"0|${pair#*=}\")")
 done
 got=$(stored HotKey)
-[ "$got" = "1|$hotkey" ] || changed+=("HotKey: \"$got\" (seeded \"1|$hotkey\")")
+[ "$got" = "1|$hotkey" ] || changed+=("HotKey: \"$got\" (preset \"1|$hotkey\")")
 if [ "${#changed[@]}" -eq 0 ]; then
-  pass "the program kept all ${#texts[@]} seeded settings and the hot-key"
+  pass "the program kept all ${#texts[@]} preset settings and the hot-key"
 else
   fail "settings changed by the run:"
   printf '      %s\n' "${changed[@]}"

@@ -128,7 +128,9 @@ TEST_F(RealServer, ACertificateTheClientCannotTrustIsRefused) {
           Case{"starttls", elsewhere, "localhost", true, "hostname mismatch"},
           Case{"tls", elsewhere, "127.0.0.1", true, "IP address mismatch"},
           Case{"tls", localhost, "localhost", false, "unable to get local issuer certificate"}}) {
-        SCOPED_TRACE(c.mode + (" " + c.cert.toStdString()) + " " + c.host);
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3")
+                         .arg(QLatin1String(c.mode), c.cert, QLatin1String(c.host))
+                         .toStdString());
         if (!c.trustTestAuthority)
             ::setenv("SSL_CERT_FILE", "/nonexistent", 1);
         auto server = start({.mode = QString::fromLatin1(c.mode), .cert = c.cert});
@@ -185,8 +187,8 @@ public:
     QString fieldText(Field f) const override { return fields.value(f); }
     void setChecked(Box b, bool on) override { boxes[b] = on; }
     bool checked(Box b) const override { return boxes.value(b); }
-    void setHotKey(TShortCut) override {}
-    TShortCut hotKey() const override { return 0; }
+    void setHotKey(ShortCut) override {}
+    ShortCut hotKey() const override { return 0; }
     void setLabel(Label l, const QString& text) override { labels[l] = text; }
     QString label(Label l) const override { return labels.value(l); }
     QHash<Field, QString> fields;

@@ -27,8 +27,8 @@ public:
     QString fieldText(Field f) const override { return fields.value(f); }
     void setChecked(Box b, bool on) override { boxes[b] = on; }
     bool checked(Box b) const override { return boxes.value(b); }
-    void setHotKey(TShortCut) override {}
-    TShortCut hotKey() const override { return 0; }
+    void setHotKey(ShortCut) override {}
+    ShortCut hotKey() const override { return 0; }
     void setLabel(Label l, const QString& text) override { labels[l] = text; }
     QString label(Label l) const override { return labels.value(l); }
 

@@ -18,17 +18,17 @@ class ShellMail : public ::testing::Test, protected ShellRig {
 protected:
     void start(int port, const QString& portText = {}) {
         ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
-        const auto seed = [&](const char* name, const QString& text) {
+        const auto preset = [&](const char* name, const QString& text) {
             ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey,
                                            QString::fromLatin1(name), RegValue::String(text)));
         };
-        seed("SendMail", QStringLiteral("-1"));
-        seed("TrocaMsg", QStringLiteral("-1"));
-        seed("SendTo", QStringLiteral("operador@empresa.com.br"));
-        seed("ServerSMTP", QStringLiteral("127.0.0.1"));
-        seed("PortaSMTP", portText.isNull() ? QString::number(port) : portText);
-        seed("UserSMTP", QStringLiteral("quindra"));
-        seed("SenhaSMTP", kPassword);
+        preset("SendMail", QStringLiteral("-1"));
+        preset("TrocaMsg", QStringLiteral("-1"));
+        preset("SendTo", QStringLiteral("operador@empresa.com.br"));
+        preset("ServerSMTP", QStringLiteral("127.0.0.1"));
+        preset("PortaSMTP", portText.isNull() ? QString::number(port) : portText);
+        preset("UserSMTP", QStringLiteral("quindra"));
+        preset("SenhaSMTP", kPassword);
         shell = std::make_unique<Shell>(ports(), window);
         window.shell = shell.get();
         shell->FormCreate();

@@ -85,7 +85,7 @@ private:
 class TimedLog final : public MessageLog {
 public:
     explicit TimedLog(const VirtualEventLoop& loop) : loop_(loop) {}
-    bool AddMsg(const QString& message) noexcept override {
+    bool write(const QString& message) noexcept override {
         lines << message;
         at.push_back(loop_.now());
         return false;
@@ -117,12 +117,12 @@ public:
         store.createKey(Root::LocalMachine, kConfigKey);
         store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("DataAtual"),
                        RegValue::String(QStringLiteral("01/12/2026-08:00:00")));
-        state.settings.PathAudio = drop;
-        state.channel.ChannelActive = true;
+        state.settings.dropFolder = drop;
+        state.channel.active = true;
         loop.setUncaughtHandler([this](const std::exception& e) { uncaught << ErrorText(e); });
         mail.EnviaEmail = [this](MailNotices::Type) { ++notices; };
         onAir(QStringLiteral("espera.wav"));
-        rotation.pointListingAt(state.settings.PathAudio);  // as the start-up does
+        rotation.pointListingAt(state.settings.dropFolder);  // as the start-up does
     }
 
     // A file whose content names where it came from.
@@ -133,8 +133,8 @@ public:
     }
     void onAir(const QString& name) {
         put(messages, name);
-        state.onAir.CurrentAudioFile = messages + QLatin1Char('/') + name;
-        player.PlayFile(state.onAir.CurrentAudioFile);
+        state.onAir.file = messages + QLatin1Char('/') + name;
+        player.PlayFile(state.onAir.file);
         player.calls.clear();
     }
     // Every file, hidden ones too, so that nothing left behind goes unseen.
@@ -217,7 +217,7 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")), QStringLiteral("drop:promo.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{});
-    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
+    EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/promo.wav"));
     // The new name is made durable in the message folder before the history
     // says it is on air.
     EXPECT_TRUE(files.calls.contains(QStringLiteral("syncFolder Audio")));
@@ -237,8 +237,8 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(view.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
     EXPECT_EQ(view.label(Label::lbDataHoraAnteriroSai), QStringLiteral("10/12/2026-14:05:34"));
 
-    EXPECT_TRUE(state.swap.ReplaySuspended);
-    EXPECT_TRUE(state.swap.SwapPauseActive);
+    EXPECT_TRUE(state.swap.replaySuspended);
+    EXPECT_TRUE(state.swap.pauseActive);
     EXPECT_FALSE(rotation.tVerificaArquivo().enabled());
     EXPECT_FALSE(rotation.tReset().enabled());
     EXPECT_TRUE(rotation.tLimpaVar().enabled());
@@ -254,9 +254,9 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     // 7. 7000 ms after the check the replay is allowed and the watch resumes;
     // its next check comes 30 s later.
     loop.advance(71000 - 1 - loop.now());
-    EXPECT_TRUE(state.swap.ReplaySuspended);
+    EXPECT_TRUE(state.swap.replaySuspended);
     loop.advance(1);
-    EXPECT_FALSE(state.swap.ReplaySuspended);
+    EXPECT_FALSE(state.swap.replaySuspended);
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
     put(drop, QStringLiteral("leia-me.txt"));
     loop.advance(30000);
@@ -298,8 +298,8 @@ class RotationEdge : public Rotation, public ::testing::WithParamInterface<EdgeC
 
 TEST_P(RotationEdge, OneCheck) {
     const EdgeCase& c = GetParam();
-    QFile::remove(state.onAir.CurrentAudioFile);
-    state.onAir.CurrentAudioFile.clear();
+    QFile::remove(state.onAir.file);
+    state.onAir.file.clear();
     player.StopPlay();
     for (const QString& name : c.onAirBefore)
         onAir(name);
@@ -308,7 +308,7 @@ TEST_P(RotationEdge, OneCheck) {
     player.calls.clear();
     for (const QString& name : c.dropped)
         put(drop, name);
-    state.channel.ChannelActive = c.channelActive;
+    state.channel.active = c.channelActive;
 
     // The first check only looks.
     loop.advance(30000);
@@ -335,7 +335,7 @@ TEST_P(RotationEdge, OneCheck) {
     } else {
         EXPECT_EQ(registry.writes, QStringList{});
     }
-    EXPECT_EQ(state.swap.ReplaySuspended, c.suspended);
+    EXPECT_EQ(state.swap.replaySuspended, c.suspended);
     EXPECT_EQ(rotation.tVerificaArquivo().enabled(), c.watchEnabled);
     EXPECT_EQ(rotation.tLimpaVar().enabled(), c.limpaVarArmed);
     EXPECT_EQ(loop.pausedMs(), c.pausedMs);
@@ -492,7 +492,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
             return;
         loop.post([&] { player.finishFile(); });
         loop.post([&] {
-            removalSawSuspended = state.swap.ReplaySuspended;
+            removalSawSuspended = state.swap.replaySuspended;
             watchDuringSwap = rotation.tVerificaArquivo().enabled();
         });
     };
@@ -548,7 +548,7 @@ TEST_F(Rotation, AMessageThatEndsWhileSuspendedGoesOnAtOnce) {
     loop.advance(131000 + 4000 + 7000 - loop.now());
     EXPECT_EQ(played().back(), playing(QStringLiteral("longa.wav")));
     EXPECT_EQ(played().count(playing(QStringLiteral("longa.wav"))), 1);
-    EXPECT_FALSE(state.swap.ReplaySuspended);
+    EXPECT_FALSE(state.swap.replaySuspended);
 }
 
 // A copy that fails leaves everything as it was: the old message on air and
@@ -821,7 +821,7 @@ TEST_P(RotationSwapFailure, IsReportedAndTheSwapGoesOn) {
     EXPECT_EQ(filesIn(messages), c.messagesAfter);
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
-    EXPECT_EQ(state.onAir.CurrentAudioFile, messages + QStringLiteral("/promo.wav"));
+    EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/promo.wav"));
     EXPECT_TRUE(rotation.tLimpaVar().enabled());
 }
 
@@ -953,7 +953,7 @@ TEST_P(RotationRefused, TouchesNothingAndSaysWhyOnce) {
     put(paths.homeFolder, QStringLiteral("documento.odt"));
     put(tmp.path() + QStringLiteral("/app"), QStringLiteral("espera"));
     const QString setting = c.setting(*this);
-    state.settings.PathAudio = setting;
+    state.settings.dropFolder = setting;
     loop.advance(4 * 30000);
 
     ASSERT_EQ(log.lines.size(), 1) << log.lines.join('\n').toStdString();
@@ -1026,15 +1026,15 @@ TEST_F(Rotation, ASettingChangedJustBeforeACheckIsNotUsedByIt) {
     QDir().mkpath(onTheWay);
     put(onTheWay, QStringLiteral("planilha.xls"));
     loop.advance(29999);
-    state.settings.PathAudio = onTheWay;
+    state.settings.dropFolder = onTheWay;
     loop.advance(1);
-    state.settings.PathAudio = drop;
+    state.settings.dropFolder = drop;
     loop.advance(30000);
     EXPECT_EQ(files.calls, QStringList{});
     EXPECT_EQ(filesIn(onTheWay), QStringList{QStringLiteral("planilha.xls")});
 
     // One that stands is used from the check after.
-    state.settings.PathAudio = onTheWay;
+    state.settings.dropFolder = onTheWay;
     loop.advance(3 * 30000);
     EXPECT_EQ(filesIn(onTheWay), QStringList{});
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, ignored(QStringLiteral("planilha.xls"))}));
@@ -1112,7 +1112,7 @@ TEST_F(Rotation, AnUnreadableDropFolderIsReportedOnceAndNotTakenForAnEmptyOne) {
 TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) {
     QDir(drop).removeRecursively();
     files.makeFolderFails = true;
-    state.swap.ReplaySuspended = true;  // as a shutdown would have left it
+    state.swap.replaySuspended = true;  // as a shutdown would have left it
     loop.advance(3 * 30000);
     EXPECT_EQ(
         log.lines,
@@ -1120,7 +1120,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
                                    "verificação continua.")
                         .arg(drop)});
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
-    EXPECT_FALSE(state.swap.ReplaySuspended);
+    EXPECT_FALSE(state.swap.replaySuspended);
     EXPECT_EQ(uncaught, QStringList{});
 
     files.makeFolderFails = false;
@@ -1135,12 +1135,12 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
 
     // A setting that never named anything has no folder to make again.
     const int before = static_cast<int>(log.lines.size());
-    state.settings.PathAudio = tmp.path() + QStringLiteral("/nunca");
+    state.settings.dropFolder = tmp.path() + QStringLiteral("/nunca");
     loop.advance(3 * 41000);
     EXPECT_EQ(log.lines.mid(before),
               QStringList{QStringLiteral("A pasta de reposição %1 não foi "
                                          "encontrada; a verificação continua.")
-                              .arg(state.settings.PathAudio)});
+                              .arg(state.settings.dropFolder)});
     EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
     EXPECT_EQ(uncaught, QStringList{});
 }
@@ -1149,7 +1149,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
 // taken that file away, its folder is still the drop folder.
 TEST_F(Rotation, AChosenFileTakenAwayLeavesItsFolderWatched) {
     put(drop, QStringLiteral("escolhida.wav"));
-    state.settings.PathAudio = drop + QStringLiteral("/escolhida.wav");
+    state.settings.dropFolder = drop + QStringLiteral("/escolhida.wav");
     loop.advance(3 * 30000);
     ASSERT_EQ(filesIn(drop), QStringList{});
 
@@ -1222,7 +1222,7 @@ TEST_P(RotationStart, ChoosesOneMessageAndSaysWhenThereIsNone) {
 
     rotation.findMessageOnAir();
 
-    EXPECT_EQ(state.onAir.CurrentAudioFile,
+    EXPECT_EQ(state.onAir.file,
               c.onAir.isEmpty() ? QString() : messages + QLatin1Char('/') + c.onAir);
     EXPECT_EQ(view.label(Label::lbArquivo), c.onAir);
     QStringList lines = c.lines;
@@ -1238,8 +1238,9 @@ const QString kStaleRemoved =
     QStringLiteral("A cópia deixada por uma troca interrompida foi apagada da pasta de mensagens.");
 
 QString movedFromMessages(const QString& name) {
-    return QStringLiteral("O arquivo %1 foi movido da pasta de mensagens para a pasta "
-                          "\"Ignorados\" dela, que guarda só a mensagem no ar.")
+    return QStringLiteral(
+               "O arquivo %1 foi movido da pasta de mensagens para a pasta "
+               "\"Ignorados\" dela, que guarda só a mensagem no ar.")
         .arg(name);
 }
 
@@ -1305,7 +1306,7 @@ TEST_F(Rotation, AMessageFolderThatIsAFileHoldsNothingAndIsSaid) {
     QDir(messages).removeRecursively();
     put(tmp.path() + QStringLiteral("/app"), QStringLiteral("Audio"));
     rotation.findMessageOnAir();
-    EXPECT_EQ(state.onAir.CurrentAudioFile, QString());
+    EXPECT_EQ(state.onAir.file, QString());
     EXPECT_EQ(log.lines,
               (QStringList{QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo "
                                           "com esse nome); nenhuma mensagem pode ir ao ar.")

@@ -18,9 +18,9 @@ constexpr std::int64_t kKiBPerGiB = std::int64_t{1} << 20;
 class StatusPanelPass : public ::testing::Test {
 protected:
     StatusPanelPass() {
-        settings.PathAudio = QStringLiteral("/srv/espera");
-        info.disks[settings.PathAudio] = {.available = 75 * kGiB + 4 * kGiB / 10,
-                                          .total = 320 * kGiB};
+        settings.dropFolder = QStringLiteral("/srv/espera");
+        info.disks[settings.dropFolder] = {.available = 75 * kGiB + 4 * kGiB / 10,
+                                           .total = 320 * kGiB};
         info.memoryStatus = MemoryStatus{.MemPhysTotal = 4 * kKiBPerGiB,
                                          .MemPhysFree = 153 * kKiBPerGiB / 100,
                                          .MemVirtTotal = 3 * kKiBPerGiB,
@@ -59,7 +59,7 @@ TEST_F(StatusPanelPass, ShowsDiskAndMemoryInTheLocalesFormatAndReadsEachSourceOn
 }
 
 TEST_F(StatusPanelPass, ThousandsAreGroupedAndTheBarTakesTheWholeNumbers) {
-    info.disks[settings.PathAudio] = {.available = 1863 * kGiB, .total = 3726 * kGiB + kGiB / 3};
+    info.disks[settings.dropFolder] = {.available = 1863 * kGiB, .total = 3726 * kGiB + kGiB / 3};
     info.memoryStatus->MemVirtTotal = std::int64_t{1} << 37;  // 128 TiB of address space
     info.memoryStatus->MemVirtFree = (std::int64_t{1} << 37) - kKiBPerGiB / 2;
     panel.UpdateSystemStatus();
@@ -82,12 +82,12 @@ TEST_F(StatusPanelPass, AnUnreadableVolumeKeepsTheBarsMaximumAndTheMemoryRowsSti
 }
 
 TEST_F(StatusPanelPass, NoDropFolderMeansNoPassAndMissingMemoryFiguresKeepTheirRows) {
-    settings.PathAudio.clear();
+    settings.dropFolder.clear();
     panel.UpdateSystemStatus();
     EXPECT_EQ(view.calls, 0);
     EXPECT_EQ(info.diskReads, 0);
 
-    settings.PathAudio = QStringLiteral("/srv/espera");
+    settings.dropFolder = QStringLiteral("/srv/espera");
     info.memoryStatus.reset();
     panel.UpdateSystemStatus();
     EXPECT_EQ(view.labels[StatusLabel::LabelHd], QStringLiteral("75/320 GB"));

@@ -14,8 +14,8 @@ public:
     QString fieldText(Field) const override { return {}; }
     void setChecked(Box, bool) override {}
     bool checked(Box) const override { return false; }
-    void setHotKey(TShortCut) override {}
-    TShortCut hotKey() const override { return 0; }
+    void setHotKey(ShortCut) override {}
+    ShortCut hotKey() const override { return 0; }
     void setLabel(Label l, const QString& text) override { labels[l] = text; }
     QString label(Label l) const override { return labels.value(l); }
 

@@ -9,7 +9,7 @@ namespace quindra::testing {
 // The status log's lines without date and time.
 class FakeLog final : public MessageLog {
 public:
-    bool AddMsg(const QString& message) noexcept override {
+    bool write(const QString& message) noexcept override {
         lines << message;
         return false;
     }

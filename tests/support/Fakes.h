@@ -10,7 +10,7 @@
 #include "app/Shell.h"
 #include "app/StatusLog.h"
 #include "app/TrayIcon.h"
-#include "config/Autostart.h"
+#include "support/FakeAutostart.h"
 #include "support/FakeClock.h"
 #include "support/FakeDevices.h"
 #include "support/FakeStatus.h"
@@ -31,19 +31,9 @@ public:
     bool answer = false;
 };
 
-class FakeAutostart final : public AutostartMirror {
-public:
-    bool apply(const QString& entry) override {
-        applied << entry;
-        return works;
-    }
-    QStringList applied;
-    bool works = true;
-};
-
 class FakeRegistrar final : public HotKeyRegistrar {
 public:
-    bool grab(TShortCut key, std::function<void()> onPress) override {
+    bool grab(ShortCut key, std::function<void()> onPress) override {
         grabbed = key;
         press = std::move(onPress);
         return accepts;
@@ -55,7 +45,7 @@ public:
     bool available() const override { return desktop; }
     bool accepts = true;
     bool desktop = true;
-    TShortCut grabbed = 0;
+    ShortCut grabbed = 0;
     bool released = false;
     std::function<void()> press;
 };
@@ -118,9 +108,9 @@ public:
     }
     bool checked(Box b) const override { return boxes.value(b); }
     // Shown without running the handler, as the real field does.
-    void setHotKey(TShortCut key) override { hotKeyValue = key; }
+    void setHotKey(ShortCut key) override { hotKeyValue = key; }
     // A combination pressed in the field.
-    void pressHotKey(TShortCut key) {
+    void pressHotKey(ShortCut key) {
         if (key == hotKeyValue)
             return;
         hotKeyValue = key;
@@ -128,7 +118,7 @@ public:
         if (shell)
             shell->onHotKeyChanged(key);
     }
-    TShortCut hotKey() const override { return hotKeyValue; }
+    ShortCut hotKey() const override { return hotKeyValue; }
     void setLabel(Label l, const QString& text) override { labels[l] = text; }
     QString label(Label l) const override { return labels.value(l); }
 
@@ -150,7 +140,7 @@ public:
     QHash<Field, QString> fields;
     QHash<Box, bool> boxes;
     QHash<Label, QString> labels;
-    TShortCut hotKeyValue = kDefaultHotKey;
+    ShortCut hotKeyValue = kDefaultHotKey;
     int handlerRuns = 0;
     FakeLogView log;
     FakeStatusView status;

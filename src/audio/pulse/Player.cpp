@@ -18,12 +18,12 @@ constexpr int kAheadSeconds = 2;
 // How often a lost sound is tried again when no server event says more.
 constexpr int kRetryMs = 2000;
 
-pa_buffer_attr bufferFor(const pa_sample_spec& spec) {
+pa_buffer_attr bufferFor(const pa_sample_spec& sampleSpec) {
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueuedUsec, &spec));
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueuedUsec, &sampleSpec));
     attr.prebuf = static_cast<std::uint32_t>(-1);
-    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kRefillUsec, &spec));
+    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kRefillUsec, &sampleSpec));
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
 }
@@ -206,9 +206,9 @@ void Player::open() {
     auto feed =
         std::make_unique<PlaybackFeed>(format_, readAhead_, connection_.api(), std::move(events));
     feed->setTap(tap_);  // no stream calls it yet
-    const pa_sample_spec spec = format_.sampleSpec();
-    const PulseStream::Params params{PulseStream::Direction::Playback, "Mensagem de espera", spec,
-                                     bufferFor(spec), sink};
+    const pa_sample_spec sampleSpec = format_.sampleSpec();
+    const PulseStream::Params params{PulseStream::Direction::Playback, "Mensagem de espera",
+                                     sampleSpec, bufferFor(sampleSpec), sink};
     auto stream = std::make_unique<PulseStream>(connection_, params, *feed);
     feed_ = std::move(feed);
     stream_ = std::move(stream);

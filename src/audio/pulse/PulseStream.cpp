@@ -21,8 +21,8 @@ PulseStream::PulseStream(PulseConnection& connection, const Params& params, Hand
     pa_context* context = connection_.context(lock);
 
     pa_channel_map map;
-    pa_channel_map_init_auto(&map, params.spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    stream_.reset(pa_stream_new(context, params.name, &params.spec, &map));
+    pa_channel_map_init_auto(&map, params.sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
+    stream_.reset(pa_stream_new(context, params.name, &params.sampleSpec, &map));
     if (!stream_) {
         throw WaveError(QStringLiteral("Não foi possível criar o stream de áudio: %1")
                             .arg(QString::fromUtf8(pa_strerror(pa_context_errno(context)))));

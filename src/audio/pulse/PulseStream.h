@@ -35,7 +35,7 @@ public:
     struct Params {
         Direction direction;
         const char* name;  // shown by the server's clients
-        pa_sample_spec spec;
+        pa_sample_spec sampleSpec;
         pa_buffer_attr buffer;
         std::string device;  // empty: the server's default device
     };

@@ -106,17 +106,17 @@ void Recorder::open() {
         [this, generation] { guard_.post([this, generation] { inputFailed(generation); }); });
     tap->setOn(tap_);  // no stream calls it yet
 
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16NE;
-    spec.rate = kRate;
-    spec.channels = 1;
+    pa_sample_spec sampleSpec;
+    sampleSpec.format = PA_SAMPLE_S16NE;
+    sampleSpec.rate = kRate;
+    sampleSpec.channels = 1;
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = bufferBytes_ > 0 ? static_cast<std::uint32_t>(bufferBytes_)
                                      : static_cast<std::uint32_t>(-1);
-    const PulseStream::Params params{PulseStream::Direction::Record, "Monitoração", spec, attr,
-                                     source};
+    const PulseStream::Params params{PulseStream::Direction::Record, "Monitoração", sampleSpec,
+                                     attr, source};
     auto stream = std::make_unique<PulseStream>(connection_, params, *tap);
     tapHandler_ = std::move(tap);
     stream_ = std::move(stream);

@@ -27,11 +27,11 @@ std::uint32_t littleEndian(const QByteArray& b, int at, int size) {
 }  // namespace
 
 pa_sample_spec WaveFormat::sampleSpec() const {
-    pa_sample_spec spec;
-    spec.format = bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16NE;
-    spec.rate = static_cast<std::uint32_t>(rate);
-    spec.channels = static_cast<std::uint8_t>(channels);
-    return spec;
+    pa_sample_spec result;
+    result.format = bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16NE;
+    result.rate = static_cast<std::uint32_t>(rate);
+    result.channels = static_cast<std::uint8_t>(channels);
+    return result;
 }
 
 WaveFormat parseWaveFormat(const QString& hex) {

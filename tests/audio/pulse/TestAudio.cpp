@@ -10,9 +10,9 @@
 
 namespace quindra::testing {
 
-std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed) {
+std::vector<std::int16_t> noise(std::size_t count, std::uint32_t variant) {
     std::vector<std::int16_t> s(count);
-    std::uint32_t x = seed;
+    std::uint32_t x = variant;
     for (auto& v : s) {
         x = x * 1664525u + 1013904223u;
         v = static_cast<std::int16_t>(static_cast<int>(x >> 16) % 40001 - 20000);
@@ -22,9 +22,9 @@ std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed) {
     return s;
 }
 
-std::vector<std::int16_t> softNoise(std::size_t count, std::uint32_t seed) {
+std::vector<std::int16_t> softNoise(std::size_t count, std::uint32_t variant) {
     std::vector<std::int16_t> s(count);
-    std::uint32_t x = seed;
+    std::uint32_t x = variant;
     double lp1 = 0, lp2 = 0;
     for (auto& v : s) {
         x = x * 1664525u + 1013904223u;

@@ -12,11 +12,11 @@ namespace quindra::testing {
 
 // Deterministic noise that never repeats within a test file and starts with a
 // non-zero sample, so its start is found in silence.
-std::vector<std::int16_t> noise(std::size_t count, std::uint32_t seed = 1);
+std::vector<std::int16_t> noise(std::size_t count, std::uint32_t variant = 1);
 
 // Noise below about 2 kHz: a sound converters between rates keep nearly as
 // it is, so its passes are found again after PipeWire's conversions.
-std::vector<std::int16_t> softNoise(std::size_t count, std::uint32_t seed = 1);
+std::vector<std::int16_t> softNoise(std::size_t count, std::uint32_t variant = 1);
 
 // format: SF_FORMAT_* major | subtype. Frames interleaved for `channels`.
 void writeSound(const QString& path, int format, int rate, int channels,

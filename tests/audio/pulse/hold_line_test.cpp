@@ -38,7 +38,7 @@ protected:
         message_ = softNoise(kRate * 2, 5);  // a 2-second message
         path_ = files_.filePath(QStringLiteral("espera.wav"));
         writeSound(path_, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, message_);
-        state_.onAir.CurrentAudioFile = path_;
+        state_.onAir.file = path_;
     }
 
     void startServer() {
@@ -118,7 +118,7 @@ TEST_P(HoldLine, TheLoopGoesOnWithoutAGapWhileTheUiThreadIsBlocked) {
     startServer();
     makeChannel();
     channel_->tHidTimer();
-    ASSERT_TRUE(state_.channel.ChannelActive);
+    ASSERT_TRUE(state_.channel.active);
     ASSERT_EQ(waitForPasses(1).size(), 1u) << "the message never went on air";
 
     loop_.pause(5000);
@@ -182,7 +182,7 @@ TEST_P(HoldLine, AServerThatStartsLateOrRestartsBringsTheChannelUp) {
                             5s));
     startServer();
     ASSERT_TRUE(waitFor(
-        loop_, [&] { return state_.channel.ChannelActive; }, 20s))
+        loop_, [&] { return state_.channel.active; }, 20s))
         << log_.lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(log_.lines.contains(QStringLiteral("O hardware da espera foi localizado.")));
     EXPECT_GE(waitForPasses(2).size(), 2u);
