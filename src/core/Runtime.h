@@ -36,9 +36,20 @@ struct SwapFlags {
     bool pauseActive = true;
 };
 
-// Written by the message rotation: the message on air.
+// The history of the messages as the store keeps it and the main page
+// shows it; the notice of a swap quotes it.
+struct MessageHistory {
+    QString previousFile;   // the name of the message before the one on air
+    QString since;          // when the message on air went on air
+    QString previousSince;  // when the one before went on air
+    QString previousUntil;  // and when it went off air
+};
+
+// Written by the message rotation (the history also by the start-up, as
+// stored): the message on air.
 struct MessageOnAir {
     QString file;  // full path, or empty
+    MessageHistory history;
 };
 
 // Written by the start-up scan for the hold hardware.
