@@ -7,7 +7,7 @@
 //   quindra_loop_gap play FILE PASSES
 //       loops FILE on "Alto-falantes (Q-ZORBE)" of the server PULSE_SERVER
 //       names, with the program's own wave control, each end of a pass
-//       answered from OnPlayDone as the hold channel answers it, and stops
+//       answered from onPassEnded as the hold channel answers it, and stops
 //       it half a second into the pass after the PASSES-th
 //   quindra_loop_gap length FILE
 //       prints how many samples the program's decoder makes of FILE
@@ -156,27 +156,27 @@ int play(const QString& path, int passes) {
     quindra::pulse::PulseWaveControl player(connection);
 
     // The hold channel's own set-up of its player.
-    player.setWaveOutDevice(QStringLiteral("Alto-falantes (Q-ZORBE)"));
-    player.setPlayFormatID(quindra::kPlayFormatID);
-    player.setPlayFormatName(quindra::kPlayFormatName);
+    player.open(quindra::DeviceChoice::systemDefault(),
+                quindra::DeviceChoice::named(QStringLiteral("Alto-falantes (Q-ZORBE)")));
+    player.setPlayFormat(quindra::kHoldMessageFormat);
 
     int started = 0;
     bool finished = false;
     // The player has started the next pass by itself; the end of a pass is
     // answered as the hold channel answers it. Whether the passes joined
     // shows in what the sink played.
-    player.OnPlayDone = [&] {
+    player.onPassEnded = [&] {
         if (finished)
             return;
         if (started == passes) {
             finished = true;
             QTimer::singleShot(500, &app, [&] {
-                player.StopPlay();
+                player.stop();
                 QTimer::singleShot(1000, &app, [] { QCoreApplication::exit(0); });
             });
             return;
         }
-        player.PlayFile(path);
+        player.play(path);
         ++started;
     };
     QTimer::singleShot(std::chrono::seconds(passes * 3 + 15), &app, [&] {
@@ -185,11 +185,11 @@ int play(const QString& path, int passes) {
         QCoreApplication::exit(3);
     });
     loop.run([&] {
-        player.PlayFile(path);
+        player.play(path);
         ++started;
     });
     const int rc = QCoreApplication::exec();
-    player.OnPlayDone = nullptr;
+    player.onPassEnded = nullptr;
     return finished ? rc : 3;
 }
 

@@ -184,7 +184,7 @@ QWidget* TMainForm::buildMainPage() {
     auto* info = new ClickableGroupBox(QStringLiteral("Informações dos arquivos de áudio"), page);
     info->setObjectName(QStringLiteral("HeaderPanel1"));
     connect(info, &ClickableGroupBox::clicked, this,
-            [this] { shell_->channel().HeaderPanel1Click(); });
+            [this] { shell_->channel().showPlayerOnViews(); });
     // Each file name has a line of its own, so a long one is read in full;
     // the times of entry and exit go on the line below it.
     auto* grid = new QGridLayout(info);
@@ -222,13 +222,13 @@ QWidget* TMainForm::buildMainPage() {
     auto* monitor = new QGroupBox(QStringLiteral("Monitorando Hardware"), page);
     monitor->setObjectName(QStringLiteral("monitorPanel"));
     auto* views = new QHBoxLayout(monitor);
-    spectrum_ = new TMonitorView(TMonitorView::Kind::Spectrum, monitor);
+    spectrum_ = new MonitorView(MonitorView::Kind::Spectrum, monitor);
     spectrum_->setObjectName(QStringLiteral("Spectrum"));
     spectrum_->setAccessibleName(QStringLiteral("Espectro"));
-    wave_ = new TMonitorView(TMonitorView::Kind::Wave, monitor);
+    wave_ = new MonitorView(MonitorView::Kind::Waveform, monitor);
     wave_->setObjectName(QStringLiteral("Wave"));
     wave_->setAccessibleName(QStringLiteral("Forma de onda"));
-    volume_ = new TMonitorView(TMonitorView::Kind::Volume, monitor);
+    volume_ = new MonitorView(MonitorView::Kind::Level, monitor);
     volume_->setObjectName(QStringLiteral("Volume"));
     volume_->setAccessibleName(QStringLiteral("Nível"));
     views->addWidget(spectrum_, 2);
@@ -442,9 +442,9 @@ QString TMainForm::label(Label l) const {
 }
 
 void TMainForm::setViewsSource(WaveControl* control) {
-    volume_->setWaveSource(control);
-    spectrum_->setWaveSource(control);
-    wave_->setWaveSource(control);
+    volume_->setSource(control);
+    spectrum_->setSource(control);
+    wave_->setSource(control);
 }
 
 Alert& TMainForm::Alerta() {

@@ -20,7 +20,7 @@ class Alerta;
 class HotKeyEdit;
 class QtTrayIcon;
 class StatusPanelView;
-class TMonitorView;
+class MonitorView;
 
 // A group box that reports a click anywhere on it.
 class ClickableGroupBox final : public QGroupBox {
@@ -94,9 +94,9 @@ private:
     StatusPanelView* statusPanel_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QtTrayIcon* tray_ = nullptr;
-    TMonitorView* spectrum_ = nullptr;
-    TMonitorView* wave_ = nullptr;
-    TMonitorView* volume_ = nullptr;
+    MonitorView* spectrum_ = nullptr;
+    MonitorView* wave_ = nullptr;
+    MonitorView* volume_ = nullptr;
     std::unique_ptr<quindra::Alerta> alerta_;  // a window of its own, no widget parent
     std::unique_ptr<Shell> shell_;
 };

@@ -101,7 +101,7 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                  .swap = state_.swap,
                  .onAir = state_.onAir,
                  .state = state_,
-                 .PlayC1 = ports_.audio.PlayC1,
+                 .PlayC1 = ports_.audio.player,
                  .log = log_,
                  .view = window,
                  .paths = ports_.platform.paths,
@@ -110,15 +110,15 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                 [this] { mail_.messageSwapped(); }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
-      scan_(ports_.audio.WaveControl1, state_.scan, log_, channel_.tHid()),
+      scan_(ports_.audio.lister, state_.scan, log_, channel_.startTimer()),
       presence_({.devices = ports_.hardware.devices,
                  .loop = ports_.platform.loop,
                  .state = state_,
                  .log = log_,
                  .mail = mail_,
-                 .tHid = channel_.tHid(),
-                 .PlayC1 = ports_.audio.PlayC1,
-                 .wCanal1 = ports_.audio.wCanal1,
+                 .tHid = channel_.startTimer(),
+                 .PlayC1 = ports_.audio.player,
+                 .wCanal1 = ports_.audio.monitor,
                  .Alerta = window.Alerta(),
                  .channelUnplugged = [this] { channel_.hardwareUnplugged(); }}),
       statusPanel_(ports_.status.sysInfo, window.statusView(), ports_.platform.formats,
@@ -294,8 +294,8 @@ void Shell::FormDestroy() {
     modes_.disableTray();
     bool stopped = false;
     errors_.guard([&] {
-        if (ports_.audio.PlayC1.Playing()) {
-            ports_.audio.PlayC1.StopPlay();
+        if (ports_.audio.player.playing()) {
+            ports_.audio.player.stop();
             stopped = true;
         }
     });

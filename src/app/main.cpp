@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     // One sound-server connection, shared by the player, the capture
     // monitor and the device lister.
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
-    pulse::PulseWaveControl PlayC1(pulse), wCanal1(pulse), WaveControl1(pulse);
+    pulse::PulseWaveControl player(pulse), monitor(pulse), lister(pulse);
     LinuxFileOperations files;
     pulse::SndfileProbe probe;
     udev::UdevDevices devices(loop);
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
                      .autostart = autostart,
                      .hotKeys = hotKeys,
                      .echo = EchoToStdout},
-        .audio = {.PlayC1 = PlayC1, .wCanal1 = wCanal1, .WaveControl1 = WaveControl1},
+        .audio = {.player = player, .monitor = monitor, .lister = lister},
         .rotation = {.files = files, .probe = probe},
         .hardware = {.devices = devices},
         .status = {.sysInfo = sysInfo, .idle = idle},

@@ -1,6 +1,7 @@
 #include "audio/HoldChannel.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <utility>
 
 #include "core/MessageLog.h"
@@ -19,61 +20,48 @@ HoldChannel::HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeSt
       log_(log),
       loop_(loop),
       linkViews_(std::move(linkViews)),
-      tHid_(loop.createTimer(kStartDelayMs, [this] { tHidTimer(); })),
+      startTimer_(loop.createTimer(kStartDelayMs, [this] { start(); })),
       lossGrace_(loop.createTimer(kLossGraceMs, [this] { lossConfirmed(); })),
       underrunWindow_(loop.createTimer(kUnderrunWindowMs, [this] { underrunWindowEnded(); })),
-      allowedStarts_(c_.PlayC1.PlayStarts()) {
-    c_.PlayC1.OnPlayDone = [this] { PlayC1PlayDone(); };
-    c_.PlayC1.OnPlaybackLost = [this](PlaybackLoss why) { playbackLost(why); };
-    c_.PlayC1.OnPlaybackRestored = [this] { playbackRestored(); };
-    c_.PlayC1.OnUnderrun = [this] { underrun(); };
-    c_.WaveControl1.OnDevicesChanged = [this] { devicesChanged(); };
+      allowedStarts_(c_.player.starts()) {
+    c_.player.onPassEnded = [this] { passEnded(); };
+    c_.player.onLost = [this](PlaybackLoss why) { playbackLost(why); };
+    c_.player.onRestored = [this] { playbackRestored(); };
+    c_.player.onUnderrun = [this] { underrun(); };
+    c_.lister.onDevicesChanged = [this] { devicesChanged(); };
 }
 
-bool HoldChannel::AcessaCanal() {
+bool HoldChannel::openOnHoldHardware() {
     bool found = false;
-    const int count = c_.WaveControl1.WaveInDeviceCount();
-    for (int i = 0; i < count; ++i) {
-        QString capture;
-        // A device whose name cannot be read counts as no match; it never
-        // reopens the channel on another device's names.
-        try {
-            capture = c_.WaveControl1.WaveInDeviceName(i);
-        } catch (const std::exception&) {
-            continue;
-        }
+    for (const QString& capture : c_.lister.captureDevices()) {
         if (!IsHoldDeviceName(capture))
             continue;
         found = true;
         QString playback = capture;
         playback.replace(QStringLiteral("Microfone"), QStringLiteral("Alto-falantes"));
-        InitAudio2(c_.wCanal1, capture, playback, QStringLiteral("1"));
+        openOn(capture, playback);
     }
     return found;
 }
 
-void HoldChannel::InitAudio2(WaveControl& control, const QString& capture, const QString& playback,
-                             const QString& channel) {
+void HoldChannel::openOn(const QString& capture, const QString& playback) {
+    const DeviceChoice in = DeviceChoice::named(capture);
+    const DeviceChoice out = DeviceChoice::named(playback);
     try {
-        control.setWaveInDevice(capture);
-        control.setWaveOutDevice(playback);
+        c_.monitor.open(in, out);
     } catch (const std::exception&) {
-        log_.write(QStringLiteral("Erro ao iniciar monitoração do Canal ") + channel);
+        log_.write(QStringLiteral("Erro ao iniciar monitoração do Canal 1"));
     }
-    control.setRecordBufferLength(kRecordBufferLength);
     if (linkViews_)
-        linkViews_(&control);
+        linkViews_(&c_.monitor);
 
-    c_.PlayC1.setWaveInDevice(capture);
-    c_.PlayC1.setWaveOutDevice(playback);
-    c_.PlayC1.setPlayFormatID(kPlayFormatID);
-    c_.PlayC1.setPlayFormatName(kPlayFormatName);
+    c_.player.open(in, out);
+    c_.player.setPlayFormat(kHoldMessageFormat);
 
     try {
-        control.SetMode(kRecorderMode);
-        control.StartRecord(kRecordFlags);
+        c_.monitor.startCapture(kCaptureBufferBytes);
     } catch (const std::exception&) {
-        log_.write(QStringLiteral("Erro ao iniciar stream do canal ") + channel);
+        log_.write(QStringLiteral("Erro ao iniciar stream do canal 1"));
         log_.write(QStringLiteral("Erro no stream do canal 1"));
         return;
     }
@@ -85,18 +73,18 @@ void HoldChannel::playCurrent() {
     // A message that cannot start is silent: no line, and no end-of-file
     // event to restart it until the next start, arrival or swap.
     try {
-        c_.PlayC1.PlayFile(state_.onAir.file);
+        c_.player.play(state_.onAir.file);
     } catch (const std::exception&) {
     }
 }
 
-void HoldChannel::tHidTimer() {
-    tHid_->setEnabled(false);
+void HoldChannel::start() {
+    startTimer_->setEnabled(false);
     // Whoever armed the timer (start-up, an arrival, the channel itself)
     // wants the channel open: a failure from here on is the channel's to
     // mend when the hardware shows up.
     unplugged_ = false;
-    if (!AcessaCanal()) {
+    if (!openOnHoldHardware()) {
         if (!flags_.active) {
             reportLook(
                 QStringLiteral("O hardware da espera não está no servidor de som; a mensagem "
@@ -109,31 +97,31 @@ void HoldChannel::tHidTimer() {
     wasOnAir_ = true;
     lookReport_.clear();
     playCurrent();
-    allowedStarts_ = c_.PlayC1.PlayStarts();
+    allowedStarts_ = c_.player.starts();
     backOnAir();
 }
 
-void HoldChannel::PlayC1PlayDone() {
+void HoldChannel::passEnded() {
     const bool suspended = state_.swap.replaySuspended;
     // A message started while the replay was suspended is the swap's own new
     // one (or the old one it put back): it keeps looping. What was playing
     // when the suspension began, or plays off air, stops here.
-    if (flags_.active && (!suspended || c_.PlayC1.PlayStarts() != allowedStarts_)) {
+    if (flags_.active && (!suspended || c_.player.starts() != allowedStarts_)) {
         playCurrent();
         if (!suspended)
-            allowedStarts_ = c_.PlayC1.PlayStarts();
+            allowedStarts_ = c_.player.starts();
         return;
     }
     try {
-        if (c_.PlayC1.Playing())
-            c_.PlayC1.StopPlay();
+        if (c_.player.playing())
+            c_.player.stop();
     } catch (const std::exception&) {
     }
 }
 
-void HoldChannel::HeaderPanel1Click() {
+void HoldChannel::showPlayerOnViews() {
     if (linkViews_)
-        linkViews_(&c_.PlayC1);
+        linkViews_(&c_.player);
 }
 
 void HoldChannel::hardwareUnplugged() {
@@ -148,34 +136,28 @@ void HoldChannel::hardwareUnplugged() {
 // was never opened, or whose opening found nothing, opens now. An unplugged
 // channel waits for the USB arrival; a swap or a shutdown is left alone.
 void HoldChannel::devicesChanged() {
-    if (flags_.active || unplugged_ || state_.swap.replaySuspended || tHid_->enabled())
+    if (flags_.active || unplugged_ || state_.swap.replaySuspended || startTimer_->enabled())
         return;
     if (!holdHardwareListed())
         return;
     lookReport_.clear();
     log_.write(QStringLiteral("O hardware da espera foi localizado."));
     log_.write(QStringLiteral("Aguarde inicializando stream."));
-    tHid_->setEnabled(true);
+    startTimer_->setEnabled(true);
 }
 
 bool HoldChannel::holdHardwareListed() {
-    int count = 0;
+    QStringList devices;
     try {
-        count = c_.WaveControl1.WaveInDeviceCount();
+        devices = c_.lister.captureDevices();
     } catch (const std::exception&) {
         reportLook(
             QStringLiteral("O servidor de som não está disponível; o canal da espera será "
                            "aberto quando o hardware da espera aparecer nele."));
         return false;
     }
-    for (int i = 0; i < count; ++i) {
-        try {
-            if (IsHoldDeviceName(c_.WaveControl1.WaveInDeviceName(i)))
-                return true;
-        } catch (const std::exception&) {
-        }
-    }
-    return false;
+    return std::any_of(devices.cbegin(), devices.cend(),
+                       [](const QString& name) { return IsHoldDeviceName(name); });
 }
 
 void HoldChannel::reportLook(const QString& line) {

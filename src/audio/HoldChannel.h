@@ -18,7 +18,7 @@ struct RuntimeState;
 // monitoring views, and keeps the message on air in an endless loop.
 //
 // The player loops the message by itself; each end of a pass still comes
-// here (PlayC1PlayDone), which lets it go on or stops it. The channel also
+// here (passEnded), which lets it go on or stops it. The channel also
 // keeps an account of the line: every silence that nobody asked for gets a
 // status line, and so does the message's return.
 //
@@ -26,9 +26,9 @@ struct RuntimeState;
 // - never opened (start-up, or the opening found no hold hardware in the
 //   sound server, which may not even be running yet): the channel brings
 //   itself up as soon as the hardware's devices show up in the sound server,
-//   through the start timer tHid;
+//   through the start timer;
 // - unplugged (hardwareUnplugged): taken down on purpose; only the
-//   hardware's next USB arrival, which arms tHid, brings it back;
+//   hardware's next USB arrival, which arms the start timer, brings it back;
 // - a swap's pause or a shutdown: the player was stopped on purpose
 //   (replaySuspended is set meanwhile) and nothing here restarts it.
 // A message that loses its sound while on air (server restart, device
@@ -38,9 +38,8 @@ class HoldChannel {
 public:
     static constexpr int kStartDelayMs = 6000;
     static constexpr int kPauseAfterOpeningMs = 300;
-    static constexpr int kRecordBufferLength = 2048;
-    static constexpr int kRecorderMode = 6;
-    static constexpr int kRecordFlags = 0;
+    // An eighth of a second of the capture format per transfer to the views.
+    static constexpr int kCaptureBufferBytes = 2048;
     // A loss of sound is written down once it has lasted this long without
     // the channel being taken down on purpose (an unplug writes its own line).
     static constexpr int kLossGraceMs = 2000;
@@ -50,9 +49,9 @@ public:
     static constexpr int kUnderrunBurst = 3;
 
     struct Controls {
-        WaveControl& PlayC1;        // plays the message
-        WaveControl& wCanal1;       // captures the hardware's input for the views
-        WaveControl& WaveControl1;  // lists the devices
+        WaveControl& player;   // plays the message
+        WaveControl& monitor;  // captures the hardware's input for the views
+        WaveControl& lister;   // lists the devices
     };
 
     // The channel writes active and reads the rest of the state.
@@ -63,27 +62,27 @@ public:
 
     // Finds the hold hardware among the capture devices and opens the channel
     // on each match, the last one staying. True when one matched.
-    bool AcessaCanal();
-    // Opens one channel: monitoring on `capture`, the player on the same
-    // devices with the message format, capture started.
-    void InitAudio2(WaveControl& control, const QString& capture, const QString& playback,
-                    const QString& channel);
-    // The start timer: opens the channel, marks it on air and starts the
-    // message. Without the hold hardware in the sound server nothing goes on
-    // air (the message never goes to another device) and the channel waits
-    // for the hardware to show up.
-    void tHidTimer();
+    bool openOnHoldHardware();
+    // Opens the channel on one device: monitoring on `capture`, the player
+    // on the same devices with the message format, capture started.
+    void openOn(const QString& capture, const QString& playback);
+    // The start timer's handler: opens the channel, marks it on air and
+    // starts the message. Without the hold hardware in the sound server
+    // nothing goes on air (the message never goes to another device) and the
+    // channel waits for the hardware to show up.
+    void start();
     // A pass of the message ended (the next one already plays): it goes on
     // while on air and not suspended, and a message started during a swap's
     // suspension goes on too; otherwise it is stopped.
-    void PlayC1PlayDone();
+    void passEnded();
     // The views follow the message being played instead of the input.
-    void HeaderPanel1Click();
+    void showPlayerOnViews();
     // The hold hardware was pulled out: the channel is off air until its
-    // next USB arrival arms tHid. The caller stops capture and playback.
+    // next USB arrival arms the start timer. The caller stops capture and
+    // playback.
     void hardwareUnplugged();
 
-    Timer& tHid() { return *tHid_; }
+    Timer& startTimer() { return *startTimer_; }
     // Underruns since start-up.
     int underruns() const { return underruns_; }
 
@@ -105,13 +104,13 @@ private:
     MessageLog& log_;
     EventLoop& loop_;
     std::function<void(WaveControl*)> linkViews_;
-    std::unique_ptr<Timer> tHid_;
+    std::unique_ptr<Timer> startTimer_;
     std::unique_ptr<Timer> lossGrace_;
     std::unique_ptr<Timer> underrunWindow_;
 
     bool unplugged_ = false;
     bool wasOnAir_ = false;
-    unsigned allowedStarts_ = 0;  // PlayStarts when the replay last ran unsuspended
+    unsigned allowedStarts_ = 0;  // the player's starts when the replay last ran unsuspended
     std::optional<PlaybackLoss> pendingLoss_;
     bool silenceWritten_ = false;  // a line said the line is silent; none said it is back
     QString lookReport_;           // the last line about looking for the hardware

@@ -61,14 +61,13 @@ void HardwarePresence::HidCtlDeviceUnplug(THidDevice& HidDev) {
     }
     p_.channelUnplugged();
     try {
-        p_.wCanal1.StopRecord();
+        p_.wCanal1.stopCapture();
         p_.loop.pause(kAfterStopRecordMs);
     } catch (const std::exception&) {
     }
-    p_.PlayC1.setWaveOutDevice(kWaveMapper);
-    p_.PlayC1.setWaveInDevice(kWaveMapper);
+    p_.PlayC1.open(DeviceChoice::systemDefault(), DeviceChoice::systemDefault());
     p_.loop.pause(kBeforeStopPlayMs);
-    p_.PlayC1.StopPlay();
+    p_.PlayC1.stop();
 }
 
 }  // namespace quindra

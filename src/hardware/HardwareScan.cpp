@@ -11,14 +11,9 @@ namespace quindra {
 void HardwareScan::ScanForHoldHardware() {
     flags_.hardwareFound = false;
     log_.write(QStringLiteral("Localizando Hardware da Vizudu..."));
-    const int count = lister_.WaveInDeviceCount();
-    for (int i = 0; i < count; ++i) {
-        // One unreadable device does not stop the search.
-        try {
-            if (IsHoldDeviceName(lister_.WaveInDeviceName(i)))
-                flags_.hardwareFound = true;
-        } catch (const std::exception&) {
-        }
+    for (const QString& name : lister_.captureDevices()) {
+        if (IsHoldDeviceName(name))
+            flags_.hardwareFound = true;
     }
     if (flags_.hardwareFound) {
         log_.write(QStringLiteral("O hardware da espera foi localizado."));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,7 +25,7 @@ public:
     virtual void samples(const std::int16_t* data, std::size_t count, int rate) = 0;
 };
 
-// Why a playing message fell silent without a StopPlay.
+// Why a playing message fell silent without a stop().
 enum class PlaybackLoss {
     ServerGone,       // the sound server stopped or restarted
     DeviceGone,       // the playback device left the sound server
@@ -33,83 +34,102 @@ enum class PlaybackLoss {
     FileFailed,       // the file could not be read after all
 };
 
-// The system default playback device.
-inline const QString kWaveMapper = QStringLiteral("[WAVE_MAPPER]");
+// The PCM format a player's stream plays in.
+struct WaveFormat {
+    int rate = 44100;
+    int channels = 1;
+    int bits = 16;  // 8 (unsigned) or 16 (signed)
 
-// The hold message's format, as a WAVEFORMATEX in hex and by name: PCM,
-// 1 channel, 44100 Hz, 16 bit.
-inline const QString kPlayFormatID = QStringLiteral("0100010044AC000088580100020010000000");
-inline const QString kPlayFormatName = QStringLiteral("PCM 44.100 kHz; 16 Bit; Mono");
+    int frameBytes() const { return channels * bits / 8; }
+    bool operator==(const WaveFormat&) const = default;
+};
 
-// One wave in/out control: lists devices, plays a file on an output device,
-// captures from an input device. Every call comes from the UI thread and
-// every event arrives on it. Any operation may throw WaveError.
+// The hold message's format: 44100 Hz, 16 bit, mono.
+inline constexpr WaveFormat kHoldMessageFormat{44100, 1, 16};
+
+// A device to play on or capture from: one the sound server lists, by the
+// name the operator knows it by, or whatever the system's default is.
+class DeviceChoice {
+public:
+    static DeviceChoice systemDefault() { return DeviceChoice(); }
+    static DeviceChoice named(QString name) { return DeviceChoice(std::move(name)); }
+
+    bool isSystemDefault() const { return systemDefault_; }
+    // Empty for the system default.
+    const QString& name() const { return name_; }
+    bool operator==(const DeviceChoice&) const = default;
+
+private:
+    DeviceChoice() = default;
+    explicit DeviceChoice(QString name) : systemDefault_(false), name_(std::move(name)) {}
+
+    bool systemDefault_ = true;
+    QString name_;
+};
+
+// Playback and capture on the sound server's devices: lists the capture
+// devices, plays a file in a loop on a playback device, captures from a
+// capture device. Every call comes from the UI thread and every event
+// arrives on it. Any operation may throw WaveError.
 class WaveControl {
 public:
     virtual ~WaveControl() = default;
 
-    // Capture devices, as named to the operator ("Microfone (Q-ZORBE)").
-    virtual int WaveInDeviceCount() = 0;
-    virtual QString WaveInDeviceName(int index) = 0;
+    // The capture devices, as named to the operator ("Microfone (Q-ZORBE)").
+    virtual QStringList captureDevices() = 0;
 
-    // Selects the capture device by the name WaveInDeviceName gives; an
-    // unknown name throws.
-    virtual void setWaveInDevice(const QString& name) = 0;
-    virtual QString WaveInDevice() const = 0;
-    // Selects the playback device ("Alto-falantes (Q-ZORBE)") or the default
-    // one, kWaveMapper; an unknown name throws.
-    virtual void setWaveOutDevice(const QString& name) = 0;
-    virtual QString WaveOutDevice() const = 0;
+    // Points the control at its devices, the capture device first; a name
+    // the server does not list throws and leaves the devices after it as
+    // they were. Takes effect on the next stream each one needs.
+    virtual void open(const DeviceChoice& capture, const DeviceChoice& playback) = 0;
+    virtual DeviceChoice captureDevice() const = 0;
+    virtual DeviceChoice playbackDevice() const = 0;
+    // The format of the playback stream; files in another format are
+    // converted to it.
+    virtual void setPlayFormat(const WaveFormat& format) = 0;
+    virtual WaveFormat playFormat() const = 0;
 
-    virtual void setRecordBufferLength(int length) = 0;
-    // Hex of a WAVEFORMATEX: the format the player's stream uses. Files in
-    // another format are converted to it.
-    virtual void setPlayFormatID(const QString& hex) = 0;
-    virtual QString PlayFormatID() const = 0;
-    virtual void setPlayFormatName(const QString& name) = 0;
-    virtual QString PlayFormatName() const = 0;
-
-    // True from PlayFile until StopPlay. The file loops by itself: when it
-    // ends, its next pass is already playing.
-    virtual bool Playing() const = 0;
     // Starts a WAV or MP3 file on the playback device and returns at once;
-    // the file is read and decoded away from the caller's thread. Called
-    // from OnPlayDone with the file that is playing, it continues the pass
-    // already under way; any other call starts the file from its beginning.
+    // the file is read and decoded away from the caller's thread, and loops
+    // by itself until stop(): when it ends, its next pass already plays.
+    // Called from onPassEnded with the file that is playing, it lets the pass
+    // under way go on; any other call starts the file from its beginning.
     // Throws when the file is plainly no sound file (missing, empty, not WAV
-    // or MP3); a file that fails later is told through OnPlaybackLost.
-    virtual bool PlayFile(const QString& path) = 0;
+    // or MP3); a file that fails later is told through onLost.
+    virtual void play(const QString& path) = 0;
     // Ends the playback, its loop included.
-    virtual void StopPlay() = 0;
-    // How many times PlayFile started a file from its beginning (a call that
-    // continues the pass under way does not count): tells the handler of
-    // OnPlayDone whether the message was started anew since it last looked.
-    virtual unsigned PlayStarts() const = 0;
+    virtual void stop() = 0;
+    // True from play() until stop().
+    virtual bool playing() const = 0;
+    // How many times play() started a file from its beginning: tells the
+    // handler of onPassEnded whether the message was started anew since it
+    // last looked.
+    virtual unsigned starts() const = 0;
 
-    // Capture: SetMode, then StartRecord, feeding the sample listeners.
-    virtual void SetMode(int mode) = 0;
-    virtual bool StartRecord(int flags) = 0;
-    virtual void StopRecord() = 0;
+    // Continuous capture from the capture device to the sample listeners,
+    // handed over in transfers of bufferBytes.
+    virtual void startCapture(int bufferBytes) = 0;
+    virtual void stopCapture() = 0;
 
-    virtual void addSampleListener(SampleListener* l) = 0;
-    virtual void removeSampleListener(SampleListener* l) = 0;
+    virtual void addListener(SampleListener* l) = 0;
+    virtual void removeListener(SampleListener* l) = 0;
 
     // The file has played to its end (its last sample is queued); its next
     // pass has already begun.
-    std::function<void()> OnPlayDone;
-    // The message was playing and fell silent without a StopPlay; the
-    // control brings it back by itself, from the file's beginning, as soon
-    // as it can (not after FileFailed).
-    std::function<void(PlaybackLoss)> OnPlaybackLost;
-    // The message lost before is sounding again, whether brought back by
-    // the control or started anew by PlayFile after a StopPlay.
-    std::function<void()> OnPlaybackRestored;
-    // The playback device ran out of sound to play while the message was
-    // on air (a gap on the line).
-    std::function<void()> OnUnderrun;
+    std::function<void()> onPassEnded;
+    // The message was playing and fell silent without a stop(); the control
+    // brings it back by itself, from the file's beginning, as soon as it can
+    // (not after FileFailed).
+    std::function<void(PlaybackLoss)> onLost;
+    // The message lost before is sounding again, whether brought back by the
+    // control or started anew by play() after a stop().
+    std::function<void()> onRestored;
+    // The playback device ran out of sound to play while the message was on
+    // air (a gap on the line).
+    std::function<void()> onUnderrun;
     // The sound server's devices may have changed: one came, went or
     // changed, or the server itself came or went. A burst is told once.
-    std::function<void()> OnDevicesChanged;
+    std::function<void()> onDevicesChanged;
 };
 
 }  // namespace quindra

@@ -496,7 +496,7 @@ void MessageRotation::tLimpaVarTimer() {
     tVerificaArquivo_->setEnabled(true);
     // A new message shorter than the suspension has ended unreplayed: it
     // starts again now rather than leave the channel silent.
-    if (std::exchange(replayOwed_, false) && p_.state.channel.active && !p_.PlayC1.Playing())
+    if (std::exchange(replayOwed_, false) && p_.state.channel.active && !p_.PlayC1.playing())
         playCurrentQuietly();
 }
 
@@ -533,15 +533,15 @@ bool MessageRotation::messageFolderTakesFiles() {
 }
 
 bool MessageRotation::suspendPlayback() {
-    if (!p_.PlayC1.Playing())
+    if (!p_.PlayC1.playing())
         return false;
     // Suspended before the first stop, so that the end of the file and a
     // removal notice handled meanwhile restart nothing.
     p_.swap.replaySuspended = true;
     p_.loop.processMessagesUntil([this] {
-        if (p_.PlayC1.Playing())
-            p_.PlayC1.StopPlay();
-        return !p_.PlayC1.Playing();
+        if (p_.PlayC1.playing())
+            p_.PlayC1.stop();
+        return !p_.PlayC1.playing();
     });
     tReset_->setEnabled(true);
     p_.loop.processMessagesUntil([this] { return !p_.swap.pauseActive; });
@@ -585,11 +585,11 @@ void MessageRotation::showHistory() {
 
 void MessageRotation::startNewMessage() {
     try {
-        if (p_.PlayC1.Playing())
-            p_.PlayC1.StopPlay();
+        if (p_.PlayC1.playing())
+            p_.PlayC1.stop();
         if (swapDone_)
             swapDone_();
-        p_.PlayC1.PlayFile(p_.onAir.file);
+        p_.PlayC1.play(p_.onAir.file);
     } catch (const std::exception&) {
         p_.log.write(QStringLiteral("Erro ao reproduzir pela troca"));
     }
@@ -598,7 +598,7 @@ void MessageRotation::startNewMessage() {
 void MessageRotation::playCurrentQuietly() {
     // As the replay does: a message that cannot start is silent.
     try {
-        p_.PlayC1.PlayFile(p_.onAir.file);
+        p_.PlayC1.play(p_.onAir.file);
     } catch (const std::exception&) {
     }
 }

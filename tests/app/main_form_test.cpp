@@ -200,10 +200,10 @@ TEST_F(MainFormTest, ClickingABoxWritesItAndSetsItsFlag) {
 
 TEST_F(MainFormTest, ClickingTheFilePanelShowsThePlayerOnTheThreeViews) {
     open();
-    form->shell().channel().AcessaCanal();  // no hardware listed: nothing linked
+    form->shell().channel().openOnHoldHardware();  // no hardware listed: nothing linked
     QTest::mouseClick(child<QWidget>("HeaderPanel1"), Qt::LeftButton);
     for (const char* name : {"Spectrum", "Wave", "Volume"})
-        EXPECT_EQ(child<TMonitorView>(name)->waveSource(), &player) << name;
+        EXPECT_EQ(child<MonitorView>(name)->source(), &player) << name;
 }
 
 TEST_F(MainFormTest, StatusPanelIsFilledAndItsBarsReadAsProgressBarsWithTheirFigures) {

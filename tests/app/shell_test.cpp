@@ -402,7 +402,7 @@ TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
     lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
     Shell& s = start();
     loop.advance(6000);
-    ASSERT_TRUE(player.Playing());
+    ASSERT_TRUE(player.playing());
 
     EXPECT_TRUE(s.FormCloseQuery());
     EXPECT_TRUE(boxes.questions.isEmpty());
@@ -417,10 +417,10 @@ TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
     EXPECT_EQ(player.plays, plays);
     EXPECT_TRUE(QFileInfo::exists(promo.fileName()));
 
-    player.PlayFile(player.file());
+    player.play(player.file());
     const int frames = static_cast<int>(window.trayIcon.frames.size());
     s.FormDestroy();
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
     EXPECT_FALSE(s.log().tLimpaMemo().enabled());
     EXPECT_TRUE(hotKeys.released);
     EXPECT_FALSE(window.trayIcon.enabled);
@@ -471,7 +471,7 @@ TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
     EXPECT_EQ(window.viewSources, std::vector<WaveControl*>{&monitor});
 
     s.FormDestroy();
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
 }
 
 TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) {
@@ -513,9 +513,9 @@ TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) 
 }
 
 TEST_F(ShellStart, AFailingDeviceListIsReportedAndLeavesNoVerdict) {
-    lister.countFails = true;
+    lister.listFails = true;
     start();
-    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("count failed.")});
+    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("list failed.")});
     // Nothing follows the search's first line: no verdict either way.
     EXPECT_TRUE(
         window.log.lines.back().endsWith(QStringLiteral(" - Localizando Hardware da Vizudu...")));

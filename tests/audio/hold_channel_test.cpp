@@ -34,18 +34,15 @@ public:
 };
 
 TEST_F(Channel, OpensOnTheHardwaresMicrophoneAndSpeakerNames) {
-    channel.AcessaCanal();
+    channel.openOnHoldHardware();
 
-    const QStringList monitorCalls{QStringLiteral("WaveInDevice Microfone (Q-ZORBE)"),
-                                   QStringLiteral("WaveOutDevice Alto-falantes (Q-ZORBE)"),
-                                   QStringLiteral("RecordBufferLength 2048"),
-                                   QStringLiteral("SetMode 6"), QStringLiteral("StartRecord 0")};
+    const QStringList monitorCalls{
+        QStringLiteral("open Microfone (Q-ZORBE) | Alto-falantes (Q-ZORBE)"),
+        QStringLiteral("startCapture 2048")};
     EXPECT_EQ(monitor.calls, monitorCalls);
     const QStringList playerCalls{
-        QStringLiteral("WaveInDevice Microfone (Q-ZORBE)"),
-        QStringLiteral("WaveOutDevice Alto-falantes (Q-ZORBE)"),
-        QStringLiteral("PlayFormatID 0100010044AC000088580100020010000000"),
-        QStringLiteral("PlayFormatName PCM 44.100 kHz; 16 Bit; Mono")};
+        QStringLiteral("open Microfone (Q-ZORBE) | Alto-falantes (Q-ZORBE)"),
+        QStringLiteral("format 44100 Hz 1 ch 16 bit")};
     EXPECT_EQ(player.calls, playerCalls);
     EXPECT_EQ(views, std::vector<WaveControl*>{&monitor});
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("Stream inicializado com sucesso.")});
@@ -54,20 +51,19 @@ TEST_F(Channel, OpensOnTheHardwaresMicrophoneAndSpeakerNames) {
 
 TEST_F(Channel, NamesWithoutMicrofoneKeepThePlaybackNameEqual) {
     lister.inputs = {QStringLiteral("Mikrofon (Q-ZORBE)")};
-    channel.AcessaCanal();
-    EXPECT_EQ(player.WaveInDevice(), QStringLiteral("Mikrofon (Q-ZORBE)"));
-    EXPECT_EQ(player.WaveOutDevice(), QStringLiteral("Mikrofon (Q-ZORBE)"));
+    channel.openOnHoldHardware();
+    EXPECT_EQ(player.captureDevice().name(), QStringLiteral("Mikrofon (Q-ZORBE)"));
+    EXPECT_EQ(player.playbackDevice().name(), QStringLiteral("Mikrofon (Q-ZORBE)"));
 }
 
 TEST_F(Channel, EachMatchOpensAnewAndTheLastStays) {
     lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)"), QStringLiteral("quebrado"),
                      QStringLiteral("Microfone (2- Q-ZORBE)")};
-    lister.unreadable = {QStringLiteral("quebrado")};
-    channel.AcessaCanal();
-    // The unreadable device in between opens nothing on a stale name.
+    channel.openOnHoldHardware();
+    // A device in between that is not the hardware opens nothing.
     EXPECT_EQ(log.lines.count(QStringLiteral("Stream inicializado com sucesso.")), 2);
-    EXPECT_EQ(monitor.WaveInDevice(), QStringLiteral("Microfone (2- Q-ZORBE)"));
-    EXPECT_EQ(player.WaveOutDevice(), QStringLiteral("Alto-falantes (2- Q-ZORBE)"));
+    EXPECT_EQ(monitor.captureDevice().name(), QStringLiteral("Microfone (2- Q-ZORBE)"));
+    EXPECT_EQ(player.playbackDevice().name(), QStringLiteral("Alto-falantes (2- Q-ZORBE)"));
 }
 
 TEST_F(Channel, OpensOnTheNamesAsTheServerGivesThemWithoutPausesBetweenDevices) {
@@ -75,9 +71,9 @@ TEST_F(Channel, OpensOnTheNamesAsTheServerGivesThemWithoutPausesBetweenDevices) 
     // devices they came from.
     lister.inputs = {QStringLiteral("Microfone (Realtek)"),
                      QStringLiteral("Microfone (Ω Q-ZORBE)")};
-    channel.AcessaCanal();
-    EXPECT_EQ(monitor.WaveInDevice(), QStringLiteral("Microfone (Ω Q-ZORBE)"));
-    EXPECT_EQ(player.WaveOutDevice(), QStringLiteral("Alto-falantes (Ω Q-ZORBE)"));
+    channel.openOnHoldHardware();
+    EXPECT_EQ(monitor.captureDevice().name(), QStringLiteral("Microfone (Ω Q-ZORBE)"));
+    EXPECT_EQ(player.playbackDevice().name(), QStringLiteral("Alto-falantes (Ω Q-ZORBE)"));
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("Stream inicializado com sucesso.")});
     EXPECT_EQ(loop.pausedMs(), 300);
 }
@@ -87,7 +83,7 @@ TEST_F(Channel, OpeningFailuresAndTheirLines) {
         const char* what;
         std::function<void(Channel&)> inject;
         QStringList lines;
-        bool recording;
+        bool capturing;
     };
     const std::vector<Case> cases{
         {"hardware absent",
@@ -100,7 +96,7 @@ TEST_F(Channel, OpeningFailuresAndTheirLines) {
           QStringLiteral("Stream inicializado com sucesso.")},
          true},
         {"capture does not start",
-         [](Channel& t) { t.monitor.recordFails = true; },
+         [](Channel& t) { t.monitor.captureFails = true; },
          {QStringLiteral("Erro ao iniciar stream do canal 1"),
           QStringLiteral("Erro no stream do canal 1")},
          false},
@@ -111,19 +107,19 @@ TEST_F(Channel, OpeningFailuresAndTheirLines) {
         lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
         const auto pausedBefore = loop.pausedMs();
         c.inject(*this);
-        channel.AcessaCanal();
+        channel.openOnHoldHardware();
         EXPECT_EQ(log.lines, c.lines) << c.what;
-        EXPECT_EQ(monitor.recording, c.recording) << c.what;
-        EXPECT_EQ(loop.pausedMs() - pausedBefore, c.recording ? 300 : 0) << c.what;
+        EXPECT_EQ(monitor.capturing, c.capturing) << c.what;
+        EXPECT_EQ(loop.pausedMs() - pausedBefore, c.capturing ? 300 : 0) << c.what;
     }
 }
 
 TEST_F(Channel, StartTimerOpensMarksOnAirAndLoopsTheMessage) {
-    channel.tHid().setEnabled(true);
+    channel.startTimer().setEnabled(true);
     loop.advance(5999);
     EXPECT_EQ(player.plays, 0);
     loop.advance(1);
-    EXPECT_FALSE(channel.tHid().enabled());
+    EXPECT_FALSE(channel.startTimer().enabled());
     EXPECT_TRUE(state.channel.active);
     EXPECT_EQ(player.file(), state.onAir.file);
     EXPECT_EQ(player.plays, 1);
@@ -132,7 +128,7 @@ TEST_F(Channel, StartTimerOpensMarksOnAirAndLoopsTheMessage) {
     player.finishFile();
     player.finishFile();
     EXPECT_EQ(player.plays, 3);
-    EXPECT_EQ(player.calls.filter(QStringLiteral("StopPlay")).size(), 0);
+    EXPECT_EQ(player.calls.filter(QStringLiteral("stop")).size(), 0);
 
     // Suspended (a swap) or off air (a removal): the end is left alone.
     state.swap.replaySuspended = true;
@@ -163,32 +159,32 @@ TEST_F(Channel, EachEndOfAPassLetsTheLoopGoOnOrStopsIt) {
         {"new message during a swap",
          [&](Channel& t) {
              t.state.swap.replaySuspended = true;
-             t.player.StopPlay();
+             t.player.stop();
              t.state.onAir.file = promo;
-             t.player.PlayFile(promo);
+             t.player.play(promo);
          },
          true},
     };
     for (const Case& c : cases) {
         state.swap.replaySuspended = false;
         state.onAir.file = QStringLiteral("/opt/quindra/Audio/espera.wav");
-        player.StopPlay();
-        channel.tHidTimer();
+        player.stop();
+        channel.start();
         c.before(*this);
         player.calls.clear();
-        const unsigned starts = player.PlayStarts();
+        const unsigned starts = player.starts();
         player.endPass();
         player.endPass();
-        EXPECT_EQ(player.Playing(), c.goesOn) << c.what;
-        EXPECT_EQ(player.PlayStarts(), starts) << c.what << ": the pass never starts over";
-        EXPECT_EQ(player.calls.contains(QStringLiteral("StopPlay")), !c.goesOn) << c.what;
+        EXPECT_EQ(player.playing(), c.goesOn) << c.what;
+        EXPECT_EQ(player.starts(), starts) << c.what << ": the pass never starts over";
+        EXPECT_EQ(player.calls.contains(QStringLiteral("stop")), !c.goesOn) << c.what;
     }
 }
 
 TEST_F(Channel, ArmingTwiceKeepsTheCountdownAndAnUnplugWhileArmingStillGoesOnAir) {
-    channel.tHid().setEnabled(true);
+    channel.startTimer().setEnabled(true);
     loop.advance(3000);
-    channel.tHid().setEnabled(true);
+    channel.startTimer().setEnabled(true);
     channel.hardwareUnplugged();  // a removal notice while counting down
     loop.advance(3000);
     EXPECT_TRUE(state.channel.active);
@@ -197,27 +193,27 @@ TEST_F(Channel, ArmingTwiceKeepsTheCountdownAndAnUnplugWhileArmingStillGoesOnAir
 
 TEST_F(Channel, AMessageThatCannotStartIsSilent) {
     state.onAir.file.clear();
-    channel.tHidTimer();
+    channel.start();
     EXPECT_TRUE(state.channel.active);
     EXPECT_EQ(player.plays, 0);
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("Stream inicializado com sucesso.")});
     EXPECT_TRUE(uncaught.isEmpty());
 }
 
 TEST_F(Channel, AFailureInTheUnguardedOpeningLeavesTheChannelOffAir) {
-    lister.countFails = true;
-    channel.tHid().setEnabled(true);
+    lister.listFails = true;
+    channel.startTimer().setEnabled(true);
     loop.advance(6000);
-    EXPECT_EQ(uncaught, QStringList{QStringLiteral("count failed")});
+    EXPECT_EQ(uncaught, QStringList{QStringLiteral("list failed")});
     EXPECT_FALSE(state.channel.active);
     EXPECT_EQ(player.plays, 0);
 }
 
 TEST_F(Channel, PanelClickShowsThePlayerUntilTheNextOpening) {
-    channel.AcessaCanal();
-    channel.HeaderPanel1Click();
-    channel.AcessaCanal();
+    channel.openOnHoldHardware();
+    channel.showPlayerOnViews();
+    channel.openOnHoldHardware();
     EXPECT_EQ(views, (std::vector<WaveControl*>{&monitor, &player, &monitor}));
 }
 
@@ -241,14 +237,14 @@ const QString kBack = QStringLiteral("A mensagem de espera voltou ao ar.");
 // device, and the channel opens by itself once the devices are there.
 TEST_F(Channel, WithoutTheHardwareInTheServerTheChannelWaitsAndOpensWhenItAppears) {
     lister.inputs = {QStringLiteral("Microfone (Realtek HD)")};
-    channel.tHid().setEnabled(true);
+    channel.startTimer().setEnabled(true);
     loop.advance(6000);
     EXPECT_FALSE(state.channel.active);
     EXPECT_EQ(player.plays, 0);
     EXPECT_EQ(log.lines, QStringList{kNotInServer});
 
     lister.changeDevices();  // something else changed
-    EXPECT_FALSE(channel.tHid().enabled());
+    EXPECT_FALSE(channel.startTimer().enabled());
     lister.inputs << QStringLiteral("Microfone (Q-ZORBE)");
     lister.changeDevices();
     lister.changeDevices();  // a burst: the countdown is not restarted
@@ -256,18 +252,18 @@ TEST_F(Channel, WithoutTheHardwareInTheServerTheChannelWaitsAndOpensWhenItAppear
     loop.advance(6000);
     EXPECT_TRUE(state.channel.active);
     EXPECT_EQ(player.file(), state.onAir.file);
-    EXPECT_EQ(player.WaveOutDevice(), QStringLiteral("Alto-falantes (Q-ZORBE)"));
+    EXPECT_EQ(player.playbackDevice().name(), QStringLiteral("Alto-falantes (Q-ZORBE)"));
     EXPECT_EQ(log.lines, (QStringList{kNotInServer, kFound, kWait, kOpened}));
 }
 
 // The sound server is not running when the program starts (the scan could
 // not count the devices): one line, then the channel opens when it comes.
 TEST_F(Channel, ASoundServerThatIsNotThereYetIsWaitedFor) {
-    lister.countFails = true;
+    lister.listFails = true;
     lister.changeDevices();
     lister.changeDevices();
     EXPECT_EQ(log.lines, QStringList{kNoServer});
-    lister.countFails = false;
+    lister.listFails = false;
     lister.changeDevices();
     loop.advance(6000);
     EXPECT_TRUE(state.channel.active);
@@ -278,26 +274,26 @@ TEST_F(Channel, ASoundServerThatIsNotThereYetIsWaitedFor) {
 // Taken down on purpose, the channel is not brought back by the devices: an
 // unplugged one waits for the USB arrival, a swap or a shutdown is left alone.
 TEST_F(Channel, AChannelTakenDownOnPurposeIsNotBroughtBack) {
-    channel.tHidTimer();
+    channel.start();
     channel.hardwareUnplugged();
     lister.changeDevices();
-    EXPECT_FALSE(channel.tHid().enabled());
+    EXPECT_FALSE(channel.startTimer().enabled());
 
-    channel.tHidTimer();  // the USB arrival armed it
+    channel.start();  // the USB arrival armed it
     EXPECT_TRUE(state.channel.active);
 
     // The program closes while the channel waits for the hardware.
     channel.hardwareUnplugged();
     lister.inputs = {QStringLiteral("Microfone (Realtek HD)")};
-    channel.tHidTimer();
+    channel.start();
     state.swap.replaySuspended = true;
     lister.inputs << QStringLiteral("Microfone (Q-ZORBE)");
     lister.changeDevices();
-    EXPECT_FALSE(channel.tHid().enabled());
+    EXPECT_FALSE(channel.startTimer().enabled());
     EXPECT_EQ(log.lines.count(kFound), 0);
     state.swap.replaySuspended = false;
     lister.changeDevices();
-    EXPECT_TRUE(channel.tHid().enabled());
+    EXPECT_TRUE(channel.startTimer().enabled());
 }
 
 // Every silence nobody asked for is written, and so is the message's return;
@@ -308,7 +304,7 @@ TEST_F(Channel, ALostSoundIsWrittenAndSoIsItsReturn) {
         "do ar.");
     const QString serverGone =
         QStringLiteral("O servidor de som parou; a mensagem de espera está fora do ar.");
-    channel.tHidTimer();
+    channel.start();
     log.lines.clear();
 
     player.loseSound(PlaybackLoss::DeviceGone);
@@ -334,13 +330,13 @@ TEST_F(Channel, ALostSoundIsWrittenAndSoIsItsReturn) {
     loop.advance(5000);
     player.loseSound(PlaybackLoss::DeviceGone);  // while off air
     loop.advance(5000);
-    channel.tHidTimer();
+    channel.start();
     EXPECT_EQ(log.lines, QStringList{kOpened});
 
     player.loseSound(PlaybackLoss::DeviceSuspended);
     loop.advance(2000);
     channel.hardwareUnplugged();
-    channel.tHidTimer();
+    channel.start();
     EXPECT_EQ(log.lines.mid(1),
               (QStringList{QStringLiteral("O dispositivo de áudio da espera foi suspenso; a "
                                           "mensagem de espera está fora do ar."),
@@ -348,7 +344,7 @@ TEST_F(Channel, ALostSoundIsWrittenAndSoIsItsReturn) {
 }
 
 TEST_F(Channel, ABurstOfUnderrunsGetsALine) {
-    channel.tHidTimer();
+    channel.start();
     log.lines.clear();
     player.underrun();
     player.underrun();

@@ -127,10 +127,9 @@ TEST_F(Presence, PullingTheHoldHardwareOutTakesTheChannelDown) {
     pullOut("hid-hold-0");
     EXPECT_EQ(log.lines, QStringList{kDisconnected});
     EXPECT_FALSE(state.channel.active);
-    EXPECT_EQ(calls, (QStringList{"StopRecord @0", "WaveOutDevice [WAVE_MAPPER] @850",
-                                  "WaveInDevice [WAVE_MAPPER] @850", "StopPlay @2350"}));
-    EXPECT_EQ(player.WaveOutDevice(), kWaveMapper);
-    EXPECT_EQ(player.WaveInDevice(), kWaveMapper);
+    EXPECT_EQ(calls, (QStringList{"stopCapture @0", "open default | default @850", "stop @2350"}));
+    EXPECT_TRUE(player.playbackDevice().isSystemDefault());
+    EXPECT_TRUE(player.captureDevice().isSystemDefault());
     loop.advance(3000);
     EXPECT_EQ(notices, std::vector{MailNotices::HardwareDisconnected});
 }
@@ -153,7 +152,7 @@ TEST_F(Presence, SeveralHidInterfacesOfTheHoldHardwareGiveOneLine) {
     devices.hid = {MouseHid()};
     devices.hidChanged();
     EXPECT_EQ(log.lines, QStringList{kDisconnected});
-    EXPECT_EQ(calls.filter(QStringLiteral("StopPlay")).size(), 2);
+    EXPECT_EQ(calls.filter(QStringLiteral("stop @")).size(), 2);
     EXPECT_EQ(loop.pausedMs(), 2 * 2350);
     EXPECT_TRUE(mail.tHardDesc().enabled());
 }
@@ -170,13 +169,12 @@ TEST_F(Presence, AnUnplugDuringASwapOrWhileClosingDoesNothingThenOrLater) {
 
 TEST_F(Presence, AStopRecordThatFailsIsSwallowedWithItsPause) {
     monitor.onCall = [](const QString& call) {
-        if (call == QStringLiteral("StopRecord"))
+        if (call == QStringLiteral("stopCapture"))
             throw WaveError(QStringLiteral("capture gone"));
     };
     pullOut("hid-hold-0");
     EXPECT_EQ(log.lines, QStringList{kDisconnected});
-    EXPECT_EQ(calls, (QStringList{"WaveOutDevice [WAVE_MAPPER] @0", "WaveInDevice [WAVE_MAPPER] @0",
-                                  "StopPlay @1500"}));
+    EXPECT_EQ(calls, (QStringList{"open default | default @0", "stop @1500"}));
 }
 
 TEST_F(Presence, ReleasingTheWatcherEndsItsReportsAndAFailureIsLogged) {

@@ -37,9 +37,9 @@ protected:
     }
 
     bool onAir() const {
-        return shell->state().channel.active && player.Playing() &&
+        return shell->state().channel.active && player.playing() &&
                player.file() == shell->state().onAir.file &&
-               player.WaveOutDevice() == QStringLiteral("Alto-falantes (Q-ZORBE)");
+               player.playbackDevice().name() == QStringLiteral("Alto-falantes (Q-ZORBE)");
     }
     // Pulled out: the sound server loses its devices as the HID interface goes.
     void unplug() {
@@ -67,22 +67,22 @@ protected:
 TEST_F(HoldHardware, PulledOutItFallsSilentAndPluggedBackTheMessageReturnsSixSecondsLater) {
     unplug();
     EXPECT_EQ(lines(), QStringList{kDisconnected});
-    EXPECT_FALSE(player.Playing());
-    EXPECT_FALSE(monitor.recording);
+    EXPECT_FALSE(player.playing());
+    EXPECT_FALSE(monitor.capturing);
     // The end of what was queued does not start it again, nor does the watch.
     player.finishFile();
     loop.advance(30000);
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
 
     echoed.clear();
     replug();
     EXPECT_EQ(window.alert.popups, 1);
     loop.advance(5999);
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
     loop.advance(1);
     EXPECT_EQ(lines(), kReturn);
     EXPECT_TRUE(onAir());
-    EXPECT_TRUE(monitor.recording);
+    EXPECT_TRUE(monitor.capturing);
 }
 
 TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
@@ -93,7 +93,7 @@ TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
     // Pulled out while the swap waits for the old message to stop.
     bool pulled = false;
     player.onCall = [&](const QString& call) {
-        if (call == QStringLiteral("StopPlay") && !std::exchange(pulled, true))
+        if (call == QStringLiteral("stop") && !std::exchange(pulled, true))
             loop.post([this] { unplug(); });
     };
     // A dropped file is taken at the second check that finds it unchanged.
@@ -103,7 +103,7 @@ TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
     EXPECT_FALSE(lines().contains(kDisconnected)) << lines().join('\n').toStdString();
     EXPECT_TRUE(shell->state().channel.active);
     EXPECT_TRUE(player.file().endsWith(QStringLiteral("/promo.wav")));
-    EXPECT_TRUE(player.Playing());
+    EXPECT_TRUE(player.playing());
 }
 
 TEST_F(HoldHardware, ClosingNeverRunsAnUnplugAndReleasesTheWatcher) {
@@ -132,7 +132,7 @@ TEST_F(HoldHardware, AThousandCyclesEachPutTheMessageBackOnAir) {
     for (int cycle = 0; cycle < 1000; ++cycle) {
         echoed.clear();
         unplug();
-        ASSERT_FALSE(player.Playing()) << cycle;
+        ASSERT_FALSE(player.playing()) << cycle;
         replug();
         loop.advance(6000);
         ASSERT_TRUE(onAir()) << cycle;

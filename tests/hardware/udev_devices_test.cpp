@@ -125,7 +125,7 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
     ASSERT_TRUE(runUntil(loop, [&] { return hid().empty() && log.lines.size() == 3; }));
     EXPECT_EQ(log.lines.last(), QStringLiteral("O Hardware da espera foi desconectado."));
     EXPECT_FALSE(state.channel.active);
-    EXPECT_EQ(player.calls.last(), QStringLiteral("StopPlay"));
+    EXPECT_EQ(player.calls.last(), QStringLiteral("stop"));
     ASSERT_TRUE(runUntil(loop, [&] { return removals.size() == 2; }));
     EXPECT_EQ(removals, (QStringList{QStringLiteral("Vid_04d9&Pid_1603"),
                                      QStringLiteral("Vid_0416&Pid_8200")}));

@@ -134,7 +134,7 @@ public:
     void onAir(const QString& name) {
         put(messages, name);
         state.onAir.file = messages + QLatin1Char('/') + name;
-        player.PlayFile(state.onAir.file);
+        player.play(state.onAir.file);
         player.calls.clear();
     }
     // Every file, hidden ones too, so that nothing left behind goes unseen.
@@ -149,9 +149,9 @@ public:
         const auto v = store.value(Root::LocalMachine, kConfigKey, name);
         return v ? v->text : QStringLiteral("<missing>");
     }
-    QStringList played() const { return player.calls.filter(QStringLiteral("PlayFile ")); }
+    QStringList played() const { return player.calls.filter(QStringLiteral("play ")); }
     QString playing(const QString& name) const {
-        return QStringLiteral("PlayFile ") + messages + QLatin1Char('/') + name;
+        return QStringLiteral("play ") + messages + QLatin1Char('/') + name;
     }
     // The first check after a file arrives only looks at it; a swap takes a
     // second one, 30 s later.
@@ -210,9 +210,9 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     // 750 ms; 4. files exchanged; 5. the new message starts after 250 ms.
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(log.at, (std::vector<std::int64_t>{60000, 64000}));
-    EXPECT_EQ(playerAt, (std::vector<std::pair<std::int64_t, QString>>{
-                            {60000, QStringLiteral("StopPlay")},
-                            {64000, playing(QStringLiteral("promo.wav"))}}));
+    EXPECT_EQ(playerAt,
+              (std::vector<std::pair<std::int64_t, QString>>{
+                  {60000, QStringLiteral("stop")}, {64000, playing(QStringLiteral("promo.wav"))}}));
     EXPECT_EQ(loop.pausedMs(), 750 + 250);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")), QStringLiteral("drop:promo.wav"));
@@ -300,11 +300,11 @@ TEST_P(RotationEdge, OneCheck) {
     const EdgeCase& c = GetParam();
     QFile::remove(state.onAir.file);
     state.onAir.file.clear();
-    player.StopPlay();
+    player.stop();
     for (const QString& name : c.onAirBefore)
         onAir(name);
     if (!c.playing)
-        player.StopPlay();
+        player.stop();
     player.calls.clear();
     for (const QString& name : c.dropped)
         put(drop, name);
@@ -327,7 +327,7 @@ TEST_P(RotationEdge, OneCheck) {
         // The copy took the place of the old file, whatever its name.
         EXPECT_EQ(contentOf(messages + QLatin1Char('/') + c.started),
                   QStringLiteral("drop:") + c.started);
-        EXPECT_EQ(player.calls.contains(QStringLiteral("StopPlay")), c.playing);
+        EXPECT_EQ(player.calls.contains(QStringLiteral("stop")), c.playing);
     }
     if (c.arquivoAnterior) {
         EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), c.started);
@@ -488,7 +488,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     std::optional<bool> watchDuringSwap;
     bool posted = false;
     player.onCall = [&](const QString& call) {
-        if (call != QStringLiteral("StopPlay") || std::exchange(posted, true))
+        if (call != QStringLiteral("stop") || std::exchange(posted, true))
             return;
         loop.post([&] { player.finishFile(); });
         loop.post([&] {
@@ -505,7 +505,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     // The old message was not restarted; the stop loop ended once the file
     // had ended, and the swap went its usual way.
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
-    EXPECT_EQ(player.calls.count(QStringLiteral("StopPlay")), 1);
+    EXPECT_EQ(player.calls.count(QStringLiteral("stop")), 1);
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(loop.now(), 64000);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
@@ -516,12 +516,12 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
 TEST_F(Rotation, TheStopLoopRepeatsStopPlayUntilThePlayerHasStopped) {
     player.stopsToStop = 3;
     player.onCall = [&](const QString& call) {
-        if (call == QStringLiteral("StopPlay"))
+        if (call == QStringLiteral("stop"))
             loop.post([] {});
     };
     put(drop, QStringLiteral("promo.wav"));
     twoChecks();
-    EXPECT_EQ(player.calls.count(QStringLiteral("StopPlay")), 3);
+    EXPECT_EQ(player.calls.count(QStringLiteral("stop")), 3);
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     EXPECT_EQ(log.at.back(), 64000);
 }
@@ -540,7 +540,7 @@ TEST_F(Rotation, AMessageThatEndsWhileSuspendedGoesOnAtOnce) {
     player.finishFile();
     EXPECT_EQ(played(), (QStringList{playing(QStringLiteral("curta.wav")),
                                      playing(QStringLiteral("curta.wav"))}));
-    EXPECT_TRUE(player.Playing());
+    EXPECT_TRUE(player.playing());
     loop.advance(71000 - loop.now());
     EXPECT_EQ(played().size(), 2);
 
@@ -592,7 +592,7 @@ TEST_F(Rotation, AStagedCopyThatCannotBeRenamedIntoPlaceIsPassedOverUntilItChang
                                     "continua no ar e o arquivo fica na pasta de reposição "
                                     "até ser alterado.")}));
     EXPECT_EQ(player.calls,
-              (QStringList{QStringLiteral("StopPlay"), playing(QStringLiteral("espera.wav"))}));
+              (QStringList{QStringLiteral("stop"), playing(QStringLiteral("espera.wav"))}));
     EXPECT_EQ(filesIn(messages), kEspera);
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(registry.writes, QStringList{});
@@ -667,7 +667,7 @@ TEST_F(Rotation, AFileThatChangesWhileItIsTakenIsNeverLost) {
     loop.advance(30000);
     EXPECT_EQ(log.lines.mid(2), QStringList{stillWritten(QStringLiteral("promo.wav"))});
     player.onCall = [&](const QString& call) {
-        if (call == QStringLiteral("StopPlay"))
+        if (call == QStringLiteral("stop"))
             put(drop, QStringLiteral("promo.wav"), "final");
     };
     loop.advance(30000);

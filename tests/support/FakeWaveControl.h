@@ -3,7 +3,6 @@
 #include <QStringList>
 #include <algorithm>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "ports/WaveControl.h"
@@ -11,137 +10,122 @@
 namespace quindra::testing {
 
 // A wave control that records what it is told. Devices are a list of
-// capture names; a name can be made unreadable or rejected; PlayFile can be
-// made to fail; the test ends a pass with endPass() (the control has already
-// started the next one, as the real player does) or finishFile() (a control
-// that stops at the end of a file). A player can be made to need several
-// StopPlay calls, and a test can act on each call.
+// capture names; a name can be rejected; play() can be made to fail; the
+// test ends a pass with endPass() (the control has already started the next
+// one, as the real player does) or finishFile() (a control that stops at the
+// end of a file). A player can be made to need several stop() calls, and a
+// test can act on each call.
 class FakeWaveControl final : public WaveControl {
 public:
-    QStringList inputs;      // capture device names
-    QStringList unreadable;  // names whose reading throws
-    QStringList rejected;    // names the device setters refuse
-    bool countFails = false;
-    bool recordFails = false;
+    QStringList inputs;    // capture device names
+    QStringList rejected;  // names open() refuses
+    bool listFails = false;
+    bool captureFails = false;
     bool playFails = false;
     QStringList calls;    // every operation, in order
-    int stopsToStop = 1;  // StopPlay calls it takes before Playing turns false
+    int stopsToStop = 1;  // stop() calls it takes before playing() turns false
     // Runs as each operation is recorded, before it takes effect.
     std::function<void(const QString& call)> onCall;
 
-    int WaveInDeviceCount() override {
-        record(QStringLiteral("WaveInDeviceCount"));
-        if (countFails)
-            throw WaveError(QStringLiteral("count failed"));
-        return static_cast<int>(inputs.size());
+    // How a device appears in the calls: its name, or "default".
+    static QString shown(const DeviceChoice& d) {
+        return d.isSystemDefault() ? QStringLiteral("default") : d.name();
     }
-    QString WaveInDeviceName(int index) override {
-        record(QStringLiteral("WaveInDeviceName %1").arg(index));
-        const QString name = inputs.value(index);
-        if (unreadable.contains(name))
-            throw WaveError(QStringLiteral("unreadable"));
-        return name;
+
+    QStringList captureDevices() override {
+        record(QStringLiteral("captureDevices"));
+        if (listFails)
+            throw WaveError(QStringLiteral("list failed"));
+        return inputs;
     }
-    void setWaveInDevice(const QString& name) override {
-        record(QStringLiteral("WaveInDevice ") + name);
-        if (rejected.contains(name))
-            throw WaveError(QStringLiteral("rejected ") + name);
-        in_ = name;
+    void open(const DeviceChoice& capture, const DeviceChoice& playback) override {
+        record(QStringLiteral("open %1 | %2").arg(shown(capture), shown(playback)));
+        for (const DeviceChoice* d : {&capture, &playback}) {
+            if (!d->isSystemDefault() && rejected.contains(d->name()))
+                throw WaveError(QStringLiteral("rejected ") + d->name());
+            (d == &capture ? in_ : out_) = *d;
+        }
     }
-    QString WaveInDevice() const override { return in_; }
-    void setWaveOutDevice(const QString& name) override {
-        record(QStringLiteral("WaveOutDevice ") + name);
-        if (rejected.contains(name))
-            throw WaveError(QStringLiteral("rejected ") + name);
-        out_ = name;
+    DeviceChoice captureDevice() const override { return in_; }
+    DeviceChoice playbackDevice() const override { return out_; }
+    void setPlayFormat(const WaveFormat& format) override {
+        record(QStringLiteral("format %1 Hz %2 ch %3 bit")
+                   .arg(format.rate)
+                   .arg(format.channels)
+                   .arg(format.bits));
+        format_ = format;
     }
-    QString WaveOutDevice() const override { return out_; }
-    void setRecordBufferLength(int length) override {
-        record(QStringLiteral("RecordBufferLength %1").arg(length));
-    }
-    void setPlayFormatID(const QString& hex) override {
-        record(QStringLiteral("PlayFormatID ") + hex);
-        formatId_ = hex;
-    }
-    QString PlayFormatID() const override { return formatId_; }
-    void setPlayFormatName(const QString& name) override {
-        record(QStringLiteral("PlayFormatName ") + name);
-        formatName_ = name;
-    }
-    QString PlayFormatName() const override { return formatName_; }
-    bool Playing() const override { return playing_; }
-    bool PlayFile(const QString& path) override {
-        record(QStringLiteral("PlayFile ") + path);
+    WaveFormat playFormat() const override { return format_; }
+    bool playing() const override { return playing_; }
+    void play(const QString& path) override {
+        record(QStringLiteral("play ") + path);
         if (playFails || path.isEmpty())
             throw WaveError(QStringLiteral("cannot play ") + path);
-        // From OnPlayDone, the file that plays goes on where it is.
+        // From onPassEnded, the file that plays goes on where it is.
         if (!(inPassEnd_ && playing_ && path == file_))
             ++starts_;
         playing_ = true;
         stops_ = 0;
         file_ = path;
         ++plays;
-        return true;
     }
-    unsigned PlayStarts() const override { return starts_; }
-    void StopPlay() override {
-        record(QStringLiteral("StopPlay"));
+    unsigned starts() const override { return starts_; }
+    void stop() override {
+        record(QStringLiteral("stop"));
         if (++stops_ >= stopsToStop) {
             playing_ = false;
             stops_ = 0;
         }
     }
-    void SetMode(int mode) override { record(QStringLiteral("SetMode %1").arg(mode)); }
-    bool StartRecord(int flags) override {
-        record(QStringLiteral("StartRecord %1").arg(flags));
-        if (recordFails)
-            throw WaveError(QStringLiteral("record failed"));
-        recording = true;
-        return true;
+    void startCapture(int bufferBytes) override {
+        record(QStringLiteral("startCapture %1").arg(bufferBytes));
+        if (captureFails)
+            throw WaveError(QStringLiteral("capture failed"));
+        capturing = true;
     }
-    void StopRecord() override {
-        record(QStringLiteral("StopRecord"));
-        recording = false;
+    void stopCapture() override {
+        record(QStringLiteral("stopCapture"));
+        capturing = false;
     }
-    void addSampleListener(SampleListener* l) override {
+    void addListener(SampleListener* l) override {
         if (std::find(listeners.begin(), listeners.end(), l) == listeners.end())
             listeners.push_back(l);
     }
-    void removeSampleListener(SampleListener* l) override {
+    void removeListener(SampleListener* l) override {
         listeners.erase(std::remove(listeners.begin(), listeners.end(), l), listeners.end());
     }
 
     // A pass ends as the real control reports it: the next pass already
-    // plays, then OnPlayDone.
+    // plays, then onPassEnded.
     void endPass() {
         inPassEnd_ = true;
-        if (OnPlayDone)
-            OnPlayDone();
+        if (onPassEnded)
+            onPassEnded();
         inPassEnd_ = false;
     }
-    // A file ends on a control that does not loop: Playing turns false, then
-    // OnPlayDone.
+    // A file ends on a control that does not loop: playing() turns false,
+    // then onPassEnded.
     void finishFile() {
         playing_ = false;
-        if (OnPlayDone)
-            OnPlayDone();
+        if (onPassEnded)
+            onPassEnded();
     }
     // The sound server's side of the player and the device list.
     void loseSound(PlaybackLoss why) {
-        if (OnPlaybackLost)
-            OnPlaybackLost(why);
+        if (onLost)
+            onLost(why);
     }
     void restoreSound() {
-        if (OnPlaybackRestored)
-            OnPlaybackRestored();
+        if (onRestored)
+            onRestored();
     }
     void underrun() {
-        if (OnUnderrun)
-            OnUnderrun();
+        if (onUnderrun)
+            onUnderrun();
     }
     void changeDevices() {
-        if (OnDevicesChanged)
-            OnDevicesChanged();
+        if (onDevicesChanged)
+            onDevicesChanged();
     }
     void feed(const std::vector<std::int16_t>& s, int rate) {
         for (auto* l : listeners)
@@ -150,7 +134,7 @@ public:
 
     const QString& file() const { return file_; }
     int plays = 0;
-    bool recording = false;
+    bool capturing = false;
     std::vector<SampleListener*> listeners;
 
 private:
@@ -163,10 +147,9 @@ private:
     int stops_ = 0;
     unsigned starts_ = 0;
     bool inPassEnd_ = false;
-    QString in_;
-    QString out_ = kWaveMapper;
-    QString formatId_;
-    QString formatName_;
+    DeviceChoice in_ = DeviceChoice::systemDefault();
+    DeviceChoice out_ = DeviceChoice::systemDefault();
+    WaveFormat format_;
     bool playing_ = false;
     QString file_;
 };

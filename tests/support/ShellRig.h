@@ -41,7 +41,7 @@ struct ShellRig {
                          .autostart = autostart,
                          .hotKeys = hotKeys,
                          .echo = [this](const QString& line) { echoed << line; }},
-            .audio = {.PlayC1 = player, .wCanal1 = monitor, .WaveControl1 = lister},
+            .audio = {.player = player, .monitor = monitor, .lister = lister},
             .rotation = {.files = files, .probe = probe},
             .hardware = {.devices = devices},
             .status = {.sysInfo = sysInfo, .idle = idle},

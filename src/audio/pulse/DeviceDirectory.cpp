@@ -97,4 +97,8 @@ std::string DeviceDirectory::find(DeviceKind kind, const QString& name) {
     throw WaveError(QStringLiteral("Dispositivo de áudio não encontrado: ") + name);
 }
 
+std::string DeviceDirectory::resolve(DeviceKind kind, const DeviceChoice& choice) {
+    return choice.isSystemDefault() ? std::string() : find(kind, choice.name());
+}
+
 }  // namespace quindra::pulse

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/pulse/PulseConnection.h"
+#include "ports/WaveControl.h"
 
 namespace quindra::pulse {
 
@@ -39,6 +40,9 @@ public:
     // The server's name of the device the operator's name means; throws
     // WaveError "Dispositivo de áudio não encontrado: " + name when none.
     std::string find(DeviceKind kind, const QString& name);
+    // The server's name for a choice; empty, the server's own default, for
+    // the system default.
+    std::string resolve(DeviceKind kind, const DeviceChoice& choice);
 
 private:
     PulseConnection& connection_;

@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
+#include "audio/pulse/PulseFormat.h"
 #include "audio/pulse/PulseStream.h"
 #include "audio/pulse/ReadAhead.h"
-#include "audio/pulse/WaveFormat.h"
 
 namespace quindra::pulse {
 

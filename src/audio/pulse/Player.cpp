@@ -35,7 +35,6 @@ Player::Player(PulseConnection& connection, DeviceDirectory& devices, Events eve
       devices_(devices),
       events_(std::move(events)),
       guard_(connection.loop()),
-      device_(kWaveMapper),
       retry_(connection.loop().createTimer(kRetryMs, [this] { resume(); })),
       readAhead_(static_cast<std::size_t>(kAheadSeconds * 48000),
                  [this](std::uint64_t session, const QString&) {
@@ -46,10 +45,10 @@ Player::~Player() {
     close();
 }
 
-void Player::setDevice(const QString& name) {
-    if (name == device_)
+void Player::setDevice(const DeviceChoice& device) {
+    if (device == device_)
         return;
-    device_ = name;
+    device_ = device;
     stale_ = true;
 }
 
@@ -178,8 +177,7 @@ void Player::open() {
     // old one was playing, only the file that begin() starts.
     ++session_;
     readAhead_.stop();
-    const std::string sink =
-        device_ == kWaveMapper ? std::string() : devices_.find(DeviceKind::Playback, device_);
+    const std::string sink = devices_.resolve(DeviceKind::Playback, device_);
     const std::uint64_t generation = ++generation_;
     const int rate = format_.rate;
     PlaybackFeed::Events events{
@@ -206,7 +204,7 @@ void Player::open() {
     auto feed =
         std::make_unique<PlaybackFeed>(format_, readAhead_, connection_.api(), std::move(events));
     feed->setTap(tap_);  // no stream calls it yet
-    const pa_sample_spec sampleSpec = format_.sampleSpec();
+    const pa_sample_spec sampleSpec = sampleSpecOf(format_);
     const PulseStream::Params params{PulseStream::Direction::Playback, "Mensagem de espera",
                                      sampleSpec, bufferFor(sampleSpec), sink};
     auto stream = std::make_unique<PulseStream>(connection_, params, *feed);

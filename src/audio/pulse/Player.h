@@ -9,9 +9,9 @@
 #include "audio/pulse/DeviceDirectory.h"
 #include "audio/pulse/PlaybackFeed.h"
 #include "audio/pulse/PulseConnection.h"
+#include "audio/pulse/PulseFormat.h"
 #include "audio/pulse/PulseStream.h"
 #include "audio/pulse/ReadAhead.h"
-#include "audio/pulse/WaveFormat.h"
 #include "core/LifeGuard.h"
 #include "ports/WaveControl.h"
 
@@ -43,7 +43,7 @@ public:
     Player& operator=(const Player&) = delete;
 
     // Both take effect on the stream the next time one is needed.
-    void setDevice(const QString& name);
+    void setDevice(const DeviceChoice& device);
     void setFormat(const WaveFormat& format);
     const WaveFormat& format() const { return format_; }
 
@@ -79,7 +79,7 @@ private:
     Events events_;
     LifeGuard guard_;  // before the stream and the decoder: they post until gone
 
-    QString device_;
+    DeviceChoice device_ = DeviceChoice::systemDefault();
     WaveFormat format_;
     bool stale_ = false;  // device or format changed since the stream opened
     bool playing_ = false;

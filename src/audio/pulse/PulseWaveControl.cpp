@@ -2,41 +2,39 @@
 
 #include <algorithm>
 
-#include "audio/pulse/WaveFormat.h"
+#include "audio/pulse/PulseFormat.h"
 
 namespace quindra::pulse {
 
 PulseWaveControl::PulseWaveControl(std::shared_ptr<PulseConnection> connection)
     : connection_(std::move(connection)),
       devices_(*connection_),
-      formatId_(kPlayFormatID),
-      formatName_(kPlayFormatName),
       player_(
           *connection_, devices_,
           {.passEnded =
                [this] {
-                   if (OnPlayDone)
-                       OnPlayDone();
+                   if (onPassEnded)
+                       onPassEnded();
                },
            .lost =
                [this](PlaybackLoss why) {
-                   if (OnPlaybackLost)
-                       OnPlaybackLost(why);
+                   if (onLost)
+                       onLost(why);
                },
            .restored =
                [this] {
-                   if (OnPlaybackRestored)
-                       OnPlaybackRestored();
+                   if (onRestored)
+                       onRestored();
                },
            .underrun =
                [this] {
-                   if (OnUnderrun)
-                       OnUnderrun();
+                   if (onUnderrun)
+                       onUnderrun();
                },
            .samples = [this](const std::vector<std::int16_t>& s, int rate) { deliver(s, rate); }}),
       recorder_(*connection_, devices_,
                 [this](const std::vector<std::int16_t>& s, int rate) { deliver(s, rate); }) {
-    player_.setFormat(parseWaveFormat(formatId_));
+    player_.setFormat(kHoldMessageFormat);
     connection_->addObserver(this);
 }
 
@@ -44,62 +42,44 @@ PulseWaveControl::~PulseWaveControl() {
     connection_->removeObserver(this);
 }
 
-int PulseWaveControl::WaveInDeviceCount() {
-    return static_cast<int>(devices_.list(DeviceKind::Capture).size());
+QStringList PulseWaveControl::captureDevices() {
+    QStringList names;
+    for (const auto& d : devices_.list(DeviceKind::Capture))
+        names << d.name;
+    return names;
 }
 
-QString PulseWaveControl::WaveInDeviceName(int index) {
-    const auto devices = devices_.list(DeviceKind::Capture);
-    if (index < 0 || index >= static_cast<int>(devices.size())) {
-        throw WaveError(QStringLiteral("Índice de dispositivo de áudio inválido: %1").arg(index));
-    }
-    return devices[static_cast<std::size_t>(index)].name;
+void PulseWaveControl::open(const DeviceChoice& capture, const DeviceChoice& playback) {
+    if (!capture.isSystemDefault())
+        devices_.find(DeviceKind::Capture, capture.name());
+    capture_ = capture;
+    recorder_.setDevice(capture);
+    if (!playback.isSystemDefault())
+        devices_.find(DeviceKind::Playback, playback.name());
+    playback_ = playback;
+    player_.setDevice(playback);
 }
 
-void PulseWaveControl::setWaveInDevice(const QString& name) {
-    if (name != kWaveMapper)
-        devices_.find(DeviceKind::Capture, name);
-    in_ = name;
-    recorder_.setDevice(name);
+void PulseWaveControl::setPlayFormat(const WaveFormat& format) {
+    requirePlayable(format);
+    player_.setFormat(format);
 }
 
-void PulseWaveControl::setWaveOutDevice(const QString& name) {
-    if (name != kWaveMapper)
-        devices_.find(DeviceKind::Playback, name);
-    out_ = name;
-    player_.setDevice(name);
-}
-
-void PulseWaveControl::setRecordBufferLength(int length) {
-    if (length <= 0) {
-        throw WaveError(QStringLiteral("Tamanho de buffer inválido: %1").arg(length));
-    }
-    recorder_.setBufferBytes(length);
-}
-
-void PulseWaveControl::setPlayFormatID(const QString& hex) {
-    player_.setFormat(parseWaveFormat(hex));
-    formatId_ = hex;
-}
-
-bool PulseWaveControl::PlayFile(const QString& path) {
-    player_.play(path);
-    return true;
-}
-
-bool PulseWaveControl::StartRecord(int) {
+void PulseWaveControl::startCapture(int bufferBytes) {
+    if (bufferBytes <= 0)
+        throw WaveError(QStringLiteral("Tamanho de buffer inválido: %1").arg(bufferBytes));
+    recorder_.setBufferBytes(bufferBytes);
     recorder_.start();
-    return true;
 }
 
-void PulseWaveControl::addSampleListener(SampleListener* l) {
+void PulseWaveControl::addListener(SampleListener* l) {
     if (std::find(listeners_.begin(), listeners_.end(), l) == listeners_.end()) {
         listeners_.push_back(l);
     }
     tapWhileListened();
 }
 
-void PulseWaveControl::removeSampleListener(SampleListener* l) {
+void PulseWaveControl::removeListener(SampleListener* l) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), l), listeners_.end());
     tapWhileListened();
 }
@@ -138,8 +118,8 @@ void PulseWaveControl::devicesChanged() {
 }
 
 void PulseWaveControl::tellDevicesChanged() {
-    if (OnDevicesChanged)
-        OnDevicesChanged();
+    if (onDevicesChanged)
+        onDevicesChanged();
 }
 
 }  // namespace quindra::pulse

@@ -42,8 +42,7 @@ Recorder::Recorder(PulseConnection& connection, DeviceDirectory& devices,
     : connection_(connection),
       devices_(devices),
       onSamples_(std::move(onSamples)),
-      guard_(connection.loop()),
-      device_(kWaveMapper) {}
+      guard_(connection.loop()) {}
 
 Recorder::~Recorder() {
     close();
@@ -95,9 +94,7 @@ void Recorder::resume() {
 
 void Recorder::open() {
     close();
-    const std::string source = device_ == kWaveMapper || device_.isEmpty()
-                                   ? std::string()
-                                   : devices_.find(DeviceKind::Capture, device_);
+    const std::string source = devices_.resolve(DeviceKind::Capture, device_);
     const std::uint64_t generation = ++generation_;
     auto tap = std::make_unique<Tap>(
         [this](std::vector<std::int16_t> s) {

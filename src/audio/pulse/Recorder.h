@@ -27,7 +27,7 @@ public:
     Recorder& operator=(const Recorder&) = delete;
 
     // Takes effect at the next start.
-    void setDevice(const QString& name) { device_ = name; }
+    void setDevice(const DeviceChoice& device) { device_ = device; }
     // Bytes per transfer from the server.
     void setBufferBytes(int bytes) { bufferBytes_ = bytes; }
 
@@ -56,7 +56,7 @@ private:
     std::function<void(const std::vector<std::int16_t>&, int)> onSamples_;
     LifeGuard guard_;  // before the stream: it posts until the stream is gone
 
-    QString device_;
+    DeviceChoice device_ = DeviceChoice::systemDefault();
     int bufferBytes_ = 2048;
     bool recording_ = false;
     bool resumePending_ = false;

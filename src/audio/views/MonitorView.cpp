@@ -14,10 +14,10 @@ namespace quindra {
 
 namespace {
 
-constexpr double kFrameSeconds = 1.0 / TMonitorView::kFramesPerSecond;
+constexpr double kFrameSeconds = 1.0 / MonitorView::kFramesPerSecond;
 // Without new samples for half a second the source has stopped: show rest.
-constexpr int kQuietFrames = TMonitorView::kFramesPerSecond / 2;
-constexpr float kSpectrumFallDbPerFrame = 60.0F / TMonitorView::kFramesPerSecond;
+constexpr int kQuietFrames = MonitorView::kFramesPerSecond / 2;
+constexpr float kSpectrumFallDbPerFrame = 60.0F / MonitorView::kFramesPerSecond;
 
 // The status log's slate, a shade darker for tracks, and light traces on it.
 const QColor kBackground(65, 71, 81);
@@ -43,9 +43,9 @@ QFont labelFont(const QFont& base) {
 
 }  // namespace
 
-TMonitorView::TMonitorView(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
+MonitorView::MonitorView(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    if (kind_ == Kind::Volume)
+    if (kind_ == Kind::Level)
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     else
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -55,18 +55,18 @@ TMonitorView::TMonitorView(Kind kind, QWidget* parent) : QWidget(parent), kind_(
             analyzer_.emplace(kFftSize);
             shownSpectrum_.assign(analyzer_->binCount(), kSpectrumFloorDb);
             break;
-        case Kind::Wave:
+        case Kind::Waveform:
             waveSnapshot_.resize(kBufferSamples);
             break;
-        case Kind::Volume:
+        case Kind::Level:
             break;
     }
 
     frameTimer_.setInterval(1000 / kFramesPerSecond);
-    connect(&frameTimer_, &QTimer::timeout, this, &TMonitorView::tick);
+    connect(&frameTimer_, &QTimer::timeout, this, &MonitorView::tick);
 }
 
-TMonitorView::~TMonitorView() {
+MonitorView::~MonitorView() {
     try {
         detach();
     } catch (const std::exception& e) {
@@ -74,7 +74,7 @@ TMonitorView::~TMonitorView() {
     }
 }
 
-void TMonitorView::setWaveSource(WaveControl* source) {
+void MonitorView::setSource(WaveControl* source) {
     if (source == source_)
         return;
     detach();
@@ -85,21 +85,21 @@ void TMonitorView::setWaveSource(WaveControl* source) {
     update();
 }
 
-void TMonitorView::attach() {
+void MonitorView::attach() {
     if (source_ == nullptr || listening_)
         return;
-    source_->addSampleListener(this);
+    source_->addListener(this);
     listening_ = true;
 }
 
-void TMonitorView::detach() {
+void MonitorView::detach() {
     if (!listening_)
         return;
-    source_->removeSampleListener(this);
+    source_->removeListener(this);
     listening_ = false;
 }
 
-void TMonitorView::restart() {
+void MonitorView::restart() {
     ring_.clear();
     fresh_ = 0;
     quietFrames_ = 0;
@@ -110,7 +110,7 @@ void TMonitorView::restart() {
     meterSeconds_ = 0.0;
 }
 
-void TMonitorView::samples(const std::int16_t* data, std::size_t count, int rate) {
+void MonitorView::samples(const std::int16_t* data, std::size_t count, int rate) {
     if (rate <= 0)
         return;
     if (rate != rate_) {
@@ -124,21 +124,21 @@ void TMonitorView::samples(const std::int16_t* data, std::size_t count, int rate
     fresh_ = std::min(fresh_ + count, ring_.capacity());
 }
 
-std::size_t TMonitorView::samplesFor(double seconds) const {
+std::size_t MonitorView::samplesFor(double seconds) const {
     return static_cast<std::size_t>(std::lround(seconds * rate_));
 }
 
-std::span<const std::int16_t> TMonitorView::latest(std::size_t count) {
+std::span<const std::int16_t> MonitorView::latest(std::size_t count) {
     count = std::min(count, scratch_.size());
     const std::size_t n = ring_.copyLatest({scratch_.data(), count});
     return {scratch_.data(), n};
 }
 
-std::span<const std::int16_t> TMonitorView::waveSamples() const {
+std::span<const std::int16_t> MonitorView::waveSamples() const {
     return {waveSnapshot_.data(), waveCount_};
 }
 
-void TMonitorView::tick() {
+void MonitorView::tick() {
     const std::size_t arrived = fresh_;
     fresh_ = 0;
     bool stale = false;
@@ -161,7 +161,7 @@ void TMonitorView::tick() {
                 changed = true;
             }
             break;
-        case Kind::Wave:
+        case Kind::Waveform:
             if (renew) {
                 const auto s = latest(samplesFor(kWaveSeconds));
                 std::copy(s.begin(), s.end(), waveSnapshot_.begin());
@@ -169,7 +169,7 @@ void TMonitorView::tick() {
                 changed = true;
             }
             break;
-        case Kind::Volume:
+        case Kind::Level:
             // Capture chunks come a few frames apart: the meter holds between
             // them and measures each on arrival, over at least its window.
             meterSeconds_ += kFrameSeconds;
@@ -184,7 +184,7 @@ void TMonitorView::tick() {
         update();
 }
 
-void TMonitorView::showEvent(QShowEvent* event) {
+void MonitorView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     shown_ = true;
     restart();
@@ -196,7 +196,7 @@ void TMonitorView::showEvent(QShowEvent* event) {
     }
 }
 
-void TMonitorView::hideEvent(QHideEvent* event) {
+void MonitorView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     shown_ = false;
     frameTimer_.stop();
@@ -207,15 +207,15 @@ void TMonitorView::hideEvent(QHideEvent* event) {
     }
 }
 
-QSize TMonitorView::sizeHint() const {
-    return kind_ == Kind::Volume ? QSize(36, 120) : QSize(240, 120);
+QSize MonitorView::sizeHint() const {
+    return kind_ == Kind::Level ? QSize(36, 120) : QSize(240, 120);
 }
 
-QSize TMonitorView::minimumSizeHint() const {
-    return kind_ == Kind::Volume ? QSize(20, 40) : QSize(64, 40);
+QSize MonitorView::minimumSizeHint() const {
+    return kind_ == Kind::Level ? QSize(20, 40) : QSize(64, 40);
 }
 
-void TMonitorView::paintEvent(QPaintEvent*) {
+void MonitorView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kBackground);
     const QRectF area = QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
@@ -226,16 +226,16 @@ void TMonitorView::paintEvent(QPaintEvent*) {
         case Kind::Spectrum:
             paintSpectrum(p, area);
             break;
-        case Kind::Wave:
-            paintWave(p, area);
+        case Kind::Waveform:
+            paintWaveform(p, area);
             break;
-        case Kind::Volume:
-            paintVolume(p, area);
+        case Kind::Level:
+            paintLevel(p, area);
             break;
     }
 }
 
-void TMonitorView::paintSpectrum(QPainter& p, const QRectF& area) {
+void MonitorView::paintSpectrum(QPainter& p, const QRectF& area) {
     const QFontMetricsF fm(p.font());
     const bool labelled = area.height() >= 4 * fm.height();
     QRectF plot = area;
@@ -291,7 +291,7 @@ void TMonitorView::paintSpectrum(QPainter& p, const QRectF& area) {
     }
 }
 
-void TMonitorView::paintWave(QPainter& p, const QRectF& area) {
+void MonitorView::paintWaveform(QPainter& p, const QRectF& area) {
     const qreal mid = area.center().y();
     const qreal half = area.height() / 2.0;
     p.setPen(kGrid);
@@ -325,7 +325,7 @@ void TMonitorView::paintWave(QPainter& p, const QRectF& area) {
     p.drawPolyline(trace);
 }
 
-void TMonitorView::paintVolume(QPainter& p, const QRectF& area) {
+void MonitorView::paintLevel(QPainter& p, const QRectF& area) {
     const QFontMetricsF fm(p.font());
     const bool labelled = area.width() >= 28;
     const qreal barWidth = labelled ? std::max(8.0, area.width() * 0.4) : area.width() - 4;

@@ -25,11 +25,11 @@ namespace quindra {
 // tab) the view is also off its source's listener list, so it costs nothing;
 // it listens again when shown.
 //
-// The source must outlive the view, or be replaced first (setWaveSource).
-class TMonitorView final : public QWidget, public SampleListener {
+// The source must outlive the view, or be replaced first (setSource).
+class MonitorView final : public QWidget, public SampleListener {
     Q_OBJECT
 public:
-    enum class Kind { Spectrum, Wave, Volume };
+    enum class Kind { Spectrum, Waveform, Level };
     Q_ENUM(Kind)
 
     // The capture format of the monitoring control; each chunk may say
@@ -46,15 +46,15 @@ public:
     static constexpr float kSpectrumRangeDb = 90.0F;
     static constexpr double kLevelRangeDb = 60.0;
 
-    explicit TMonitorView(Kind kind, QWidget* parent = nullptr);
-    ~TMonitorView() override;
+    explicit MonitorView(Kind kind, QWidget* parent = nullptr);
+    ~MonitorView() override;
 
     Kind kind() const { return kind_; }
 
     // Follows `source` from now on, leaving the previous one; nullptr leaves
     // it and shows rest.
-    void setWaveSource(WaveControl* source);
-    WaveControl* waveSource() const { return source_; }
+    void setSource(WaveControl* source);
+    WaveControl* source() const { return source_; }
 
     // SampleListener: copies the chunk; a new rate starts the buffer afresh.
     void samples(const std::int16_t* data, std::size_t count, int rate) override;
@@ -67,7 +67,7 @@ public:
     bool frameTimerActive() const { return frameTimer_.isActive(); }
     const SampleRing& buffer() const { return ring_; }
     // What the next paint draws, by kind: dB per FFT bin (Spectrum), the
-    // newest samples (Wave), the meter (Volume).
+    // newest samples (Waveform), the meter (Level).
     std::span<const float> spectrumDb() const { return shownSpectrum_; }
     std::span<const std::int16_t> waveSamples() const;
     const LevelMeter& level() const { return meter_; }
@@ -88,8 +88,8 @@ private:
     std::span<const std::int16_t> latest(std::size_t count);
 
     void paintSpectrum(QPainter& p, const QRectF& area);
-    void paintWave(QPainter& p, const QRectF& area);
-    void paintVolume(QPainter& p, const QRectF& area);
+    void paintWaveform(QPainter& p, const QRectF& area);
+    void paintLevel(QPainter& p, const QRectF& area);
 
     const Kind kind_;
     WaveControl* source_ = nullptr;

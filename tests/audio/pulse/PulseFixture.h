@@ -15,6 +15,9 @@ namespace quindra::testing {
 
 inline const QString kHoldIn = QStringLiteral("Microfone (Q-ZORBE)");
 inline const QString kHoldOut = QStringLiteral("Alto-falantes (Q-ZORBE)");
+inline const DeviceChoice kHoldCapture = DeviceChoice::named(kHoldIn);
+inline const DeviceChoice kHoldPlayback = DeviceChoice::named(kHoldOut);
+inline const DeviceChoice kDefaultDevice = DeviceChoice::systemDefault();
 
 // Keeps what a wave control hands its sample listeners.
 class SampleLog : public SampleListener {

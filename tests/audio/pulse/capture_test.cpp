@@ -22,7 +22,7 @@ protected:
                        sine(1000, kCaptureRate, 8000 / 32768.0, kCaptureRate / 10));
         });
         feeder_->setEnabled(true);
-        control_->addSampleListener(&captured_);
+        control_->addListener(&captured_);
     }
 
     std::unique_ptr<Timer> feeder_;
@@ -30,10 +30,8 @@ protected:
 };
 
 TEST_F(PulseCapture, TheInputReachesTheListenersInTheCaptureFormat) {
-    control_->setWaveInDevice(kHoldIn);
-    control_->setRecordBufferLength(2048);
-    control_->SetMode(6);
-    EXPECT_TRUE(control_->StartRecord(0));
+    control_->open(kHoldCapture, kDefaultDevice);
+    control_->startCapture(2048);
     ASSERT_TRUE(waitFor(loop_, [&] { return captured_.all.size() >= kCaptureRate; }));
 
     EXPECT_TRUE(std::all_of(captured_.rates.begin(), captured_.rates.end(),
@@ -43,12 +41,11 @@ TEST_F(PulseCapture, TheInputReachesTheListenersInTheCaptureFormat) {
 }
 
 TEST_F(PulseCapture, TheInputReachesALevelViewAtTheTonesLevel) {
-    TMonitorView volume(TMonitorView::Kind::Volume);
+    MonitorView volume(MonitorView::Kind::Level);
     volume.show();  // a view listens only while it is shown
-    volume.setWaveSource(control_.get());
-    control_->setWaveInDevice(kHoldIn);
-    control_->SetMode(6);
-    control_->StartRecord(0);
+    volume.setSource(control_.get());
+    control_->open(kHoldCapture, kDefaultDevice);
+    control_->startCapture(2048);
     // A sine of peak 8000: -12.2 dBFS peak, -15.3 dBFS RMS.
     const auto atToneLevel = [&] {
         return std::abs(volume.level().measured().peakDb - -12.2) < 1.0 &&
@@ -56,38 +53,36 @@ TEST_F(PulseCapture, TheInputReachesALevelViewAtTheTonesLevel) {
     };
     EXPECT_TRUE(waitFor(loop_, atToneLevel, 5s)) << volume.level().measured().peakDb << " dB peak, "
                                                  << volume.level().measured().rmsDb << " dB RMS";
-    volume.setWaveSource(nullptr);
+    volume.setSource(nullptr);
 }
 
 // A second control captures the same input as a witness: once it has had
 // half a second of it, the stopped one would have had some too.
-TEST_F(PulseCapture, StopRecordEndsTheFlow) {
+TEST_F(PulseCapture, StopCaptureEndsTheFlow) {
     pulse::PulseWaveControl witness(connection_);
     SampleLog seen;
-    witness.addSampleListener(&seen);
-    witness.setWaveInDevice(kHoldIn);
-    witness.SetMode(6);
-    witness.StartRecord(0);
+    witness.addListener(&seen);
+    witness.open(kHoldCapture, kDefaultDevice);
+    witness.startCapture(2048);
     const auto witnessHears = [&](std::size_t samples) {
         seen.all.clear();
         return waitFor(loop_, [&] { return seen.all.size() >= samples; });
     };
 
-    control_->setWaveInDevice(kHoldIn);
-    control_->SetMode(6);
-    control_->StartRecord(0);
+    control_->open(kHoldCapture, kDefaultDevice);
+    control_->startCapture(2048);
     ASSERT_TRUE(waitFor(loop_, [&] { return !captured_.all.empty(); }));
-    control_->StopRecord();
-    EXPECT_FALSE(control_->Recording());
+    control_->stopCapture();
+    EXPECT_FALSE(control_->capturing());
     loop_.processPendingMessages();  // what was on its way when it stopped
     captured_.all.clear();
     ASSERT_TRUE(witnessHears(kCaptureRate / 2));
     EXPECT_TRUE(captured_.all.empty());
 
     // A listener that leaves gets nothing more either.
-    control_->StartRecord(0);
+    control_->startCapture(2048);
     ASSERT_TRUE(waitFor(loop_, [&] { return !captured_.all.empty(); }));
-    control_->removeSampleListener(&captured_);
+    control_->removeListener(&captured_);
     loop_.processPendingMessages();
     captured_.all.clear();
     ASSERT_TRUE(witnessHears(kCaptureRate / 2));
@@ -97,14 +92,14 @@ TEST_F(PulseCapture, StopRecordEndsTheFlow) {
 // The hold device leaves the server and comes back (a USB reset, a rebuilt
 // node): the capture that ran comes back with it, by itself.
 TEST_F(PulseCapture, ACaptureDeviceThatGoesAwayComesBackWithIt) {
-    control_->setWaveInDevice(kHoldIn);
-    control_->SetMode(6);
-    control_->StartRecord(0);
+    control_->open(kHoldCapture, kDefaultDevice);
+    control_->startCapture(2048);
     ASSERT_TRUE(waitFor(loop_, [&] { return !captured_.all.empty(); }));
 
     ASSERT_TRUE(server_.unplug());
-    EXPECT_THROW(control_->setWaveInDevice(kHoldIn), WaveError) << "the device is still there";
-    EXPECT_TRUE(control_->Recording()) << "it waits for the device";
+    EXPECT_THROW(control_->open(kHoldCapture, kDefaultDevice), WaveError)
+        << "the device is still there";
+    EXPECT_TRUE(control_->capturing()) << "it waits for the device";
     ASSERT_TRUE(server_.replug());
     captured_.all.clear();
     EXPECT_TRUE(waitFor(loop_, [&] { return captured_.all.size() >= kCaptureRate / 2; }));

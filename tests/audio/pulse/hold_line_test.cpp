@@ -117,7 +117,7 @@ const QString kBack = QStringLiteral("A mensagem de espera voltou ao ar.");
 TEST_P(HoldLine, TheLoopGoesOnWithoutAGapWhileTheUiThreadIsBlocked) {
     startServer();
     makeChannel();
-    channel_->tHidTimer();
+    channel_->start();
     ASSERT_TRUE(state_.channel.active);
     ASSERT_EQ(waitForPasses(1).size(), 1u) << "the message never went on air";
 
@@ -144,7 +144,7 @@ TEST_P(HoldLine, TheHoldDeviceRemovedAndCreatedAgainBringsTheMessageBack) {
         if (!connection_) {
             startServer();
             makeChannel();
-            channel_->tHidTimer();
+            channel_->start();
         }
         ASSERT_FALSE(waitForPasses(1).empty());
         log_.lines.clear();
@@ -167,7 +167,7 @@ TEST_P(HoldLine, TheHoldDeviceRemovedAndCreatedAgainBringsTheMessageBack) {
         EXPECT_GE(starts.size(), 2u);
         expectJoinsWithoutGaps(starts);
         EXPECT_TRUE(waitFor(
-            loop_, [&] { return monitor_->Recording(); }, 10s));
+            loop_, [&] { return monitor_->capturing(); }, 10s));
     }
 }
 

@@ -21,7 +21,7 @@ protected:
         PulseFixture::SetUp();
         if (HasFatalFailure())
             return;
-        control_->addSampleListener(&queued_);
+        control_->addListener(&queued_);
     }
 
     // Plays the file and answers each end of a pass as the hold channel
@@ -29,20 +29,20 @@ protected:
     // ended. The file goes on looping afterwards.
     void loop(const QString& path, int passes, const std::function<void(int)>& beforePass = {}) {
         int ended = 0;
-        control_->OnPlayDone = [&] {
-            EXPECT_TRUE(control_->Playing()) << "the next pass already plays";
+        control_->onPassEnded = [&] {
+            EXPECT_TRUE(control_->playing()) << "the next pass already plays";
             ++ended;
             if (beforePass)
                 beforePass(ended);
-            control_->PlayFile(path);
+            control_->play(path);
         };
         if (beforePass)
             beforePass(0);
-        control_->PlayFile(path);
-        EXPECT_TRUE(control_->Playing());
+        control_->play(path);
+        EXPECT_TRUE(control_->playing());
         const bool done = waitFor(
             loop_, [&] { return ended >= passes; }, 30s);
-        control_->OnPlayDone = nullptr;  // it refers to this frame
+        control_->onPassEnded = nullptr;  // it refers to this frame
         ASSERT_TRUE(done) << ended << " of " << passes << " passes ended in time";
     }
 
@@ -69,7 +69,7 @@ protected:
 struct LoopCase {
     const char* name;
     int format;
-    int answerMs;  // how long the UI thread is busy before it answers OnPlayDone
+    int answerMs;  // how long the UI thread is busy before it answers onPassEnded
 };
 
 void PrintTo(const LoopCase& c, std::ostream* os) {
@@ -84,7 +84,7 @@ TEST_P(PulseGaplessLoop, PassesFollowEachOtherWithoutASampleBetween) {
     writeSound(path, GetParam().format, kRate, 1, noise(kRate * 3 / 10));  // 0.3 s
     const auto pass = decodeSound(path);  // what libsndfile makes of it
 
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
     loop(path, passes, [&](int) { loop_.pause(GetParam().answerMs); });
 
     const auto played = playedThrough(pass, pass.size() * passes);
@@ -116,7 +116,7 @@ TEST_F(PulsePlayback, AFileInAnotherRateAndChannelCountIsConverted) {
         stereo.insert(stereo.end(), {v, v});
     writeSound(file("stereo48k.wav"), kWav16, 48000, 2, stereo);
 
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
     loop(file("stereo48k.wav"), 1);
     const auto played = playedThrough({1}, kRate / 2);
 
@@ -133,14 +133,14 @@ TEST_F(PulsePlayback, AFileInAnotherRateAndChannelCountIsConverted) {
 TEST_F(PulsePlayback, TheStreamIsInThePlayFormat) {
     const auto pass = noise(kRate / 5);
     writeSound(file("msg.wav"), kWav16, kRate, 1, pass);
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
 
     // 8 bit: the server widens each byte back to 16 bits, so what the hold
     // device plays is the file without its low byte.
-    control_->setPlayFormatID(QStringLiteral("0100010044AC000044AC0000010008000000"));
-    EXPECT_THROW(control_->setPlayFormatID(QStringLiteral("0300010044AC000010B10200040020000000")),
-                 WaveError);
-    EXPECT_EQ(control_->PlayFormatID(), QStringLiteral("0100010044AC000044AC0000010008000000"));
+    const WaveFormat eightBit{44100, 1, 8};
+    control_->setPlayFormat(eightBit);
+    EXPECT_THROW(control_->setPlayFormat({44100, 1, 32}), WaveError);
+    EXPECT_EQ(control_->playFormat(), eightBit);
     loop(file("msg.wav"), 1);
     std::vector<std::int16_t> coarse(pass);
     for (auto& v : coarse)
@@ -152,7 +152,7 @@ TEST_F(PulsePlayback, TheStreamIsInThePlayFormat) {
 
     // Another rate: the file is converted to it, and the listeners are told.
     queued_ = {};
-    control_->setPlayFormatID(QStringLiteral("010001002256000044AC0000020010000000"));
+    control_->setPlayFormat({22050, 1, 16});
     loop(file("msg.wav"), 1);
     EXPECT_GE(static_cast<double>(queued_.all.size()), pass.size() / 2.0 - 50);
     // What the old stream played just before the change may still be on its
@@ -171,18 +171,18 @@ TEST_F(PulsePlayback, AFileThatCannotBePlayedThrowsAndChangesNothing) {
     QDir(files_.path()).mkdir(QStringLiteral("pasta.wav"));
     const QStringList bad{file("missing.wav"), file("empty.wav"), file("leia-me.mp3"),
                           file("pasta.wav"), QString()};
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
     for (const auto& path : bad) {
-        EXPECT_THROW(control_->PlayFile(path), WaveError) << path.toStdString();
-        EXPECT_FALSE(control_->Playing());
+        EXPECT_THROW(control_->play(path), WaveError) << path.toStdString();
+        EXPECT_FALSE(control_->playing());
     }
 
     // While a message plays, a refused file leaves it playing.
     writeSound(file("long.wav"), kWav16, kRate, 1, noise(kRate * 2));
-    control_->PlayFile(file("long.wav"));
+    control_->play(file("long.wav"));
     for (const auto& path : bad) {
-        EXPECT_THROW(control_->PlayFile(path), WaveError) << path.toStdString();
-        EXPECT_TRUE(control_->Playing());
+        EXPECT_THROW(control_->play(path), WaveError) << path.toStdString();
+        EXPECT_TRUE(control_->playing());
     }
     const auto played = playedThrough(noise(kRate * 2), kRate * 2);
     const auto start = findStart(played, noise(kRate * 2));
@@ -194,13 +194,13 @@ TEST_F(PulsePlayback, StopPlaySilencesAtOnceWithoutAnEndOfFile) {
     const auto message = noise(kRate * 3);
     writeSound(file("long.wav"), kWav16, kRate, 1, message);
     bool done = false;
-    control_->OnPlayDone = [&] { done = true; };
-    control_->setWaveOutDevice(kHoldOut);
-    control_->PlayFile(file("long.wav"));
+    control_->onPassEnded = [&] { done = true; };
+    control_->open(kDefaultDevice, kHoldPlayback);
+    control_->play(file("long.wav"));
     ASSERT_TRUE(waitFor(loop_, [&] { return nonZero(played_->samples()) > kRate / 10; }));
 
-    control_->StopPlay();
-    EXPECT_FALSE(control_->Playing());
+    control_->stop();
+    EXPECT_FALSE(control_->playing());
     const auto atStop = played_->size();
     ASSERT_TRUE(waitFor(loop_, [&] { return played_->size() > atStop + kRate * 3 / 2; }));
 
@@ -215,11 +215,11 @@ TEST_F(PulsePlayback, ANewPlaybackDeviceIsUsedFromTheNextFileOn) {
     writeSound(file("short.wav"), kWav16, kRate, 1, pass);
     // A pass on the system default (the null sink), then the file started
     // again on the hold device.
-    control_->setWaveOutDevice(kWaveMapper);
+    control_->open(kDefaultDevice, kDefaultDevice);
     loop(file("short.wav"), 1);
     EXPECT_EQ(nonZero(played_->samples()), 0u);
-    control_->setWaveOutDevice(kHoldOut);
-    control_->PlayFile(file("short.wav"));
+    control_->open(kDefaultDevice, kHoldPlayback);
+    control_->play(file("short.wav"));
     const auto played = playedThrough(pass, pass.size() * 2);
     const auto start = findStart(played, pass);
     ASSERT_TRUE(start);
@@ -229,12 +229,12 @@ TEST_F(PulsePlayback, ANewPlaybackDeviceIsUsedFromTheNextFileOn) {
 TEST_F(PulsePlayback, PlayFileWhilePlayingStartsTheFileAgain) {
     const auto message = noise(kRate);
     writeSound(file("msg.wav"), kWav16, kRate, 1, message);
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
     bool done = false;
-    control_->OnPlayDone = [&] { done = true; };
-    control_->PlayFile(file("msg.wav"));
+    control_->onPassEnded = [&] { done = true; };
+    control_->play(file("msg.wav"));
     ASSERT_TRUE(waitFor(loop_, [&] { return nonZero(played_->samples()) > kRate / 5; }));
-    control_->PlayFile(file("msg.wav"));
+    control_->play(file("msg.wav"));
     ASSERT_TRUE(waitFor(loop_, [&] { return done; }));
 
     // The cut-off beginning, then the whole file once.

@@ -19,20 +19,19 @@ using PulseReconnect = PulseFixture;
 TEST_F(PulseReconnect, AfterAServerRestartTheMessagePlaysAgainFromTheStart) {
     const auto message = noise(kRate * 4 / 10, 7);
     writeSound(file("msg.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, message);
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
     int ends = 0;
-    control_->OnPlayDone = [&] {
+    control_->onPassEnded = [&] {
         ++ends;
-        control_->PlayFile(file("msg.wav"));
+        control_->play(file("msg.wav"));
     };
-    control_->PlayFile(file("msg.wav"));
+    control_->play(file("msg.wav"));
 
     pulse::PulseWaveControl monitor(connection_);
     SampleLog captured;
-    monitor.addSampleListener(&captured);
-    monitor.setWaveInDevice(kHoldIn);
-    monitor.SetMode(6);
-    monitor.StartRecord(0);
+    monitor.addListener(&captured);
+    monitor.open(kHoldCapture, kDefaultDevice);
+    monitor.startCapture(2048);
     const auto feeder = loop_.createTimer(
         100, [this] { writeInput(server_.inputFifo(), sine(500, 8000, 8000 / 32768.0, 800)); });
     feeder->setEnabled(true);
@@ -53,8 +52,8 @@ TEST_F(PulseReconnect, AfterAServerRestartTheMessagePlaysAgainFromTheStart) {
     ASSERT_TRUE(waitFor(
         loop_, [&] { return connection_->down(); }, 10s))
         << "the connection never noticed the crash";
-    EXPECT_TRUE(control_->Playing());
-    EXPECT_TRUE(monitor.Recording());
+    EXPECT_TRUE(control_->playing());
+    EXPECT_TRUE(monitor.capturing());
 
     ASSERT_TRUE(server_.start());
     played_ = std::make_unique<PlayedAudio>(server_.playedFifo());
@@ -88,30 +87,30 @@ TEST_P(PulseLossThenNewFile, TheNewFilesSoundIsToldAsRestoredOnce) {
     const auto second = noise(kRate * 4 / 10, 12);
     writeSound(file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, first);
     writeSound(file("b.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, second);
-    control_->setWaveOutDevice(kHoldOut);
+    control_->open(kDefaultDevice, kHoldPlayback);
     int ends = 0;
     int lost = 0;
     int restored = 0;
-    control_->OnPlayDone = [&] { ++ends; };
-    control_->OnPlaybackLost = [&](PlaybackLoss) { ++lost; };
-    control_->OnPlaybackRestored = [&] { ++restored; };
-    control_->PlayFile(file("a.wav"));
+    control_->onPassEnded = [&] { ++ends; };
+    control_->onLost = [&](PlaybackLoss) { ++lost; };
+    control_->onRestored = [&] { ++restored; };
+    control_->play(file("a.wav"));
     ASSERT_TRUE(waitFor(loop_, [&] { return ends >= 1; }));
 
     played_.reset();
     server_.crash();
     ASSERT_TRUE(waitFor(
         loop_, [&] { return lost == 1; }, 10s));
-    control_->StopPlay();
+    control_->stop();
     if (startedWhileDown)
-        control_->PlayFile(file("b.wav"));
+        control_->play(file("b.wav"));
     ASSERT_TRUE(server_.start());
     played_ = std::make_unique<PlayedAudio>(server_.playedFifo());
     if (!startedWhileDown) {
         ASSERT_TRUE(waitFor(
             loop_, [&] { return !connection_->down(); }, 15s));
         EXPECT_EQ(restored, 0) << "nothing sounds before the new file starts";
-        control_->PlayFile(file("b.wav"));
+        control_->play(file("b.wav"));
     }
     std::vector<std::int16_t> played;
     ASSERT_TRUE(waitFor(
@@ -125,8 +124,8 @@ TEST_P(PulseLossThenNewFile, TheNewFilesSoundIsToldAsRestoredOnce) {
     EXPECT_EQ(restored, 1);
 
     // A later stop and start with no loss between them is no return.
-    control_->StopPlay();
-    control_->PlayFile(file("a.wav"));
+    control_->stop();
+    control_->play(file("a.wav"));
     const int before = ends;
     ASSERT_TRUE(waitFor(loop_, [&] { return ends > before; }));
     EXPECT_EQ(restored, 1);

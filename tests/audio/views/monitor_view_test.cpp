@@ -15,11 +15,11 @@
 
 using namespace quindra;
 using namespace quindra::testing;
-using Kind = TMonitorView::Kind;
+using Kind = MonitorView::Kind;
 
 namespace {
 
-bool listens(const FakeWaveControl& c, const TMonitorView* v) {
+bool listens(const FakeWaveControl& c, const MonitorView* v) {
     return std::count(c.listeners.begin(), c.listeners.end(), v) == 1;
 }
 
@@ -27,8 +27,8 @@ bool listens(const FakeWaveControl& c, const TMonitorView* v) {
 class ShownView : public ::testing::Test {
 protected:
     void SetUp() override { window.show(); }
-    TMonitorView& make(Kind kind) {
-        view = std::make_unique<TMonitorView>(kind, &window);
+    MonitorView& make(Kind kind) {
+        view = std::make_unique<MonitorView>(kind, &window);
         view->show();
         return *view;
     }
@@ -36,31 +36,31 @@ protected:
     FakeWaveControl a;
     FakeWaveControl b;
     QWidget window;
-    std::unique_ptr<TMonitorView> view;
+    std::unique_ptr<MonitorView> view;
 };
 
 TEST_F(ShownView, WaveSourceMovesTheListenerFromControlToControl) {
-    TMonitorView& v = make(Kind::Spectrum);
-    v.setWaveSource(&a);
+    MonitorView& v = make(Kind::Spectrum);
+    v.setSource(&a);
     EXPECT_TRUE(listens(a, &v));
     EXPECT_FALSE(listens(b, &v));
 
-    v.setWaveSource(&b);  // as a click on the file panel does
+    v.setSource(&b);  // as a click on the file panel does
     EXPECT_FALSE(listens(a, &v));
     EXPECT_TRUE(listens(b, &v));
-    EXPECT_EQ(v.waveSource(), &b);
+    EXPECT_EQ(v.source(), &b);
 
-    v.setWaveSource(&b);
+    v.setSource(&b);
     EXPECT_EQ(b.listeners.size(), 1U);
 
-    v.setWaveSource(nullptr);
+    v.setSource(nullptr);
     EXPECT_TRUE(a.listeners.empty());
     EXPECT_TRUE(b.listeners.empty());
-    EXPECT_EQ(v.waveSource(), nullptr);
+    EXPECT_EQ(v.source(), nullptr);
 }
 
 TEST_F(ShownView, DestroyedViewLeavesItsSource) {
-    make(Kind::Wave).setWaveSource(&a);
+    make(Kind::Waveform).setSource(&a);
     ASSERT_EQ(a.listeners.size(), 1U);
     view.reset();
     EXPECT_TRUE(a.listeners.empty());
@@ -68,9 +68,9 @@ TEST_F(ShownView, DestroyedViewLeavesItsSource) {
 }
 
 TEST_F(ShownView, OldSourceNoLongerReachesTheView) {
-    TMonitorView& v = make(Kind::Wave);
-    v.setWaveSource(&a);
-    v.setWaveSource(&b);
+    MonitorView& v = make(Kind::Waveform);
+    v.setSource(&a);
+    v.setSource(&b);
     a.feed(ramp(0, 100), 8000);
     EXPECT_TRUE(v.buffer().empty());
     b.feed(ramp(0, 100), 8000);
@@ -80,12 +80,12 @@ TEST_F(ShownView, OldSourceNoLongerReachesTheView) {
 TEST(MonitorViewVisibility, FramesAndListeningOnlyWhileShown) {
     FakeWaveControl source;
     QWidget window;
-    auto* v = new TMonitorView(Kind::Volume, &window);  // owned by the window
+    auto* v = new MonitorView(Kind::Level, &window);  // owned by the window
 
-    v->setWaveSource(&source);  // the window may still be hidden at start-up
+    v->setSource(&source);  // the window may still be hidden at start-up
     EXPECT_FALSE(v->frameTimerActive());
     EXPECT_TRUE(source.listeners.empty());
-    EXPECT_EQ(v->waveSource(), &source);
+    EXPECT_EQ(v->source(), &source);
 
     window.show();
     EXPECT_TRUE(v->frameTimerActive());
@@ -119,9 +119,9 @@ TEST_F(ShownView, StartsAtTheCaptureRateAndFollowsEachChunksRate) {
     };
     for (const Case c : {Case{1000, 8000}, Case{5000, 44100}, Case{440, 8000}}) {
         SCOPED_TRACE(c.rate);
-        TMonitorView& v = make(Kind::Spectrum);
-        EXPECT_EQ(v.sampleRate(), TMonitorView::kDefaultRate);
-        v.setWaveSource(&a);
+        MonitorView& v = make(Kind::Spectrum);
+        EXPECT_EQ(v.sampleRate(), MonitorView::kDefaultRate);
+        v.setSource(&a);
         const auto tone = sine(c.hz, c.rate, 0.5, 2048);
         a.feed({tone.begin(), tone.begin() + 1000}, c.rate);
         a.feed({tone.begin() + 1000, tone.end()}, c.rate);
@@ -130,13 +130,13 @@ TEST_F(ShownView, StartsAtTheCaptureRateAndFollowsEachChunksRate) {
         EXPECT_EQ(v.sampleRate(), c.rate);
         const auto shown = v.spectrumDb();
         const auto peak = std::max_element(shown.begin(), shown.end()) - shown.begin();
-        EXPECT_EQ(peak, std::lround(c.hz * TMonitorView::kFftSize / c.rate));
+        EXPECT_EQ(peak, std::lround(c.hz * MonitorView::kFftSize / c.rate));
     }
 }
 
 TEST_F(ShownView, NewRateStartsTheBufferAfresh) {
-    TMonitorView& v = make(Kind::Wave);
-    v.setWaveSource(&a);
+    MonitorView& v = make(Kind::Waveform);
+    v.setSource(&a);
     a.feed(ramp(0, 3000), 8000);
     a.feed(ramp(7, 100), 44100);
     EXPECT_EQ(v.buffer().size(), 100U);
@@ -146,16 +146,16 @@ TEST_F(ShownView, NewRateStartsTheBufferAfresh) {
 }
 
 TEST_F(ShownView, WaveShowsTheLatestSamplesAfterChunksOfAnySize) {
-    TMonitorView& v = make(Kind::Wave);
-    v.setWaveSource(&a);
-    const std::size_t window = std::lround(TMonitorView::kWaveSeconds * 8000);
+    MonitorView& v = make(Kind::Waveform);
+    v.setSource(&a);
+    const std::size_t window = std::lround(MonitorView::kWaveSeconds * 8000);
     std::size_t total = 0;
     for (const std::size_t n : {std::size_t{20000}, std::size_t{1}, std::size_t{0}, std::size_t{7},
                                 std::size_t{1024}, std::size_t{1}}) {
         a.feed(ramp(total, n), 8000);
         total += n;
     }
-    EXPECT_EQ(v.buffer().size(), TMonitorView::kBufferSamples);
+    EXPECT_EQ(v.buffer().size(), MonitorView::kBufferSamples);
     v.tick();
     const auto wave = v.waveSamples();
     EXPECT_EQ(std::vector<std::int16_t>(wave.begin(), wave.end()), ramp(total - window, window));
@@ -168,8 +168,8 @@ TEST_F(ShownView, WaveShowsTheLatestSamplesAfterChunksOfAnySize) {
 }
 
 TEST_F(ShownView, VolumeMeasuresTheToneAndComesToRestWhenTheSourceStops) {
-    TMonitorView& v = make(Kind::Volume);
-    v.setWaveSource(&a);
+    MonitorView& v = make(Kind::Level);
+    v.setSource(&a);
     a.feed(sine(1000, 8000, 0.25, 1024), 8000);
     v.tick();
     EXPECT_NEAR(v.level().measured().peakDb, 20 * std::log10(0.25), 0.02);
@@ -179,7 +179,7 @@ TEST_F(ShownView, VolumeMeasuresTheToneAndComesToRestWhenTheSourceStops) {
     for (int i = 0; i < 5; ++i)
         v.tick();
     EXPECT_NEAR(v.level().barDb(), 20 * std::log10(0.25 / std::sqrt(2.0)), 0.02);
-    for (int i = 0; i < 10 * TMonitorView::kFramesPerSecond; ++i)
+    for (int i = 0; i < 10 * MonitorView::kFramesPerSecond; ++i)
         v.tick();
     EXPECT_TRUE(v.buffer().empty());
     EXPECT_EQ(v.level().barDb(), kSilenceDb);
@@ -187,12 +187,12 @@ TEST_F(ShownView, VolumeMeasuresTheToneAndComesToRestWhenTheSourceStops) {
 }
 
 TEST_F(ShownView, DetachedSpectrumFallsToTheFloor) {
-    TMonitorView& v = make(Kind::Spectrum);
-    v.setWaveSource(&a);
+    MonitorView& v = make(Kind::Spectrum);
+    v.setSource(&a);
     a.feed(sine(1000, 8000, 0.5, 1024), 8000);
     v.tick();
     ASSERT_GT(v.spectrumDb()[128], -10);
-    v.setWaveSource(nullptr);
+    v.setSource(nullptr);
     for (float m : v.spectrumDb())
         ASSERT_EQ(m, kSpectrumFloorDb);
 }
@@ -223,10 +223,10 @@ struct Picture {
 
 Picture render(Kind kind, QSize size, const std::vector<std::int16_t>& tone, const char* name) {
     FakeWaveControl source;
-    TMonitorView v(kind);
+    MonitorView v(kind);
     v.resize(size);
     v.show();
-    v.setWaveSource(&source);
+    v.setSource(&source);
     source.feed(tone, 8000);
     v.tick();
     Picture pic{v.grab().toImage().convertToFormat(QImage::Format_RGB32)};
@@ -250,7 +250,7 @@ TEST(MonitorViewPicture, SpectrumBarStandsAtTheTonesFrequency) {
             tallest = x;
         }
     }
-    const LogFrequencyAxis axis(TMonitorView::kLowestHz, 4000);
+    const LogFrequencyAxis axis(MonitorView::kLowestHz, 4000);
     const double expected = Picture::kMargin + axis.position(1000) * (240 - 2 * Picture::kMargin);
     EXPECT_NEAR(tallest, expected, 6);
     // -6 dB of a 90 dB range, below the top margin.
@@ -258,7 +258,7 @@ TEST(MonitorViewPicture, SpectrumBarStandsAtTheTonesFrequency) {
 }
 
 TEST(MonitorViewPicture, WaveTraceSpansTheTonesAmplitude) {
-    const Picture pic = render(Kind::Wave, {240, 120}, sine(400, 8000, 0.5, 2048), "wave.png");
+    const Picture pic = render(Kind::Waveform, {240, 120}, sine(400, 8000, 0.5, 2048), "wave.png");
     EXPECT_EQ(pic.image.pixel(0, 0), qRgb(65, 71, 81));
     int top = pic.image.height();
     int bottom = -1;
@@ -274,7 +274,7 @@ TEST(MonitorViewPicture, WaveTraceSpansTheTonesAmplitude) {
 }
 
 TEST(MonitorViewPicture, VolumeBarAndPeakMarkerStandAtTheirLevels) {
-    const Picture pic = render(Kind::Volume, {36, 120}, sine(1000, 8000, 0.5, 2048), "volume.png");
+    const Picture pic = render(Kind::Level, {36, 120}, sine(1000, 8000, 0.5, 2048), "volume.png");
     EXPECT_EQ(pic.image.pixel(0, pic.image.height() - 1), qRgb(65, 71, 81));
     const int x = pic.image.width() - Picture::kMargin - 3;  // inside the bar
     const double plot = 120 - 2 * Picture::kMargin;
