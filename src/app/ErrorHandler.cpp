@@ -5,7 +5,7 @@
 
 namespace quindra {
 
-QString ErrorHandler::BoxText(const QString& text) {
+QString ErrorHandler::boxText(const QString& text) {
     if (!text.isEmpty() && text.back() > QLatin1Char('.'))
         return text + QLatin1Char('.');
     return text;
@@ -17,7 +17,7 @@ void ErrorHandler::report(const QString& text) {
             return;
         seen_.insert(text);
     }
-    boxes_.showError(BoxText(text));
+    boxes_.showError(boxText(text));
 }
 
 void ErrorHandler::report(const std::exception& e) {

@@ -17,7 +17,7 @@ public:
 
     // The text as the box shows it: a period is added when the last character
     // sorts after the period.
-    static QString BoxText(const QString& text);
+    static QString boxText(const QString& text);
 
     void report(const QString& text);
     void report(const std::exception& e);

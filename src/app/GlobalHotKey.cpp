@@ -8,8 +8,8 @@ void GlobalHotKey::setEnabled(bool on) {
         // A refused grab is not reported: the key then does nothing until a
         // later start registers it.
         registered_ = registrar_.grab(key_, [this] {
-            if (OnHotKey)
-                OnHotKey();
+            if (onPress)
+                onPress();
         });
     } else if (!on && registered_) {
         registrar_.release();

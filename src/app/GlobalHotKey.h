@@ -43,7 +43,7 @@ public:
     bool enabled() const { return enabled_; }
     bool registered() const { return registered_; }
 
-    std::function<void()> OnHotKey;
+    std::function<void()> onPress;
 
 private:
     HotKeyRegistrar& registrar_;

@@ -23,18 +23,18 @@ QtTrayIcon::QtTrayIcon(QObject* parent)
       icon_(new QSystemTrayIcon(frames_[0], this)),
       menu_(std::make_unique<QMenu>()) {
     menu_->setObjectName(QStringLiteral("PopupMenu1"));
-    menu_->addAction(MenuGlyph(0), QStringLiteral("Maximizar"), this, [this] { call(onMaximizar); })
+    menu_->addAction(MenuGlyph(0), QStringLiteral("Maximizar"), this, [this] { call(onShow); })
         ->setObjectName(QStringLiteral("Maximizar1"));
-    menu_->addAction(MenuGlyph(1), QStringLiteral("Minimizar"), this, [this] { call(onMinimizar); })
+    menu_->addAction(MenuGlyph(1), QStringLiteral("Minimizar"), this, [this] { call(onMinimize); })
         ->setObjectName(QStringLiteral("Minimizar1"));
-    menu_->addAction(QStringLiteral("Ocultar"), this, [this] { call(onOcultar); })
+    menu_->addAction(QStringLiteral("Ocultar"), this, [this] { call(onHide); })
         ->setObjectName(QStringLiteral("N1"));
     menu_->addSeparator();
     // "Manual" does nothing.
     menu_->addAction(MenuGlyph(3), QStringLiteral("Manual"))
         ->setObjectName(QStringLiteral("Manual1"));
     menu_->addSeparator();
-    menu_->addAction(MenuGlyph(2), QStringLiteral("Fechar"), this, [this] { call(onFechar); })
+    menu_->addAction(MenuGlyph(2), QStringLiteral("Fechar"), this, [this] { call(onClose); })
         ->setObjectName(QStringLiteral("Fechar1"));
     // The menu is opened here rather than by Qt, so that the window comes
     // forward before it, and not at all once the icon is disabled.

@@ -79,7 +79,7 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
            ports_.platform.echo),
       hotKey_(ports_.platform.hotKeys),
       modes_(window, window.tray(), ports_.platform.loop,
-             {.fechar = [this] { SpeedButton3Click(); },
+             {.shutdown = [this] { SpeedButton3Click(); },
               .hotKeyRegistered = [this] { return hotKey_.registered(); }}),
       mail_(ports_.platform.loop),
       office_(mail_, {.log = log_,
@@ -124,7 +124,7 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       statusPanel_(ports_.status.sysInfo, window.statusView(), ports_.platform.formats,
                    state_.settings),
       cpuGauge_(ports_.status.sysInfo, window.statusView(), ports_.platform.loop) {
-    hotKey_.OnHotKey = [this] { modes_.GlobalHotKey1HotKey(); };
+    hotKey_.onPress = [this] { modes_.hotKeyPressed(); };
     ports_.platform.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
 }
 
@@ -173,8 +173,8 @@ void Shell::FormCreate() {
     loadSettingsPage(read);
     loadMailOptions(read);
 
-    const bool HideModeFlag = read.boolean(values::HideMode.runtime());
-    const bool EstadoJanelaFlag = read.boolean(values::EstadoJanela.runtime());
+    const bool startHidden = read.boolean(values::HideMode.runtime());
+    const bool startMinimized = read.boolean(values::EstadoJanela.runtime());
     // Shown in the field without running its handler: a start never
     // rewrites "HotKey".
     const ShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
@@ -187,13 +187,13 @@ void Shell::FormCreate() {
                                   "outro programa?); escolha outra em \"Teclas de Atalho\".")
                        .arg(ShortCutText(key)));
 
-    statusPanel_.fillOsLabels();
-    ports_.status.idle.setIdleHandler([this] { statusPanel_.UpdateSystemStatus(); });
+    statusPanel_.showSystem();
+    ports_.status.idle.setIdleHandler([this] { statusPanel_.refresh(); });
 
     presence_.CreateUsbWatcher();
     rotation_.resetSwapFlags();
-    modes_.applyStartMode(HideModeFlag, EstadoJanelaFlag);
-    log_.tLimpaMemo().setEnabled(true);
+    modes_.applyStartMode(startHidden, startMinimized);
+    log_.clearTimer().setEnabled(true);
 
     // Last: look for the hold hardware; when it is there the channel opens
     // and the message starts a few seconds later.
@@ -287,7 +287,7 @@ void Shell::FormDestroy() {
     if (destroyed_)
         return;
     destroyed_ = true;
-    log_.tLimpaMemo().setEnabled(false);
+    log_.clearTimer().setEnabled(false);
     ports_.status.idle.setIdleHandler(nullptr);
     cpuGauge_.stop();
     hotKey_.setEnabled(false);

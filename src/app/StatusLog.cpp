@@ -12,7 +12,7 @@ StatusLog::StatusLog(EventLoop& loop, const Clock& clock, LocaleFormats formats,
       formats_(std::move(formats)),
       view_(view),
       echo_(std::move(echo)),
-      tLimpaMemo_(loop.createTimer(kClearIntervalMs, [this] { tLimpaMemoTimer(); })) {}
+      clearTimer_(loop.createTimer(kClearIntervalMs, [this] { clearWhenFull(); })) {}
 
 bool StatusLog::write(const QString& message) noexcept {
     try {
@@ -29,7 +29,7 @@ bool StatusLog::write(const QString& message) noexcept {
     }
 }
 
-void StatusLog::tLimpaMemoTimer() {
+void StatusLog::clearWhenFull() {
     if (view_.displayedRows() >= kClearAtRows)
         view_.clearLines();
 }

@@ -37,15 +37,15 @@ public:
     bool write(const QString& message) noexcept override;
 
     // Empties the box once it holds the limit of rows.
-    void tLimpaMemoTimer();
-    Timer& tLimpaMemo() { return *tLimpaMemo_; }
+    void clearWhenFull();
+    Timer& clearTimer() { return *clearTimer_; }
 
 private:
     const Clock& clock_;
     LocaleFormats formats_;
     LogView& view_;
     std::function<void(const QString&)> echo_;
-    std::unique_ptr<Timer> tLimpaMemo_;
+    std::unique_ptr<Timer> clearTimer_;
 };
 
 // Writes a line to standard output and flushes, so the journal sees it at once.

@@ -48,9 +48,9 @@ StatusPanelView::StatusPanelView(QWidget* parent) : QFrame(parent) {
         os->addWidget(value, row, column + 1, 1, column == 0 && row == 0 ? 3 : 1);
         labels_.insert(which, value);
     };
-    addOsRow(StatusLabel::LabelPlatform, "LabelPlatform", "SO", 0, 0);
-    addOsRow(StatusLabel::LabelVersion, "LabelVersion", "Versão", 1, 0);
-    addOsRow(StatusLabel::LabelBuild, "LabelBuild", "Build", 1, 2);
+    addOsRow(StatusLabel::OsName, "osName", "SO", 0, 0);
+    addOsRow(StatusLabel::OsVersion, "osVersion", "Versão", 1, 0);
+    addOsRow(StatusLabel::OsBuild, "osBuild", "Build", 1, 2);
     os->setColumnStretch(3, 1);
     col->addLayout(os);
 
@@ -83,23 +83,22 @@ StatusPanelView::StatusPanelView(QWidget* parent) : QFrame(parent) {
         StatusLabel label;
         const char* labelName;
         const char* caption;
-        const char* designCaption;
+        const char* initialText;
     };
     const Row barRows[] = {
-        {StatusBar::ProgressFill1, "ProgressFill1", StatusLabel::memLabel1, "memLabel1",
-         "Memória Física Livre", "memLabel1"},
-        {StatusBar::ProgressFill2, "ProgressFill2", StatusLabel::memLabel2, "memLabel2",
+        {StatusBar::PhysicalMemory, "physicalMemoryBar", StatusLabel::PhysicalMemory,
+         "physicalMemory", "Memória Física Livre", "memLabel1"},
+        {StatusBar::VirtualMemory, "virtualMemoryBar", StatusLabel::VirtualMemory, "virtualMemory",
          "Memória Virtual Livre", "memLabel2"},
-        {StatusBar::ProgressFill3, "ProgressFill3", StatusLabel::memLabel3, "memLabel3",
+        {StatusBar::PagingMemory, "pagingMemoryBar", StatusLabel::PagingMemory, "pagingMemory",
          "Memoria de Páginação", "memLabel3"},
-        {StatusBar::ProgressFill4, "ProgressFill4", StatusLabel::LabelHd, "LabelHd",
-         "Espaço livre no HD", "memLabel3"},
+        {StatusBar::Disk, "diskBar", StatusLabel::Disk, "disk", "Espaço livre no HD", "memLabel3"},
     };
     // Each row: its caption, the figures right-aligned under it, the bar.
     for (const Row& r : barRows) {
         const QString caption = QString::fromUtf8(r.caption);
         QLabel* c = Caption(caption, this);
-        auto* value = new QLabel(QString::fromLatin1(r.designCaption), this);
+        auto* value = new QLabel(QString::fromLatin1(r.initialText), this);
         value->setObjectName(QString::fromLatin1(r.labelName));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setAccessibleDescription(caption);

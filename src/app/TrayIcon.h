@@ -24,10 +24,10 @@ public:
     // The right button, just before the menu opens.
     std::function<void()> onMenuRequested;
     // The menu's items "Maximizar", "Minimizar", "Ocultar" and "Fechar".
-    std::function<void()> onMaximizar;
-    std::function<void()> onMinimizar;
-    std::function<void()> onOcultar;
-    std::function<void()> onFechar;
+    std::function<void()> onShow;
+    std::function<void()> onMinimize;
+    std::function<void()> onHide;
+    std::function<void()> onClose;
 };
 
 }  // namespace quindra

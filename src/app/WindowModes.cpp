@@ -13,14 +13,14 @@ WindowModes::WindowModes(ModalWindow& window, TrayIcon* tray, EventLoop& loop, A
         return;
     tray_->setFrame(0);
     cycle_->setEnabled(true);
-    tray_->onDoubleClick = [this] { TrayDblClick(); };
-    tray_->onMenuRequested = [this] { TrayMenuRequested(); };
-    tray_->onMaximizar = [this] { Maximizar1Click(); };
-    tray_->onMinimizar = [this] { Minimizar1Click(); };
-    tray_->onOcultar = [this] { N1Click(); };
-    tray_->onFechar = [this] {
-        if (trayEnabled_ && actions_.fechar)
-            actions_.fechar();
+    tray_->onDoubleClick = [this] { iconDoubleClicked(); };
+    tray_->onMenuRequested = [this] { menuRequested(); };
+    tray_->onShow = [this] { showFromMenu(); };
+    tray_->onMinimize = [this] { minimizeFromMenu(); };
+    tray_->onHide = [this] { hideFromMenu(); };
+    tray_->onClose = [this] {
+        if (trayEnabled_ && actions_.shutdown)
+            actions_.shutdown();
     };
 }
 
@@ -29,10 +29,10 @@ WindowModes::~WindowModes() {
         return;
     tray_->onDoubleClick = nullptr;
     tray_->onMenuRequested = nullptr;
-    tray_->onMaximizar = nullptr;
-    tray_->onMinimizar = nullptr;
-    tray_->onOcultar = nullptr;
-    tray_->onFechar = nullptr;
+    tray_->onShow = nullptr;
+    tray_->onMinimize = nullptr;
+    tray_->onHide = nullptr;
+    tray_->onClose = nullptr;
 }
 
 void WindowModes::nextFrame() {
@@ -54,10 +54,10 @@ bool WindowModes::trayShownNow() const {
     return tray_ && tray_->inNotificationArea();
 }
 
-void WindowModes::applyStartMode(bool HideModeFlag, bool EstadoJanelaFlag) {
+void WindowModes::applyStartMode(bool startHidden, bool startMinimized) {
     minimizeToTray_ = true;
     setIconVisible(true);
-    Mode start = HideModeFlag ? Mode::Hidden : EstadoJanelaFlag ? Mode::InTray : Mode::Shown;
+    Mode start = startHidden ? Mode::Hidden : startMinimized ? Mode::InTray : Mode::Shown;
     if (start == Mode::Hidden && !hotKeyRegistered())
         start = Mode::InTray;
     // The icon shows as soon as a notification area comes up (a panel
@@ -72,28 +72,28 @@ void WindowModes::applyStartMode(bool HideModeFlag, bool EstadoJanelaFlag) {
         setIconVisible(false);
 }
 
-void WindowModes::TrayDblClick() {
+void WindowModes::iconDoubleClicked() {
     if (!trayEnabled_)
         return;
     window_.reveal();
     mode_ = Mode::Shown;
 }
 
-void WindowModes::Maximizar1Click() {
+void WindowModes::showFromMenu() {
     if (!trayEnabled_)
         return;
     window_.reveal();
     mode_ = Mode::Shown;
 }
 
-void WindowModes::Minimizar1Click() {
+void WindowModes::minimizeFromMenu() {
     if (!trayEnabled_)
         return;
     window_.conceal();
     mode_ = Mode::InTray;
 }
 
-void WindowModes::N1Click() {
+void WindowModes::hideFromMenu() {
     if (!trayEnabled_)
         return;
     window_.conceal();
@@ -106,13 +106,13 @@ void WindowModes::N1Click() {
     mode_ = Mode::Hidden;
 }
 
-void WindowModes::GlobalHotKey1HotKey() {
+void WindowModes::hotKeyPressed() {
     window_.reveal();
     setIconVisible(true);
     mode_ = Mode::Shown;
 }
 
-void WindowModes::TrayMenuRequested() {
+void WindowModes::menuRequested() {
     if (trayEnabled_)
         window_.bringForward();
 }

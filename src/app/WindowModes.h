@@ -34,7 +34,7 @@ public:
 
     struct Actions {
         // The confirmed shutdown that the menu's "Fechar" asks for.
-        std::function<void()> fechar;
+        std::function<void()> shutdown;
         // Whether the restore hot-key is registered with the desktop.
         std::function<bool()> hotKeyRegistered;
     };
@@ -48,20 +48,20 @@ public:
 
     // Start-up: minimise-to-tray and the icon on, then the stored start mode
     // ("HideMode" wins over "EstadoJanela").
-    void applyStartMode(bool HideModeFlag, bool EstadoJanelaFlag);
+    void applyStartMode(bool startHidden, bool startMinimized);
     // Whether the run loop shows the window.
     bool showOnRun() const { return showOnRun_; }
     Mode mode() const { return mode_; }
     bool minimizeToTray() const { return minimizeToTray_; }
     int frame() const { return frame_; }
 
-    void TrayDblClick();
-    void Maximizar1Click();
-    void Minimizar1Click();
-    void N1Click();
-    void GlobalHotKey1HotKey();
+    void iconDoubleClicked();
+    void showFromMenu();
+    void minimizeFromMenu();
+    void hideFromMenu();
+    void hotKeyPressed();
     // The right button on the icon, before its menu opens.
-    void TrayMenuRequested();
+    void menuRequested();
     // The minimise box: true when the window goes to the tray instead of
     // staying minimised.
     bool minimizeBoxPressed();

@@ -87,17 +87,17 @@ std::int64_t UserAddressSpaceKiB() {
 OsIdentity ParseOsIdentity(const QByteArray& osRelease, const QByteArray& kernelName,
                            const QByteArray& kernelRelease) {
     OsIdentity id;
-    id.Platform = QString::fromUtf8(OsReleaseValue(osRelease, "NAME"));
-    if (id.Platform.isEmpty())
-        id.Platform = QString::fromUtf8(kernelName);
-    id.VersionWIN = QString::fromUtf8(OsReleaseValue(osRelease, "VERSION_ID"));
-    if (id.VersionWIN.isEmpty()) {
+    id.name = QString::fromUtf8(OsReleaseValue(osRelease, "NAME"));
+    if (id.name.isEmpty())
+        id.name = QString::fromUtf8(kernelName);
+    id.version = QString::fromUtf8(OsReleaseValue(osRelease, "VERSION_ID"));
+    if (id.version.isEmpty()) {
         static const QRegularExpression majorMinor(QStringLiteral("^(\\d+)\\.(\\d+)"));
         const auto m = majorMinor.match(QString::fromUtf8(kernelRelease));
         if (m.hasMatch())
-            id.VersionWIN = m.captured(1) + QLatin1Char('.') + m.captured(2);
+            id.version = m.captured(1) + QLatin1Char('.') + m.captured(2);
     }
-    id.BuildNumber = QString::fromUtf8(kernelRelease);
+    id.build = QString::fromUtf8(kernelRelease);
     return id;
 }
 
@@ -127,12 +127,12 @@ std::optional<MemoryStatus> ParseMemoryStatus(const QByteArray& meminfo,
     if (total < 0 || available < 0 || swapTotal < 0 || swapFree < 0 || addressSpaceKiB <= 0)
         return std::nullopt;
     MemoryStatus m;
-    m.MemPhysTotal = total;
-    m.MemPhysFree = available;
-    m.MemVirtTotal = addressSpaceKiB;
-    m.MemVirtFree = std::max<std::int64_t>(0, addressSpaceKiB - mappedKiB);
-    m.MemPageTotal = total + swapTotal;
-    m.MemPageFree = available + swapFree;
+    m.physicalTotal = total;
+    m.physicalFree = available;
+    m.virtualTotal = addressSpaceKiB;
+    m.virtualFree = std::max<std::int64_t>(0, addressSpaceKiB - mappedKiB);
+    m.pagingTotal = total + swapTotal;
+    m.pagingFree = available + swapFree;
     return m;
 }
 

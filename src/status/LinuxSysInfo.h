@@ -19,9 +19,9 @@ public:
 
 // The parsing, apart so that it can be checked on known texts.
 
-// Platform: NAME of os-release ("Debian GNU/Linux"), else the kernel's name;
-// VersionWIN: its VERSION_ID ("12", "22.04"), else the kernel's
-// major.minor; BuildNumber: the kernel release ("6.1.0-18-amd64").
+// name: NAME of os-release ("Debian GNU/Linux"), else the kernel's name;
+// version: its VERSION_ID ("12", "22.04"), else the kernel's major.minor;
+// build: the kernel release ("6.1.0-18-amd64").
 OsIdentity ParseOsIdentity(const QByteArray& osRelease, const QByteArray& kernelName,
                            const QByteArray& kernelRelease);
 

@@ -16,7 +16,7 @@ CpuUsageGauge::CpuUsageGauge(SysInfo& info, StatusView& view, EventLoop& loop)
     tick();
 }
 
-double CpuUsageGauge::Usage(const std::optional<CpuTimes>& previous, const CpuTimes& now) {
+double CpuUsageGauge::usage(const std::optional<CpuTimes>& previous, const CpuTimes& now) {
     if (!previous || now.total <= previous->total || now.idle < previous->idle)
         return 0;
     const double elapsed = static_cast<double>(now.total - previous->total);
@@ -27,12 +27,12 @@ double CpuUsageGauge::Usage(const std::optional<CpuTimes>& previous, const CpuTi
 void CpuUsageGauge::tick() {
     timer_->setEnabled(false);
     const std::optional<CpuTimes> now = info_.cpuTimes();
-    double usage = 0;
+    double busy = 0;
     if (now) {
-        usage = Usage(previous_, *now);
+        busy = usage(previous_, *now);
         previous_ = now;
     }
-    show(static_cast<int>(std::lround(std::clamp(usage, 0.0, 100.0))));
+    show(static_cast<int>(std::lround(std::clamp(busy, 0.0, 100.0))));
     timer_->setEnabled(true);
 }
 
@@ -54,11 +54,11 @@ QString StatusPanel::number(double value, int decimals) const {
     return formats_.locale().toString(value, 'f', decimals);
 }
 
-void StatusPanel::fillOsLabels() {
+void StatusPanel::showSystem() {
     const OsIdentity os = info_.os();
-    label(StatusLabel::LabelPlatform, os.Platform);
-    label(StatusLabel::LabelVersion, os.VersionWIN);
-    label(StatusLabel::LabelBuild, os.BuildNumber);
+    label(StatusLabel::OsName, os.name);
+    label(StatusLabel::OsVersion, os.version);
+    label(StatusLabel::OsBuild, os.build);
 }
 
 void StatusPanel::label(StatusLabel l, const QString& text) {
@@ -78,7 +78,7 @@ void StatusPanel::bar(StatusBar b, std::int64_t max, std::int64_t value) {
         view_.setStatusBar(b, range);
 }
 
-void StatusPanel::UpdateSystemStatus() noexcept {
+void StatusPanel::refresh() noexcept {
     try {
         const QString& path = settings_.dropFolder;
         if (path.isEmpty())
@@ -91,23 +91,23 @@ void StatusPanel::UpdateSystemStatus() noexcept {
         const double freeGB = std::max<std::int64_t>(disk.available, 0) / kGiB;
         const QString sizeText = number(sizeGB, 0);
         const QString freeText = number(freeGB, 0);
-        label(StatusLabel::LabelHd, freeText + QLatin1Char('/') + sizeText + QStringLiteral(" GB"));
+        label(StatusLabel::Disk, freeText + QLatin1Char('/') + sizeText + QStringLiteral(" GB"));
         // The bar takes the whole numbers that the text shows.
-        bar(StatusBar::ProgressFill4, std::llround(sizeGB), std::llround(freeGB));
+        bar(StatusBar::Disk, std::llround(sizeGB), std::llround(freeGB));
 
         const std::optional<MemoryStatus> m = info_.memory();
         if (!m)
             return;
-        bar(StatusBar::ProgressFill1, m->MemPhysTotal, m->MemPhysFree);
-        bar(StatusBar::ProgressFill2, m->MemVirtTotal, m->MemVirtFree);
-        bar(StatusBar::ProgressFill3, m->MemPageTotal, m->MemPageFree);
+        bar(StatusBar::PhysicalMemory, m->physicalTotal, m->physicalFree);
+        bar(StatusBar::VirtualMemory, m->virtualTotal, m->virtualFree);
+        bar(StatusBar::PagingMemory, m->pagingTotal, m->pagingFree);
         const auto gb = [this](std::int64_t kib) { return number(kib / kKiBPerGiB, 2); };
-        label(StatusLabel::memLabel1, gb(m->MemPhysFree) + QStringLiteral("/ ") +
-                                          gb(m->MemPhysTotal) + QStringLiteral(" GB"));
-        label(StatusLabel::memLabel2, gb(m->MemVirtFree) + QStringLiteral("/ ") +
-                                          gb(m->MemVirtTotal) + QStringLiteral(" GB"));
-        label(StatusLabel::memLabel3, gb(m->MemPageFree) + QStringLiteral("/ ") +
-                                          gb(m->MemPageTotal) + QStringLiteral(" GB"));
+        label(StatusLabel::PhysicalMemory, gb(m->physicalFree) + QStringLiteral("/ ") +
+                                               gb(m->physicalTotal) + QStringLiteral(" GB"));
+        label(StatusLabel::VirtualMemory, gb(m->virtualFree) + QStringLiteral("/ ") +
+                                              gb(m->virtualTotal) + QStringLiteral(" GB"));
+        label(StatusLabel::PagingMemory, gb(m->pagingFree) + QStringLiteral("/ ") +
+                                             gb(m->pagingTotal) + QStringLiteral(" GB"));
     } catch (...) {
         // The panel only displays: a figure that cannot be had is not news.
     }

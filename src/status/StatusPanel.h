@@ -27,7 +27,7 @@ public:
 
     // Busy share of the processors between two samples, 0 to 100; 0 without
     // an earlier sample or when no time has passed.
-    static double Usage(const std::optional<CpuTimes>& previous, const CpuTimes& now);
+    static double usage(const std::optional<CpuTimes>& previous, const CpuTimes& now);
 
     void tick();
     void stop() { timer_->setEnabled(false); }
@@ -55,11 +55,11 @@ public:
     StatusPanel(const StatusPanel&) = delete;
     StatusPanel& operator=(const StatusPanel&) = delete;
 
-    // LabelPlatform, LabelVersion, LabelBuild.
-    void fillOsLabels();
+    // The system's name, version and build.
+    void showSystem();
     // One refresh pass: the disk of the drop folder, then the memory rows.
     // A failure ends the pass in silence, keeping what it already showed.
-    void UpdateSystemStatus() noexcept;
+    void refresh() noexcept;
 
     // "75" or "1.863": whole numbers with the locale's grouping; "1,53" with
     // two decimals.

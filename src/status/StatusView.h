@@ -8,19 +8,19 @@ namespace quindra {
 
 // The system status panel's value elements.
 enum class StatusLabel {
-    LabelPlatform,
-    LabelVersion,
-    LabelBuild,
-    memLabel1,  // free of total physical memory
-    memLabel2,  // free of total virtual memory
-    memLabel3,  // free of total paging memory
-    LabelHd,    // free of total disk space
+    OsName,
+    OsVersion,
+    OsBuild,
+    PhysicalMemory,  // free of total physical memory
+    VirtualMemory,   // free of total virtual memory
+    PagingMemory,    // free of total paging memory
+    Disk,            // free of total disk space
 };
 enum class StatusBar {
-    ProgressFill1,  // free physical memory
-    ProgressFill2,  // free virtual memory
-    ProgressFill3,  // free paging memory
-    ProgressFill4,  // free space on the drop folder's disk
+    PhysicalMemory,  // free physical memory
+    VirtualMemory,   // free virtual memory
+    PagingMemory,    // free paging memory
+    Disk,            // free space on the drop folder's disk
 };
 
 // What the status panel needs of the window: it only displays. The panel

@@ -8,19 +8,19 @@ namespace quindra {
 
 // The operating system as the panel names it, read once at start.
 struct OsIdentity {
-    QString Platform;     // the system's name
-    QString VersionWIN;   // its version
-    QString BuildNumber;  // the kernel it runs
+    QString name;     // the system's name
+    QString version;  // its version
+    QString build;    // the kernel it runs
 };
 
 // The six memory figures, in KiB.
 struct MemoryStatus {
-    std::int64_t MemPhysTotal = 0;
-    std::int64_t MemPhysFree = 0;   // available without swapping
-    std::int64_t MemVirtTotal = 0;  // the process's own address space
-    std::int64_t MemVirtFree = 0;
-    std::int64_t MemPageTotal = 0;  // memory and swap together
-    std::int64_t MemPageFree = 0;
+    std::int64_t physicalTotal = 0;
+    std::int64_t physicalFree = 0;  // available without swapping
+    std::int64_t virtualTotal = 0;  // the process's own address space
+    std::int64_t virtualFree = 0;
+    std::int64_t pagingTotal = 0;  // memory and swap together
+    std::int64_t pagingFree = 0;
 };
 
 // A volume's size and the space available to the program's user, in bytes;

@@ -211,23 +211,23 @@ TEST_F(MainFormTest, StatusPanelIsFilledAndItsBarsReadAsProgressBarsWithTheirFig
                         QStringLiteral("6.1.0-18-amd64")};
     sysInfo.disks[paths.defaultDropFolder] = {.available = std::int64_t{75} << 30,
                                               .total = std::int64_t{320} << 30};
-    sysInfo.memoryStatus = MemoryStatus{.MemPhysTotal = 4 << 20,
-                                        .MemPhysFree = 1604321,
-                                        .MemVirtTotal = 3 << 20,
-                                        .MemVirtFree = 2 << 20,
-                                        .MemPageTotal = 6 << 20,
-                                        .MemPageFree = 5 << 20};
+    sysInfo.memoryStatus = MemoryStatus{.physicalTotal = 4 << 20,
+                                        .physicalFree = 1604321,
+                                        .virtualTotal = 3 << 20,
+                                        .virtualFree = 2 << 20,
+                                        .pagingTotal = 6 << 20,
+                                        .pagingFree = 5 << 20};
     open();
-    EXPECT_EQ(child<QLabel>("LabelPlatform")->text(), QStringLiteral("Debian GNU/Linux"));
-    EXPECT_EQ(child<QLabel>("LabelBuild")->text(), QStringLiteral("6.1.0-18-amd64"));
+    EXPECT_EQ(child<QLabel>("osName")->text(), QStringLiteral("Debian GNU/Linux"));
+    EXPECT_EQ(child<QLabel>("osBuild")->text(), QStringLiteral("6.1.0-18-amd64"));
     // Until the first refresh: the design-time captions, bars at half.
-    EXPECT_EQ(child<QLabel>("LabelHd")->text(), QStringLiteral("memLabel3"));
-    EXPECT_EQ(child<LevelBar>("ProgressFill4")->percent(), 50);
+    EXPECT_EQ(child<QLabel>("disk")->text(), QStringLiteral("memLabel3"));
+    EXPECT_EQ(child<LevelBar>("diskBar")->percent(), 50);
     idle.fire();
-    EXPECT_EQ(child<QLabel>("LabelHd")->text(), QStringLiteral("75/320 GB"));
-    EXPECT_EQ(child<QLabel>("memLabel1")->text(), QStringLiteral("1,53/ 4,00 GB"));
+    EXPECT_EQ(child<QLabel>("disk")->text(), QStringLiteral("75/320 GB"));
+    EXPECT_EQ(child<QLabel>("physicalMemory")->text(), QStringLiteral("1,53/ 4,00 GB"));
 
-    auto* bar = child<LevelBar>("ProgressFill1");
+    auto* bar = child<LevelBar>("physicalMemoryBar");
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(bar);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->role(), QAccessible::ProgressBar);

@@ -74,7 +74,7 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
     EXPECT_TRUE(s.showOnRun());
     EXPECT_TRUE(window.trayIcon.visible);
     EXPECT_TRUE(s.modes().minimizeToTray());
-    EXPECT_TRUE(s.log().tLimpaMemo().enabled());
+    EXPECT_TRUE(s.log().clearTimer().enabled());
     EXPECT_TRUE(s.tVerificaArquivo().enabled());
     EXPECT_EQ(s.tVerificaArquivo().interval(), 30000);
     EXPECT_TRUE(autostart.requests.empty());
@@ -202,7 +202,7 @@ TEST_P(ShellMalformed, IsReportedOnceAndStartUpGoesOn) {
     Shell& s = start();
     EXPECT_EQ(boxes.errors, QStringList{QString::fromUtf8(c.box)});
     EXPECT_TRUE(s.globalHotKey().enabled());
-    EXPECT_TRUE(s.log().tLimpaMemo().enabled());
+    EXPECT_TRUE(s.log().clearTimer().enabled());
     EXPECT_TRUE(window.trayIcon.visible);
     EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
 }
@@ -342,14 +342,14 @@ TEST_F(ShellStart, StatusPanelShowsTheSystemAtStartAndRefreshesWhenIdle) {
     sysInfo.disks[paths.defaultDropFolder] = {.available = std::int64_t{75} << 30,
                                               .total = std::int64_t{320} << 30};
     start();
-    EXPECT_EQ(window.status.labels[StatusLabel::LabelPlatform], QStringLiteral("Debian GNU/Linux"));
-    EXPECT_EQ(window.status.labels[StatusLabel::LabelVersion], QStringLiteral("12"));
-    EXPECT_EQ(window.status.labels[StatusLabel::LabelBuild], QStringLiteral("6.1.0-18-amd64"));
+    EXPECT_EQ(window.status.labels[StatusLabel::OsName], QStringLiteral("Debian GNU/Linux"));
+    EXPECT_EQ(window.status.labels[StatusLabel::OsVersion], QStringLiteral("12"));
+    EXPECT_EQ(window.status.labels[StatusLabel::OsBuild], QStringLiteral("6.1.0-18-amd64"));
     // Nothing is refreshed until the program falls idle.
-    EXPECT_FALSE(window.status.labels.contains(StatusLabel::LabelHd));
+    EXPECT_FALSE(window.status.labels.contains(StatusLabel::Disk));
     ASSERT_TRUE(idle.handler);
     idle.fire();
-    EXPECT_EQ(window.status.labels[StatusLabel::LabelHd], QStringLiteral("75/320 GB"));
+    EXPECT_EQ(window.status.labels[StatusLabel::Disk], QStringLiteral("75/320 GB"));
     EXPECT_EQ(sysInfo.diskPaths, std::vector<QString>{paths.defaultDropFolder});
 }
 
@@ -367,7 +367,7 @@ TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
 
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("Failed to set data for 'PathAudio'")});
     EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
-    EXPECT_TRUE(s.log().tLimpaMemo().enabled());
+    EXPECT_TRUE(s.log().clearTimer().enabled());
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("this is not a settings database, but it must not be lost"));
@@ -421,7 +421,7 @@ TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
     const int frames = static_cast<int>(window.trayIcon.frames.size());
     s.FormDestroy();
     EXPECT_FALSE(player.playing());
-    EXPECT_FALSE(s.log().tLimpaMemo().enabled());
+    EXPECT_FALSE(s.log().clearTimer().enabled());
     EXPECT_TRUE(hotKeys.released);
     EXPECT_FALSE(window.trayIcon.enabled);
     EXPECT_FALSE(idle.handler);

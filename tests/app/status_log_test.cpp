@@ -68,7 +68,7 @@ protected:
 };
 
 TEST_F(StatusMemoClearing, TickEmptiesTheBoxAtThreeHundredRowsNotBefore) {
-    log.tLimpaMemo().setEnabled(true);
+    log.clearTimer().setEnabled(true);
     fill(299);
     EXPECT_EQ(memo.displayedRows(), 299);
     loop.advance(5000);
@@ -86,7 +86,7 @@ TEST_F(StatusMemoClearing, TickEmptiesTheBoxAtThreeHundredRowsNotBefore) {
 }
 
 TEST_F(StatusMemoClearing, LinesAddedBetweenTicksMayPassTheLimitAndTheWholeBoxGoes) {
-    log.tLimpaMemo().setEnabled(true);
+    log.clearTimer().setEnabled(true);
     fill(302);
     loop.advance(4999);
     EXPECT_EQ(memo.displayedRows(), 302);
@@ -119,11 +119,11 @@ TEST_F(StatusMemoClearing, WrappedLinesCountOncePerDisplayedRow) {
 
     const int linesToLimit = (300 + rowsOfOne - 1) / rowsOfOne;
     fill(linesToLimit - 1, longMessage);
-    log.tLimpaMemoTimer();
+    log.clearWhenFull();
     EXPECT_EQ(memo.displayedRows(), rowsOfOne * (linesToLimit - 1));
     EXPECT_LT(memo.displayedRows(), 300);
     fill(1, longMessage);
-    log.tLimpaMemoTimer();
+    log.clearWhenFull();
     EXPECT_EQ(memo.displayedRows(), 0);
 }
 
@@ -138,7 +138,7 @@ TEST(ErrorBoxText, PeriodIsAddedWhenTheLastCharacterSortsAfterIt) {
           Case{"Failed to create key A\\B\\", "Failed to create key A\\B\\."},
           Case{"Pronto.", "Pronto."}, Case{"Erro (3)", "Erro (3)"}, Case{"Erro -", "Erro -"},
           Case{"Erro 3", "Erro 3."}, Case{"", ""}}) {
-        EXPECT_EQ(ErrorHandler::BoxText(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown))
+        EXPECT_EQ(ErrorHandler::boxText(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown))
             << c.text;
     }
 }

@@ -39,9 +39,9 @@ struct Desktop {
 struct Running {
     Running(bool hideMode, bool estadoJanela, Desktop d = {})
         : hotKey(d.hotKey),
-          modes(
-              window, d.tray ? &tray : nullptr, loop,
-              {.fechar = [this] { ++shutdowns; }, .hotKeyRegistered = [this] { return hotKey; }}) {
+          modes(window, d.tray ? &tray : nullptr, loop,
+                {.shutdown = [this] { ++shutdowns; },
+                 .hotKeyRegistered = [this] { return hotKey; }}) {
         tray.notificationArea = d.notificationArea;
         modes.applyStartMode(hideMode, estadoJanela);
         window.shown = modes.showOnRun();
@@ -102,15 +102,15 @@ void send(Running& r, Event e) {
             r.modes.minimizeBoxPressed();
             return;
         case Event::Minimizar:
-            return r.tray.onMinimizar();
+            return r.tray.onMinimize();
         case Event::Ocultar:
-            return r.tray.onOcultar();
+            return r.tray.onHide();
         case Event::DoubleClick:
             return r.tray.onDoubleClick();
         case Event::Maximizar:
-            return r.tray.onMaximizar();
+            return r.tray.onShow();
         case Event::HotKey:
-            return r.modes.GlobalHotKey1HotKey();
+            return r.modes.hotKeyPressed();
     }
 }
 
@@ -171,7 +171,7 @@ TEST(WindowModes, WithoutANotificationAreaTheMinimiseBoxKeepsTheWindowAndTheHotK
 
     Running hidden(true, false, {.tray = false});
     EXPECT_FALSE(hidden.window.shown);
-    hidden.modes.GlobalHotKey1HotKey();
+    hidden.modes.hotKeyPressed();
     EXPECT_TRUE(hidden.window.shown);
 }
 
@@ -220,7 +220,7 @@ TEST(WindowModes, StartModeFallsBackToAModeWithAWayBack) {
 
     // "Ocultar" without a hot-key leaves the icon as the way back.
     Running r(false, false, {.hotKey = false});
-    r.tray.onOcultar();
+    r.tray.onHide();
     EXPECT_EQ(r.modes.mode(), Mode::InTray);
     EXPECT_FALSE(r.window.shown);
     EXPECT_TRUE(r.tray.visible);
@@ -256,14 +256,14 @@ TEST(WindowModes, TheRightButtonBringsTheWindowForwardBeforeTheMenu) {
 
 TEST(WindowModes, FecharAsksForTheShutdownAndADisabledIconIgnoresTheMouse) {
     Running r(false, true);
-    r.tray.onFechar();
+    r.tray.onClose();
     EXPECT_EQ(r.shutdowns, 1);
 
     r.modes.disableTray();
     EXPECT_FALSE(r.tray.enabled);
     r.tray.onDoubleClick();
-    r.tray.onMaximizar();
-    r.tray.onFechar();
+    r.tray.onShow();
+    r.tray.onClose();
     EXPECT_FALSE(r.window.shown);
     EXPECT_EQ(r.modes.mode(), Mode::InTray);
     EXPECT_EQ(r.shutdowns, 1);

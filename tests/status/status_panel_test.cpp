@@ -21,12 +21,12 @@ protected:
         settings.dropFolder = QStringLiteral("/srv/espera");
         info.disks[settings.dropFolder] = {.available = 75 * kGiB + 4 * kGiB / 10,
                                            .total = 320 * kGiB};
-        info.memoryStatus = MemoryStatus{.MemPhysTotal = 4 * kKiBPerGiB,
-                                         .MemPhysFree = 153 * kKiBPerGiB / 100,
-                                         .MemVirtTotal = 3 * kKiBPerGiB,
-                                         .MemVirtFree = 2 * kKiBPerGiB,
-                                         .MemPageTotal = 6 * kKiBPerGiB,
-                                         .MemPageFree = 5 * kKiBPerGiB};
+        info.memoryStatus = MemoryStatus{.physicalTotal = 4 * kKiBPerGiB,
+                                         .physicalFree = 153 * kKiBPerGiB / 100,
+                                         .virtualTotal = 3 * kKiBPerGiB,
+                                         .virtualFree = 2 * kKiBPerGiB,
+                                         .pagingTotal = 6 * kKiBPerGiB,
+                                         .pagingFree = 5 * kKiBPerGiB};
     }
 
     FakeSysInfo info;
@@ -37,61 +37,61 @@ protected:
 };
 
 TEST_F(StatusPanelPass, ShowsDiskAndMemoryInTheLocalesFormatAndReadsEachSourceOnce) {
-    panel.UpdateSystemStatus();
+    panel.refresh();
 
-    EXPECT_EQ(view.labels[StatusLabel::LabelHd], QStringLiteral("75/320 GB"));
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill4].maxValue(), 320);
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill4].userValue(), 75);
-    EXPECT_EQ(view.labels[StatusLabel::memLabel1], QStringLiteral("1,53/ 4,00 GB"));
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill1].maxValue(), 4 * kKiBPerGiB);
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill1].userValue(), 153 * kKiBPerGiB / 100);
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill1].percent(), 38);
-    EXPECT_EQ(view.labels[StatusLabel::memLabel2], QStringLiteral("2,00/ 3,00 GB"));
-    EXPECT_EQ(view.labels[StatusLabel::memLabel3], QStringLiteral("5,00/ 6,00 GB"));
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill3].percent(), 83);
+    EXPECT_EQ(view.labels[StatusLabel::Disk], QStringLiteral("75/320 GB"));
+    EXPECT_EQ(view.bars[StatusBar::Disk].maxValue(), 320);
+    EXPECT_EQ(view.bars[StatusBar::Disk].userValue(), 75);
+    EXPECT_EQ(view.labels[StatusLabel::PhysicalMemory], QStringLiteral("1,53/ 4,00 GB"));
+    EXPECT_EQ(view.bars[StatusBar::PhysicalMemory].maxValue(), 4 * kKiBPerGiB);
+    EXPECT_EQ(view.bars[StatusBar::PhysicalMemory].userValue(), 153 * kKiBPerGiB / 100);
+    EXPECT_EQ(view.bars[StatusBar::PhysicalMemory].percent(), 38);
+    EXPECT_EQ(view.labels[StatusLabel::VirtualMemory], QStringLiteral("2,00/ 3,00 GB"));
+    EXPECT_EQ(view.labels[StatusLabel::PagingMemory], QStringLiteral("5,00/ 6,00 GB"));
+    EXPECT_EQ(view.bars[StatusBar::PagingMemory].percent(), 83);
     EXPECT_EQ(info.diskReads, 1);
     EXPECT_EQ(info.memoryReads, 1);
 
     // The same figures again change nothing on screen.
     const int calls = view.calls;
-    panel.UpdateSystemStatus();
+    panel.refresh();
     EXPECT_EQ(view.calls, calls);
 }
 
 TEST_F(StatusPanelPass, ThousandsAreGroupedAndTheBarTakesTheWholeNumbers) {
     info.disks[settings.dropFolder] = {.available = 1863 * kGiB, .total = 3726 * kGiB + kGiB / 3};
-    info.memoryStatus->MemVirtTotal = std::int64_t{1} << 37;  // 128 TiB of address space
-    info.memoryStatus->MemVirtFree = (std::int64_t{1} << 37) - kKiBPerGiB / 2;
-    panel.UpdateSystemStatus();
-    EXPECT_EQ(view.labels[StatusLabel::LabelHd], QStringLiteral("1.863/3.726 GB"));
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill4].maxValue(), 3726);
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill4].userValue(), 1863);
-    EXPECT_EQ(view.labels[StatusLabel::memLabel2], QStringLiteral("131.071,50/ 131.072,00 GB"));
-    EXPECT_EQ(view.labels[StatusLabel::memLabel1], QStringLiteral("1,53/ 4,00 GB"));
+    info.memoryStatus->virtualTotal = std::int64_t{1} << 37;  // 128 TiB of address space
+    info.memoryStatus->virtualFree = (std::int64_t{1} << 37) - kKiBPerGiB / 2;
+    panel.refresh();
+    EXPECT_EQ(view.labels[StatusLabel::Disk], QStringLiteral("1.863/3.726 GB"));
+    EXPECT_EQ(view.bars[StatusBar::Disk].maxValue(), 3726);
+    EXPECT_EQ(view.bars[StatusBar::Disk].userValue(), 1863);
+    EXPECT_EQ(view.labels[StatusLabel::VirtualMemory], QStringLiteral("131.071,50/ 131.072,00 GB"));
+    EXPECT_EQ(view.labels[StatusLabel::PhysicalMemory], QStringLiteral("1,53/ 4,00 GB"));
 }
 
 TEST_F(StatusPanelPass, AnUnreadableVolumeKeepsTheBarsMaximumAndTheMemoryRowsStillRefresh) {
-    panel.UpdateSystemStatus();
+    panel.refresh();
     info.disks.clear();  // the folder's volume can no longer be queried
-    info.memoryStatus->MemPhysFree = 2 * kKiBPerGiB;
-    panel.UpdateSystemStatus();
-    EXPECT_EQ(view.labels[StatusLabel::LabelHd], QStringLiteral("0/0 GB"));
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill4].maxValue(), 320);
-    EXPECT_EQ(view.bars[StatusBar::ProgressFill4].userValue(), 0);
-    EXPECT_EQ(view.labels[StatusLabel::memLabel1], QStringLiteral("2,00/ 4,00 GB"));
+    info.memoryStatus->physicalFree = 2 * kKiBPerGiB;
+    panel.refresh();
+    EXPECT_EQ(view.labels[StatusLabel::Disk], QStringLiteral("0/0 GB"));
+    EXPECT_EQ(view.bars[StatusBar::Disk].maxValue(), 320);
+    EXPECT_EQ(view.bars[StatusBar::Disk].userValue(), 0);
+    EXPECT_EQ(view.labels[StatusLabel::PhysicalMemory], QStringLiteral("2,00/ 4,00 GB"));
 }
 
 TEST_F(StatusPanelPass, NoDropFolderMeansNoPassAndMissingMemoryFiguresKeepTheirRows) {
     settings.dropFolder.clear();
-    panel.UpdateSystemStatus();
+    panel.refresh();
     EXPECT_EQ(view.calls, 0);
     EXPECT_EQ(info.diskReads, 0);
 
     settings.dropFolder = QStringLiteral("/srv/espera");
     info.memoryStatus.reset();
-    panel.UpdateSystemStatus();
-    EXPECT_EQ(view.labels[StatusLabel::LabelHd], QStringLiteral("75/320 GB"));
-    EXPECT_FALSE(view.labels.contains(StatusLabel::memLabel1));
+    panel.refresh();
+    EXPECT_EQ(view.labels[StatusLabel::Disk], QStringLiteral("75/320 GB"));
+    EXPECT_FALSE(view.labels.contains(StatusLabel::PhysicalMemory));
 }
 
 TEST(GaugeRange, AMaximumOfZeroIsRefusedAndTheValueStaysInRange) {
@@ -116,9 +116,9 @@ TEST(CpuUsageGauge, TwoSamplesOfTheProcessorTimesGiveTheBusyShare) {
     ASSERT_TRUE(first && second);
     // 600 ticks passed (user +200, system +100, idle +200, iowait +100), 300
     // of them idle; guest time is already part of user time.
-    EXPECT_DOUBLE_EQ(CpuUsageGauge::Usage(first, *second), 50.0);
-    EXPECT_DOUBLE_EQ(CpuUsageGauge::Usage(std::nullopt, *second), 0.0);
-    EXPECT_DOUBLE_EQ(CpuUsageGauge::Usage(second, *second), 0.0);
+    EXPECT_DOUBLE_EQ(CpuUsageGauge::usage(first, *second), 50.0);
+    EXPECT_DOUBLE_EQ(CpuUsageGauge::usage(std::nullopt, *second), 0.0);
+    EXPECT_DOUBLE_EQ(CpuUsageGauge::usage(second, *second), 0.0);
     EXPECT_FALSE(ParseCpuTimes("intr 1 2 3\n"));
 
     // The gauge: 0 at creation, the first real figure 500 ms later, and each
@@ -144,12 +144,12 @@ TEST(LinuxSysInfo, SystemNameVersionAndMemoryComeFromTheirFiles) {
         "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
         "VERSION_ID=\"12\"\nID=debian\n",
         "Linux", "6.1.0-18-amd64");
-    EXPECT_EQ(debian.Platform, QStringLiteral("Debian GNU/Linux"));
-    EXPECT_EQ(debian.VersionWIN, QStringLiteral("12"));
-    EXPECT_EQ(debian.BuildNumber, QStringLiteral("6.1.0-18-amd64"));
+    EXPECT_EQ(debian.name, QStringLiteral("Debian GNU/Linux"));
+    EXPECT_EQ(debian.version, QStringLiteral("12"));
+    EXPECT_EQ(debian.build, QStringLiteral("6.1.0-18-amd64"));
     const OsIdentity bare = ParseOsIdentity("", "Linux", "6.8.12-arch1");
-    EXPECT_EQ(bare.Platform, QStringLiteral("Linux"));
-    EXPECT_EQ(bare.VersionWIN, QStringLiteral("6.8"));
+    EXPECT_EQ(bare.name, QStringLiteral("Linux"));
+    EXPECT_EQ(bare.version, QStringLiteral("6.8"));
 
     const auto m = ParseMemoryStatus(
         "MemTotal:        8025180 kB\nMemFree:          501234 kB\n"
@@ -157,21 +157,21 @@ TEST(LinuxSysInfo, SystemNameVersionAndMemoryComeFromTheirFiles) {
         "SwapFree:        2000000 kB\n",
         std::int64_t{1} << 37, 1200000);
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->MemPhysTotal, 8025180);
-    EXPECT_EQ(m->MemPhysFree, 3012345);
-    EXPECT_EQ(m->MemVirtTotal, std::int64_t{1} << 37);
-    EXPECT_EQ(m->MemVirtFree, (std::int64_t{1} << 37) - 1200000);
-    EXPECT_EQ(m->MemPageTotal, 8025180 + 2097148);
-    EXPECT_EQ(m->MemPageFree, 3012345 + 2000000);
+    EXPECT_EQ(m->physicalTotal, 8025180);
+    EXPECT_EQ(m->physicalFree, 3012345);
+    EXPECT_EQ(m->virtualTotal, std::int64_t{1} << 37);
+    EXPECT_EQ(m->virtualFree, (std::int64_t{1} << 37) - 1200000);
+    EXPECT_EQ(m->pagingTotal, 8025180 + 2097148);
+    EXPECT_EQ(m->pagingFree, 3012345 + 2000000);
     EXPECT_FALSE(ParseMemoryStatus("MemTotal: 1 kB\n", 1, 0));
 
     // The real sources of this machine answer.
     LinuxSysInfo real;
-    EXPECT_FALSE(real.os().Platform.isEmpty());
+    EXPECT_FALSE(real.os().name.isEmpty());
     const auto now = real.memory();
     ASSERT_TRUE(now);
-    EXPECT_GT(now->MemPhysTotal, 0);
-    EXPECT_LT(now->MemVirtFree, now->MemVirtTotal);
+    EXPECT_GT(now->physicalTotal, 0);
+    EXPECT_LT(now->virtualFree, now->virtualTotal);
     EXPECT_GT(real.disk(QStringLiteral("/")).total, 0);
     EXPECT_EQ(real.disk(QStringLiteral("/não/existe")).total, -1);
     EXPECT_TRUE(real.cpuTimes());
