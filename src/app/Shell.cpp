@@ -101,12 +101,12 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                  .swap = state_.swap,
                  .onAir = state_.onAir,
                  .state = state_,
-                 .PlayC1 = ports_.audio.player,
+                 .player = ports_.audio.player,
                  .log = log_,
-                 .view = window,
                  .paths = ports_.platform.paths,
                  .files = ports_.rotation.files,
-                 .probe = ports_.rotation.probe},
+                 .probe = ports_.rotation.probe,
+                 .onAirChanged = [this] { showOnAir(); }},
                 [this] { mail_.messageSwapped(); }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
@@ -191,7 +191,7 @@ void Shell::FormCreate() {
     ports_.status.idle.setIdleHandler([this] { statusPanel_.refresh(); });
 
     presence_.CreateUsbWatcher();
-    rotation_.resetSwapFlags();
+    rotation_.transaction().resetFlags();
     modes_.applyStartMode(startHidden, startMinimized);
     log_.clearTimer().setEnabled(true);
 
@@ -235,10 +235,12 @@ void Shell::loadSettingsPage(StartupReader& read) {
     // Read again: shows the default when it was just applied.
     window_.setFieldText(Field::edPathC1, read.text(values::PathAudio.control()));
 
-    window_.setLabel(Label::lbArquivoAnterior, read.text(values::ArquivoAnterior.control()));
-    window_.setLabel(Label::lbDataHoraAtual, read.text(values::DataAtual.control()));
-    window_.setLabel(Label::lbDataHoraAnterior, read.text(values::DataAnteriorEntra.control()));
-    window_.setLabel(Label::lbDataHoraAnteriroSai, read.text(values::DataAnteriorSai.control()));
+    MessageHistory& history = state_.onAir.history;
+    history.previousFile = read.text(values::ArquivoAnterior.control());
+    history.since = read.text(values::DataAtual.control());
+    history.previousSince = read.text(values::DataAnteriorEntra.control());
+    history.previousUntil = read.text(values::DataAnteriorSai.control());
+    showOnAir();
 
     window_.setChecked(Box::cbHide, read.boolean(values::HideMode.control()));
     window_.setChecked(Box::cbIniciaWindows, read.boolean(values::IniWin.control()));
@@ -268,6 +270,16 @@ void Shell::loadMailOptions(StartupReader& read) {
     smtp.port = read.port(values::PortaSMTP.runtime(), smtp.port);
     smtp.user = read.text(values::UserSMTP.runtime());
     smtp.password = read.text(values::SenhaSMTP.runtime());
+}
+
+// The main page's labels: the message on air and the history of the change.
+void Shell::showOnAir() {
+    const MessageOnAir& onAir = state_.onAir;
+    window_.setLabel(Label::lbArquivo, QFileInfo(onAir.file).fileName());
+    window_.setLabel(Label::lbArquivoAnterior, onAir.history.previousFile);
+    window_.setLabel(Label::lbDataHoraAtual, onAir.history.since);
+    window_.setLabel(Label::lbDataHoraAnterior, onAir.history.previousSince);
+    window_.setLabel(Label::lbDataHoraAnteriroSai, onAir.history.previousUntil);
 }
 
 void Shell::SpeedButton3Click() {

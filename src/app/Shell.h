@@ -133,7 +133,7 @@ public:
     WindowModes& modes() { return modes_; }
     MailNotices& mail() { return mail_; }
     MailOffice& office() { return office_; }
-    Timer& tVerificaArquivo() { return rotation_.tVerificaArquivo(); }
+    Timer& checkTimer() { return rotation_.checkTimer(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
     HardwarePresence& presence() { return presence_; }
@@ -146,6 +146,7 @@ private:
     void loadDropFolder(StartupReader& read);
     void loadSettingsPage(StartupReader& read);
     void loadMailOptions(StartupReader& read);
+    void showOnAir();
 
     ShellPorts ports_;
     ShellWindow& window_;

@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     // For tests: the program stops itself (SIGSTOP) when a swap completes the
     // named step, so that a test can kill it exactly there.
     if (const QString step = qEnvironmentVariable("QUINDRA_STOP_AT_STEP"); !step.isEmpty()) {
-        shell.rotation().setStepHook([step](QStringView done) {
+        shell.rotation().transaction().setStepHook([step](QStringView done) {
             if (done == step)
                 ::raise(SIGSTOP);
         });

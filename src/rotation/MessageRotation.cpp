@@ -1,7 +1,5 @@
 #include "rotation/MessageRotation.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
@@ -9,13 +7,10 @@
 
 #include "config/RegistryKey.h"
 #include "config/Values.h"
-#include "core/Clock.h"
-#include "core/FormView.h"
 #include "core/LocaleFormats.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "ports/AudioProbe.h"
-#include "ports/WaveControl.h"
 #include "rotation/FolderListing.h"
 #include "rotation/SetAside.h"
 
@@ -26,24 +21,34 @@ namespace {
 const QString kMessageRule = QStringLiteral(
     "só vão ao ar arquivos terminados em \".wav\" ou \".mp3\", em letras minúsculas");
 
-QString copyFailed(const QString& name) {
-    return QStringLiteral("Erro ao copiar o arquivo de áudio %1; a mensagem atual continua no ar.")
-        .arg(name);
-}
-
 }  // namespace
 
 MessageRotation::MessageRotation(Ports ports, std::function<void()> swapDone)
-    : p_(ports),
-      swapDone_(std::move(swapDone)),
-      tVerificaArquivo_(p_.loop.createTimer(kCheckIntervalMs, [this] { tVerificaArquivoTimer(); })),
-      tReset_(p_.loop.createTimer(kResetMs, [this] { tResetTimer(); })),
-      tLimpaVar_(p_.loop.createTimer(kLimpaVarMs, [this] { tLimpaVarTimer(); })),
+    : p_(std::move(ports)),
+      checkTimer_(p_.loop.createTimer(kCheckIntervalMs, [this] { checkDropFolder(); })),
+      resumeTimer_(p_.loop.createTimer(kResumeAfterMs, [this] { resume(); })),
       guard_(p_.files, p_.paths),
-      messages_(p_.paths, p_.files, p_.probe, p_.log, p_.formats.locale()) {
+      messages_(p_.paths, p_.files, p_.probe, p_.log, p_.formats.locale()),
+      transaction_({.loop = p_.loop,
+                    .registry = p_.registry,
+                    .clock = p_.clock,
+                    .formats = p_.formats,
+                    .swap = p_.swap,
+                    .onAir = p_.onAir,
+                    .state = p_.state,
+                    .player = p_.player,
+                    .log = p_.log,
+                    .files = p_.files,
+                    .messages = messages_,
+                    .onAirChanged = p_.onAirChanged,
+                    .swapDone = std::move(swapDone)}),
+      dropReport_(p_.log),
+      listReport_(p_.log),
+      settleReport_(p_.log),
+      messageFolderReport_(p_.log) {
     // The watch runs from the moment the window exists; until the channel is
     // on air each check returns at once.
-    tVerificaArquivo_->setEnabled(true);
+    checkTimer_->setEnabled(true);
 }
 
 MessageRotation::~MessageRotation() = default;
@@ -80,7 +85,8 @@ void MessageRotation::findMessageOnAir() {
 
     const QString setting = p_.state.settings.dropFolder;
     pointListingAt(setting);
-    p_.view.setLabel(Label::lbArquivo, QFileInfo(p_.onAir.file).fileName());
+    if (p_.onAirChanged)
+        p_.onAirChanged();
     if (p_.onAir.file.isEmpty()) {
         const QString how =
             setting.isEmpty()
@@ -101,14 +107,9 @@ void MessageRotation::findMessageOnAir() {
         std::rethrow_exception(failure);
 }
 
-void MessageRotation::resetSwapFlags() {
-    p_.swap.replaySuspended = false;
-    p_.swap.pauseActive = true;
-}
-
 void MessageRotation::stopForShutdown() {
-    p_.swap.replaySuspended = true;
-    tVerificaArquivo_->setEnabled(false);
+    transaction_.suspendReplay();
+    checkTimer_->setEnabled(false);
 }
 
 void MessageRotation::pointListingAt(const QString& path) {
@@ -123,7 +124,7 @@ void MessageRotation::remember(const QString& setting) {
     }
 }
 
-void MessageRotation::tVerificaArquivoTimer() {
+void MessageRotation::checkDropFolder() {
     const bool stood = settingStood();
     if (!p_.state.channel.active)
         return;
@@ -152,8 +153,7 @@ void MessageRotation::tVerificaArquivoTimer() {
             // It may still be being written: it waits, and the files behind
             // it wait with it.
             if (file.state == SettleWatch::State::Changed) {
-                reportOnce(
-                    settleReport_,
+                settleReport_.write(
                     QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica para "
                                    "a próxima verificação.")
                         .arg(file.name));
@@ -176,19 +176,24 @@ void MessageRotation::tVerificaArquivoTimer() {
         return endCheck();
 
     p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
-    tVerificaArquivo_->setEnabled(false);
+    checkTimer_->setEnabled(false);
     if (!notAudio.isEmpty()) {
         setAsideNotAudio(drop, notAudio);
-        tVerificaArquivo_->setEnabled(true);
+        checkTimer_->setEnabled(true);
         return;
     }
 
-    const QString staged = canTakeInto(*candidate) ? stage(*candidate) : QString();
-    if (staged.isEmpty()) {
-        tVerificaArquivo_->setEnabled(true);
+    const auto outcome =
+        canTakeInto(*candidate) ? transaction_.run(*candidate) : SwapTransaction::Outcome();
+    if (!outcome.staged) {
+        checkTimer_->setEnabled(true);
         return;
     }
-    exchange(*candidate, staged);
+    if (outcome.passOver)
+        passedOver_.add(candidate->path, candidate->stamp);
+    endCheck();
+    if (outcome.storeFailure)
+        std::rethrow_exception(outcome.storeFailure);
 }
 
 bool MessageRotation::settingStood() {
@@ -201,18 +206,18 @@ QString MessageRotation::dropFolder() {
     const QString setting = p_.state.settings.dropFolder;
     const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
     if (folder.isEmpty()) {
-        reportOnce(dropReport_,
-                   QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
-                                  "continua.")
-                       .arg(setting));
+        dropReport_.write(
+            QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
+                           "continua.")
+                .arg(setting));
         return {};
     }
     // Judged before anything is made or read there.
     if (const auto why = guard_.refusal(folder)) {
-        reportOnce(dropReport_, QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
-                                               "%2; nenhum arquivo dela foi movido ou apagado. "
-                                               "Escolha outra pasta nas Configurações.")
-                                    .arg(folder, *why));
+        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
+                                         "%2; nenhum arquivo dela foi movido ou apagado. "
+                                         "Escolha outra pasta nas Configurações.")
+                              .arg(folder, *why));
         return {};
     }
     const auto stamp = p_.files.stamp(folder);
@@ -220,18 +225,18 @@ QString MessageRotation::dropFolder() {
         try {
             p_.files.makeFolder(folder);
         } catch (const FileError&) {
-            reportOnce(dropReport_,
-                       QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
-                                      "verificação continua.")
-                           .arg(folder));
+            dropReport_.write(
+                QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
+                               "verificação continua.")
+                    .arg(folder));
             return {};
         }
         p_.log.write(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
                          .arg(folder));
     } else if (!stamp->folder) {
-        reportOnce(dropReport_, QStringLiteral("A pasta de reposição %1 não é uma pasta; a "
-                                               "verificação continua.")
-                                    .arg(folder));
+        dropReport_.write(QStringLiteral("A pasta de reposição %1 não é uma pasta; a "
+                                         "verificação continua.")
+                              .arg(folder));
         return {};
     }
     dropReport_.clear();
@@ -247,10 +252,9 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
         entries = p_.files.list(folder);
     } catch (const FileError& e) {
         if (!quietly) {
-            reportOnce(listReport_,
-                       QStringLiteral("A pasta de reposição %1 não pode ser lida (%2); "
-                                      "a verificação continua.")
-                           .arg(folder, e.text()));
+            listReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser lida (%2); "
+                                             "a verificação continua.")
+                                  .arg(folder, e.text()));
         }
         return std::nullopt;
     }
@@ -267,7 +271,7 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
         const auto stamp = p_.files.stamp(path);
         if (!stamp)
             continue;
-        seen.append({path, name, *stamp, settle_.look(path, *stamp)});
+        seen.append(Seen{{path, name, *stamp}, settle_.look(path, *stamp)});
         present.insert(path);
     }
     passedOver_.keepOnly(present);
@@ -370,146 +374,16 @@ bool MessageRotation::canTakeInto(const Seen& file) {
     return true;
 }
 
-// The new file is copied whole beside the old message before anything
-// stops. Empty when the swap cannot go on.
-QString MessageRotation::stage(const Seen& file) {
-    const QString staged = messages_.stagedPath();
-    try {
-        p_.files.copy(file.path, staged);
-    } catch (const FileError&) {
-        reportOnce(copyReport_, copyFailed(file.name));
-        return {};
-    }
-    copyReport_.clear();
-    step(u"copiada");
-    // A file that changed while it was copied is not what was copied.
-    if (p_.files.stamp(file.path) != file.stamp) {
-        tryRemove(staged);
-        p_.log.write(QStringLiteral("O arquivo %1 mudou durante a cópia e fica na pasta de "
-                                    "reposição; a troca fica para a próxima verificação.")
-                         .arg(file.name));
-        return {};
-    }
-    return staged;
-}
-
-void MessageRotation::exchange(const Seen& file, const QString& staged) {
-    const QString folder = messages_.path();
-    const bool stopped = suspendPlayback();
-    step(u"parada");
-
-    const QString old = p_.onAir.file;
-    const auto oldStamp = p_.files.stamp(old);
-    const QString target = Joined(folder, file.name);
-    try {
-        p_.files.rename(staged, target);
-    } catch (const FileError& e) {
-        tryRemove(staged);
-        passedOver_.add(file.path, file.stamp);
-        p_.log.write(QStringLiteral("O arquivo de áudio %1 não pôde ser posto na pasta de "
-                                    "mensagens (%2); a mensagem atual continua no ar e o arquivo "
-                                    "fica na pasta de reposição até ser alterado.")
-                         .arg(file.name, e.text()));
-        if (stopped) {
-            playCurrentQuietly();
-            replayOwed_ = true;
-        }
-        return endCheck();
-    }
-    syncQuietly(folder);
-    step(u"renomeada");
-
-    // A store that refuses the history does not stop the swap halfway: the
-    // new message goes on air, then the failure reaches the error box.
-    std::exception_ptr storeFailure;
-    try {
-        writeHistory(file.name, QFileInfo(old).fileName());
-        step(u"historico");
-        showHistory();
-    } catch (const ConfigError&) {
-        storeFailure = std::current_exception();
-    }
-
-    const auto newStamp = p_.files.stamp(target);
-    removeOldMessage(old, oldStamp, newStamp);
-    if (newStamp)
-        messages_.clearLeftovers(*newStamp, old);
-    syncQuietly(folder);
-    step(u"antiga-apagada");
-
-    p_.onAir.file = target;
-    p_.view.setLabel(Label::lbArquivo, file.name);
-    removeDropped(file);
-    step(u"reposicao-apagada");
-
-    p_.loop.pause(kPauseBeforeStartMs);
-    p_.log.write(QStringLiteral("Troca de arquivo de áudio efetuada com sucesso."));
-    startNewMessage();
-    replayOwed_ = stopped;
-    endCheck();
-    if (storeFailure)
-        std::rethrow_exception(storeFailure);
-}
-
-// The old message goes only while its name still reaches the file that was
-// on air: on a case-insensitive folder "Promo.wav" replaces "promo.wav" in
-// place, and that name now reaches the new message.
-void MessageRotation::removeOldMessage(const QString& old, const std::optional<FileStamp>& oldStamp,
-                                       const std::optional<FileStamp>& newStamp) {
-    if (old.isEmpty() || !oldStamp) {
-        p_.log.write(QStringLiteral("Erro ao deletar arquivo antigo."));
-        return;
-    }
-    const auto now = p_.files.stamp(old);
-    if (!now || !now->sameFileAs(*oldStamp) || (newStamp && now->sameFileAs(*newStamp)))
-        return;
-    if (!tryRemove(old))
-        p_.log.write(QStringLiteral("Erro ao deletar arquivo antigo."));
-}
-
-// The dropped file goes once its copy is on air, unless it changed meanwhile
-// (then it is a new file to take at a later check).
-void MessageRotation::removeDropped(const Seen& file) {
-    if (p_.files.stamp(file.path) != file.stamp) {
-        p_.log.write(QStringLiteral("O arquivo %1 foi alterado durante a troca e fica na pasta de "
-                                    "reposição.")
-                         .arg(file.name));
-        return;
-    }
-    if (tryRemove(file.path))
-        return;
-    passedOver_.add(file.path, file.stamp);
-    p_.log.write(QStringLiteral("Erro ao deletar da pasta de reposição."));
-    p_.log.write(QStringLiteral("O arquivo %1 fica na pasta de reposição e não volta ao ar até ser "
-                                "alterado.")
-                     .arg(file.name));
-}
-
-void MessageRotation::tResetTimer() {
-    tReset_->setEnabled(false);
-    p_.swap.pauseActive = false;
-}
-
-void MessageRotation::tLimpaVarTimer() {
-    tLimpaVar_->setEnabled(false);
-    p_.swap.replaySuspended = false;
-    tVerificaArquivo_->setEnabled(true);
-    // A new message shorter than the suspension has ended unreplayed: it
-    // starts again now rather than leave the channel silent.
-    if (std::exchange(replayOwed_, false) && p_.state.channel.active && !p_.PlayC1.playing())
-        playCurrentQuietly();
-}
-
 bool MessageRotation::messageFolderTakesFiles() {
     const QString folder = messages_.path();
     const auto stamp = p_.files.stamp(folder);
     if (stamp && stamp->folder) {
         if (const auto why = p_.files.refusesWrites(folder)) {
-            reportOnce(messageFolderReport_,
-                       QStringLiteral("A pasta de mensagens %1 não aceita gravação (%2); a troca "
-                                      "fica para a próxima verificação e a mensagem atual "
-                                      "continua no ar.")
-                           .arg(folder, *why));
+            messageFolderReport_.write(
+                QStringLiteral("A pasta de mensagens %1 não aceita gravação (%2); a troca "
+                               "fica para a próxima verificação e a mensagem atual "
+                               "continua no ar.")
+                    .arg(folder, *why));
             return false;
         }
         messageFolderReport_.clear();
@@ -520,10 +394,10 @@ bool MessageRotation::messageFolderTakesFiles() {
             throw FileError(QStringLiteral("há um arquivo com esse nome"));
         p_.files.makeFolder(folder);
     } catch (const FileError&) {
-        reportOnce(messageFolderReport_,
-                   QStringLiteral("A pasta de mensagens %1 não existe e não pôde ser criada; a "
-                                  "troca fica para a próxima verificação.")
-                       .arg(folder));
+        messageFolderReport_.write(
+            QStringLiteral("A pasta de mensagens %1 não existe e não pôde ser criada; a "
+                           "troca fica para a próxima verificação.")
+                .arg(folder));
         return false;
     }
     messageFolderReport_.clear();
@@ -532,109 +406,14 @@ bool MessageRotation::messageFolderTakesFiles() {
     return true;
 }
 
-bool MessageRotation::suspendPlayback() {
-    if (!p_.PlayC1.playing())
-        return false;
-    // Suspended before the first stop, so that the end of the file and a
-    // removal notice handled meanwhile restart nothing.
-    p_.swap.replaySuspended = true;
-    p_.loop.processMessagesUntil([this] {
-        if (p_.PlayC1.playing())
-            p_.PlayC1.stop();
-        return !p_.PlayC1.playing();
-    });
-    tReset_->setEnabled(true);
-    p_.loop.processMessagesUntil([this] { return !p_.swap.pauseActive; });
-    p_.swap.pauseActive = true;
-    p_.loop.pause(kPauseAfterResetMs);
-    return true;
-}
-
-// One change in the store: after a crash the history is the old one or the
-// new one, never a mix.
-void MessageRotation::writeHistory(const QString& newName, const QString& oldName) {
-    const auto moment = [this] {
-        const QDateTime now = p_.clock.now();
-        return p_.formats.shortDate(now.date()) + QLatin1Char('-') +
-               p_.formats.longTime(now.time());
-    };
-    RegistryKey reg(p_.registry, Root::LocalMachine);
-    reg.openKey(kConfigKeySlash, false);
-    const QString enteredBefore = reg.readString(values::DataAtual.control());
-    const QString entered = moment();
-    const QString left = moment();
-    reg.writeStrings({{values::ArquivoAtual.written(), newName},
-                      {values::ArquivoAnterior.written(), oldName},
-                      {values::DataAnteriorEntra.written(), enteredBefore},
-                      {values::DataAtual.written(), entered},
-                      {values::DataAnteriorSai.written(), left}});
-    reg.closeKey();
-}
-
-void MessageRotation::showHistory() {
-    RegistryKey reg(p_.registry, Root::LocalMachine);
-    reg.openKey(kConfigKeySlash, false);
-    p_.view.setLabel(Label::lbArquivoAnterior, reg.readString(values::ArquivoAnterior.control()));
-    p_.view.setLabel(Label::lbDataHoraAtual, reg.readString(values::DataAtual.control()));
-    p_.view.setLabel(Label::lbDataHoraAnterior,
-                     reg.readString(values::DataAnteriorEntra.control()));
-    p_.view.setLabel(Label::lbDataHoraAnteriroSai,
-                     reg.readString(values::DataAnteriorSai.control()));
-    reg.closeKey();
-}
-
-void MessageRotation::startNewMessage() {
-    try {
-        if (p_.PlayC1.playing())
-            p_.PlayC1.stop();
-        if (swapDone_)
-            swapDone_();
-        p_.PlayC1.play(p_.onAir.file);
-    } catch (const std::exception&) {
-        p_.log.write(QStringLiteral("Erro ao reproduzir pela troca"));
-    }
-}
-
-void MessageRotation::playCurrentQuietly() {
-    // As the replay does: a message that cannot start is silent.
-    try {
-        p_.PlayC1.play(p_.onAir.file);
-    } catch (const std::exception&) {
-    }
-}
-
-bool MessageRotation::tryRemove(const QString& path) {
-    try {
-        p_.files.remove(path);
-        return true;
-    } catch (const FileError&) {
-        return false;
-    }
-}
-
-// The entries are on the disk before the next step relies on them; a folder
-// that cannot be flushed still holds them, so the swap goes on.
-void MessageRotation::syncQuietly(const QString& folder) {
-    try {
-        p_.files.syncFolder(folder);
-    } catch (const FileError&) {
-    }
-}
-
-void MessageRotation::reportOnce(QString& lastReport, const QString& line) {
-    if (lastReport == line)
-        return;
-    lastReport = line;
-    p_.log.write(line);
-}
-
-void MessageRotation::step(QStringView name) {
-    if (stepHook_)
-        stepHook_(name);
+void MessageRotation::resume() {
+    resumeTimer_->setEnabled(false);
+    checkTimer_->setEnabled(true);
+    transaction_.endSuspension();
 }
 
 void MessageRotation::endCheck() {
-    tLimpaVar_->setEnabled(true);
+    resumeTimer_->setEnabled(true);
 }
 
 }  // namespace quindra

@@ -4,22 +4,22 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "core/EventLoop.h"
+#include "core/ReportOnce.h"
 #include "rotation/DropFolderGuard.h"
 #include "rotation/FileOperations.h"
 #include "rotation/MessageFolder.h"
 #include "rotation/SettleWatch.h"
+#include "rotation/SwapTransaction.h"
 
 namespace quindra {
 
 class AudioProbe;
 class Clock;
-class FormView;
 class LocaleFormats;
 class MessageLog;
 class Registry;
@@ -30,8 +30,8 @@ struct RuntimeState;
 struct SwapFlags;
 
 // The drop-folder watch: while the channel is on air, each check takes the
-// first file of the drop folder and, when it is a playable message, puts it
-// on air in place of the old one and records the history of the change.
+// first file of the drop folder and, when it is a playable message, hands it
+// to the swap that puts it on air in place of the old one.
 //
 // Nothing the operator owns is destroyed: a file that is not a message is
 // moved into the drop folder's "Ignorados", one that cannot be played into
@@ -41,10 +41,9 @@ struct SwapFlags;
 class MessageRotation {
 public:
     static constexpr int kCheckIntervalMs = 30000;
-    static constexpr int kResetMs = 3000;
-    static constexpr int kLimpaVarMs = 7000;
-    static constexpr int kPauseAfterResetMs = 750;
-    static constexpr int kPauseBeforeStartMs = 250;
+    // This long after a check ends, the replay's suspension is lifted and
+    // the watch resumes.
+    static constexpr int kResumeAfterMs = 7000;
     // Above this many files set aside in one check, one line says it for all.
     static constexpr int kLinesPerSetAside = 3;
 
@@ -53,15 +52,16 @@ public:
         Registry& registry;
         const Clock& clock;
         const LocaleFormats& formats;  // its locale orders the listings
-        SwapFlags& swap;               // written here: replaySuspended, pauseActive
-        MessageOnAir& onAir;           // written here: file
+        SwapFlags& swap;               // written by the swap: replaySuspended, pauseActive
+        MessageOnAir& onAir;           // written here and by the swap: file and history
         const RuntimeState& state;
-        WaveControl& PlayC1;
+        WaveControl& player;
         MessageLog& log;
-        FormView& view;  // the history labels
         const Paths& paths;
         FileOperations& files;
         AudioProbe& probe;
+        // Runs whenever the file or the history of onAir changed; may be empty.
+        std::function<void()> onAirChanged;
     };
 
     // swapDone runs when a new message has gone on air, for the notice mail
@@ -79,8 +79,6 @@ public:
     // be listed leaves nothing on air; its failure is thrown once the rest is
     // done.
     void findMessageOnAir();
-    // Start-up: no replay suspended, the next swap pause armed.
-    void resetSwapFlags();
     // Every way out: the end of a pass restarts nothing and the watch stops.
     void stopForShutdown();
 
@@ -88,28 +86,18 @@ public:
     // the path names nothing any more (a chosen file a swap has taken away).
     void pointListingAt(const QString& path);
 
-    void tVerificaArquivoTimer();
-    void tResetTimer();
-    void tLimpaVarTimer();
-
-    Timer& tVerificaArquivo() { return *tVerificaArquivo_; }
-    Timer& tReset() { return *tReset_; }
-    Timer& tLimpaVar() { return *tLimpaVar_; }
-
-    // Called with the name of each step a swap completes ("copiada",
-    // "parada", "renomeada", "historico", "antiga-apagada",
-    // "reposicao-apagada"), so a test can stop the program exactly there.
-    void setStepHook(std::function<void(QStringView)> hook) { stepHook_ = std::move(hook); }
+    Timer& checkTimer() { return *checkTimer_; }
+    Timer& resumeTimer() { return *resumeTimer_; }
+    SwapTransaction& transaction() { return transaction_; }
 
 private:
     // A file of the drop folder as this check found it.
-    struct Seen {
-        QString path;
-        QString name;
-        FileStamp stamp;
+    struct Seen : DroppedFile {
         SettleWatch::State state;
     };
 
+    void checkDropFolder();
+    void resume();
     void remember(const QString& setting);
     bool settingStood();
     QString dropFolder();
@@ -119,44 +107,26 @@ private:
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
     void setAsideUnplayable(const Seen& file, const QString& folder, bool silent);
     bool canTakeInto(const Seen& file);
-    QString stage(const Seen& file);
-    void exchange(const Seen& file, const QString& staged);
-    void removeOldMessage(const QString& old, const std::optional<FileStamp>& oldStamp,
-                          const std::optional<FileStamp>& newStamp);
-    void removeDropped(const Seen& file);
     bool messageFolderTakesFiles();
-    bool suspendPlayback();
-    void writeHistory(const QString& newName, const QString& oldName);
-    void showHistory();
-    void startNewMessage();
-    void playCurrentQuietly();
-    bool tryRemove(const QString& path);
-    void syncQuietly(const QString& folder);
-    void reportOnce(QString& lastReport, const QString& line);
-    void step(QStringView name);
     void endCheck();
 
     Ports p_;
-    std::function<void()> swapDone_;
-    std::function<void(QStringView)> stepHook_;
-    std::unique_ptr<Timer> tVerificaArquivo_;
-    std::unique_ptr<Timer> tReset_;
-    std::unique_ptr<Timer> tLimpaVar_;
+    std::unique_ptr<Timer> checkTimer_;
+    std::unique_ptr<Timer> resumeTimer_;
     DropFolderGuard guard_;
     MessageFolder messages_;
+    SwapTransaction transaction_;
     SettleWatch settle_;
     PassedOverFiles passedOver_;
 
-    QString lastSetting_;   // the drop-folder setting as the previous check saw it
-    QString knownSetting_;  // the last drop-folder setting that named something
-    QString knownFolder_;   // and the folder it meant
-    QString dropReport_;    // the last line about the drop folder itself
-    QString listReport_;    // the last line about reading it
-    QString settleReport_;
-    QString copyReport_;
-    QString messageFolderReport_;
+    QString lastSetting_;    // the drop-folder setting as the previous check saw it
+    QString knownSetting_;   // the last drop-folder setting that named something
+    QString knownFolder_;    // and the folder it meant
+    ReportOnce dropReport_;  // about the drop folder itself
+    ReportOnce listReport_;  // about reading it
+    ReportOnce settleReport_;
+    ReportOnce messageFolderReport_;
     QSet<QByteArray> badNamesReported_;
-    bool replayOwed_ = false;
 };
 
 }  // namespace quindra

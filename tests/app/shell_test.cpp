@@ -75,8 +75,8 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
     EXPECT_TRUE(window.trayIcon.visible);
     EXPECT_TRUE(s.modes().minimizeToTray());
     EXPECT_TRUE(s.log().clearTimer().enabled());
-    EXPECT_TRUE(s.tVerificaArquivo().enabled());
-    EXPECT_EQ(s.tVerificaArquivo().interval(), 30000);
+    EXPECT_TRUE(s.checkTimer().enabled());
+    EXPECT_EQ(s.checkTimer().interval(), 30000);
     EXPECT_TRUE(autostart.requests.empty());
 }
 
@@ -382,13 +382,13 @@ TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
               QStringList{QStringLiteral("Confirmação: Deseja realmente finalizar o sistema?")});
     EXPECT_FALSE(loop.quitRequested());
     EXPECT_FALSE(s.state().swap.replaySuspended);
-    EXPECT_TRUE(s.tVerificaArquivo().enabled());
+    EXPECT_TRUE(s.checkTimer().enabled());
 
     boxes.answer = true;
     s.SpeedButton3Click();
     EXPECT_TRUE(loop.quitRequested());
     EXPECT_TRUE(s.state().swap.replaySuspended);
-    EXPECT_FALSE(s.tVerificaArquivo().enabled());
+    EXPECT_FALSE(s.checkTimer().enabled());
 }
 
 // On air, then the close box: the end of the pass that is playing restarts
@@ -492,8 +492,8 @@ TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) 
 
     // The first check sees it, the next finds it as it was and takes it.
     loop.advance(60000);
-    // Start-up armed the swap's pause: the old message stops, 3000 ms for
-    // tReset, 750 and 250 ms more, then the new one starts.
+    // Start-up armed the swap's pause: the old message stops, 3000 ms of
+    // the pause timer, 750 and 250 ms more, then the new one starts.
     EXPECT_EQ(promoStarted, 60000 + 3000 + 750 + 250);
 
     EXPECT_EQ(window.log.lines.mid(4),

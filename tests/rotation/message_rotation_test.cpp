@@ -13,7 +13,6 @@
 #include "audio/HoldChannel.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
-#include "core/FormView.h"
 #include "core/LocaleFormats.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
@@ -22,7 +21,6 @@
 #include "rotation/MessageRotation.h"
 #include "support/FakeClock.h"
 #include "support/FakeFiles.h"
-#include "support/FakeLabels.h"
 #include "support/FakeWaveControl.h"
 
 using namespace quindra;
@@ -170,7 +168,7 @@ public:
     MailNotices mail{loop};
     FakeWaveControl player;
     TimedLog log{loop};
-    FakeLabels view;
+    std::vector<MessageOnAir> announced;  // the message on air at each onAirChanged
     FakeFileOperations files;
     FakeAudioProbe probe;
     int notices = 0;
@@ -182,12 +180,12 @@ public:
                               .swap = state.swap,
                               .onAir = state.onAir,
                               .state = state,
-                              .PlayC1 = player,
+                              .player = player,
                               .log = log,
-                              .view = view,
                               .paths = paths,
                               .files = files,
-                              .probe = probe},
+                              .probe = probe,
+                              .onAirChanged = [this] { announced.push_back(state.onAir); }},
                              [this] { mail.messageSwapped(); }};
 };
 
@@ -206,8 +204,9 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     loop.advance(1);
 
-    // 3. The message was playing: suspended, stopped, 3000 ms of tReset and
-    // 750 ms; 4. files exchanged; 5. the new message starts after 250 ms.
+    // 3. The message was playing: suspended, stopped, 3000 ms of the pause
+    // timer and 750 ms; 4. files exchanged; 5. the new message starts after
+    // 250 ms.
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(log.at, (std::vector<std::int64_t>{60000, 64000}));
     EXPECT_EQ(playerAt,
@@ -223,7 +222,7 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_TRUE(files.calls.contains(QStringLiteral("syncFolder Audio")));
 
     // The history, written in its order as one change, and read back into
-    // the labels.
+    // the message on air.
     EXPECT_EQ(registry.writes,
               (QStringList{QStringLiteral("ArquivoAtual=promo.wav"),
                            QStringLiteral("ArquivoAnterior=espera.wav"),
@@ -231,17 +230,20 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
                            QStringLiteral("DataAtual=10/12/2026-14:05:33"),
                            QStringLiteral("DataAnteriorSai=10/12/2026-14:05:34")}));
     EXPECT_EQ(registry.changes, 1);
-    EXPECT_EQ(view.label(Label::lbArquivo), QStringLiteral("promo.wav"));
-    EXPECT_EQ(view.label(Label::lbArquivoAnterior), QStringLiteral("espera.wav"));
-    EXPECT_EQ(view.label(Label::lbDataHoraAtual), QStringLiteral("10/12/2026-14:05:33"));
-    EXPECT_EQ(view.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
-    EXPECT_EQ(view.label(Label::lbDataHoraAnteriroSai), QStringLiteral("10/12/2026-14:05:34"));
+    ASSERT_FALSE(announced.empty());
+    for (const MessageOnAir& shown : {state.onAir, announced.back()}) {
+        EXPECT_EQ(shown.file, messages + QStringLiteral("/promo.wav"));
+        EXPECT_EQ(shown.history.previousFile, QStringLiteral("espera.wav"));
+        EXPECT_EQ(shown.history.since, QStringLiteral("10/12/2026-14:05:33"));
+        EXPECT_EQ(shown.history.previousSince, QStringLiteral("01/12/2026-08:00:00"));
+        EXPECT_EQ(shown.history.previousUntil, QStringLiteral("10/12/2026-14:05:34"));
+    }
 
     EXPECT_TRUE(state.swap.replaySuspended);
     EXPECT_TRUE(state.swap.pauseActive);
-    EXPECT_FALSE(rotation.tVerificaArquivo().enabled());
-    EXPECT_FALSE(rotation.tReset().enabled());
-    EXPECT_TRUE(rotation.tLimpaVar().enabled());
+    EXPECT_FALSE(rotation.checkTimer().enabled());
+    EXPECT_FALSE(rotation.transaction().pauseTimer().enabled());
+    EXPECT_TRUE(rotation.resumeTimer().enabled());
     EXPECT_TRUE(mail.tTrocaMsg().enabled());
 
     // 6. The swap notice a second later.
@@ -257,7 +259,7 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_TRUE(state.swap.replaySuspended);
     loop.advance(1);
     EXPECT_FALSE(state.swap.replaySuspended);
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_TRUE(rotation.checkTimer().enabled());
     put(drop, QStringLiteral("leia-me.txt"));
     loop.advance(30000);
     EXPECT_EQ(log.lines.size(), 2);  // seen for the first time
@@ -286,7 +288,7 @@ struct EdgeCase {
     std::optional<QString> arquivoAnterior{};  // nothing: no history written
     bool suspended = false;
     bool watchEnabled = true;
-    bool limpaVarArmed = true;
+    bool resumeArmed = true;
     int pausedMs = 0;
 };
 
@@ -336,8 +338,8 @@ TEST_P(RotationEdge, OneCheck) {
         EXPECT_EQ(registry.writes, QStringList{});
     }
     EXPECT_EQ(state.swap.replaySuspended, c.suspended);
-    EXPECT_EQ(rotation.tVerificaArquivo().enabled(), c.watchEnabled);
-    EXPECT_EQ(rotation.tLimpaVar().enabled(), c.limpaVarArmed);
+    EXPECT_EQ(rotation.checkTimer().enabled(), c.watchEnabled);
+    EXPECT_EQ(rotation.resumeTimer().enabled(), c.resumeArmed);
     EXPECT_EQ(loop.pausedMs(), c.pausedMs);
     EXPECT_EQ(uncaught, QStringList{});
 }
@@ -351,17 +353,17 @@ INSTANTIATE_TEST_SUITE_P(
                                .dropped = {QStringLiteral("promo.WAV")},
                                .lines = {kEfetuando, ignored(QStringLiteral("promo.WAV"))},
                                .ignoredAfter = {QStringLiteral("promo.WAV")},
-                               .limpaVarArmed = false},
+                               .resumeArmed = false},
                       EdgeCase{.name = "MixedCaseExtension",
                                .dropped = {QStringLiteral("promo.Mp3")},
                                .lines = {kEfetuando, ignored(QStringLiteral("promo.Mp3"))},
                                .ignoredAfter = {QStringLiteral("promo.Mp3")},
-                               .limpaVarArmed = false},
+                               .resumeArmed = false},
                       EdgeCase{.name = "NoExtension",
                                .dropped = {QStringLiteral("leia-me")},
                                .lines = {kEfetuando, ignored(QStringLiteral("leia-me"))},
                                .ignoredAfter = {QStringLiteral("leia-me")},
-                               .limpaVarArmed = false},
+                               .resumeArmed = false},
                       EdgeCase{.name = "HiddenFileIsNeverSeen",
                                .dropped = {QStringLiteral(".oculto.wav")},
                                .droppedAfter = {QStringLiteral(".oculto.wav")}},
@@ -385,7 +387,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          ignored(QStringLiteral("B.WAV"))},
                                .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
                                .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
-                               .limpaVarArmed = false},
+                               .resumeArmed = false},
                       EdgeCase{.name = "SameNameAsTheMessageOnAir",
                                .dropped = kEspera,
                                .lines = {kEfetuando, kSucesso},
@@ -427,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                           .dropped = {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
                           .channelActive = false,
                           .droppedAfter = {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
-                          .limpaVarArmed = false}),
+                          .resumeArmed = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Ten thousand files that are not messages ahead of one that is: all of them
@@ -477,9 +479,10 @@ TEST_F(Rotation, AReadOnlyDropGoesOnAirAsAWritableCopy) {
                 QFileDevice::WriteOwner);
 }
 
-// What arrives while the swap stops the player and waits for tReset: the
-// end of the old file (handled by the real replay loop) and a removal notice
-// of the hardware, which is ignored while the replay is suspended.
+// What arrives while the swap stops the player and waits for the pause
+// timer: the end of the old file (handled by the real replay loop) and a
+// removal notice of the hardware, which is ignored while the replay is
+// suspended.
 TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     FakeWaveControl monitor, lister;
     HoldChannel channel({player, monitor, lister}, state.channel, state, log, loop, nullptr);
@@ -493,7 +496,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
         loop.post([&] { player.finishFile(); });
         loop.post([&] {
             removalSawSuspended = state.swap.replaySuspended;
-            watchDuringSwap = rotation.tVerificaArquivo().enabled();
+            watchDuringSwap = rotation.checkTimer().enabled();
         });
     };
     put(drop, QStringLiteral("promo.wav"));
@@ -718,7 +721,7 @@ TEST_P(RotationUnplayable, StaysOffAirAndOutOfTheWay) {
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, c.line}));
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(messages), kEspera);
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_TRUE(rotation.checkTimer().enabled());
 
     loop.advance(30000);
     EXPECT_EQ(probe.probed,
@@ -822,7 +825,7 @@ TEST_P(RotationSwapFailure, IsReportedAndTheSwapGoesOn) {
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
     EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/promo.wav"));
-    EXPECT_TRUE(rotation.tLimpaVar().enabled());
+    EXPECT_TRUE(rotation.resumeTimer().enabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -850,7 +853,7 @@ TEST_F(Rotation, AStoreThatRefusesTheHistoryKeepsNoneOfItAndTheSwapGoesOn) {
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_EQ(stored(QStringLiteral("ArquivoAtual")), QStringLiteral("<missing>"));
-    EXPECT_TRUE(rotation.tLimpaVar().enabled());
+    EXPECT_TRUE(rotation.resumeTimer().enabled());
     EXPECT_EQ(uncaught, QStringList{QStringLiteral("Failed to set data for 'ArquivoAtual'")});
 }
 
@@ -969,7 +972,7 @@ TEST_P(RotationRefused, TouchesNothingAndSaysWhyOnce) {
     EXPECT_EQ(filesIn(messages),
               (QStringList{QStringLiteral("espera.wav"), QStringLiteral("leia.txt")}));
     EXPECT_EQ(filesIn(paths.homeFolder), QStringList{QStringLiteral("documento.odt")});
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_TRUE(rotation.checkTimer().enabled());
     EXPECT_EQ(uncaught, QStringList{});
 }
 
@@ -1119,7 +1122,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
         QStringList{QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
                                    "verificação continua.")
                         .arg(drop)});
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_TRUE(rotation.checkTimer().enabled());
     EXPECT_FALSE(state.swap.replaySuspended);
     EXPECT_EQ(uncaught, QStringList{});
 
@@ -1141,7 +1144,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
               QStringList{QStringLiteral("A pasta de reposição %1 não foi "
                                          "encontrada; a verificação continua.")
                               .arg(state.settings.dropFolder)});
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_TRUE(rotation.checkTimer().enabled());
     EXPECT_EQ(uncaught, QStringList{});
 }
 
@@ -1172,7 +1175,7 @@ TEST_F(Rotation, AMissingMessageFolderIsMadeAgainOrTheSwapWaits) {
     EXPECT_EQ(log.lines, QStringList{refused});
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
-    EXPECT_TRUE(rotation.tVerificaArquivo().enabled());
+    EXPECT_TRUE(rotation.checkTimer().enabled());
 
     files.makeFolderFails = false;
     loop.advance(30000);
@@ -1224,7 +1227,8 @@ TEST_P(RotationStart, ChoosesOneMessageAndSaysWhenThereIsNone) {
 
     EXPECT_EQ(state.onAir.file,
               c.onAir.isEmpty() ? QString() : messages + QLatin1Char('/') + c.onAir);
-    EXPECT_EQ(view.label(Label::lbArquivo), c.onAir);
+    ASSERT_FALSE(announced.empty());
+    EXPECT_EQ(announced.back().file, state.onAir.file);
     QStringList lines = c.lines;
     if (c.onAir.isEmpty())
         lines << kNothingOnAir.arg(drop);
