@@ -337,7 +337,7 @@ QWidget* TMainForm::buildSettingsPage() {
     secureRow->addStretch();
     auto* test = new QPushButton(QStringLiteral("Teste"), mail);
     test->setObjectName(QStringLiteral("btTeste"));
-    connect(test, &QPushButton::clicked, this, [this] { shell_->Button2Click(); });
+    connect(test, &QPushButton::clicked, this, [this] { shell_->sendTestMail(); });
     secureRow->addWidget(test);
     mf->addRow(secureRow);
     grid->addWidget(mail, 0, 1, 2, 1);

@@ -85,9 +85,8 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
       office_(mail_, {.log = log_,
                       .clock = ports_.platform.clock,
                       .formats = ports_.platform.formats,
-                      .view = window,
-                      .boxes = ports_.platform.boxes,
-                      .portNumber = [](const QString& text) { return StrToInt(text); }}),
+                      .onAir = state_.onAir,
+                      .boxes = ports_.platform.boxes}),
       handlers_({.registry = ports_.platform.registry,
                  .settings = state_.settings,
                  .mail = mail_,
@@ -155,8 +154,17 @@ void Shell::onDropFileChosen(const QString& file) {
     });
 }
 
-void Shell::Button2Click() {
-    errors_.guard([this] { office_.Button2Click(); });
+void Shell::sendTestMail() {
+    errors_.guard([this] {
+        MailSettings settings;
+        settings.recipient = window_.fieldText(Field::edSendTo);
+        settings.server.host = window_.fieldText(Field::edServerSMTP);
+        settings.server.port = StrToInt(window_.fieldText(Field::edPortaSMTP));
+        settings.server.user = window_.fieldText(Field::edUserSMTP);
+        settings.server.password = window_.fieldText(Field::edSenhaSMTP);
+        settings.secure = window_.checked(Box::cbAutenticaSeguro);
+        office_.sendTestMail(settings);
+    });
 }
 
 void Shell::FormCreate() {
@@ -259,10 +267,10 @@ void Shell::loadSettingsPage(StartupReader& read) {
 
 // The notice options and the SMTP client, as stored.
 void Shell::loadMailOptions(StartupReader& read) {
-    mail_.setSendMailFlag(read.boolean(values::SendMail.runtime()));
-    mail_.setTrocaMsgFlag(read.boolean(values::TrocaMsg.runtime()));
-    mail_.setHardDescFlag(read.boolean(values::HardDesc.runtime()));
-    mail_.setAuthSeguroFlag(read.boolean(values::AuthSeguro.runtime()));
+    mail_.setEnabled(read.boolean(values::SendMail.runtime()));
+    mail_.setOnSwap(read.boolean(values::TrocaMsg.runtime()));
+    mail_.setOnHardware(read.boolean(values::HardDesc.runtime()));
+    mail_.setSecure(read.boolean(values::AuthSeguro.runtime()));
 
     SmtpClientSettings& smtp = mail_.smtp();
     smtp.host = read.text(values::ServerSMTP.runtime());

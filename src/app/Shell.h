@@ -121,8 +121,8 @@ public:
     // drop folder, once the operator agrees to what that means for the files
     // beside it.
     void onDropFileChosen(const QString& file);
-    // The "Teste" button of the mail settings.
-    void Button2Click();
+    // The "Teste" button: a mail with the settings as the page shows them.
+    void sendTestMail();
 
     bool write(const QString& message) { return log_.write(message); }
 

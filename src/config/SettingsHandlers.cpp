@@ -95,17 +95,17 @@ void SettingsHandlers::cbTipoInicioClick(bool checked) {
 
 void SettingsHandlers::cbSendMailClick(bool checked) {
     writeBool(values::SendMail.written(), checked);
-    t_.mail.setSendMailFlag(checked);
+    t_.mail.setEnabled(checked);
 }
 
 void SettingsHandlers::cbHardDescClick(bool checked) {
     writeBool(values::HardDesc.written(), checked);
-    t_.mail.setHardDescFlag(checked);
+    t_.mail.setOnHardware(checked);
 }
 
 void SettingsHandlers::cbTrocaMsgClick(bool checked) {
     writeBool(values::TrocaMsg.written(), checked);
-    t_.mail.setTrocaMsgFlag(checked);
+    t_.mail.setOnSwap(checked);
 }
 
 void SettingsHandlers::cbAutenticaSeguroClick(bool checked) {
@@ -114,6 +114,8 @@ void SettingsHandlers::cbAutenticaSeguroClick(bool checked) {
 }
 
 void SettingsHandlers::edSendToChange(const QString& text) {
+    // The notices go where the page says, whether the store took it or not.
+    t_.mail.setRecipient(text);
     writeCreatingKey(values::SendTo.written(), text);
 }
 

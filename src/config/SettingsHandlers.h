@@ -21,7 +21,7 @@ public:
     struct Targets {
         Registry& registry;
         SettingCopies& settings;  // written here: the drop folder
-        MailNotices& mail;        // its options and the SMTP client's settings
+        MailNotices& mail;        // its options, recipient and the SMTP client's settings
         FormView& view;
         SessionAutostart& autostart;
         // The restore hot-key's combination, active from its next registration.

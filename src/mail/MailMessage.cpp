@@ -6,33 +6,33 @@ namespace quindra {
 
 namespace {
 
-bool IsBlank(char c) {
+bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool IsAddressSpecial(char c) {
+bool isAddressSpecial(char c) {
     return QByteArrayView("()[]<>@,;:\\.\"").contains(c);
 }
 
-bool Printable(unsigned char c) {
+bool printable(unsigned char c) {
     return c >= 32 && c <= 126;
 }
 
-QByteArray RightTrimmed(QByteArray s) {
-    while (!s.isEmpty() && IsBlank(s.back()))
+QByteArray rightTrimmed(QByteArray s) {
+    while (!s.isEmpty() && isBlank(s.back()))
         s.chop(1);
     return s;
 }
 
 // Header values are single lines: a line break in a value would start a
 // header (or end the headers) of its own.
-QByteArray HeaderValue(const QString& text) {
-    QByteArray v = wire::Latin1(text);
+QByteArray headerValue(const QString& text) {
+    QByteArray v = wire::latin1(text);
     v.replace('\r', ' ').replace('\n', ' ');
     return v;
 }
 
-void AppendHex(QByteArray& out, unsigned char c) {
+void appendHex(QByteArray& out, unsigned char c) {
     static const char kHex[] = "0123456789ABCDEF";
     out += '=';
     out += kHex[c >> 4];
@@ -41,7 +41,7 @@ void AppendHex(QByteArray& out, unsigned char c) {
 
 }  // namespace
 
-void TMailAddressList::AssignAddressText(const QString& text) {
+void MailAddressList::setFromText(const QString& text) {
     clear();
     enum class At { Name, Address, Closed };
     QString raw, outside, inside;
@@ -57,15 +57,15 @@ void TMailAddressList::AssignAddressText(const QString& text) {
     };
     // ',' drops an entry that yields nothing, ';' only a blank one.
     const auto finish = [&](QChar end) {
-        TMailAddressItem item;
+        MailAddress item;
         if (at == At::Name) {
-            item.Address = outside.trimmed();
+            item.address = outside.trimmed();
         } else {
-            item.Name = outside.trimmed();
-            item.Address = inside.trimmed();
+            item.name = outside.trimmed();
+            item.address = inside.trimmed();
         }
         const bool keep = end == QLatin1Char(';') ? !raw.trimmed().isEmpty()
-                                                  : !item.Name.isEmpty() || !item.Address.isEmpty();
+                                                  : !item.name.isEmpty() || !item.address.isEmpty();
         if (keep)
             append(item);
         reset();
@@ -132,40 +132,40 @@ void TMailAddressList::AssignAddressText(const QString& text) {
     finish(QLatin1Char(','));
 }
 
-void TMailMessage::Clear() {
-    From = {};
-    Recipients.clear();
-    CCList.clear();
-    BccList.clear();
-    Subject.clear();
-    Priority = TMailPriority::mpNormal;
-    Body.clear();
-    Date = {};
-    ExtraHeaders.clear();
+void MailMessage::clear() {
+    from = {};
+    recipients.clear();
+    cc.clear();
+    bcc.clear();
+    subject.clear();
+    priority = MailPriority::Normal;
+    body.clear();
+    date = {};
+    extraHeaders.clear();
 }
 
-bool TMailMessage::isEmpty() const {
-    return From.Name.isEmpty() && From.Address.isEmpty() && Recipients.isEmpty() &&
-           CCList.isEmpty() && BccList.isEmpty() && Subject.isEmpty() && Body.isEmpty();
+bool MailMessage::isEmpty() const {
+    return from.name.isEmpty() && from.address.isEmpty() && recipients.isEmpty() && cc.isEmpty() &&
+           bcc.isEmpty() && subject.isEmpty() && body.isEmpty();
 }
 
-void TMailMessage::setExtraHeader(const QString& name, const QString& value) {
-    for (qsizetype i = 0; i < ExtraHeaders.size(); ++i) {
-        if (ExtraHeaders[i].first.compare(name, Qt::CaseInsensitive) == 0) {
+void MailMessage::setExtraHeader(const QString& name, const QString& value) {
+    for (qsizetype i = 0; i < extraHeaders.size(); ++i) {
+        if (extraHeaders[i].first.compare(name, Qt::CaseInsensitive) == 0) {
             if (value.isEmpty())
-                ExtraHeaders.removeAt(i);
+                extraHeaders.removeAt(i);
             else
-                ExtraHeaders[i].second = value;
+                extraHeaders[i].second = value;
             return;
         }
     }
     if (!value.isEmpty())
-        ExtraHeaders.append({name, value});
+        extraHeaders.append({name, value});
 }
 
 namespace wire {
 
-QByteArray Latin1(const QString& text) {
+QByteArray latin1(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
     for (const char32_t cp : text.toUcs4())
@@ -173,13 +173,13 @@ QByteArray Latin1(const QString& text) {
     return out;
 }
 
-QByteArray EncodeWords(const QByteArray& value, bool displayName) {
+QByteArray encodeWords(const QByteArray& value, bool displayName) {
     static const QByteArray kOpen = "=?ISO-8859-1?Q?";
     static const QByteArray kClose = "?=";
     constexpr qsizetype kMaxWord = 75;
 
     const auto needs = [displayName](unsigned char c) {
-        return !Printable(c) || (displayName && IsAddressSpecial(static_cast<char>(c)));
+        return !printable(c) || (displayName && isAddressSpecial(static_cast<char>(c)));
     };
     // Words and the blanks between them, in order.
     struct Piece {
@@ -189,9 +189,9 @@ QByteArray EncodeWords(const QByteArray& value, bool displayName) {
     };
     QList<Piece> pieces;
     for (qsizetype i = 0; i < value.size();) {
-        const bool blank = IsBlank(value[i]);
+        const bool blank = isBlank(value[i]);
         qsizetype j = i;
-        while (j < value.size() && IsBlank(value[j]) == blank)
+        while (j < value.size() && isBlank(value[j]) == blank)
             ++j;
         Piece p{value.mid(i, j - i), blank, false};
         if (!blank)
@@ -228,7 +228,7 @@ QByteArray EncodeWords(const QByteArray& value, bool displayName) {
             if (c == ' ')
                 piece = "_";
             else if (needs(c) || c == '=' || c == '?' || c == '_')
-                AppendHex(piece, c);
+                appendHex(piece, c);
             else
                 piece = QByteArray(1, ch);
             if (word.size() + piece.size() + kClose.size() > kMaxWord) {
@@ -242,14 +242,14 @@ QByteArray EncodeWords(const QByteArray& value, bool displayName) {
     return out;
 }
 
-QByteArray FormatAddress(const TMailAddressItem& item) {
-    const QByteArray address = HeaderValue(item.Address);
-    if (item.Name.isEmpty())
+QByteArray formatAddress(const MailAddress& item) {
+    const QByteArray address = headerValue(item.address);
+    if (item.name.isEmpty())
         return address;
-    const QByteArray name = HeaderValue(item.Name);
+    const QByteArray name = headerValue(item.name);
     bool plain = true;
     for (const char c : name)
-        plain = plain && Printable(static_cast<unsigned char>(c));
+        plain = plain && printable(static_cast<unsigned char>(c));
     QByteArray shown;
     if (plain) {
         shown = "\"";
@@ -260,12 +260,12 @@ QByteArray FormatAddress(const TMailAddressItem& item) {
         }
         shown += '"';
     } else {
-        shown = EncodeWords(name, true);
+        shown = encodeWords(name, true);
     }
     return shown + " <" + address + ">";
 }
 
-QByteArray FoldHeader(const QByteArray& line) {
+QByteArray foldHeader(const QByteArray& line) {
     constexpr qsizetype kFoldAt = 78;
     QByteArray out;
     const QList<QByteArray> physical = line.split('\n');
@@ -291,7 +291,7 @@ QByteArray FoldHeader(const QByteArray& line) {
                     escaped = true;
                 } else if (c == '"') {
                     quoted = !quoted;
-                } else if (!quoted && i >= first && (IsBlank(c) || c == ',')) {
+                } else if (!quoted && i >= first && (isBlank(c) || c == ',')) {
                     if (i >= kFoldAt - 1 && breakAt < 0) {
                         breakAt = i;  // nothing earlier to break at
                         break;
@@ -302,12 +302,12 @@ QByteArray FoldHeader(const QByteArray& line) {
                     break;
             }
             if (rest.size() < kFoldAt || breakAt < 0) {
-                out += RightTrimmed(rest) + "\r\n";
+                out += rightTrimmed(rest) + "\r\n";
                 break;
             }
-            out += RightTrimmed(rest.left(breakAt + 1)) + "\r\n";
+            out += rightTrimmed(rest.left(breakAt + 1)) + "\r\n";
             qsizetype next = breakAt + 1;
-            while (next < rest.size() && (IsBlank(rest[next]) || rest[next] == ','))
+            while (next < rest.size() && (isBlank(rest[next]) || rest[next] == ','))
                 ++next;
             if (next >= rest.size())
                 break;
@@ -318,7 +318,7 @@ QByteArray FoldHeader(const QByteArray& line) {
     return out;
 }
 
-QByteArray DateHeader(const QDateTime& local) {
+QByteArray dateHeader(const QDateTime& local) {
     static const char* kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -340,47 +340,47 @@ QByteArray DateHeader(const QDateTime& local) {
         .toLatin1();
 }
 
-QList<QByteArray> HeaderLines(const TMailMessage& m, const QDateTime& now, TransferEncoding enc) {
+QList<QByteArray> headerLines(const MailMessage& m, const QDateTime& now, TransferEncoding enc) {
     QList<QByteArray> lines;
     const auto add = [&lines](const char* name, const QByteArray& value) {
         if (!value.isEmpty())
-            lines.append(FoldHeader(QByteArray(name) + ": " + value));
+            lines.append(foldHeader(QByteArray(name) + ": " + value));
     };
-    const auto addresses = [](const TMailAddressList& list) {
+    const auto addresses = [](const MailAddressList& list) {
         QByteArray joined;
-        for (const TMailAddressItem& item : list)
-            joined += (joined.isEmpty() ? "" : ", ") + FormatAddress(item);
+        for (const MailAddress& item : list)
+            joined += (joined.isEmpty() ? "" : ", ") + formatAddress(item);
         return joined;
     };
 
-    add("From", FormatAddress(m.From));
-    add("Subject", EncodeWords(HeaderValue(m.Subject), false));
-    add("To", addresses(m.Recipients));
-    add("Cc", addresses(m.CCList));
+    add("From", formatAddress(m.from));
+    add("Subject", encodeWords(headerValue(m.subject), false));
+    add("To", addresses(m.recipients));
+    add("Cc", addresses(m.cc));
     add("Content-Type", "text/plain; charset=ISO-8859-1");
     add("MIME-Version", "1.0");
     add("Content-Transfer-Encoding", enc == TransferEncoding::SevenBit   ? "7bit"
                                      : enc == TransferEncoding::EightBit ? "8bit"
                                                                          : "quoted-printable");
-    add("Date", DateHeader(m.Date.isValid() ? m.Date : now));
-    switch (m.Priority) {
-        case TMailPriority::mpHighest:
+    add("Date", dateHeader(m.date.isValid() ? m.date : now));
+    switch (m.priority) {
+        case MailPriority::Highest:
             add("X-Priority", "1");
             break;
-        case TMailPriority::mpHigh:
+        case MailPriority::High:
             add("X-Priority", "2");
             break;
-        case TMailPriority::mpLow:
+        case MailPriority::Low:
             add("X-Priority", "4");
             break;
-        case TMailPriority::mpLowest:
+        case MailPriority::Lowest:
             add("X-Priority", "5");
             break;
-        case TMailPriority::mpNormal:
+        case MailPriority::Normal:
             break;
     }
-    for (const auto& [name, value] : m.ExtraHeaders)
-        add(HeaderValue(name).constData(), EncodeWords(HeaderValue(value), false));
+    for (const auto& [name, value] : m.extraHeaders)
+        add(headerValue(name).constData(), encodeWords(headerValue(value), false));
     return lines;
 }
 
@@ -388,10 +388,10 @@ namespace {
 
 // The body's lines: every item ends a line, and a line break inside an item
 // (CR LF, a lone CR or a lone LF) ends one too.
-QList<QByteArray> BodyLines(const TMailMessage& m) {
+QList<QByteArray> bodyLines(const MailMessage& m) {
     QList<QByteArray> lines;
-    for (const QString& item : m.Body) {
-        const QByteArray bytes = Latin1(item);
+    for (const QString& item : m.body) {
+        const QByteArray bytes = latin1(item);
         QByteArray line;
         for (qsizetype i = 0; i < bytes.size(); ++i) {
             const char c = bytes[i];
@@ -411,17 +411,17 @@ QList<QByteArray> BodyLines(const TMailMessage& m) {
 
 // One line in quoted-printable, broken by soft line breaks into lines of at
 // most 76 characters.
-QByteArray QuotedPrintable(const QByteArray& line) {
+QByteArray quotedPrintable(const QByteArray& line) {
     constexpr qsizetype kMax = 76;
     QByteArray out, current;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
         const bool last = i + 1 == line.size();
         QByteArray piece;
-        if ((c >= 33 && c <= 126 && c != '=') || (IsBlank(static_cast<char>(c)) && !last))
+        if ((c >= 33 && c <= 126 && c != '=') || (isBlank(static_cast<char>(c)) && !last))
             piece = QByteArray(1, static_cast<char>(c));
         else
-            AppendHex(piece, c);
+            appendHex(piece, c);
         if (current.size() + piece.size() + (last ? 0 : 1) > kMax) {
             out += current + "=\r\n";
             current.clear();
@@ -433,18 +433,18 @@ QByteArray QuotedPrintable(const QByteArray& line) {
 
 }  // namespace
 
-QByteArray BodyData(const TMailMessage& m, TransferEncoding enc) {
+QByteArray bodyData(const MailMessage& m, TransferEncoding enc) {
     QByteArray out;
-    for (const QByteArray& line : BodyLines(m))
-        out += enc == TransferEncoding::QuotedPrintable ? QuotedPrintable(line) : line + "\r\n";
+    for (const QByteArray& line : bodyLines(m))
+        out += enc == TransferEncoding::QuotedPrintable ? quotedPrintable(line) : line + "\r\n";
     return out;
 }
 
-TransferEncoding ChooseEncoding(const TMailMessage& m, bool server8BitMime) {
+TransferEncoding chooseEncoding(const MailMessage& m, bool server8BitMime) {
     // SMTP limits a line to 1000 bytes with its CR LF.
     constexpr qsizetype kMaxLine = 998;
     bool eightBit = false, longLine = false;
-    for (const QByteArray& line : BodyLines(m)) {
+    for (const QByteArray& line : bodyLines(m)) {
         longLine = longLine || line.size() > kMaxLine;
         for (const char c : line)
             eightBit = eightBit || static_cast<unsigned char>(c) > 127 || c == '\0';
@@ -454,12 +454,12 @@ TransferEncoding ChooseEncoding(const TMailMessage& m, bool server8BitMime) {
     return eightBit ? TransferEncoding::EightBit : TransferEncoding::SevenBit;
 }
 
-QByteArray DataSection(const TMailMessage& m, const QDateTime& now, TransferEncoding enc) {
+QByteArray dataSection(const MailMessage& m, const QDateTime& now, TransferEncoding enc) {
     QByteArray text;
-    for (const QByteArray& h : HeaderLines(m, now, enc))
+    for (const QByteArray& h : headerLines(m, now, enc))
         text += h;
     text += "\r\n";
-    text += BodyData(m, enc);
+    text += bodyData(m, enc);
     // A line that begins with "." gets another, so no line of the message
     // can end the DATA section early.
     QByteArray out;

@@ -3,41 +3,32 @@
 namespace quindra {
 
 MailNotices::MailNotices(EventLoop& loop)
-    : tTrocaMsg_(loop.createTimer(kTrocaMsgMs, [this] { tTrocaMsgTimer(); })),
-      tHardDesc_(loop.createTimer(kHardDescMs, [this] { tHardDescTimer(); })),
-      tReconect_(loop.createTimer(kReconectMs, [this] { tReconectTimer(); })) {}
+    : swapTimer_(
+          loop.createTimer(kSwapNoticeDelayMs, [this] { due(*swapTimer_, MessageSwapped); })),
+      unplugTimer_(loop.createTimer(kUnplugNoticeDelayMs,
+                                    [this] { due(*unplugTimer_, HardwareDisconnected); })),
+      replugTimer_(loop.createTimer(kReplugNoticeDelayMs,
+                                    [this] { due(*replugTimer_, HardwareReconnected); })) {}
 
 void MailNotices::messageSwapped() {
-    if (flags_.SendMailFlag && flags_.TrocaMsgFlag)
-        tTrocaMsg_->setEnabled(true);
+    if (flags_.enabled && flags_.onSwap)
+        swapTimer_->setEnabled(true);
 }
 
 void MailNotices::hardwareDisconnected() {
-    if (flags_.SendMailFlag && flags_.HardDescFlag)
-        tHardDesc_->setEnabled(true);
+    if (flags_.enabled && flags_.onHardware)
+        unplugTimer_->setEnabled(true);
 }
 
 void MailNotices::hardwareReconnected() {
-    if (flags_.SendMailFlag && flags_.HardDescFlag)
-        tReconect_->setEnabled(true);
+    if (flags_.enabled && flags_.onHardware)
+        replugTimer_->setEnabled(true);
 }
 
-void MailNotices::send(Timer& timer, Type type) {
+void MailNotices::due(Timer& timer, Type type) {
     timer.setEnabled(false);
-    if (EnviaEmail)
-        EnviaEmail(type);
-}
-
-void MailNotices::tTrocaMsgTimer() {
-    send(*tTrocaMsg_, MessageSwapped);
-}
-
-void MailNotices::tHardDescTimer() {
-    send(*tHardDesc_, HardwareDisconnected);
-}
-
-void MailNotices::tReconectTimer() {
-    send(*tReconect_, HardwareReconnected);
+    if (send)
+        send(type);
 }
 
 }  // namespace quindra

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -14,9 +15,9 @@ namespace quindra {
 // timer when the options ask for it; the timer hands the type to the sender.
 class MailNotices {
 public:
-    static constexpr int kTrocaMsgMs = 1000;
-    static constexpr int kHardDescMs = 3000;
-    static constexpr int kReconectMs = 3000;
+    static constexpr int kSwapNoticeDelayMs = 1000;
+    static constexpr int kUnplugNoticeDelayMs = 3000;
+    static constexpr int kReplugNoticeDelayMs = 3000;
 
     enum Type { MessageSwapped = 1, HardwareDisconnected = 2, HardwareReconnected = 3 };
 
@@ -25,13 +26,17 @@ public:
     MailNotices& operator=(const MailNotices&) = delete;
 
     // The options as stored, at start and from the settings page.
-    void setSendMailFlag(bool on) { flags_.SendMailFlag = on; }
-    void setTrocaMsgFlag(bool on) { flags_.TrocaMsgFlag = on; }
-    void setHardDescFlag(bool on) { flags_.HardDescFlag = on; }
-    void setAuthSeguroFlag(bool on) { flags_.AuthSeguroFlag = on; }
+    void setEnabled(bool on) { flags_.enabled = on; }
+    void setOnSwap(bool on) { flags_.onSwap = on; }
+    void setOnHardware(bool on) { flags_.onHardware = on; }
+    void setSecure(bool on) { flags_.secure = on; }
     // Set when a notice is composed, cleared when it has gone out.
-    void setMailPending(bool on) { flags_.MailPending = on; }
+    void setPending(bool on) { flags_.pending = on; }
     const MailFlags& flags() const { return flags_; }
+
+    // Where the notices go, as the settings page shows it.
+    void setRecipient(const QString& text) { recipient_ = text; }
+    const QString& recipient() const { return recipient_; }
 
     SmtpClientSettings& smtp() { return smtp_; }
     const SmtpClientSettings& smtp() const { return smtp_; }
@@ -42,26 +47,23 @@ public:
     void hardwareDisconnected();
     void hardwareReconnected();
 
-    void tTrocaMsgTimer();
-    void tHardDescTimer();
-    void tReconectTimer();
-
-    Timer& tTrocaMsg() { return *tTrocaMsg_; }
-    Timer& tHardDesc() { return *tHardDesc_; }
-    Timer& tReconect() { return *tReconect_; }
+    Timer& swapNoticeTimer() { return *swapTimer_; }
+    Timer& unplugNoticeTimer() { return *unplugTimer_; }
+    Timer& replugNoticeTimer() { return *replugTimer_; }
 
     // Composes and sends a notice of the given type (MailOffice puts its
     // sender here); while unset, a fired timer sends nothing.
-    std::function<void(Type)> EnviaEmail;
+    std::function<void(Type)> send;
 
 private:
-    void send(Timer& timer, Type type);
+    void due(Timer& timer, Type type);
 
     MailFlags flags_;
+    QString recipient_;
     SmtpClientSettings smtp_;
-    std::unique_ptr<Timer> tTrocaMsg_;
-    std::unique_ptr<Timer> tHardDesc_;
-    std::unique_ptr<Timer> tReconect_;
+    std::unique_ptr<Timer> swapTimer_;
+    std::unique_ptr<Timer> unplugTimer_;
+    std::unique_ptr<Timer> replugTimer_;
 };
 
 }  // namespace quindra

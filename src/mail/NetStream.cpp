@@ -14,13 +14,13 @@ namespace {
 
 // The description in English whatever the locale, as the protocol's own
 // texts are.
-QString Describe(int err) {
+QString describe(int err) {
     const char* text = strerrordesc_np(err);
     return text ? QString::fromUtf8(text) + QLatin1Char('.')
                 : QStringLiteral("Unknown error %1.").arg(err);
 }
 
-QString DescribeResolver(int code) {
+QString describeResolver(int code) {
     switch (code) {
         case EAI_NONAME:
             return QStringLiteral("Name or service not known.");
@@ -33,13 +33,13 @@ QString DescribeResolver(int code) {
         case EAI_NODATA:
             return QStringLiteral("No address associated with hostname.");
         case EAI_SYSTEM:
-            return Describe(errno);
+            return describe(errno);
         default:
             return QString::fromUtf8(gai_strerror(code)) + QLatin1Char('.');
     }
 }
 
-int MillisecondsLeft(Deadline deadline) {
+int millisecondsLeft(Deadline deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - MailClock::now()).count();
     return left <= 0 ? 0 : left > 1000000 ? 1000000 : static_cast<int>(left);
@@ -51,10 +51,10 @@ SocketError::SocketError(int number, const QString& description)
     : AppError(QStringLiteral("Socket Error # %1\r\n%2").arg(number).arg(description)) {}
 
 SocketError SocketError::fromErrno(int err) {
-    return SocketError(err, Describe(err));
+    return SocketError(err, describe(err));
 }
 
-TimedOut::TimedOut() : SocketError(ETIMEDOUT, Describe(ETIMEDOUT)) {}
+TimedOut::TimedOut() : SocketError(ETIMEDOUT, describe(ETIMEDOUT)) {}
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
     if (this != &o) {
@@ -70,10 +70,10 @@ void UniqueFd::reset() {
     fd_ = -1;
 }
 
-void WaitFor(int fd, bool forWrite, Deadline deadline) {
+void waitReady(int fd, bool forWrite, Deadline deadline) {
     for (;;) {
         pollfd p{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
-        const int left = MillisecondsLeft(deadline);
+        const int left = millisecondsLeft(deadline);
         if (left == 0)
             throw TimedOut();
         const int n = ::poll(&p, 1, left);
@@ -84,7 +84,7 @@ void WaitFor(int fd, bool forWrite, Deadline deadline) {
     }
 }
 
-UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline) {
+UniqueFd connectTcp(const QString& host, int port, Deadline deadline) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -94,7 +94,7 @@ UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline) {
     // A port outside 0..65535 is refused here rather than wrapped around.
     const int rc = ::getaddrinfo(name.constData(), service.constData(), &hints, &found);
     if (rc != 0)
-        throw SocketError(rc, DescribeResolver(rc));
+        throw SocketError(rc, describeResolver(rc));
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> list(found, ::freeaddrinfo);
 
     int lastError = ECONNREFUSED;
@@ -111,7 +111,7 @@ UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline) {
             lastError = errno;
             continue;
         }
-        WaitFor(fd.get(), true, deadline);
+        waitReady(fd.get(), true, deadline);
         int err = 0;
         socklen_t len = sizeof err;
         if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &len) != 0)
@@ -126,7 +126,7 @@ UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline) {
 QByteArray PlainStream::readSome(Deadline deadline) {
     char buf[4096];
     for (;;) {
-        WaitFor(fd_.get(), false, deadline);
+        waitReady(fd_.get(), false, deadline);
         const ssize_t n = ::recv(fd_.get(), buf, sizeof buf, 0);
         if (n > 0)
             return QByteArray(buf, n);
@@ -150,7 +150,7 @@ void PlainStream::writeAll(const QByteArray& data, Deadline deadline) {
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             throw SocketError::fromErrno(errno);
-        WaitFor(fd_.get(), true, deadline);
+        waitReady(fd_.get(), true, deadline);
     }
 }
 

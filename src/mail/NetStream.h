@@ -55,10 +55,10 @@ private:
 
 // Waits until fd is readable (or writable); throws the time-out as a socket
 // failure once the deadline has passed.
-void WaitFor(int fd, bool forWrite, Deadline deadline);
+void waitReady(int fd, bool forWrite, Deadline deadline);
 
 // A TCP connection to host:port, made within the deadline (non-blocking).
-UniqueFd ConnectTcp(const QString& host, int port, Deadline deadline);
+UniqueFd connectTcp(const QString& host, int port, Deadline deadline);
 
 // The byte stream of one connection: plain TCP or TLS over it.
 class ByteStream {

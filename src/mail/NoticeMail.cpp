@@ -1,7 +1,8 @@
 #include "mail/NoticeMail.h"
 
+#include <QFileInfo>
+
 #include "core/Clock.h"
-#include "core/FormView.h"
 #include "core/MessageLog.h"
 
 namespace quindra {
@@ -14,41 +15,41 @@ const QString kSender = QStringLiteral("Quindra Vizudu");
 }  // namespace
 
 void NoticeMail::compose(Type type) {
-    TMailMessage& m = p_.desk.EmailCorpo;
-    p_.notices.setMailPending(true);
-    m.Body << QStringLiteral("Quindra Vizudu envio de email!!!") << kCrLf;
+    MailMessage& m = p_.desk.message;
+    p_.notices.setPending(true);
+    m.body << QStringLiteral("Quindra Vizudu envio de email!!!") << kCrLf;
     if (type == MailNotices::MessageSwapped) {
-        m.Body << QStringLiteral("Ocorreu uma troca de arquivo de áudio.") << kCrLf
-               << QStringLiteral("O nome do arquivo anterior é: ") +
-                      p_.view.label(Label::lbArquivoAnterior) + QLatin1Char('.')
+        m.body << QStringLiteral("Ocorreu uma troca de arquivo de áudio.") << kCrLf
+               << QStringLiteral("O nome do arquivo anterior é: ") + p_.onAir.history.previousFile +
+                      QLatin1Char('.')
                << kCrLf
-               << QStringLiteral("O nome do arquivo atual é: ") + p_.view.label(Label::lbArquivo) +
-                      QLatin1Char('.');
+               << QStringLiteral("O nome do arquivo atual é: ") +
+                      QFileInfo(p_.onAir.file).fileName() + QLatin1Char('.');
     } else {
         const QDateTime now = p_.clock.now();
-        m.Body << (type == MailNotices::HardwareDisconnected
+        m.body << (type == MailNotices::HardwareDisconnected
                        ? QStringLiteral("O Quindra Vizudu foi desconectada do computador:")
                        : QStringLiteral("O Quindra Vizudu foi reconectada ao computador:"))
                << kCrLf
                << QStringLiteral("Data: ") + p_.formats.shortDate(now.date()) +
                       QStringLiteral("  Hora: ") + p_.formats.longTime(now.time());
     }
-    const QString sendTo = p_.view.fieldText(Field::edSendTo);
-    m.From.Name = kSender;
-    m.From.Address = sendTo;
-    m.Recipients.AssignAddressText(sendTo);
-    m.Priority = TMailPriority::mpHighest;
+    const QString& sendTo = p_.notices.recipient();
+    m.from.name = kSender;
+    m.from.address = sendTo;
+    m.recipients.setFromText(sendTo);
+    m.priority = MailPriority::Highest;
     switch (type) {
         case MailNotices::MessageSwapped:
-            m.Subject = QStringLiteral("Quindra Vizudu troca de arquivo de áudio.");
+            m.subject = QStringLiteral("Quindra Vizudu troca de arquivo de áudio.");
             p_.log.write(QStringLiteral("Enviando e-mail de troca de arquivo de áudio."));
             break;
         case MailNotices::HardwareDisconnected:
-            m.Subject = QStringLiteral("Quindra Vizudu aviso de Hardware Desconectado.");
+            m.subject = QStringLiteral("Quindra Vizudu aviso de Hardware Desconectado.");
             p_.log.write(QStringLiteral("Enviando e-mail de hardware desconectado."));
             break;
         case MailNotices::HardwareReconnected:
-            m.Subject = QStringLiteral("Quindra Vizudu aviso de Hardware reconectado.");
+            m.subject = QStringLiteral("Quindra Vizudu aviso de Hardware reconectado.");
             p_.log.write(QStringLiteral("Enviando e-mail de hardware reconectado."));
             break;
     }
@@ -56,58 +57,57 @@ void NoticeMail::compose(Type type) {
 
 bool NoticeMail::plainAttempt() {
     try {
-        p_.desk.SMTP.Connect();
-        p_.desk.SMTP.Send(p_.desk.EmailCorpo);
+        p_.desk.client.connect();
+        p_.desk.client.send(p_.desk.message);
         return true;
     } catch (const std::exception&) {
         return false;
     }
 }
 
-void NoticeMail::EnviaEmail(Type type) {
-    const bool chosen = type == MailNotices::MessageSwapped ? p_.notices.flags().TrocaMsgFlag
-                                                            : p_.notices.flags().HardDescFlag;
+void NoticeMail::send(Type type) {
+    const bool chosen = type == MailNotices::MessageSwapped ? p_.notices.flags().onSwap
+                                                            : p_.notices.flags().onHardware;
     if (chosen)
         compose(type);
-    if (!p_.notices.flags().MailPending)
+    if (!p_.notices.flags().pending)
         return;
-    TMailMessage& m = p_.desk.EmailCorpo;
-    TSmtpClient& smtp = p_.desk.SMTP;
+    MailMessage& m = p_.desk.message;
+    SmtpClient& smtp = p_.desk.client;
     // A pending notice whose message has since been emptied (by a final
     // failure, or by a settings test that took it along) is nothing to send.
     if (m.isEmpty()) {
-        p_.notices.setMailPending(false);
+        p_.notices.setPending(false);
         return;
     }
 
-    if (p_.notices.flags().AuthSeguroFlag) {
-        smtp.setIOHandler(&p_.desk.SSLSocket);
-        smtp.Connect();
+    if (p_.notices.flags().secure) {
+        smtp.useTls(&p_.desk.tls);
+        smtp.connect();
         try {
-            smtp.Send(m);
+            smtp.send(m);
         } catch (...) {
-            smtp.Disconnect();
+            smtp.disconnect();
             throw;
         }
-        smtp.Disconnect();
+        smtp.disconnect();
     } else {
         // Plain text means plain text, whatever an earlier secure send did.
-        smtp.setIOHandler(nullptr);
+        smtp.useTls(nullptr);
         if (!plainAttempt()) {
-            smtp.Disconnect();
-            smtp.settings().host = p_.view.fieldText(Field::edServerSMTP);
+            smtp.disconnect();
             smtp.settings().auth = SmtpClientSettings::Auth::Login;
             if (!plainAttempt()) {
-                smtp.Disconnect();
-                m.Clear();
+                smtp.disconnect();
+                m.clear();
                 p_.log.write(QStringLiteral("Erro ao enviar e-mail."));
                 return;
             }
         }
-        smtp.Disconnect();
+        smtp.disconnect();
     }
-    m.Clear();
-    p_.notices.setMailPending(false);
+    m.clear();
+    p_.notices.setPending(false);
     p_.log.write(QStringLiteral("E-mail enviado com sucesso."));
 }
 

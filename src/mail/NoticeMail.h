@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/LocaleFormats.h"
+#include "core/Runtime.h"
 #include "mail/MailMessage.h"
 #include "mail/MailNotices.h"
 #include "mail/SmtpClient.h"
@@ -8,15 +9,14 @@
 namespace quindra {
 
 class Clock;
-class FormView;
 class MessageLog;
 
 // What the notices and the settings test share: the one message, the SMTP
-// client and its SSL layer.
+// client and its TLS layer.
 struct MailDesk {
-    TMailMessage& EmailCorpo;
-    TSmtpClient& SMTP;
-    const TSslIoHandler& SSLSocket;
+    MailMessage& message;
+    SmtpClient& client;
+    const TlsLayer& tls;
 };
 
 // Composes a notice into the shared message and sends it: inside TLS when
@@ -27,19 +27,20 @@ public:
 
     struct Ports {
         MailDesk desk;
-        // The options to read, and MailPending to keep.
+        // The options and the recipient to read, and the pending flag to keep.
         MailNotices& notices;
         MessageLog& log;
         const Clock& clock;
         const LocaleFormats& formats;
-        const FormView& view;
+        // The message on air and the one before it, for the swap notice.
+        const MessageOnAir& onAir;
     };
 
     explicit NoticeMail(Ports ports) : p_(ports) {}
 
     // A failure of the secure path, or a recipient text that cannot be
     // parsed, is thrown to the caller; the notice then stays pending.
-    void EnviaEmail(Type type);
+    void send(Type type);
 
 private:
     void compose(Type type);

@@ -1,6 +1,5 @@
 #include "mail/SettingsTestMail.h"
 
-#include "core/FormView.h"
 #include "mail/InfoBox.h"
 
 namespace quindra {
@@ -11,77 +10,74 @@ const QString kSuccess = QStringLiteral("E-mail enviado com sucesso!!!");
 
 }  // namespace
 
-bool SettingsTestMail::plainAttempt(const TMailMessage& mail) {
-    TSmtpClient& smtp = p_.desk.SMTP;
-    smtp.setIOHandler(nullptr);
+bool SettingsTestMail::plainAttempt(const MailMessage& mail) {
+    SmtpClient& smtp = p_.desk.client;
+    smtp.useTls(nullptr);
     try {
-        smtp.Connect();
-        smtp.Send(mail);
+        smtp.connect();
+        smtp.send(mail);
         return true;
     } catch (const std::exception&) {
         return false;
     }
 }
 
-void SettingsTestMail::Button2Click() {
-    TMailMessage& corpo = p_.desk.EmailCorpo;
-    TSmtpClient& smtp = p_.desk.SMTP;
+void SettingsTestMail::send(const MailSettings& settings) {
+    MailMessage& shared = p_.desk.message;
+    SmtpClient& smtp = p_.desk.client;
     const QString crlf = QStringLiteral("\r\n");
 
     // The test takes whatever the message holds (a notice still pending goes
     // out at its head) and leaves the message empty, however it ends. It
     // sends its own copy, so a notice that falls due while a box is open
     // composes into an empty message.
-    TMailMessage mail;
+    MailMessage mail;
     {
         struct ClearAtEnd {
-            TMailMessage& m;
-            ~ClearAtEnd() { m.Clear(); }
-        } clear{corpo};
-        const QString sendTo = p_.view.fieldText(Field::edSendTo);
-        corpo.Body << QStringLiteral("SUCESSO NO ENVIO") << crlf
-                   << QStringLiteral("Quindra Vizudu envio de E-mail!!!") << crlf << crlf
-                   << QStringLiteral("Teste Efetuado com Sucesso.");
-        corpo.From.Name = QStringLiteral("Quindra Vizudu");
-        corpo.From.Address = sendTo;
-        corpo.Recipients.AssignAddressText(sendTo);
-        corpo.Priority = TMailPriority::mpHighest;
-        corpo.Subject = QStringLiteral("TESTE DE ENVIO DE E-MAIL Quindra Vizudu");
-        mail = corpo;
+            MailMessage& m;
+            ~ClearAtEnd() { m.clear(); }
+        } clear{shared};
+        shared.body << QStringLiteral("SUCESSO NO ENVIO") << crlf
+                    << QStringLiteral("Quindra Vizudu envio de E-mail!!!") << crlf << crlf
+                    << QStringLiteral("Teste Efetuado com Sucesso.");
+        shared.from.name = QStringLiteral("Quindra Vizudu");
+        shared.from.address = settings.recipient;
+        shared.recipients.setFromText(settings.recipient);
+        shared.priority = MailPriority::Highest;
+        shared.subject = QStringLiteral("TESTE DE ENVIO DE E-MAIL Quindra Vizudu");
+        mail = shared;
     }
 
     SmtpClientSettings& s = smtp.settings();
-    s.host = p_.view.fieldText(Field::edServerSMTP);
+    s = settings.server;
     s.auth = SmtpClientSettings::Auth::Login;
-    s.port = p_.portNumber(p_.view.fieldText(Field::edPortaSMTP));
-    s.user = p_.view.fieldText(Field::edUserSMTP);
-    s.password = p_.view.fieldText(Field::edSenhaSMTP);
 
-    if (p_.view.checked(Box::cbAutenticaSeguro)) {
-        smtp.setIOHandler(&p_.desk.SSLSocket);
-        smtp.Connect();
+    if (settings.secure) {
+        smtp.useTls(&p_.desk.tls);
+        smtp.connect();
         bool sent = true;
         try {
-            smtp.Send(mail);
+            smtp.send(mail);
         } catch (const std::exception&) {
             sent = false;
         }
-        smtp.Disconnect();
+        smtp.disconnect();
         p_.boxes.showInfo(sent ? kSuccess : QStringLiteral("Erro ao enviar E-mail!!!"));
         return;
     }
 
     if (plainAttempt(mail)) {
-        smtp.Disconnect();
+        smtp.disconnect();
         p_.boxes.showInfo(kSuccess);
         return;
     }
-    smtp.Disconnect();
+    smtp.disconnect();
     p_.boxes.showInfo(QStringLiteral("Ocorreu um erro verifique suas configurações"));
-    s.host = p_.view.fieldText(Field::edServerSMTP);
+    // The retry starts from the page's server again.
+    s.host = settings.server.host;
     s.auth = SmtpClientSettings::Auth::Login;
     const bool sent = plainAttempt(mail);
-    smtp.Disconnect();
+    smtp.disconnect();
     p_.boxes.showInfo(sent ? kSuccess
                            : QStringLiteral("Ocorreu um erro verifique suas configurações."));
 }

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <functional>
-
+#include "mail/MailSettings.h"
 #include "mail/NoticeMail.h"
 
 namespace quindra {
 
-class FormView;
 class InfoBox;
 
 // The "Teste" button: one fixed mail with the settings as the page shows
@@ -16,20 +14,17 @@ class SettingsTestMail {
 public:
     struct Ports {
         MailDesk desk;
-        const FormView& view;
         InfoBox& boxes;
-        // The port field's text as a number; throws for a text that is none.
-        std::function<int(const QString&)> portNumber;
     };
 
-    explicit SettingsTestMail(Ports ports) : p_(std::move(ports)) {}
+    explicit SettingsTestMail(Ports ports) : p_(ports) {}
 
-    // A port that is not a number, a recipient text that cannot be parsed
-    // and a failed secure connect are thrown to the caller.
-    void Button2Click();
+    // The server settings become the client's. A recipient text that cannot
+    // be parsed and a failed secure connect are thrown to the caller.
+    void send(const MailSettings& settings);
 
 private:
-    bool plainAttempt(const TMailMessage& mail);
+    bool plainAttempt(const MailMessage& mail);
 
     Ports p_;
 };

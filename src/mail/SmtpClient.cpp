@@ -9,7 +9,7 @@ namespace quindra {
 
 namespace {
 
-QString ComputerName() {
+QString computerName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
         return QStringLiteral("localhost");
@@ -17,33 +17,33 @@ QString ComputerName() {
 }
 
 // An address inside an SMTP command: a line break would end the command.
-QByteArray EnvelopeAddress(const QString& address) {
-    QByteArray a = wire::Latin1(address);
+QByteArray envelopeAddress(const QString& address) {
+    QByteArray a = wire::latin1(address);
     a.replace('\r', ' ').replace('\n', ' ');
     return a;
 }
 
 }  // namespace
 
-TSmtpClient::TSmtpClient(SmtpClientSettings& settings, const Clock& clock, const TSslIoHandler& tls)
-    : clock_(clock), tls_(tls), settings_(settings) {}
+SmtpClient::SmtpClient(SmtpClientSettings& settings, const Clock& clock, const TlsLayer& startTls)
+    : clock_(clock), startTls_(startTls), settings_(settings) {}
 
-TSmtpClient::~TSmtpClient() {
+SmtpClient::~SmtpClient() {
     try {
-        Disconnect();
+        disconnect();
     } catch (...) {
     }
 }
 
-void TSmtpClient::Connect() {
+void SmtpClient::connect() {
     worker_.run([this] { connectOnWorker(); });
 }
 
-void TSmtpClient::Send(const TMailMessage& message) {
-    TMailMessage copy = message;
-    copy.setExtraHeader(QStringLiteral("X-Mailer"), MailAgent);
-    const TransferEncoding enc = wire::ChooseEncoding(copy, eightBitMime_);
-    const QByteArray data = wire::DataSection(copy, clock_.now(), enc);
+void SmtpClient::send(const MailMessage& message) {
+    MailMessage copy = message;
+    copy.setExtraHeader(QStringLiteral("X-Mailer"), mailAgent);
+    const TransferEncoding enc = wire::chooseEncoding(copy, eightBitMime_);
+    const QByteArray data = wire::dataSection(copy, clock_.now(), enc);
     worker_.run([&] {
         if (!stream_)
             throw AppError(QStringLiteral("Not Connected."));
@@ -55,32 +55,32 @@ void TSmtpClient::Send(const TMailMessage& message) {
             command(settings_.password.toUtf8().toBase64(), {235});
             authenticated_ = true;
         }
-        QByteArray from = "MAIL FROM:<" + EnvelopeAddress(copy.From.Address) + ">";
+        QByteArray from = "MAIL FROM:<" + envelopeAddress(copy.from.address) + ">";
         if (enc == TransferEncoding::EightBit)
             from += " BODY=8BITMIME";
         command(from, {250});
-        for (const TMailAddressList* list : {&copy.Recipients, &copy.CCList, &copy.BccList})
-            for (const TMailAddressItem& item : *list)
-                command("RCPT TO:<" + EnvelopeAddress(item.Address) + ">", {250, 251});
+        for (const MailAddressList* list : {&copy.recipients, &copy.cc, &copy.bcc})
+            for (const MailAddress& item : *list)
+                command("RCPT TO:<" + envelopeAddress(item.address) + ">", {250, 251});
         command("DATA", {354});
         writeLine(data + ".");
         expect(readReply(), {250});
     });
 }
 
-void TSmtpClient::Disconnect() {
+void SmtpClient::disconnect() {
     worker_.run([this] { disconnectOnWorker(); });
 }
 
-void TSmtpClient::connectOnWorker() {
+void SmtpClient::connectOnWorker() {
     if (stream_)
         throw AppError(QStringLiteral("Already connected."));
-    UniqueFd socket = ConnectTcp(settings_.host, settings_.port, MailClock::now() + ReadTimeout);
+    UniqueFd socket = connectTcp(settings_.host, settings_.port, MailClock::now() + readTimeout);
     input_.clear();
     encrypted_ = false;
-    if (IOHandler_) {
-        stream_ = IOHandler_->Handshake(std::move(socket), settings_.host,
-                                        MailClock::now() + ReadTimeout);
+    if (tls_) {
+        stream_ =
+            tls_->handshake(std::move(socket), settings_.host, MailClock::now() + readTimeout);
         encrypted_ = true;
     } else {
         stream_ = std::make_unique<PlainStream>(std::move(socket));
@@ -93,12 +93,12 @@ void TSmtpClient::connectOnWorker() {
     }
 }
 
-void TSmtpClient::greet() {
+void SmtpClient::greet() {
     expect(readReply(), {220});
     mechanisms_.clear();
     eightBitMime_ = false;
     offersStartTls_ = false;
-    const QByteArray name = (HeloName.isEmpty() ? ComputerName() : HeloName).toUtf8();
+    const QByteArray name = (heloName.isEmpty() ? computerName() : heloName).toUtf8();
 
     const auto collect = [this](const Reply& ehlo) {
         mechanisms_.clear();
@@ -129,21 +129,22 @@ void TSmtpClient::greet() {
     // The password must not cross the network in clear when the server
     // offers encryption.
     if (!encrypted_ && offersStartTls_) {
-        startTls();
+        upgradeToTls();
         collect(command("EHLO " + name, {250}));
     }
 }
 
-void TSmtpClient::startTls() {
+void SmtpClient::upgradeToTls() {
     command("STARTTLS", {220});
     UniqueFd socket = stream_->takeSocket();
     stream_.reset();
     input_.clear();
-    stream_ = tls_.Handshake(std::move(socket), settings_.host, MailClock::now() + ReadTimeout);
+    stream_ =
+        startTls_.handshake(std::move(socket), settings_.host, MailClock::now() + readTimeout);
     encrypted_ = true;
 }
 
-void TSmtpClient::disconnectOnWorker() {
+void SmtpClient::disconnectOnWorker() {
     if (stream_) {
         try {
             writeLine("QUIT");
@@ -157,11 +158,11 @@ void TSmtpClient::disconnectOnWorker() {
     encrypted_ = false;
 }
 
-void TSmtpClient::writeLine(const QByteArray& line) {
+void SmtpClient::throughStream(const std::function<void()>& io) {
     if (!stream_)
         throw ConnectionClosed();
     try {
-        stream_->writeAll(line + "\r\n", MailClock::now() + ReadTimeout);
+        io();
     } catch (const TimedOut&) {
         throw;
     } catch (...) {
@@ -171,13 +172,17 @@ void TSmtpClient::writeLine(const QByteArray& line) {
     }
 }
 
-QByteArray TSmtpClient::readLine(Deadline deadline) {
+void SmtpClient::writeLine(const QByteArray& line) {
+    throughStream([&] { stream_->writeAll(line + "\r\n", MailClock::now() + readTimeout); });
+}
+
+QByteArray SmtpClient::readLine(Deadline deadline) {
     for (;;) {
         const qsizetype lf = input_.indexOf('\n');
         qsizetype length = lf < 0 ? input_.size() : lf;
         if (length > 0 && input_[length - 1] == '\r')
             --length;
-        if (length > MaxLineLength) {
+        if (length > maxLineLength) {
             input_.clear();
             throw AppError(QStringLiteral("Max line length exceeded."));
         }
@@ -186,22 +191,12 @@ QByteArray TSmtpClient::readLine(Deadline deadline) {
             input_.remove(0, lf + 1);
             return line;
         }
-        if (!stream_)
-            throw ConnectionClosed();
-        try {
-            input_ += stream_->readSome(deadline);
-        } catch (const TimedOut&) {
-            throw;
-        } catch (...) {
-            stream_.reset();
-            input_.clear();
-            throw;
-        }
+        throughStream([&] { input_ += stream_->readSome(deadline); });
     }
 }
 
-TSmtpClient::Reply TSmtpClient::readReply() {
-    const Deadline deadline = MailClock::now() + ReadTimeout;
+SmtpClient::Reply SmtpClient::readReply() {
+    const Deadline deadline = MailClock::now() + readTimeout;
     const auto next = [&] {
         for (;;) {
             const QByteArray line = readLine(deadline).trimmed();
@@ -230,15 +225,14 @@ TSmtpClient::Reply TSmtpClient::readReply() {
     return reply;
 }
 
-TSmtpClient::Reply TSmtpClient::command(const QByteArray& line,
-                                        std::initializer_list<int> accepted) {
+SmtpClient::Reply SmtpClient::command(const QByteArray& line, std::initializer_list<int> accepted) {
     writeLine(line);
     Reply reply = readReply();
     expect(reply, accepted);
     return reply;
 }
 
-void TSmtpClient::expect(const Reply& reply, std::initializer_list<int> accepted) {
+void SmtpClient::expect(const Reply& reply, std::initializer_list<int> accepted) {
     if (accepted.size() == 0 ||
         std::find(accepted.begin(), accepted.end(), reply.code) != accepted.end())
         return;

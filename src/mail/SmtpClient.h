@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "core/AppError.h"
@@ -11,7 +12,7 @@
 #include "mail/MailMessage.h"
 #include "mail/NetStream.h"
 #include "mail/SmtpClientSettings.h"
-#include "mail/SslIoHandler.h"
+#include "mail/TlsLayer.h"
 
 namespace quindra {
 
@@ -28,46 +29,46 @@ private:
     int code_;
 };
 
-// The SMTP client: one connection per message (Connect, Send, Disconnect).
+// The SMTP client: one connection per message (connect, send, disconnect).
 // Each call runs its network exchange on the client's worker thread while
 // the calling thread waits for it, handling nothing else meanwhile. The
-// connect and every reply wait at most ReadTimeout; past it the step fails as
+// connect and every reply wait at most readTimeout; past it the step fails as
 // a network failure would.
-class TSmtpClient {
+class SmtpClient {
 public:
     struct Reply {
         int code = 0;
         QStringList text;
     };
 
-    // The settings stay with their owner; the client reads them at each step.
-    TSmtpClient(SmtpClientSettings& settings, const Clock& clock, const TSslIoHandler& tls);
-    ~TSmtpClient();
-    TSmtpClient(const TSmtpClient&) = delete;
-    TSmtpClient& operator=(const TSmtpClient&) = delete;
+    // The settings stay with their owner; the client reads them at each
+    // step. startTls is the layer a plain connection upgrades with.
+    SmtpClient(SmtpClientSettings& settings, const Clock& clock, const TlsLayer& startTls);
+    ~SmtpClient();
+    SmtpClient(const SmtpClient&) = delete;
+    SmtpClient& operator=(const SmtpClient&) = delete;
 
     // Host, port, account and authentication, as the settings page keeps them.
     SmtpClientSettings& settings() { return settings_; }
     const SmtpClientSettings& settings() const { return settings_; }
 
-    // The SSL layer: attached, the connection speaks TLS from its first
-    // byte; detached, it is plain text and upgrades with STARTTLS when the
-    // server offers it.
-    void setIOHandler(const TSslIoHandler* handler) { IOHandler_ = handler; }
-    const TSslIoHandler* IOHandler() const { return IOHandler_; }
+    // With a layer, the connection speaks TLS from its first byte; without,
+    // it is plain text and upgrades with STARTTLS when the server offers it.
+    void useTls(const TlsLayer* layer) { tls_ = layer; }
+    const TlsLayer* tls() const { return tls_; }
 
-    QString HeloName;   // empty: the computer's host name
-    QString MailAgent;  // the X-Mailer header; empty: none
-    std::chrono::milliseconds ReadTimeout{30000};
-    int MaxLineLength = 16384;
+    QString heloName;   // empty: the computer's host name
+    QString mailAgent;  // the X-Mailer header; empty: none
+    std::chrono::milliseconds readTimeout{30000};
+    int maxLineLength = 16384;
 
-    void Connect();
-    void Send(const TMailMessage& message);
+    void connect();
+    void send(const MailMessage& message);
     // Writes QUIT and closes without waiting for a reply; forgets the
     // authentication. Does nothing more without a connection.
-    void Disconnect();
+    void disconnect();
 
-    bool Connected() const { return stream_ != nullptr; }
+    bool connected() const { return stream_ != nullptr; }
     // The authentication mechanisms the server advertised after EHLO.
     const QStringList& mechanisms() const { return mechanisms_; }
     bool encrypted() const { return encrypted_; }
@@ -76,10 +77,12 @@ public:
 private:
     void connectOnWorker();
     void greet();
-    void startTls();
+    void upgradeToTls();
     void disconnectOnWorker();
 
-    // A stream that fails here is gone: the connection counts as closed.
+    // Runs a read or write of the stream. A stream that fails here is gone:
+    // the connection counts as closed. A time-out leaves it open.
+    void throughStream(const std::function<void()>& io);
     void writeLine(const QByteArray& line);
     Reply readReply();
     QByteArray readLine(Deadline deadline);
@@ -89,8 +92,8 @@ private:
     void expect(const Reply& reply, std::initializer_list<int> accepted);
 
     const Clock& clock_;
-    const TSslIoHandler& tls_;
-    const TSslIoHandler* IOHandler_ = nullptr;
+    const TlsLayer& startTls_;
+    const TlsLayer* tls_ = nullptr;
     SmtpClientSettings& settings_;
 
     std::unique_ptr<ByteStream> stream_;

@@ -5,9 +5,9 @@
 namespace quindra {
 
 // The properties of the SMTP client that the settings page keeps current; the
-// client reads them at each Connect and Send.
+// client reads them at each connect and send.
 struct SmtpClientSettings {
-    // Login: Send authenticates with AUTH LOGIN when the server offers it.
+    // Login: send authenticates with AUTH LOGIN when the server offers it.
     enum class Auth { None, Login };
 
     QString host;

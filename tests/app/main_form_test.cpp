@@ -192,10 +192,10 @@ TEST_F(MainFormTest, ClickingABoxWritesItAndSetsItsFlag) {
     auto* box = child<QCheckBox>("cbSendMail");
     box->click();
     EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("-1"));
-    EXPECT_TRUE(form->shell().mail().flags().SendMailFlag);
+    EXPECT_TRUE(form->shell().mail().flags().enabled);
     box->click();
     EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("0"));
-    EXPECT_FALSE(form->shell().mail().flags().SendMailFlag);
+    EXPECT_FALSE(form->shell().mail().flags().enabled);
 }
 
 TEST_F(MainFormTest, ClickingTheFilePanelShowsThePlayerOnTheThreeViews) {

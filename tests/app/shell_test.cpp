@@ -124,10 +124,10 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     EXPECT_EQ(window.label(Label::lbDataHoraAnteriroSai), QStringLiteral("09/12/2026-10:00:00"));
     EXPECT_EQ(s.state().settings.dropFolder, tmp.path() + QStringLiteral("/drop"));
     EXPECT_TRUE(window.checked(Box::cbTrocaMsg));
-    EXPECT_TRUE(s.mail().flags().TrocaMsgFlag);
-    EXPECT_TRUE(s.mail().flags().SendMailFlag);
-    EXPECT_TRUE(s.mail().flags().HardDescFlag);
-    EXPECT_TRUE(s.mail().flags().AuthSeguroFlag);
+    EXPECT_TRUE(s.mail().flags().onSwap);
+    EXPECT_TRUE(s.mail().flags().enabled);
+    EXPECT_TRUE(s.mail().flags().onHardware);
+    EXPECT_TRUE(s.mail().flags().secure);
     EXPECT_FALSE(window.checked(Box::cbHide));
     EXPECT_EQ(window.fieldText(Field::edSenhaSMTP), QStringLiteral("s3nh@'\""));
     EXPECT_EQ(s.mail().smtp().host, QStringLiteral("smtp.empresa.com.br"));
@@ -228,7 +228,7 @@ TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
     preset(QStringLiteral("PortaSMTP"), QStringLiteral("abc"));
     preset(QStringLiteral("Hotkey"), QStringLiteral("x"));
     Shell& s = start();
-    EXPECT_FALSE(s.mail().flags().SendMailFlag);
+    EXPECT_FALSE(s.mail().flags().enabled);
     EXPECT_FALSE(window.checked(Box::cbSendMail));
     EXPECT_EQ(s.mail().smtp().port, 25);
     EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);

@@ -172,23 +172,23 @@ const BoxCase kBoxCases[] = {
     {.box = Box::cbTipoInicio, .name = "EstadoJanela"},
     {.box = Box::cbSendMail,
      .name = "SendMail",
-     .flag = &MailFlags::SendMailFlag,
-     .setFlag = &MailNotices::setSendMailFlag,
+     .flag = &MailFlags::enabled,
+     .setFlag = &MailNotices::setEnabled,
      .flagFollows = true},
     {.box = Box::cbHardDesc,
      .name = "HardDesc",
-     .flag = &MailFlags::HardDescFlag,
-     .setFlag = &MailNotices::setHardDescFlag,
+     .flag = &MailFlags::onHardware,
+     .setFlag = &MailNotices::setOnHardware,
      .flagFollows = true},
     {.box = Box::cbTrocaMsg,
      .name = "TrocaMSg",
-     .flag = &MailFlags::TrocaMsgFlag,
-     .setFlag = &MailNotices::setTrocaMsgFlag,
+     .flag = &MailFlags::onSwap,
+     .setFlag = &MailNotices::setOnSwap,
      .flagFollows = true},
     {.box = Box::cbAutenticaSeguro,
      .name = "AuthSeguro",
-     .flag = &MailFlags::AuthSeguroFlag,
-     .setFlag = &MailNotices::setAuthSeguroFlag},
+     .flag = &MailFlags::secure,
+     .setFlag = &MailNotices::setSecure},
 };
 
 // Starts without the settings key: the first click creates it.
@@ -244,6 +244,17 @@ TEST_F(ConfigHandlers, PortIsStoredBeforeItIsConverted) {
         EXPECT_EQ(v->text, s.text);
         EXPECT_EQ(smtp.port, s.port);
     }
+}
+
+// The notices go where the page says: the recipient follows the field even
+// when the store refuses the text.
+TEST_F(ConfigHandlers, RecipientFollowsTheFieldWhetherStoredOrNot) {
+    handlers().fieldChanged(Field::edSendTo, QStringLiteral("ana@x.com.br"));
+    EXPECT_EQ(mail.recipient(), QStringLiteral("ana@x.com.br"));
+    makeReadOnly();
+    EXPECT_EQ(thrownText([&] { handlers().fieldChanged(Field::edSendTo, "bia@x.com.br"); }),
+              QStringLiteral("Failed to set data for 'SendTo'"));
+    EXPECT_EQ(mail.recipient(), QStringLiteral("bia@x.com.br"));
 }
 
 TEST_F(ConfigHandlers, PortRefusedKeepsThePort) {

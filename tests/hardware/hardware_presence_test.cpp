@@ -28,7 +28,7 @@ protected:
     void SetUp() override {
         devices.hid = {HoldHardwareHid(), MouseHid()};
         state.channel.active = true;
-        mail.EnviaEmail = [this](MailNotices::Type t) { notices.push_back(t); };
+        mail.send = [this](MailNotices::Type t) { notices.push_back(t); };
         presence = std::make_unique<HardwarePresence>(
             HardwarePresence::Ports{.devices = devices,
                                     .loop = loop,
@@ -50,8 +50,8 @@ protected:
         }
     }
     void mailOptions(bool sendMail, bool hardDesc) {
-        mail.setSendMailFlag(sendMail);
-        mail.setHardDescFlag(hardDesc);
+        mail.setEnabled(sendMail);
+        mail.setOnHardware(hardDesc);
     }
     void pullOut(const char* instance) {
         std::erase_if(devices.hid, [&](const HidDeviceInfo& d) { return d.instance == instance; });
@@ -103,7 +103,7 @@ TEST_F(Presence, TheReconnectionNoticeNeedsBothMailOptions) {
         mailOptions(sendMail, hardDesc);
         devices.usb(UsbChange::Arrival, HoldHardwarePath());
         EXPECT_TRUE(tHid->enabled());
-        EXPECT_FALSE(mail.tReconect().enabled()) << sendMail << hardDesc;
+        EXPECT_FALSE(mail.replugNoticeTimer().enabled()) << sendMail << hardDesc;
         loop.advance(6000);
     }
     EXPECT_EQ(opened, 3);
@@ -140,7 +140,7 @@ TEST_F(Presence, AMouseUnplugDoesNothing) {
     EXPECT_EQ(log.lines, QStringList{});
     EXPECT_EQ(calls, QStringList{});
     EXPECT_TRUE(state.channel.active);
-    EXPECT_FALSE(mail.tHardDesc().enabled());
+    EXPECT_FALSE(mail.unplugNoticeTimer().enabled());
 }
 
 // The hardware with two HID interfaces: the first run finds the channel on
@@ -154,7 +154,7 @@ TEST_F(Presence, SeveralHidInterfacesOfTheHoldHardwareGiveOneLine) {
     EXPECT_EQ(log.lines, QStringList{kDisconnected});
     EXPECT_EQ(calls.filter(QStringLiteral("stop @")).size(), 2);
     EXPECT_EQ(loop.pausedMs(), 2 * 2350);
-    EXPECT_TRUE(mail.tHardDesc().enabled());
+    EXPECT_TRUE(mail.unplugNoticeTimer().enabled());
 }
 
 TEST_F(Presence, AnUnplugDuringASwapOrWhileClosingDoesNothingThenOrLater) {

@@ -17,7 +17,7 @@
 namespace quindra::testing {
 
 // Runs a command; throws with its output when it fails.
-inline void Run(const QString& program, const QStringList& args) {
+inline void runCommand(const QString& program, const QStringList& args) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
@@ -32,13 +32,13 @@ inline void Run(const QString& program, const QStringList& args) {
 class TestAuthority {
 public:
     TestAuthority() {
-        Run(QStringLiteral("openssl"),
-            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-             QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-             QStringLiteral("-keyout"), path(QStringLiteral("ca.key")), QStringLiteral("-out"),
-             caFile(), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-             QStringLiteral("/CN=Quindra Teste CA")});
+        runCommand(QStringLiteral("openssl"),
+                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                    QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                    QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                    QStringLiteral("-keyout"), path(QStringLiteral("ca.key")),
+                    QStringLiteral("-out"), caFile(), QStringLiteral("-days"), QStringLiteral("2"),
+                    QStringLiteral("-subj"), QStringLiteral("/CN=Quindra Teste CA")});
     }
 
     QString caFile() const { return path(QStringLiteral("ca.pem")); }
@@ -54,17 +54,18 @@ public:
         f.open(QIODevice::WriteOnly);
         f.write(("subjectAltName=" + altNames + "\n").toUtf8());
         f.close();
-        Run(QStringLiteral("openssl"),
+        runCommand(
+            QStringLiteral("openssl"),
             {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"),
              QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
              QStringLiteral("-nodes"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), csr,
              QStringLiteral("-subj"), QStringLiteral("/CN=") + name});
-        Run(QStringLiteral("openssl"),
-            {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), csr,
-             QStringLiteral("-CA"), caFile(), QStringLiteral("-CAkey"),
-             path(QStringLiteral("ca.key")), QStringLiteral("-CAcreateserial"),
-             QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
-             QStringLiteral("-extfile"), ext});
+        runCommand(QStringLiteral("openssl"),
+                   {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), csr,
+                    QStringLiteral("-CA"), caFile(), QStringLiteral("-CAkey"),
+                    path(QStringLiteral("ca.key")), QStringLiteral("-CAcreateserial"),
+                    QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
+                    QStringLiteral("-extfile"), ext});
         return cert;
     }
 

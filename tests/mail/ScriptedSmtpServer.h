@@ -27,7 +27,7 @@ class ScriptedSmtpServer {
 public:
     using Replies = std::map<std::string, std::string>;
 
-    static Replies Defaults() {
+    static Replies defaults() {
         return {{"greeting", "220 teste.local ESMTP\r\n"},
                 {"EHLO", "250-teste.local\r\n250-8BITMIME\r\n250 AUTH PLAIN LOGIN\r\n"},
                 {"HELO", "250 teste.local\r\n"},
@@ -46,7 +46,7 @@ public:
     // Each script overrides the defaults for one connection.
     explicit ScriptedSmtpServer(std::vector<Replies> scripts = {{}}) {
         for (Replies& s : scripts) {
-            Replies full = Defaults();
+            Replies full = defaults();
             for (auto& [k, v] : s)
                 full[k] = v;
             scripts_.push_back(full);

@@ -11,24 +11,24 @@ namespace {
 
 const QDateTime kNow(QDate(2025, 12, 9), QTime(14, 5, 9), QTimeZone(-3 * 3600));
 
-std::string Data(const TMailMessage& m, TransferEncoding enc = TransferEncoding::EightBit) {
-    return wire::DataSection(m, kNow, enc).toStdString();
+std::string wireText(const MailMessage& m, TransferEncoding enc = TransferEncoding::EightBit) {
+    return wire::dataSection(m, kNow, enc).toStdString();
 }
 
-TMailMessage SwapNotice() {
-    TMailMessage m;
-    m.Body << QStringLiteral("Quindra Vizudu envio de email!!!") << QStringLiteral("\r\n")
+MailMessage swapNotice() {
+    MailMessage m;
+    m.body << QStringLiteral("Quindra Vizudu envio de email!!!") << QStringLiteral("\r\n")
            << QStringLiteral("Ocorreu uma troca de arquivo de áudio.") << QStringLiteral("\r\n")
            << QStringLiteral("O nome do arquivo anterior é: .");
-    m.From = {QStringLiteral("Quindra Vizudu"), QStringLiteral("operador@empresa.com.br")};
-    m.Recipients.AssignAddressText(QStringLiteral("operador@empresa.com.br"));
-    m.Priority = TMailPriority::mpHighest;
-    m.Subject = QStringLiteral("Quindra Vizudu troca de arquivo de áudio.");
+    m.from = {QStringLiteral("Quindra Vizudu"), QStringLiteral("operador@empresa.com.br")};
+    m.recipients.setFromText(QStringLiteral("operador@empresa.com.br"));
+    m.priority = MailPriority::Highest;
+    m.subject = QStringLiteral("Quindra Vizudu troca de arquivo de áudio.");
     return m;
 }
 
 TEST(MailWire, ANoticeIsWrittenByteForByte) {
-    EXPECT_EQ(Data(SwapNotice()),
+    EXPECT_EQ(wireText(swapNotice()),
               "From: \"Quindra Vizudu\" <operador@empresa.com.br>\r\n"
               "Subject: Quindra Vizudu troca de arquivo de =?ISO-8859-1?Q?=E1udio.?=\r\n"
               "To: operador@empresa.com.br\r\n"
@@ -48,30 +48,30 @@ TEST(MailWire, ANoticeIsWrittenByteForByte) {
 }
 
 TEST(MailWire, WithoutEightBitTheBodyGoesQuotedPrintable) {
-    TMailMessage m = SwapNotice();
-    EXPECT_EQ(wire::ChooseEncoding(m, true), TransferEncoding::EightBit);
-    EXPECT_EQ(wire::ChooseEncoding(m, false), TransferEncoding::QuotedPrintable);
-    m.Body = QStringList{QStringLiteral("plain ascii")};
-    EXPECT_EQ(wire::ChooseEncoding(m, false), TransferEncoding::SevenBit);
+    MailMessage m = swapNotice();
+    EXPECT_EQ(wire::chooseEncoding(m, true), TransferEncoding::EightBit);
+    EXPECT_EQ(wire::chooseEncoding(m, false), TransferEncoding::QuotedPrintable);
+    m.body = QStringList{QStringLiteral("plain ascii")};
+    EXPECT_EQ(wire::chooseEncoding(m, false), TransferEncoding::SevenBit);
 
-    m.Body = QStringList{QStringLiteral("áudio = ok "), QString(100, QLatin1Char('x'))};
+    m.body = QStringList{QStringLiteral("áudio = ok "), QString(100, QLatin1Char('x'))};
     EXPECT_EQ(
-        wire::BodyData(m, TransferEncoding::QuotedPrintable).toStdString(),
+        wire::bodyData(m, TransferEncoding::QuotedPrintable).toStdString(),
         "=E1udio =3D ok=20\r\n" + std::string(75, 'x') + "=\r\n" + std::string(25, 'x') + "\r\n");
 }
 
 TEST(MailWire, BodyItemsDotsAndLineBreaks) {
-    TMailMessage m;
-    m.Body << QStringLiteral(".") << QStringLiteral("\r\n") << QStringLiteral(".a")
+    MailMessage m;
+    m.body << QStringLiteral(".") << QStringLiteral("\r\n") << QStringLiteral(".a")
            << QStringLiteral("one\r\n.\r\ntwo\nthree");
-    const std::string data = Data(m, TransferEncoding::SevenBit);
+    const std::string data = wireText(m, TransferEncoding::SevenBit);
     const std::string body = data.substr(data.find("\r\n\r\n") + 4);
     // A line break inside an item is a line of its own, and its "." is
     // doubled too, so nothing in the body can end the DATA section.
     EXPECT_EQ(body, "..\r\n\r\n\r\n..a\r\none\r\n..\r\ntwo\r\nthree\r\n");
 
-    m.Body.clear();
-    const std::string empty = Data(m, TransferEncoding::SevenBit);
+    m.body.clear();
+    const std::string empty = wireText(m, TransferEncoding::SevenBit);
     EXPECT_TRUE(empty.ends_with("-0300\r\n\r\n"));  // the Date line, then nothing
 }
 
@@ -94,7 +94,7 @@ TEST(MailWire, HeaderWords) {
          }) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(
-            wire::EncodeWords(wire::Latin1(QString::fromUtf8(c.text)), c.displayName).toStdString(),
+            wire::encodeWords(wire::latin1(QString::fromUtf8(c.text)), c.displayName).toStdString(),
             c.wire);
     }
 }
@@ -105,20 +105,20 @@ TEST(MailWire, LongEncodedWordsAreClosedBefore75Characters) {
     for (int i = 0; i < 19; ++i)
         nineteen += "=E1";
     const QByteArray word = "=?ISO-8859-1?Q?" + nineteen + "?=";
-    EXPECT_EQ(wire::EncodeWords(wire::Latin1(QString(40, QChar(0xE1))), false),
+    EXPECT_EQ(wire::encodeWords(wire::latin1(QString(40, QChar(0xE1))), false),
               word + "\r\n\t" + word + "\r\n\t=?ISO-8859-1?Q?=E1=E1?=");
     // Folded as a header, the encoded words keep their own line breaks.
-    EXPECT_EQ(wire::FoldHeader("Subject: " +
-                               wire::EncodeWords(wire::Latin1(QString(20, QChar(0xE1))), false)),
+    EXPECT_EQ(wire::foldHeader("Subject: " +
+                               wire::encodeWords(wire::latin1(QString(20, QChar(0xE1))), false)),
               "Subject: " + word + "\r\n\t=?ISO-8859-1?Q?=E1?=\r\n");
 }
 
 TEST(MailWire, FoldingAt78) {
-    TMailMessage m;
-    m.Recipients.AssignAddressText(
+    MailMessage m;
+    m.recipients.setFromText(
         QStringLiteral("primeiro@empresa.com.br, segundo@empresa.com.br, terceiro@empresa.com.br, "
                        "quarto@empresa.com.br"));
-    const QList<QByteArray> headers = wire::HeaderLines(m, kNow, TransferEncoding::SevenBit);
+    const QList<QByteArray> headers = wire::headerLines(m, kNow, TransferEncoding::SevenBit);
     ASSERT_FALSE(headers.isEmpty());
     EXPECT_EQ(headers[0].toStdString(),
               "To: primeiro@empresa.com.br, segundo@empresa.com.br, terceiro@empresa.com.br,\r\n"
@@ -126,43 +126,43 @@ TEST(MailWire, FoldingAt78) {
 
     // No break inside quotes; the blank after the break point is dropped and
     // trailing blanks go.
-    EXPECT_EQ(wire::FoldHeader("To: \"Setor de Atendimento, Suporte e Cobranca da Empresa\" "
+    EXPECT_EQ(wire::foldHeader("To: \"Setor de Atendimento, Suporte e Cobranca da Empresa\" "
                                "<atendimento@empresa.com.br>")
                   .toStdString(),
               "To: \"Setor de Atendimento, Suporte e Cobranca da Empresa\"\r\n"
               " <atendimento@empresa.com.br>\r\n");
     // Nothing to break at: the line stays whole.
     const QByteArray word(90, 'w');
-    EXPECT_EQ(wire::FoldHeader("Subject: " + word), "Subject: " + word + "\r\n");
+    EXPECT_EQ(wire::foldHeader("Subject: " + word), "Subject: " + word + "\r\n");
     // A line of 77 characters is not folded.
     const QByteArray seventySeven = "Subject: a " + QByteArray(66, 'b');
-    EXPECT_EQ(wire::FoldHeader(seventySeven), seventySeven + "\r\n");
+    EXPECT_EQ(wire::foldHeader(seventySeven), seventySeven + "\r\n");
 }
 
 TEST(MailWire, FromToPriorityAndDate) {
-    TMailMessage m;
-    m.From.Name = QStringLiteral("Quindra \"V\" \\ Vizudu");
-    m.Recipients.AssignAddressText(QStringLiteral("\"Ana\" <ana@x.com.br>; bia@x.com.br"));
-    m.Priority = TMailPriority::mpHighest;
-    QList<QByteArray> h = wire::HeaderLines(m, kNow, TransferEncoding::SevenBit);
+    MailMessage m;
+    m.from.name = QStringLiteral("Quindra \"V\" \\ Vizudu");
+    m.recipients.setFromText(QStringLiteral("\"Ana\" <ana@x.com.br>; bia@x.com.br"));
+    m.priority = MailPriority::Highest;
+    QList<QByteArray> h = wire::headerLines(m, kNow, TransferEncoding::SevenBit);
     EXPECT_EQ(h[0].toStdString(), "From: \"Quindra \\\"V\\\" \\\\ Vizudu\" <>\r\n");
     EXPECT_EQ(h[1].toStdString(), "To: \"Ana\" <ana@x.com.br>, bia@x.com.br\r\n");
     EXPECT_TRUE(h.contains("X-Priority: 1\r\n"));
 
-    m.Clear();
-    h = wire::HeaderLines(m, kNow, TransferEncoding::SevenBit);
+    m.clear();
+    h = wire::headerLines(m, kNow, TransferEncoding::SevenBit);
     for (const QByteArray& line : h)
         EXPECT_FALSE(line.startsWith("X-Priority") || line.startsWith("From") ||
                      line.startsWith("To") || line.startsWith("Subject"))
             << line.toStdString();
 
     EXPECT_EQ(
-        wire::DateHeader(QDateTime(QDate(2026, 1, 4), QTime(0, 0, 1), QTimeZone(5 * 3600 + 1800))),
+        wire::dateHeader(QDateTime(QDate(2026, 1, 4), QTime(0, 0, 1), QTimeZone(5 * 3600 + 1800))),
         "Sun, 4 Jan 2026 00:00:01 +0530");
 }
 
 // The address rule: the text, then the parsed list as "name|address" items.
-TEST(MailAddresses, AssignAddressText) {
+TEST(MailAddresses, SetFromText) {
     struct Case {
         const char* text;
         QStringList items;
@@ -185,26 +185,26 @@ TEST(MailAddresses, AssignAddressText) {
              Case{"  <a@x.com>  ", {"|a@x.com"}},
          }) {
         SCOPED_TRACE(c.text);
-        TMailAddressList list;
-        list.AssignAddressText(QString::fromUtf8(c.text));
+        MailAddressList list;
+        list.setFromText(QString::fromUtf8(c.text));
         QStringList got;
-        for (const TMailAddressItem& i : list)
-            got << i.Name + QLatin1Char('|') + i.Address;
+        for (const MailAddress& i : list)
+            got << i.name + QLatin1Char('|') + i.address;
         EXPECT_EQ(got, c.items);
     }
 }
 
 TEST(MailAddresses, AnAtSignAfterAClosedAddressFails) {
-    TMailAddressList list;
+    MailAddressList list;
     list.append({QStringLiteral("old"), QStringLiteral("old@x.com")});
     try {
-        list.AssignAddressText(QStringLiteral("a@x.com, Ana <ana@x.com>@y.com, c@z.com"));
+        list.setFromText(QStringLiteral("a@x.com, Ana <ana@x.com>@y.com, c@z.com"));
         FAIL() << "no failure";
     } catch (const AppError& e) {
         EXPECT_EQ(e.text(), QStringLiteral("@ Outside address"));
     }
     ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list[0].Address, QStringLiteral("a@x.com"));
+    EXPECT_EQ(list[0].address, QStringLiteral("a@x.com"));
 }
 
 }  // namespace

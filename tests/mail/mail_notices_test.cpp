@@ -13,7 +13,7 @@ using Type = MailNotices::Type;
 
 struct Notices : ::testing::Test {
     Notices() {
-        mail.EnviaEmail = [this](Type t) { sent.push_back({loop.now(), t}); };
+        mail.send = [this](Type t) { sent.push_back({loop.now(), t}); };
     }
     struct Sent {
         std::int64_t at;
@@ -26,9 +26,9 @@ struct Notices : ::testing::Test {
 };
 
 struct OptionCase {
-    bool sendMail;
-    bool trocaMsg;
-    bool hardDesc;
+    bool enabled;
+    bool onSwap;
+    bool onHardware;
     std::vector<Type> armed;  // by a swap, an unplug and a replug, in that order
 };
 
@@ -44,11 +44,11 @@ TEST_F(Notices, EachEventArmsItsTimerOnlyWhenMailAndItsOptionAreOn) {
               true,
               true,
               {Type::MessageSwapped, Type::HardwareDisconnected, Type::HardwareReconnected}}}) {
-        SCOPED_TRACE(::testing::Message() << c.sendMail << c.trocaMsg << c.hardDesc);
+        SCOPED_TRACE(::testing::Message() << c.enabled << c.onSwap << c.onHardware);
         sent.clear();
-        mail.setSendMailFlag(c.sendMail);
-        mail.setTrocaMsgFlag(c.trocaMsg);
-        mail.setHardDescFlag(c.hardDesc);
+        mail.setEnabled(c.enabled);
+        mail.setOnSwap(c.onSwap);
+        mail.setOnHardware(c.onHardware);
         const std::int64_t t0 = loop.now();
         mail.messageSwapped();
         mail.hardwareDisconnected();
@@ -64,23 +64,23 @@ TEST_F(Notices, EachEventArmsItsTimerOnlyWhenMailAndItsOptionAreOn) {
 }
 
 TEST_F(Notices, ASecondEventWhileArmedKeepsTheCountdownAndSendsOnce) {
-    mail.setSendMailFlag(true);
-    mail.setHardDescFlag(true);
+    mail.setEnabled(true);
+    mail.setOnHardware(true);
     mail.hardwareReconnected();
     loop.advance(2000);
     mail.hardwareReconnected();
     loop.advance(5000);
     EXPECT_EQ(sent, (std::vector<Sent>{{3000, Type::HardwareReconnected}}));
-    EXPECT_FALSE(mail.tReconect().enabled());
+    EXPECT_FALSE(mail.replugNoticeTimer().enabled());
 }
 
 TEST_F(Notices, AnOptionSwitchedOffAfterArmingStillFiresTheTimer) {
     // The options are tested when a timer is armed, not when it fires; what
     // goes out then is the sender's decision.
-    mail.setSendMailFlag(true);
-    mail.setTrocaMsgFlag(true);
+    mail.setEnabled(true);
+    mail.setOnSwap(true);
     mail.messageSwapped();
-    mail.setSendMailFlag(false);
+    mail.setEnabled(false);
     loop.advance(1000);
     EXPECT_EQ(sent, (std::vector<Sent>{{1000, Type::MessageSwapped}}));
 }

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QHash>
 #include <QLocale>
-#include <QTimeZone>
 
 #include "core/AppError.h"
-#include "core/FormView.h"
 #include "core/VirtualEventLoop.h"
-#include "mail/InfoBox.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
+#include "mail/MailRig.h"
 #include "mail/ScriptedSmtpServer.h"
 #include "support/FakeClock.h"
 #include "support/FakeLog.h"
@@ -21,30 +18,8 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-class FakeForm final : public FormView {
-public:
-    void setFieldText(Field f, const QString& text) override { fields[f] = text; }
-    QString fieldText(Field f) const override { return fields.value(f); }
-    void setChecked(Box b, bool on) override { boxes[b] = on; }
-    bool checked(Box b) const override { return boxes.value(b); }
-    void setHotKey(ShortCut) override {}
-    ShortCut hotKey() const override { return 0; }
-    void setLabel(Label l, const QString& text) override { labels[l] = text; }
-    QString label(Label l) const override { return labels.value(l); }
-
-    QHash<Field, QString> fields;
-    QHash<Box, bool> boxes;
-    QHash<Label, QString> labels;
-};
-
-class FakeInfoBoxes final : public InfoBox {
-public:
-    void showInfo(const QString& text) override { shown << text; }
-    QStringList shown;
-};
-
 // A port no server listens on.
-int ClosedPort() {
+int closedPort() {
     ScriptedSmtpServer gone;
     return gone.port();
 }
@@ -53,26 +28,26 @@ const QString kRecipient = QStringLiteral("operador@empresa.com.br");
 
 struct Notices : ::testing::Test {
     Notices() {
-        form.fields[Field::edSendTo] = kRecipient;
-        form.fields[Field::edServerSMTP] = QStringLiteral("127.0.0.1");
-        form.fields[Field::edPortaSMTP] = QStringLiteral("25");
-        form.labels[Label::lbArquivo] = QStringLiteral("promo.wav");
-        form.labels[Label::lbArquivoAnterior] = QStringLiteral("antiga.wav");
-        office.SMTP().HeloName = QStringLiteral("estacao");
-        office.SMTP().ReadTimeout = std::chrono::seconds(5);
+        mail.setRecipient(kRecipient);
+        page.recipient = kRecipient;
+        page.server.host = QStringLiteral("127.0.0.1");
+        onAir.file = QStringLiteral("/opt/quindra/Audio/promo.wav");
+        onAir.history.previousFile = QStringLiteral("antiga.wav");
+        office.client().heloName = QStringLiteral("estacao");
+        office.client().readTimeout = std::chrono::seconds(5);
         mail.smtp().host = QStringLiteral("127.0.0.1");
         loop.setUncaughtHandler([this](const std::exception& e) { errors << ErrorText(e); });
     }
 
     void on(bool secure = false) {
-        mail.setSendMailFlag(true);
-        mail.setTrocaMsgFlag(true);
-        mail.setHardDescFlag(true);
-        mail.setAuthSeguroFlag(secure);
+        mail.setEnabled(true);
+        mail.setOnSwap(true);
+        mail.setOnHardware(true);
+        mail.setSecure(secure);
     }
     void use(const ScriptedSmtpServer& server) {
         mail.smtp().port = server.port();
-        form.fields[Field::edPortaSMTP] = QString::number(server.port());
+        page.server.port = server.port();
     }
 
     // The messages the server accepted, each as its lines between DATA and ".".
@@ -102,24 +77,18 @@ struct Notices : ::testing::Test {
     quindra::testing::FakeLog log;
     quindra::testing::FakeClock clock{
         QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33), QTimeZone(-10800))};
-    FakeForm form;
-    FakeInfoBoxes infos;
+    quindra::testing::FakeInfoBoxes infos;
+    MessageOnAir onAir;
+    // The mail settings as the page shows them, for the "Teste" button.
+    MailSettings page;
     QStringList errors;
     MailNotices mail{loop};
-    MailOffice office{
-        mail,
-        {.log = log,
-         .clock = clock,
-         .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-         .view = form,
-         .boxes = infos,
-         .portNumber = [](const QString& t) {
-             bool ok = false;
-             const int n = t.toInt(&ok);
-             if (!ok)
-                 throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(t));
-             return n;
-         }}};
+    MailOffice office{mail,
+                      {.log = log,
+                       .clock = clock,
+                       .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                       .onAir = onAir,
+                       .boxes = infos}};
 };
 
 const QString kSending1 = QStringLiteral("Enviando e-mail de troca de arquivo de áudio.");
@@ -132,14 +101,14 @@ TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
     ScriptedSmtpServer server;
     use(server);
     on();
-    form.labels[Label::lbArquivoAnterior].clear();
+    onAir.history.previousFile.clear();
     mail.messageSwapped();
     loop.advance(999);
     EXPECT_TRUE(log.lines.isEmpty());
     loop.advance(1);
     EXPECT_EQ(log.lines, QStringList({kSending1, kSent}));
-    EXPECT_FALSE(mail.flags().MailPending);
-    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+    EXPECT_FALSE(mail.flags().pending);
+    EXPECT_TRUE(office.message().isEmpty());
 
     server.waitFinished(1);
     const std::vector<Lines> got = received(server);
@@ -152,13 +121,22 @@ TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
                                    "Ocorreu uma troca de arquivo de \xE1udio.", "", "",
                                    "O nome do arquivo anterior \xE9: .", "", "",
                                    "O nome do arquivo atual \xE9: promo.wav."}));
+
+    // The next swap quotes the message before it.
+    onAir.history.previousFile = QStringLiteral("antiga.wav");
+    mail.messageSwapped();
+    loop.advance(1000);
+    server.waitFinished(2);
+    const std::vector<Lines> next = received(server);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(body(next[1])[6], "O nome do arquivo anterior \xE9: antiga.wav.");
 }
 
 TEST_F(Notices, NothingIsArmedOrComposedWithMailOff) {
     ScriptedSmtpServer server;
     use(server);
-    mail.setTrocaMsgFlag(true);
-    mail.setHardDescFlag(true);
+    mail.setOnSwap(true);
+    mail.setOnHardware(true);
     mail.messageSwapped();
     mail.hardwareDisconnected();
     mail.hardwareReconnected();
@@ -172,7 +150,7 @@ TEST_F(Notices, AnOptionSwitchedOffBeforeTheTimerFiresComposesNothing) {
     use(server);
     on();
     mail.messageSwapped();
-    mail.setTrocaMsgFlag(false);
+    mail.setOnSwap(false);
     loop.advance(1000);
     EXPECT_TRUE(log.lines.isEmpty());
     EXPECT_EQ(server.connections(), 0);
@@ -209,19 +187,28 @@ TEST_F(Notices, ReplugsAndUnplugsWithinTheCountdown) {
 
 TEST_F(Notices, ThePlainPathTriesTwice) {
     // The first attempt is refused and the retry is accepted: two connections.
-    ScriptedSmtpServer server(Scripts{{{"MAIL", "451 Try again later\r\n"}}, {}});
+    const ScriptedSmtpServer::Replies refused = {{"MAIL", "451 Try again later\r\n"}};
+    ScriptedSmtpServer server(Scripts{refused, {}, refused, {}});
     use(server);
     on();
-    office.EnviaEmail(MailNotices::HardwareDisconnected);
+    office.sendNotice(MailNotices::HardwareDisconnected);
     EXPECT_EQ(log.lines, QStringList({kSending2, kSent}));
     EXPECT_EQ(server.connections(), 2);
 
-    // The retry goes to the host the server field names.
+    // The retry authenticates again, on the same server.
     log.lines.clear();
-    mail.smtp().host = QStringLiteral("127.0.0.2");
-    office.EnviaEmail(MailNotices::HardwareDisconnected);
+    mail.smtp().auth = SmtpClientSettings::Auth::None;
+    office.sendNotice(MailNotices::HardwareDisconnected);
     EXPECT_EQ(log.lines, QStringList({kSending2, kSent}));
-    EXPECT_EQ(server.connections(), 3);
+    server.waitFinished(4);
+    ASSERT_EQ(server.connections(), 4);
+    const auto authenticated = [&server](int n) {
+        const Lines s = server.sessions()[static_cast<std::size_t>(n)];
+        return std::find(s.begin(), s.end(), "AUTH LOGIN") != s.end();
+    };
+    EXPECT_FALSE(authenticated(2));
+    EXPECT_TRUE(authenticated(3));
+    EXPECT_EQ(mail.smtp().auth, SmtpClientSettings::Auth::Login);
     EXPECT_EQ(mail.smtp().host, QStringLiteral("127.0.0.1"));
 }
 
@@ -229,10 +216,10 @@ TEST_F(Notices, BothPlainAttemptsFailAndTheNoticeIsDropped) {
     ScriptedSmtpServer server(Scripts{{{"DATA", "554 No valid recipients\r\n"}}});
     use(server);
     on();
-    form.fields[Field::edSendTo].clear();
-    office.EnviaEmail(MailNotices::MessageSwapped);
+    mail.setRecipient({});
+    office.sendNotice(MailNotices::MessageSwapped);
     EXPECT_EQ(log.lines, QStringList({kSending1, kFailed}));
-    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+    EXPECT_TRUE(office.message().isEmpty());
 
     // An empty recipient: the sender is "<>", and no RCPT TO is written.
     server.waitFinished(2);
@@ -246,28 +233,28 @@ TEST_F(Notices, BothPlainAttemptsFailAndTheNoticeIsDropped) {
 
     // The dropped notice is not sent again as an empty mail by a later call
     // whose own option is off.
-    mail.setTrocaMsgFlag(false);
-    office.EnviaEmail(MailNotices::MessageSwapped);
+    mail.setOnSwap(false);
+    office.sendNotice(MailNotices::MessageSwapped);
     EXPECT_EQ(server.connections(), 2);
     EXPECT_EQ(log.lines.size(), 2);
-    EXPECT_FALSE(mail.flags().MailPending);
+    EXPECT_FALSE(mail.flags().pending);
 }
 
 TEST_F(Notices, AFailedSecureSendKeepsTheNoticeForTheNextMail) {
-    mail.smtp().port = ClosedPort();
+    mail.smtp().port = closedPort();
     on(true);
     mail.hardwareDisconnected();
     loop.advance(3000);
     EXPECT_EQ(log.lines, QStringList({kSending2}));
     EXPECT_EQ(errors, QStringList({QStringLiteral("Socket Error # 111\r\nConnection refused.")}));
-    EXPECT_TRUE(mail.flags().MailPending);
-    EXPECT_FALSE(office.SMTP().Connected());
+    EXPECT_TRUE(mail.flags().pending);
+    EXPECT_FALSE(office.client().connected());
 
     // The next notice carries both; the plain path no longer speaks TLS
     // after the secure attempt.
     ScriptedSmtpServer server;
     use(server);
-    mail.setAuthSeguroFlag(false);
+    mail.setSecure(false);
     mail.hardwareReconnected();
     loop.advance(3000);
     EXPECT_EQ(log.lines, QStringList({kSending2, kSending3, kSent}));
@@ -285,14 +272,14 @@ TEST_F(Notices, ARecipientTextThatCannotBeParsedFailsTheComposition) {
     ScriptedSmtpServer server;
     use(server);
     on();
-    form.fields[Field::edSendTo] = QStringLiteral("op <a@x.com>@y.com");
+    mail.setRecipient(QStringLiteral("op <a@x.com>@y.com"));
     mail.messageSwapped();
     loop.advance(1000);
     EXPECT_EQ(errors, QStringList({QStringLiteral("@ Outside address")}));
     EXPECT_TRUE(log.lines.isEmpty());
-    EXPECT_TRUE(mail.flags().MailPending);
-    EXPECT_EQ(office.EmailCorpo().Subject, QString());
-    EXPECT_EQ(office.EmailCorpo().Body.size(), 7);
+    EXPECT_TRUE(mail.flags().pending);
+    EXPECT_EQ(office.message().subject, QString());
+    EXPECT_EQ(office.message().body.size(), 7);
     EXPECT_EQ(server.connections(), 0);
 }
 
@@ -329,12 +316,12 @@ TEST_F(SettingsTest, BoxesOnThePlainPath) {
         ScriptedSmtpServer server(c.scripts);
         use(server);
         if (!c.reachable)
-            form.fields[Field::edPortaSMTP] = QString::number(ClosedPort());
-        office.Button2Click();
+            page.server.port = closedPort();
+        office.sendTestMail(page);
         EXPECT_EQ(infos.shown, c.boxes);
         EXPECT_EQ(server.connections(), c.connections);
-        EXPECT_FALSE(office.SMTP().Connected());
-        EXPECT_TRUE(office.EmailCorpo().isEmpty());
+        EXPECT_FALSE(office.client().connected());
+        EXPECT_TRUE(office.message().isEmpty());
     }
     EXPECT_TRUE(log.lines.isEmpty());
 }
@@ -342,15 +329,15 @@ TEST_F(SettingsTest, BoxesOnThePlainPath) {
 TEST_F(SettingsTest, TheTestMailAndWhatItLeavesBehind) {
     ScriptedSmtpServer server;
     use(server);
-    form.fields[Field::edUserSMTP] = QStringLiteral("quindra");
-    form.fields[Field::edSenhaSMTP] = QStringLiteral("segredo");
-    office.Button2Click();
-    office.Button2Click();
+    page.server.user = QStringLiteral("quindra");
+    page.server.password = QStringLiteral("segredo");
+    office.sendTestMail(page);
+    office.sendTestMail(page);
     EXPECT_EQ(mail.smtp().port, server.port());
     EXPECT_EQ(mail.smtp().user, QStringLiteral("quindra"));
 
     on();
-    office.EnviaEmail(MailNotices::HardwareReconnected);
+    office.sendNotice(MailNotices::HardwareReconnected);
     server.waitFinished(3);
     const std::vector<Lines> got = received(server);
     ASSERT_EQ(got.size(), 3u);
@@ -367,51 +354,37 @@ TEST_F(SettingsTest, TheTestMailAndWhatItLeavesBehind) {
 }
 
 TEST_F(SettingsTest, APendingNoticeGoesOutAtTheHeadOfTheTest) {
-    mail.smtp().port = ClosedPort();
+    mail.smtp().port = closedPort();
     on(true);
-    EXPECT_THROW(office.EnviaEmail(MailNotices::HardwareDisconnected), AppError);
+    EXPECT_THROW(office.sendNotice(MailNotices::HardwareDisconnected), AppError);
 
     ScriptedSmtpServer server;
     use(server);
-    office.Button2Click();
+    office.sendTestMail(page);
     server.waitFinished(1);
     const std::vector<Lines> got = received(server);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(body(got[0]).front(), "Quindra Vizudu envio de email!!!");
     EXPECT_EQ(body(got[0]).back(), "Teste Efetuado com Sucesso.");
-    EXPECT_TRUE(mail.flags().MailPending);
+    EXPECT_TRUE(mail.flags().pending);
 
     // Nothing is left to send: no empty mail follows.
-    mail.setHardDescFlag(false);
-    mail.setAuthSeguroFlag(false);
-    office.EnviaEmail(MailNotices::HardwareDisconnected);
+    mail.setOnHardware(false);
+    mail.setSecure(false);
+    office.sendNotice(MailNotices::HardwareDisconnected);
     EXPECT_EQ(server.connections(), 1);
-    EXPECT_FALSE(mail.flags().MailPending);
+    EXPECT_FALSE(mail.flags().pending);
 }
 
-TEST_F(SettingsTest, FailuresThatEndTheTestEarly) {
-    const auto failure = [this] {
-        try {
-            office.Button2Click();
-        } catch (const AppError& e) {
-            return e.text();
-        }
-        return QStringLiteral("no failure");
-    };
-    ScriptedSmtpServer server;
-    use(server);
-    form.fields[Field::edPortaSMTP].clear();
-    EXPECT_EQ(failure(), QStringLiteral("'' is not a valid integer value"));
-    EXPECT_EQ(server.connections(), 0);
-    EXPECT_TRUE(office.EmailCorpo().isEmpty());
-
-    // Secure and unreachable: the connect's own failure, no box. The box
-    // follows the check box, not the stored option.
-    form.fields[Field::edPortaSMTP] = QString::number(ClosedPort());
-    form.boxes[Box::cbAutenticaSeguro] = true;
-    EXPECT_EQ(failure(), QStringLiteral("Socket Error # 111\r\nConnection refused."));
+TEST_F(SettingsTest, ASecureConnectThatFailsEndsTheTestEarly) {
+    // Secure and unreachable: the connect's own failure, no box. The secure
+    // path follows the page, not the stored option.
+    page.server.port = closedPort();
+    page.secure = true;
+    EXPECT_EQ(quindra::testing::failureText([this] { office.sendTestMail(page); }),
+              "Socket Error # 111\r\nConnection refused.");
     EXPECT_TRUE(infos.shown.isEmpty());
-    EXPECT_TRUE(office.EmailCorpo().isEmpty());
+    EXPECT_TRUE(office.message().isEmpty());
 }
 
 }  // namespace

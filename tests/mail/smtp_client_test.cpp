@@ -1,44 +1,30 @@
 #include <gtest/gtest.h>
 
-#include <QTimeZone>
-
-#include "core/AppError.h"
+#include "mail/MailRig.h"
 #include "mail/ScriptedSmtpServer.h"
-#include "mail/SmtpClient.h"
-#include "support/FakeClock.h"
 
 using namespace quindra;
+using quindra::testing::failureText;
 using quindra::testing::ScriptedSmtpServer;
 using Scripts = std::vector<ScriptedSmtpServer::Replies>;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-struct Transport : ::testing::Test {
+struct Transport : ::testing::Test, quindra::testing::ClientRig {
     Transport() {
-        smtp.HeloName = QStringLiteral("estacao");
-        smtp.ReadTimeout = std::chrono::seconds(5);
-        smtp.settings().host = QStringLiteral("127.0.0.1");
-        smtp.settings().user = QStringLiteral("quindra");
-        smtp.settings().password = QStringLiteral("s3nh@");
-        message.From = {QStringLiteral("Quindra Vizudu"), QStringLiteral("op@x.com.br")};
-        message.Recipients.AssignAddressText(QStringLiteral("op@x.com.br, chefe@x.com.br"));
-        message.Subject = QStringLiteral("Teste");
-        message.Body << QStringLiteral("corpo");
+        client.heloName = QStringLiteral("estacao");
+        client.readTimeout = std::chrono::seconds(5);
+        client.settings().host = QStringLiteral("127.0.0.1");
+        client.settings().user = QStringLiteral("quindra");
+        client.settings().password = QStringLiteral("s3nh@");
+        message.from = {QStringLiteral("Quindra Vizudu"), QStringLiteral("op@x.com.br")};
+        message.recipients.setFromText(QStringLiteral("op@x.com.br, chefe@x.com.br"));
+        message.subject = QStringLiteral("Teste");
+        message.body << QStringLiteral("corpo");
     }
 
-    void use(const ScriptedSmtpServer& server) { smtp.settings().port = server.port(); }
-
-    // The text of what the call throws, or "no failure".
-    template <class F>
-    static std::string failure(F&& f) {
-        try {
-            f();
-        } catch (const AppError& e) {
-            return e.text().toStdString();
-        }
-        return "no failure";
-    }
+    void use(const ScriptedSmtpServer& server) { client.settings().port = server.port(); }
 
     // What the client wrote, without the message between DATA and ".".
     static Lines commands(const Lines& session) {
@@ -54,24 +40,17 @@ struct Transport : ::testing::Test {
         }
         return out;
     }
-
-    quindra::testing::FakeClock clock{
-        QDateTime(QDate(2026, 12, 10), QTime(14, 5, 33), QTimeZone(-10800))};
-    TSslIoHandler tls;
-    SmtpClientSettings settings;
-    TSmtpClient smtp{settings, clock, tls};
-    TMailMessage message;
 };
 
 TEST_F(Transport, ConnectSendTwiceDisconnect) {
     ScriptedSmtpServer server;
     use(server);
-    smtp.Connect();
-    EXPECT_EQ(smtp.mechanisms(), QStringList({QStringLiteral("PLAIN"), QStringLiteral("LOGIN")}));
-    smtp.Send(message);
-    smtp.Send(message);  // already authenticated on this connection
-    smtp.Disconnect();
-    EXPECT_FALSE(smtp.Connected());
+    client.connect();
+    EXPECT_EQ(client.mechanisms(), QStringList({QStringLiteral("PLAIN"), QStringLiteral("LOGIN")}));
+    client.send(message);
+    client.send(message);  // already authenticated on this connection
+    client.disconnect();
+    EXPECT_FALSE(client.connected());
     server.waitFinished(1);
 
     ASSERT_EQ(server.sessions().size(), 1u);
@@ -99,14 +78,14 @@ TEST_F(Transport, ConnectSendTwiceDisconnect) {
 }
 
 TEST_F(Transport, AnEightBitBodyIsDeclaredOrEncodedAsTheServerAllows) {
-    message.Body = QStringList{QStringLiteral("áudio")};
+    message.body = QStringList{QStringLiteral("áudio")};
     for (const bool eightBit : {true, false}) {
         ScriptedSmtpServer server(
             Scripts{{{"EHLO", eightBit ? "250-x\r\n250 8BITMIME\r\n" : "250 x\r\n"}}});
         use(server);
-        smtp.Connect();
-        smtp.Send(message);
-        smtp.Disconnect();
+        client.connect();
+        client.send(message);
+        client.disconnect();
         const Lines s = server.sessions()[0];
         const auto has = [&s](const std::string& l) {
             return std::find(s.begin(), s.end(), l) != s.end();
@@ -131,10 +110,10 @@ TEST_F(Transport, AuthLineShapes) {
         SCOPED_TRACE(c.ehlo);
         ScriptedSmtpServer server(Scripts{{{"EHLO", c.ehlo}}});
         use(server);
-        smtp.Connect();
-        EXPECT_EQ(smtp.mechanisms().count(QStringLiteral("LOGIN")), c.login ? 1 : 0);
-        smtp.Send(message);
-        smtp.Disconnect();
+        client.connect();
+        EXPECT_EQ(client.mechanisms().count(QStringLiteral("LOGIN")), c.login ? 1 : 0);
+        client.send(message);
+        client.disconnect();
         const Lines s = server.sessions()[0];
         EXPECT_EQ(std::count(s.begin(), s.end(), "AUTH LOGIN"), c.login ? 1 : 0);
     }
@@ -143,9 +122,9 @@ TEST_F(Transport, AuthLineShapes) {
 TEST_F(Transport, EhloRefusedFallsBackToHeloWithoutAuthentication) {
     ScriptedSmtpServer server(Scripts{{{"EHLO", "500 Unknown command\r\n"}}});
     use(server);
-    smtp.Connect();
-    smtp.Send(message);
-    smtp.Disconnect();
+    client.connect();
+    client.send(message);
+    client.disconnect();
     server.waitFinished(1);
     const Lines s = commands(server.sessions()[0]);
     EXPECT_EQ(Lines(s.begin(), s.begin() + 4),
@@ -155,8 +134,8 @@ TEST_F(Transport, EhloRefusedFallsBackToHeloWithoutAuthentication) {
 TEST_F(Transport, RepliesAndTheirFailures) {
     struct Case {
         ScriptedSmtpServer::Replies script;
-        std::string connect;  // what Connect throws
-        std::string send;     // what Send throws after a good Connect
+        std::string connect;  // what connect throws
+        std::string send;     // what send throws after a good connect
         Lines written;        // what the client wrote
     };
     const Case cases[] = {
@@ -187,16 +166,16 @@ TEST_F(Transport, RepliesAndTheirFailures) {
         SCOPED_TRACE(c.connect + " / " + c.send);
         // A short limit where the server stays silent, a generous one elsewhere.
         const bool silent = (c.connect + c.send).find("timed out") != std::string::npos;
-        smtp.ReadTimeout = silent ? std::chrono::milliseconds(300) : std::chrono::seconds(5);
+        client.readTimeout = silent ? std::chrono::milliseconds(300) : std::chrono::seconds(5);
         ScriptedSmtpServer server(Scripts{c.script});
         use(server);
-        EXPECT_EQ(failure([&] { smtp.Connect(); }), c.connect);
+        EXPECT_EQ(failureText([&] { client.connect(); }), c.connect);
         if (c.connect == "no failure") {
-            EXPECT_EQ(failure([&] { smtp.Send(message); }), c.send);
+            EXPECT_EQ(failureText([&] { client.send(message); }), c.send);
         } else {
-            EXPECT_FALSE(smtp.Connected());
+            EXPECT_FALSE(client.connected());
         }
-        smtp.Disconnect();
+        client.disconnect();
         server.waitFinished(1);
         if (!c.written.empty()) {
             EXPECT_EQ(server.sessions()[0], c.written);
@@ -207,13 +186,13 @@ TEST_F(Transport, RepliesAndTheirFailures) {
 TEST_F(Transport, AFailedSendLeavesTheConnectionOpenUntilDisconnect) {
     ScriptedSmtpServer server(Scripts{{{"MAIL", "550 Sender refused\r\n"}}, {}});
     use(server);
-    smtp.Connect();
-    EXPECT_EQ(failure([&] { smtp.Send(message); }), "Sender refused\r\n");
-    EXPECT_EQ(failure([&] { smtp.Connect(); }), "Already connected.");
-    smtp.Disconnect();
-    smtp.Connect();
-    smtp.Send(message);
-    smtp.Disconnect();
+    client.connect();
+    EXPECT_EQ(failureText([&] { client.send(message); }), "Sender refused\r\n");
+    EXPECT_EQ(failureText([&] { client.connect(); }), "Already connected.");
+    client.disconnect();
+    client.connect();
+    client.send(message);
+    client.disconnect();
     EXPECT_EQ(server.connections(), 2);
 }
 
@@ -221,11 +200,11 @@ TEST_F(Transport, EnvelopeAsHeld) {
     // The sender address goes out exactly as held; no recipients, no RCPT.
     ScriptedSmtpServer server;
     use(server);
-    message.From.Address = QStringLiteral("a@x.com, b@y.com");
-    message.Recipients.clear();
-    smtp.Connect();
-    smtp.Send(message);
-    smtp.Disconnect();
+    message.from.address = QStringLiteral("a@x.com, b@y.com");
+    message.recipients.clear();
+    client.connect();
+    client.send(message);
+    client.disconnect();
     server.waitFinished(1);
     const Lines s = commands(server.sessions()[0]);
     EXPECT_EQ(Lines(s.begin() + 5, s.end()),
@@ -238,21 +217,22 @@ TEST_F(Transport, NetworkFailures) {
         ScriptedSmtpServer gone;
         closedPort = gone.port();
     }
-    smtp.settings().port = closedPort;
-    EXPECT_EQ(failure([&] { smtp.Connect(); }), "Socket Error # 111\r\nConnection refused.");
-    smtp.settings().host = QString();  // an empty server field
-    EXPECT_EQ(failure([&] { smtp.Connect(); }), "Socket Error # -2\r\nName or service not known.");
-    EXPECT_FALSE(smtp.Connected());
+    client.settings().port = closedPort;
+    EXPECT_EQ(failureText([&] { client.connect(); }), "Socket Error # 111\r\nConnection refused.");
+    client.settings().host = QString();  // an empty server field
+    EXPECT_EQ(failureText([&] { client.connect(); }),
+              "Socket Error # -2\r\nName or service not known.");
+    EXPECT_FALSE(client.connected());
 }
 
 TEST_F(Transport, TlsAgainstAPlainServerFailsTheHandshake) {
     ScriptedSmtpServer server(Scripts{{{"greeting", "silent"}}});
     use(server);
-    smtp.ReadTimeout = std::chrono::milliseconds(300);
-    smtp.setIOHandler(&tls);
-    const std::string text = failure([&] { smtp.Connect(); });
+    client.readTimeout = std::chrono::milliseconds(300);
+    client.useTls(&tls);
+    const std::string text = failureText([&] { client.connect(); });
     EXPECT_EQ(text.rfind("Error connecting with SSL.\r\n", 0), 0u) << text;
-    EXPECT_FALSE(smtp.Connected());
+    EXPECT_FALSE(client.connected());
 }
 
 }  // namespace

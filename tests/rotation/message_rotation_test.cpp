@@ -118,7 +118,7 @@ public:
         state.settings.dropFolder = drop;
         state.channel.active = true;
         loop.setUncaughtHandler([this](const std::exception& e) { uncaught << ErrorText(e); });
-        mail.EnviaEmail = [this](MailNotices::Type) { ++notices; };
+        mail.send = [this](MailNotices::Type) { ++notices; };
         onAir(QStringLiteral("espera.wav"));
         rotation.pointListingAt(state.settings.dropFolder);  // as the start-up does
     }
@@ -190,8 +190,8 @@ public:
 };
 
 TEST_F(Rotation, TheRoadOfOneMessageChange) {
-    mail.setSendMailFlag(true);
-    mail.setTrocaMsgFlag(true);
+    mail.setEnabled(true);
+    mail.setOnSwap(true);
     clock.stepMs = 1000;  // a second clock read is a second later
     put(drop, QStringLiteral("promo.wav"));
     std::vector<std::pair<std::int64_t, QString>> playerAt;
@@ -244,14 +244,14 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_FALSE(rotation.checkTimer().enabled());
     EXPECT_FALSE(rotation.transaction().pauseTimer().enabled());
     EXPECT_TRUE(rotation.resumeTimer().enabled());
-    EXPECT_TRUE(mail.tTrocaMsg().enabled());
+    EXPECT_TRUE(mail.swapNoticeTimer().enabled());
 
     // 6. The swap notice a second later.
     loop.advance(999);
     EXPECT_EQ(notices, 0);
     loop.advance(1);
     EXPECT_EQ(notices, 1);
-    EXPECT_FALSE(mail.tTrocaMsg().enabled());
+    EXPECT_FALSE(mail.swapNoticeTimer().enabled());
 
     // 7. 7000 ms after the check the replay is allowed and the watch resumes;
     // its next check comes 30 s later.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/Shell.h"
@@ -34,6 +35,12 @@ protected:
         shell->FormCreate();
     }
 
+    // Whether the client wrote the line on connection n.
+    static bool wrote(const ScriptedSmtpServer& server, std::size_t n, const std::string& line) {
+        const std::vector<std::string> session = server.sessions().at(n);
+        return std::find(session.begin(), session.end(), line) != session.end();
+    }
+
     const QString kPassword = QStringLiteral("s3nh@-secreta");
     FakeWindow window;
     std::unique_ptr<Shell> shell;
@@ -46,6 +53,7 @@ TEST_F(ShellMail, ASwapNoticeGoesOutAndThePasswordIsNeverEchoed) {
     loop.advance(1000);
     server.waitFinished(1);
     ASSERT_EQ(server.connections(), 1);
+    EXPECT_TRUE(wrote(server, 0, "RCPT TO:<operador@empresa.com.br>"));
     EXPECT_TRUE(echoed.last().endsWith(QStringLiteral(" - E-mail enviado com sucesso.")))
         << echoed.join('\n').toStdString();
     for (const QString& line : echoed + window.log.lines + boxes.errors + boxes.infos)
@@ -55,12 +63,18 @@ TEST_F(ShellMail, ASwapNoticeGoesOutAndThePasswordIsNeverEchoed) {
 TEST_F(ShellMail, TheTestButtonShowsItsBoxesAndItsFailuresReachTheErrorBox) {
     ScriptedSmtpServer server;
     start(server.port());
-    shell->Button2Click();
+    // The test mail goes with the fields as they stand, not as last stored.
+    window.fields[Field::edSendTo] = QStringLiteral("teste@empresa.com.br");
+    window.fields[Field::edUserSMTP] = QStringLiteral("outro");
+    shell->sendTestMail();
     EXPECT_EQ(boxes.infos, QStringList{QStringLiteral("E-mail enviado com sucesso!!!")});
     EXPECT_EQ(server.connections(), 1);
+    server.waitFinished(1);
+    EXPECT_TRUE(wrote(server, 0, "RCPT TO:<teste@empresa.com.br>"));
+    EXPECT_TRUE(wrote(server, 0, QByteArray("outro").toBase64().toStdString()));
 
     window.fields[Field::edPortaSMTP] = QStringLiteral("25a");
-    shell->Button2Click();
+    shell->sendTestMail();
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("'25a' is not a valid integer value.")});
     EXPECT_EQ(server.connections(), 1);
 }

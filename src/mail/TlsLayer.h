@@ -7,16 +7,16 @@
 
 namespace quindra {
 
-// The SSL layer of the SMTP client: TLS 1.2 or newer, the server's
+// The TLS layer of the SMTP client: TLS 1.2 or newer, the server's
 // certificate checked against the system's trusted authorities (OpenSSL's
 // default verify paths, so SSL_CERT_FILE and SSL_CERT_DIR apply) and against
 // the host name the client connected to. A failed handshake fails with
 // "Error connecting with SSL." followed by the reason on a line of its own.
-class TSslIoHandler {
+class TlsLayer {
 public:
     // TLS over a connected socket, one context per connection. The handshake
     // must finish before the deadline.
-    std::unique_ptr<ByteStream> Handshake(UniqueFd socket, const QString& host,
+    std::unique_ptr<ByteStream> handshake(UniqueFd socket, const QString& host,
                                           Deadline deadline) const;
 };
 

@@ -1,4 +1,4 @@
-#include "mail/SslIoHandler.h"
+#include "mail/TlsLayer.h"
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
@@ -19,13 +19,13 @@ struct SslFree {
 using CtxPtr = std::unique_ptr<SSL_CTX, CtxFree>;
 using SslPtr = std::unique_ptr<SSL, SslFree>;
 
-AppError SslFailure(const QString& text, const QString& reason = {}) {
+AppError sslFailure(const QString& text, const QString& reason = {}) {
     return AppError(reason.isEmpty() ? text : text + QStringLiteral("\r\n") + reason);
 }
 
 // The first error OpenSSL queued for this thread, as a short text; the queue
 // is emptied so the next operation starts clean.
-QString QueuedReason() {
+QString queuedReason() {
     const unsigned long e = ERR_get_error();
     ERR_clear_error();
     if (e == 0)
@@ -36,13 +36,13 @@ QString QueuedReason() {
 
 // One step of a non-blocking TLS operation: whether to retry after waiting.
 // A closed connection or a broken socket is thrown as such.
-bool WaitAndRetry(SSL* ssl, int fd, int rc, Deadline deadline) {
+bool waitAndRetry(SSL* ssl, int fd, int rc, Deadline deadline) {
     switch (SSL_get_error(ssl, rc)) {
         case SSL_ERROR_WANT_READ:
-            WaitFor(fd, false, deadline);
+            waitReady(fd, false, deadline);
             return true;
         case SSL_ERROR_WANT_WRITE:
-            WaitFor(fd, true, deadline);
+            waitReady(fd, true, deadline);
             return true;
         case SSL_ERROR_ZERO_RETURN:
             throw ConnectionClosed();
@@ -74,8 +74,8 @@ public:
             const int n = SSL_read(ssl_.get(), buf, sizeof buf);
             if (n > 0)
                 return QByteArray(buf, n);
-            if (!WaitAndRetry(ssl_.get(), fd_.get(), n, deadline))
-                throw SslFailure(QStringLiteral("SSL read failed."), QueuedReason());
+            if (!waitAndRetry(ssl_.get(), fd_.get(), n, deadline))
+                throw sslFailure(QStringLiteral("SSL read failed."), queuedReason());
         }
     }
 
@@ -89,8 +89,8 @@ public:
                 done += n;
                 continue;
             }
-            if (!WaitAndRetry(ssl_.get(), fd_.get(), n, deadline))
-                throw SslFailure(QStringLiteral("SSL write failed."), QueuedReason());
+            if (!waitAndRetry(ssl_.get(), fd_.get(), n, deadline))
+                throw sslFailure(QStringLiteral("SSL write failed."), queuedReason());
         }
     }
 
@@ -105,16 +105,16 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ByteStream> TSslIoHandler::Handshake(UniqueFd socket, const QString& host,
-                                                     Deadline deadline) const {
+std::unique_ptr<ByteStream> TlsLayer::handshake(UniqueFd socket, const QString& host,
+                                                Deadline deadline) const {
     const QString connecting = QStringLiteral("Error connecting with SSL.");
     if (OPENSSL_init_ssl(0, nullptr) != 1)
-        throw SslFailure(QStringLiteral("Could not load SSL library."));
+        throw sslFailure(QStringLiteral("Could not load SSL library."));
     ERR_clear_error();
 
     CtxPtr ctx(SSL_CTX_new(TLS_client_method()));
     if (!ctx || SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION) != 1)
-        throw SslFailure(QStringLiteral("Error creating SSL context."), QueuedReason());
+        throw sslFailure(QStringLiteral("Error creating SSL context."), queuedReason());
     // The system's authorities; SSL_CERT_FILE and SSL_CERT_DIR point
     // elsewhere when an operator's server has a private one.
     SSL_CTX_set_default_verify_paths(ctx.get());
@@ -125,7 +125,7 @@ std::unique_ptr<ByteStream> TSslIoHandler::Handshake(UniqueFd socket, const QStr
 
     SslPtr ssl(SSL_new(ctx.get()));
     if (!ssl || SSL_set_fd(ssl.get(), socket.get()) != 1)
-        throw SslFailure(QStringLiteral("Error binding data to SSL socket."), QueuedReason());
+        throw sslFailure(QStringLiteral("Error binding data to SSL socket."), queuedReason());
 
     const QByteArray name = host.toUtf8();
     in6_addr addr6;
@@ -140,7 +140,7 @@ std::unique_ptr<ByteStream> TSslIoHandler::Handshake(UniqueFd socket, const QStr
                 SSL_set1_host(ssl.get(), name.constData()) == 1;
     }
     if (!named)
-        throw SslFailure(connecting, QStringLiteral("invalid host name"));
+        throw sslFailure(connecting, QStringLiteral("invalid host name"));
 
     for (;;) {
         errno = 0;
@@ -148,17 +148,17 @@ std::unique_ptr<ByteStream> TSslIoHandler::Handshake(UniqueFd socket, const QStr
         if (rc == 1)
             break;
         try {
-            if (WaitAndRetry(ssl.get(), socket.get(), rc, deadline))
+            if (waitAndRetry(ssl.get(), socket.get(), rc, deadline))
                 continue;
         } catch (const AppError& e) {
-            throw SslFailure(connecting, e.text());
+            throw sslFailure(connecting, e.text());
         }
         const long verify = SSL_get_verify_result(ssl.get());
         QString reason = verify != X509_V_OK
                              ? QString::fromUtf8(X509_verify_cert_error_string(verify))
-                             : QueuedReason();
+                             : queuedReason();
         ERR_clear_error();
-        throw SslFailure(connecting, reason);
+        throw sslFailure(connecting, reason);
     }
     return std::make_unique<TlsStream>(std::move(socket), std::move(ctx), std::move(ssl));
 }

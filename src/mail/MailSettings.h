@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+#include "mail/SmtpClientSettings.h"
+
+namespace quindra {
+
+// The mail settings as the settings page shows them.
+struct MailSettings {
+    QString recipient;
+    SmtpClientSettings server;
+    bool secure = false;
+};
+
+}  // namespace quindra
