@@ -1,6 +1,9 @@
 # shellcheck shell=bash
 # Shell helpers the benchmarks share; sourced, never run.
 
+# shellcheck source=tests/support/settings-store.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../tests/support/settings-store.sh"
+
 # TERM, then KILL after 10 s.
 stop_pid() {
   local pid=$1 tenths=100
@@ -11,18 +14,6 @@ stop_pid() {
   done
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-}
-
-# Polls a command every 0.1 s until it succeeds or the tenths run out.
-wait_for() {
-  local tenths=$1
-  shift
-  while [ "$tenths" -gt 0 ]; do
-    "$@" && return 0
-    sleep 0.1
-    tenths=$((tenths - 1))
-  done
-  return 1
 }
 
 # Resident memory of a process, in KiB (0 once it is gone).
@@ -43,40 +34,6 @@ sleep_until_us() {
   local wait_us=$(($1 - $(now_us)))
   [ "$wait_us" -gt 0 ] && sleep "$(printf '%d.%06d' $((wait_us / 1000000)) $((wait_us % 1000000)))"
   return 0
-}
-
-# A fresh settings store at $1 with the program's key and the text values
-# given as NAME=VALUE. The store's own layout (see SqliteRegistry): key paths
-# and value names are matched by their lower-case form; kind 0 is a text.
-write_store() {
-  local db=$1
-  shift
-  local cfg='software\quindraespera\config'
-  {
-    echo "BEGIN;"
-    echo "CREATE TABLE keys (root INTEGER NOT NULL, path TEXT NOT NULL, name TEXT NOT NULL,"
-    echo "  PRIMARY KEY (root, path));"
-    echo "CREATE TABLE vals (root INTEGER NOT NULL, path TEXT NOT NULL, name_key TEXT NOT NULL,"
-    echo "  name TEXT NOT NULL, kind INTEGER NOT NULL, data, PRIMARY KEY (root, path, name_key));"
-    local root part p
-    for root in 0 1; do
-      p=""
-      for part in Software Microsoft Windows CurrentVersion Run; do
-        p=${p:+$p\\}$part
-        echo "INSERT INTO keys VALUES ($root, '$(printf '%s' "$p" | tr 'A-Z' 'a-z')', '$p');"
-      done
-    done
-    echo "INSERT INTO keys VALUES (0, 'software\quindraespera', 'Software\QuindraEspera');"
-    echo "INSERT INTO keys VALUES (0, '$cfg', 'Software\QuindraEspera\config');"
-    local pair name value
-    for pair in "$@"; do
-      name=${pair%%=*}
-      value=${pair#*=}
-      echo "INSERT INTO vals VALUES (0, '$cfg', '$(printf '%s' "$name" | tr 'A-Z' 'a-z')'," \
-        "'$name', 0, '${value//\'/\'\'}');"
-    done
-    echo "COMMIT;"
-  } | sqlite3 -bail "$db"
 }
 
 # Runs the program at $1 in the private folders under $2 (home/, config/,

@@ -20,6 +20,7 @@ HoldChannel::HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeSt
       log_(log),
       loop_(loop),
       linkViews_(std::move(linkViews)),
+      lookReport_(log),
       startTimer_(loop.createTimer(kStartDelayMs, [this] { start(); })),
       lossGrace_(loop.createTimer(kLossGraceMs, [this] { lossConfirmed(); })),
       underrunWindow_(loop.createTimer(kUnderrunWindowMs, [this] { underrunWindowEnded(); })),
@@ -86,7 +87,7 @@ void HoldChannel::start() {
     unplugged_ = false;
     if (!openOnHoldHardware()) {
         if (!flags_.active) {
-            reportLook(
+            lookReport_.write(
                 QStringLiteral("O hardware da espera não está no servidor de som; a mensagem "
                                "de espera fica fora do ar até ele aparecer."));
             silenceWritten_ = silenceWritten_ || wasOnAir_;
@@ -151,20 +152,13 @@ bool HoldChannel::holdHardwareListed() {
     try {
         devices = c_.lister.captureDevices();
     } catch (const std::exception&) {
-        reportLook(
+        lookReport_.write(
             QStringLiteral("O servidor de som não está disponível; o canal da espera será "
                            "aberto quando o hardware da espera aparecer nele."));
         return false;
     }
     return std::any_of(devices.cbegin(), devices.cend(),
                        [](const QString& name) { return IsHoldDeviceName(name); });
-}
-
-void HoldChannel::reportLook(const QString& line) {
-    if (lookReport_ == line)
-        return;
-    lookReport_ = line;
-    log_.write(line);
 }
 
 void HoldChannel::playbackLost(PlaybackLoss why) {

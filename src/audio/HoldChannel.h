@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/EventLoop.h"
+#include "core/ReportOnce.h"
 #include "ports/WaveControl.h"
 
 namespace quindra {
@@ -90,7 +91,6 @@ private:
     void playCurrent();
     void devicesChanged();
     bool holdHardwareListed();
-    void reportLook(const QString& line);
     void playbackLost(PlaybackLoss why);
     void lossConfirmed();
     void playbackRestored();
@@ -104,6 +104,7 @@ private:
     MessageLog& log_;
     EventLoop& loop_;
     std::function<void(WaveControl*)> linkViews_;
+    ReportOnce lookReport_;  // about looking for the hardware
     std::unique_ptr<Timer> startTimer_;
     std::unique_ptr<Timer> lossGrace_;
     std::unique_ptr<Timer> underrunWindow_;
@@ -113,7 +114,6 @@ private:
     unsigned allowedStarts_ = 0;  // the player's starts when the replay last ran unsuspended
     std::optional<PlaybackLoss> pendingLoss_;
     bool silenceWritten_ = false;  // a line said the line is silent; none said it is back
-    QString lookReport_;           // the last line about looking for the hardware
     int underruns_ = 0;
     int windowUnderruns_ = 0;
 };

@@ -46,17 +46,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Polls a command every 0.1 s until it succeeds or the tenths run out.
-wait_for() {
-  local tenths=$1
-  shift
-  while [ "$tenths" -gt 0 ]; do
-    "$@" && return 0
-    sleep 0.1
-    tenths=$((tenths - 1))
-  done
-  return 1
-}
+# shellcheck source=tests/support/settings-store.sh
+. "$(dirname "$0")/../support/settings-store.sh"
 
 alive() { kill -0 "$1" 2>/dev/null; }
 gone() { ! alive "$1"; }
@@ -82,7 +73,7 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
 # case-folded form, the names as written are kept beside it. Kind 0 is a text,
 # kind 1 a 32-bit integer. "PathAudio" names a file, as the browse button of
 # earlier versions stored it, so the start must read it as its folder.
-cfg='software\quindraespera\config'
+cfg=$store_config_key
 dropped_file="$HOME/Músicas/promo.wav"
 : >"$dropped_file"
 drop_folder="$HOME/Músicas"
@@ -90,12 +81,7 @@ drop_folder="$HOME/Músicas"
 sox -n -r 44100 -b 16 -c 1 "$QUINDRA_HOME/Audio/boas-vindas.wav" synth 3 sine 440 vol 0.5 ||
   die "cannot make the message with sox"
 
-sq() { printf "'%s'" "${1//\'/\'\'}"; }
-preset_value() { # name kind data
-  local key
-  key=$(printf '%s' "$1" | tr 'A-Z' 'a-z')
-  echo "INSERT INTO vals VALUES (0, $(sq "$cfg"), $(sq "$key"), $(sq "$1"), $2, $3);"
-}
+sq() { sql_text "$1"; }
 
 # name=value pairs of the preset texts, checked again after the run. Two are in
 # mixed case: the fields turn typed letters to one case, but a stored value is
@@ -124,28 +110,8 @@ texts=(
 )
 hotkey=24657 # Shift+Ctrl+Q
 
-{
-  echo "BEGIN;"
-  echo "CREATE TABLE keys (root INTEGER NOT NULL, path TEXT NOT NULL, name TEXT NOT NULL,"
-  echo "  PRIMARY KEY (root, path));"
-  echo "CREATE TABLE vals (root INTEGER NOT NULL, path TEXT NOT NULL, name_key TEXT NOT NULL,"
-  echo "  name TEXT NOT NULL, kind INTEGER NOT NULL, data, PRIMARY KEY (root, path, name_key));"
-  for root in 0 1; do
-    p=""
-    for part in Software Microsoft Windows CurrentVersion Run; do
-      p=${p:+$p\\}$part
-      echo "INSERT INTO keys VALUES ($root, $(sq "$(printf '%s' "$p" | tr 'A-Z' 'a-z')"), $(sq "$p"));"
-    done
-  done
-  echo "INSERT INTO keys VALUES (0, 'software\\quindraespera', 'Software\\QuindraEspera');"
-  echo "INSERT INTO keys VALUES (0, $(sq "$cfg"), 'Software\\QuindraEspera\\config');"
-  for pair in "${texts[@]}"; do
-    preset_value "${pair%%=*}" 0 "$(sq "${pair#*=}")"
-  done
-  preset_value PathAudio 0 "$(sq "$dropped_file")"
-  preset_value HotKey 1 "$hotkey"
-  echo "COMMIT;"
-} | sqlite3 -bail "$QUINDRA_REGISTRY" || die "cannot preset the settings store"
+write_store "$QUINDRA_REGISTRY" "${texts[@]}" "PathAudio=$dropped_file" "HotKey#=$hotkey" ||
+  die "cannot preset the settings store"
 
 # --- X server and notification area ------------------------------------------
 # A display number nobody uses; if another server takes it first, try the next.
