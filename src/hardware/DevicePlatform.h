@@ -49,7 +49,7 @@ public:
         std::function<void(UsbChange, UsbDeviceId)> report) = 0;
 
     // The HID devices present now. One that cannot be identified is left out.
-    virtual std::vector<HidDeviceInfo> listHidDevices() = 0;
+    virtual std::vector<HidDeviceInfo> hidDevicesPresent() = 0;
 
     // Tells that HID devices may have come or gone, once for a burst of
     // changes. Null when the platform cannot watch.

@@ -44,7 +44,7 @@ void HidDeviceWatcher::runPass(Pass kind) {
 
 void HidDeviceWatcher::pass(Pass kind) {
     bool changed = kind == Pass::Initial;
-    const std::vector<HidDeviceInfo> fresh = platform_.listHidDevices();
+    const std::vector<HidDeviceInfo> fresh = platform_.hidDevicesPresent();
     const auto inFresh = [&fresh](const QByteArray& instance) {
         return std::any_of(fresh.begin(), fresh.end(),
                            [&](const HidDeviceInfo& d) { return d.instance == instance; });

@@ -32,9 +32,9 @@ public:
         std::function<void(UsbChange, UsbDeviceId)> report) override {
         return real_.watchUsbDevices(std::move(report));
     }
-    std::vector<HidDeviceInfo> listHidDevices() override {
+    std::vector<HidDeviceInfo> hidDevicesPresent() override {
         ++enumerations;
-        return real_.listHidDevices();
+        return real_.hidDevicesPresent();
     }
     std::unique_ptr<DeviceWatch> watchHidDevices(std::function<void()> changed) override {
         return real_.watchHidDevices(std::move(changed));

@@ -54,7 +54,7 @@ public:
         usbReport_ = std::move(report);
         return std::make_unique<Watch<decltype(usbReport_)>>(*this, usbReport_);
     }
-    std::vector<HidDeviceInfo> listHidDevices() override {
+    std::vector<HidDeviceInfo> hidDevicesPresent() override {
         ++enumerations;
         if (onEnumerate)
             onEnumerate();

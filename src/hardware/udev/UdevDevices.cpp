@@ -158,7 +158,7 @@ std::unique_ptr<DeviceWatch> UdevDevices::watchHidDevices(std::function<void()> 
         context_.get(), loop_, "hidraw", QByteArray(), std::move(take), std::move(changed)));
 }
 
-std::vector<HidDeviceInfo> UdevDevices::listHidDevices() {
+std::vector<HidDeviceInfo> UdevDevices::hidDevicesPresent() {
     std::vector<HidDeviceInfo> devices;
     if (!context_)
         return devices;

@@ -39,7 +39,7 @@ public:
 
     std::unique_ptr<DeviceWatch> watchUsbDevices(
         std::function<void(UsbChange, UsbDeviceId)> report) override;
-    std::vector<HidDeviceInfo> listHidDevices() override;
+    std::vector<HidDeviceInfo> hidDevicesPresent() override;
     std::unique_ptr<DeviceWatch> watchHidDevices(std::function<void()> changed) override;
 
 private:
