@@ -15,7 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/Alerta.h"
+#include "app/AlertWindow.h"
 #include "app/Artwork.h"
 #include "app/AudioFileDialog.h"
 #include "app/CaseLineEdit.h"
@@ -94,7 +94,7 @@ TMainForm::TMainForm(ShellPorts ports, bool withTray)
     // to one that comes up later.
     if (withTray)
         tray_ = new QtTrayIcon(this);
-    alerta_ = std::make_unique<quindra::Alerta>();
+    alert_ = std::make_unique<AlertWindow>();
 
     shell_ = std::make_unique<Shell>(std::move(ports), *this);
 
@@ -447,8 +447,8 @@ void TMainForm::setViewsSource(WaveControl* control) {
     wave_->setSource(control);
 }
 
-Alert& TMainForm::Alerta() {
-    return *alerta_;
+Alert& TMainForm::alert() {
+    return *alert_;
 }
 
 LogView& TMainForm::logView() {

@@ -16,7 +16,7 @@ class QToolButton;
 
 namespace quindra {
 
-class Alerta;
+class AlertWindow;
 class HotKeyEdit;
 class QtTrayIcon;
 class StatusPanelView;
@@ -68,7 +68,7 @@ public:
     StatusView& statusView() override;
     TrayIcon* tray() override;
     void setViewsSource(WaveControl* control) override;
-    Alert& Alerta() override;
+    Alert& alert() override;
     void conceal() override;
     void reveal() override;
     void bringForward() override;
@@ -97,7 +97,7 @@ private:
     MonitorView* spectrum_ = nullptr;
     MonitorView* wave_ = nullptr;
     MonitorView* volume_ = nullptr;
-    std::unique_ptr<quindra::Alerta> alerta_;  // a window of its own, no widget parent
+    std::unique_ptr<AlertWindow> alert_;  // a window of its own, no widget parent
     std::unique_ptr<Shell> shell_;
 };
 

@@ -114,12 +114,13 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                  .loop = ports_.platform.loop,
                  .state = state_,
                  .log = log_,
-                 .mail = mail_,
-                 .tHid = channel_.startTimer(),
-                 .PlayC1 = ports_.audio.player,
-                 .wCanal1 = ports_.audio.monitor,
-                 .Alerta = window.Alerta(),
-                 .channelUnplugged = [this] { channel_.hardwareUnplugged(); }}),
+                 .startTimer = channel_.startTimer(),
+                 .player = ports_.audio.player,
+                 .monitor = ports_.audio.monitor,
+                 .alert = window.alert(),
+                 .channelUnplugged = [this] { channel_.hardwareUnplugged(); },
+                 .unplugged = [this] { mail_.hardwareDisconnected(); },
+                 .pluggedBack = [this] { mail_.hardwareReconnected(); }}),
       statusPanel_(ports_.status.sysInfo, window.statusView(), ports_.platform.formats,
                    state_.settings),
       cpuGauge_(ports_.status.sysInfo, window.statusView(), ports_.platform.loop) {
@@ -198,14 +199,14 @@ void Shell::FormCreate() {
     statusPanel_.showSystem();
     ports_.status.idle.setIdleHandler([this] { statusPanel_.refresh(); });
 
-    presence_.CreateUsbWatcher();
+    presence_.startUsbWatch();
     rotation_.transaction().resetFlags();
     modes_.applyStartMode(startHidden, startMinimized);
     log_.clearTimer().setEnabled(true);
 
     // Last: look for the hold hardware; when it is there the channel opens
     // and the message starts a few seconds later.
-    errors_.guard([this] { scan_.ScanForHoldHardware(); });
+    errors_.guard([this] { scan_.scan(); });
 }
 
 // The drop folder. A file stored by the browse button of earlier versions
@@ -319,7 +320,7 @@ void Shell::FormDestroy() {
             stopped = true;
         }
     });
-    presence_.ReleaseUsbWatcher();
+    presence_.stopUsbWatch();
     // The journal keeps the end of the run, and says when it silenced the line.
     log_.write(stopped ? QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")
                        : QStringLiteral("Sistema finalizado."));

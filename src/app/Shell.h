@@ -15,7 +15,7 @@
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
 #include "hardware/HardwarePresence.h"
-#include "hardware/HardwareScan.h"
+#include "hardware/HoldHardwareScan.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
 #include "rotation/MessageRotation.h"
@@ -49,7 +49,7 @@ public:
     // wave control's audio.
     virtual void setViewsSource(WaveControl* control) = 0;
     // The slide-in notice window.
-    virtual Alert& Alerta() = 0;
+    virtual Alert& alert() = 0;
 };
 
 // The platform services every subsystem may use.
@@ -160,7 +160,7 @@ private:
     SettingsHandlers handlers_;
     MessageRotation rotation_;
     HoldChannel channel_;
-    HardwareScan scan_;
+    HoldHardwareScan scan_;
     HardwarePresence presence_;
     StatusPanel statusPanel_;
     CpuUsageGauge cpuGauge_;

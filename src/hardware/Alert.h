@@ -12,7 +12,7 @@ public:
     virtual void setText(const QString& text) = 0;
     virtual QString text() const = 0;
     // Shows the current text.
-    virtual void Popup() = 0;
+    virtual void popUp() = 0;
 };
 
 }  // namespace quindra

@@ -20,6 +20,13 @@ public:
 
 enum class UsbChange { Arrival, Removal };
 
+// A USB device's vendor and product ids, as its device descriptor gives them.
+struct UsbDeviceId {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    friend bool operator==(const UsbDeviceId&, const UsbDeviceId&) = default;
+};
+
 // A HID device as the platform lists it.
 struct HidDeviceInfo {
     QByteArray instance;  // stable while the device stays plugged in
@@ -35,15 +42,14 @@ class DevicePlatform {
 public:
     virtual ~DevicePlatform() = default;
 
-    // Reports each arrival and removal of a whole USB device, with its
-    // device-interface path in the Windows form
-    // \\?\USB#Vid_vvvv&Pid_pppp#serial#{a5dcbf10-6530-11d2-901f-00c04fb951ed}.
-    // Null when the platform cannot watch.
+    // Reports each arrival and removal of a whole USB device with its ids. A
+    // device whose ids cannot be read is not reported: nothing could be done
+    // with it. Null when the platform cannot watch.
     virtual std::unique_ptr<DeviceWatch> watchUsbDevices(
-        std::function<void(UsbChange, const QByteArray& devicePath)> report) = 0;
+        std::function<void(UsbChange, UsbDeviceId)> report) = 0;
 
     // The HID devices present now. One that cannot be identified is left out.
-    virtual std::vector<HidDeviceInfo> presentHidDevices() = 0;
+    virtual std::vector<HidDeviceInfo> hidDevicesPresent() = 0;
 
     // Tells that HID devices may have come or gone, once for a burst of
     // changes. Null when the platform cannot watch.

@@ -4,70 +4,64 @@
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "hardware/Alert.h"
-#include "mail/MailNotices.h"
 #include "ports/WaveControl.h"
 
 namespace quindra {
 
 HardwarePresence::HardwarePresence(Ports ports)
-    : p_(std::move(ports)), hidCtl_(std::make_unique<THidDeviceController>(p_.devices, p_.loop)) {
-    hidCtl_->OnDeviceUnplug = [this](THidDevice& d) { HidCtlDeviceUnplug(d); };
-    hidCtl_->OnDeviceChange = [this](THidDeviceController& c) { HidCtlDeviceChange(c); };
+    : p_(std::move(ports)), hid_(std::make_unique<HidDeviceWatcher>(p_.devices, p_.loop)) {
+    hid_->onUnplug = [this](HidDevice& d) { hidUnplugged(d); };
 }
 
 HardwarePresence::~HardwarePresence() = default;
 
-void HardwarePresence::CreateUsbWatcher() {
-    usb_ = std::make_unique<TUsbClass>(p_.devices);
-    usb_->OnDeviceArrival = [this](TUsbClass& sender, const QByteArray& first, const QByteArray& id,
-                                   const QByteArray& third) {
-        OnUsbArrival(sender, first, id, third);
-    };
+void HardwarePresence::startUsbWatch() {
+    usb_ = std::make_unique<UsbArrivalWatcher>(p_.devices);
+    usb_->onArrival = [this](UsbDeviceId id) { usbArrived(id); };
 }
 
-void HardwarePresence::ReleaseUsbWatcher() {
+void HardwarePresence::stopUsbWatch() {
     auto usb = std::move(usb_);
     if (!usb)
         return;
     try {
-        usb->Release();
+        usb->release();
     } catch (const std::exception&) {
         p_.log.write(QStringLiteral("Erro ao desligar analize USB"));
     }
 }
 
-void HardwarePresence::OnUsbArrival(TUsbClass&, const QByteArray&, const QByteArray& IdSegment,
-                                    const QByteArray&) {
-    if (IdSegment != kHoldUsbId)
+void HardwarePresence::usbArrived(UsbDeviceId id) {
+    if (id != kHoldHardwareId)
         return;
     p_.log.write(QStringLiteral("O Hardware foi conectado."));
     p_.log.write(QStringLiteral("Aguarde incializando o stream."));
-    p_.tHid.setEnabled(true);
-    p_.mail.hardwareReconnected();
-    p_.Alerta.setText(QStringLiteral("Canal 1 localizado e conectado com sucesso."));
-    p_.Alerta.Popup();
+    p_.startTimer.setEnabled(true);
+    p_.pluggedBack();
+    p_.alert.setText(QStringLiteral("Canal 1 localizado e conectado com sucesso."));
+    p_.alert.popUp();
 }
 
-void HardwarePresence::HidCtlDeviceUnplug(THidDevice& HidDev) {
-    const HIDD_ATTRIBUTES& id = HidDev.Attributes();
-    if (id.VendorID != kHoldVendorId || id.ProductID != kHoldProductId)
+void HardwarePresence::hidUnplugged(HidDevice& device) {
+    const HidIdentity& id = device.identity();
+    if (id.vendorId != kHoldHardwareId.vendorId || id.productId != kHoldHardwareId.productId)
         return;
     // A swap in progress, or the program closing.
     if (p_.state.swap.replaySuspended)
         return;
     if (p_.state.channel.active) {
         p_.log.write(QStringLiteral("O Hardware da espera foi desconectado."));
-        p_.mail.hardwareDisconnected();
+        p_.unplugged();
     }
     p_.channelUnplugged();
     try {
-        p_.wCanal1.stopCapture();
-        p_.loop.pause(kAfterStopRecordMs);
+        p_.monitor.stopCapture();
+        p_.loop.pause(kAfterStopCaptureMs);
     } catch (const std::exception&) {
     }
-    p_.PlayC1.open(DeviceChoice::systemDefault(), DeviceChoice::systemDefault());
-    p_.loop.pause(kBeforeStopPlayMs);
-    p_.PlayC1.stop();
+    p_.player.open(DeviceChoice::systemDefault(), DeviceChoice::systemDefault());
+    p_.loop.pause(kBeforeStopMs);
+    p_.player.stop();
 }
 
 }  // namespace quindra

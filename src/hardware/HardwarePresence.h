@@ -1,18 +1,16 @@
 #pragma once
 
-#include <QByteArray>
-#include <cstdint>
 #include <functional>
 #include <memory>
 
-#include "hardware/HidDeviceController.h"
-#include "hardware/UsbClass.h"
+#include "hardware/DevicePlatform.h"
+#include "hardware/HidDeviceWatcher.h"
+#include "hardware/UsbArrivalWatcher.h"
 
 namespace quindra {
 
 class Alert;
 class EventLoop;
-class MailNotices;
 class MessageLog;
 class Timer;
 class WaveControl;
@@ -23,50 +21,51 @@ struct RuntimeState;
 // the channel down.
 class HardwarePresence {
 public:
-    static constexpr std::uint16_t kHoldVendorId = 0x0416;
-    static constexpr std::uint16_t kHoldProductId = 0x8200;
+    // The hold hardware's ids, on its USB device and on its HID interface.
+    static constexpr UsbDeviceId kHoldHardwareId{.vendorId = 0x0416, .productId = 0x8200};
     // Blocking pauses of the unplug: after the capture stops, and before the
     // player stops.
-    static constexpr int kAfterStopRecordMs = 850;
-    static constexpr int kBeforeStopPlayMs = 1500;
+    static constexpr int kAfterStopCaptureMs = 850;
+    static constexpr int kBeforeStopMs = 1500;
 
     struct Ports {
         DevicePlatform& devices;
         EventLoop& loop;
         const RuntimeState& state;
         MessageLog& log;
-        MailNotices& mail;
-        Timer& tHid;  // opens the channel and starts the message
-        WaveControl& PlayC1;
-        WaveControl& wCanal1;
-        Alert& Alerta;
+        Timer& startTimer;  // opens the channel and starts the message
+        WaveControl& player;
+        WaveControl& monitor;
+        Alert& alert;
         // Clears active, which the channel owns.
         std::function<void()> channelUnplugged;
+        // Told when the hold hardware is pulled out while on air, and each
+        // time it arrives; whoever sends the notices listens.
+        std::function<void()> unplugged;
+        std::function<void()> pluggedBack;
     };
 
-    // The HID controller comes with the window, its unplug wired.
+    // The HID watcher comes with the window, its unplug wired.
     explicit HardwarePresence(Ports ports);
     ~HardwarePresence();
     HardwarePresence(const HardwarePresence&) = delete;
     HardwarePresence& operator=(const HardwarePresence&) = delete;
 
     // Start-up: the USB arrival watcher, reporting arrivals only.
-    void CreateUsbWatcher();
+    void startUsbWatch();
     // Exit: releases the watcher; a failure is logged and the exit goes on.
-    void ReleaseUsbWatcher();
+    void stopUsbWatch();
 
-    void OnUsbArrival(TUsbClass& sender, const QByteArray& first, const QByteArray& IdSegment,
-                      const QByteArray& third);
-    void HidCtlDeviceUnplug(THidDevice& HidDev);
-    void HidCtlDeviceChange(THidDeviceController&) {}
+    void usbArrived(UsbDeviceId id);
+    void hidUnplugged(HidDevice& device);
 
-    TUsbClass* usbWatcher() { return usb_.get(); }
-    THidDeviceController& HidCtl() { return *hidCtl_; }
+    UsbArrivalWatcher* usbWatcher() { return usb_.get(); }
+    HidDeviceWatcher& hidWatcher() { return *hid_; }
 
 private:
     Ports p_;
-    std::unique_ptr<TUsbClass> usb_;
-    std::unique_ptr<THidDeviceController> hidCtl_;
+    std::unique_ptr<UsbArrivalWatcher> usb_;
+    std::unique_ptr<HidDeviceWatcher> hid_;
 };
 
 }  // namespace quindra

@@ -128,6 +128,14 @@ MockUsbDevice Testbed::plugHub(const QString& port) {
     return d;
 }
 
+MockUsbDevice Testbed::plugUnidentifiableUsb(const QString& port) {
+    MockUsbDevice d;
+    d.usb = add("usb", port, {}, {"product", "Odd Gadget", "bDeviceClass", "ff"},
+                {"DEVTYPE", "usb_device", "PRODUCT", "garbled", "TYPE", "255/0/0"});
+    d.nodes << d.usb;
+    return d;
+}
+
 void Testbed::pull(const MockUsbDevice& d) {
     // The test bed reads a node's properties to announce it, so the removal
     // is announced while the node is still there.

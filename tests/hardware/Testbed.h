@@ -56,6 +56,9 @@ public:
     MockUsbDevice plugUnidentifiableHid(const QString& port, int hidraw);
     // A hub with nothing on it.
     MockUsbDevice plugHub(const QString& port);
+    // A usb_device whose ids can be read neither from its attributes nor
+    // from its uevent.
+    MockUsbDevice plugUnidentifiableUsb(const QString& port);
 
     // Announces the removal of every node, children first, then takes them
     // away.

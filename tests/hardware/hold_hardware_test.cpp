@@ -4,8 +4,10 @@
 #include <QFile>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "app/Shell.h"
+#include "support/HardwareLines.h"
 #include "support/ShellRig.h"
 
 using namespace quindra;
@@ -13,10 +15,7 @@ using namespace quindra::testing;
 
 namespace {
 
-const QString kDisconnected = QStringLiteral("O Hardware da espera foi desconectado.");
-const QStringList kReturn{QStringLiteral("O Hardware foi conectado."),
-                          QStringLiteral("Aguarde incializando o stream."),
-                          QStringLiteral("Stream inicializado com sucesso.")};
+const QStringList kReturn = kHardwareBackLines + QStringList{kOnAirLine};
 const QString kCapture = QStringLiteral("Microfone (Q-ZORBE)");
 
 // The program with the hold hardware plugged in and "espera.wav" on air.
@@ -66,7 +65,7 @@ protected:
 
 TEST_F(HoldHardware, PulledOutItFallsSilentAndPluggedBackTheMessageReturnsSixSecondsLater) {
     unplug();
-    EXPECT_EQ(lines(), QStringList{kDisconnected});
+    EXPECT_EQ(lines(), QStringList{kHardwareGoneLine});
     EXPECT_FALSE(player.playing());
     EXPECT_FALSE(monitor.capturing);
     // The end of what was queued does not start it again, nor does the watch.
@@ -76,7 +75,7 @@ TEST_F(HoldHardware, PulledOutItFallsSilentAndPluggedBackTheMessageReturnsSixSec
 
     echoed.clear();
     replug();
-    EXPECT_EQ(window.alert.popups, 1);
+    EXPECT_EQ(window.alertWindow.popups, 1);
     loop.advance(5999);
     EXPECT_FALSE(player.playing());
     loop.advance(1);
@@ -100,7 +99,7 @@ TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
     loop.advance(2 * 30000 + 4000);
     player.onCall = nullptr;
     ASSERT_TRUE(pulled);
-    EXPECT_FALSE(lines().contains(kDisconnected)) << lines().join('\n').toStdString();
+    EXPECT_FALSE(lines().contains(kHardwareGoneLine)) << lines().join('\n').toStdString();
     EXPECT_TRUE(shell->state().channel.active);
     EXPECT_TRUE(player.file().endsWith(QStringLiteral("/promo.wav")));
     EXPECT_TRUE(player.playing());
@@ -126,6 +125,34 @@ TEST_F(HoldHardware, ClosingNeverRunsAnUnplugAndReleasesTheWatcher) {
     loop.processPendingMessages();
 }
 
+// The pull and the return reach the mail notices, which go out when mail and
+// the hardware notices are both on.
+TEST_F(HoldHardware, ThePullAndTheReturnAreMailedAsTheOptionsSay) {
+    std::vector<MailNotices::Type> sent;
+    shell->mail().send = [&](MailNotices::Type type) { sent.push_back(type); };
+    struct Case {
+        bool sendMail;
+        bool hardwareNotices;
+        std::vector<MailNotices::Type> sent;
+    };
+    const std::vector<MailNotices::Type> both{MailNotices::HardwareDisconnected,
+                                              MailNotices::HardwareReconnected};
+    for (const Case& c : {Case{.sendMail = true, .hardwareNotices = true, .sent = both},
+                          Case{.sendMail = true, .hardwareNotices = false, .sent = {}},
+                          Case{.sendMail = false, .hardwareNotices = true, .sent = {}},
+                          Case{.sendMail = false, .hardwareNotices = false, .sent = {}}}) {
+        sent.clear();
+        shell->mail().setEnabled(c.sendMail);
+        shell->mail().setOnHardware(c.hardwareNotices);
+        unplug();
+        loop.advance(3000);
+        replug();
+        loop.advance(6000);
+        ASSERT_TRUE(onAir());
+        EXPECT_EQ(sent, c.sent) << c.sendMail << c.hardwareNotices;
+    }
+}
+
 // A thousand times out and back in: every return puts the message on air,
 // and nothing piles up.
 TEST_F(HoldHardware, AThousandCyclesEachPutTheMessageBackOnAir) {
@@ -136,10 +163,10 @@ TEST_F(HoldHardware, AThousandCyclesEachPutTheMessageBackOnAir) {
         replug();
         loop.advance(6000);
         ASSERT_TRUE(onAir()) << cycle;
-        ASSERT_EQ(lines(), QStringList{kDisconnected} + kReturn) << cycle;
-        ASSERT_EQ(shell->presence().HidCtl().Devices().size(), 2u) << cycle;
+        ASSERT_EQ(lines(), QStringList{kHardwareGoneLine} + kReturn) << cycle;
+        ASSERT_EQ(shell->presence().hidWatcher().devices().size(), 2u) << cycle;
     }
-    EXPECT_EQ(window.alert.popups, 1000);
+    EXPECT_EQ(window.alertWindow.popups, 1000);
 }
 
 }  // namespace

@@ -30,10 +30,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(root.isValid());
         ASSERT_TRUE(device.start());
-        for (const char* d : {"app/Audio", "home", "config", "runtime"})
-            ASSERT_TRUE(QDir(root.path()).mkpath(QString::fromLatin1(d)));
-        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                   QFileDevice::ExeOwner);
+        ASSERT_TRUE(MakeProgramHome(QDir(root.path())));
         played = std::make_unique<PlayedAudio>(device.playedFifo());
     }
 

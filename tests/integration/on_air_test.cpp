@@ -31,11 +31,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(device.start());
-        for (const char* d : {"app/Audio", "home", "config", "runtime"})
-            ASSERT_TRUE(QDir(home.path()).mkpath(QString::fromLatin1(d)));
-        QFile::setPermissions(
-            home.filePath(QStringLiteral("runtime")),
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        ASSERT_TRUE(MakeProgramHome(QDir(home.path())));
         message = softNoise(44100 * 4 / 10, 7);
         writeSound(home.filePath(QStringLiteral("app/Audio/espera.wav")),
                    SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, message);

@@ -13,6 +13,7 @@
 #include "Testbed.h"
 #include "VirtualHoldDevice.h"
 #include "core/QtEventLoop.h"
+#include "support/HardwareLines.h"
 #include "support/ProgramEnvironment.h"
 
 using namespace quindra;
@@ -20,10 +21,7 @@ using namespace quindra::testing;
 
 namespace {
 
-const QString kDisconnected = QStringLiteral("O Hardware da espera foi desconectado.");
-const QStringList kBack{QStringLiteral("O Hardware foi conectado."),
-                        QStringLiteral("Aguarde incializando o stream."),
-                        QStringLiteral("Stream inicializado com sucesso.")};
+const QStringList kBack = kHardwareBackLines + QStringList{kOnAirLine};
 
 QString pactl(const QStringList& args, bool* ok = nullptr) {
     QProcess p;
@@ -86,11 +84,7 @@ protected:
         bed.plugKeyboard(QStringLiteral("1-2"), 1);
         hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
         ASSERT_TRUE(device.start());
-        for (const char* d : {"app/Audio", "home", "config", "runtime"})
-            ASSERT_TRUE(QDir(home.path()).mkpath(QString::fromLatin1(d)));
-        QFile::setPermissions(
-            home.filePath(QStringLiteral("runtime")),
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        ASSERT_TRUE(MakeProgramHome(QDir(home.path())));
         message = noise(44100 * 4 / 10, 7);
         writeSound(home.filePath(QStringLiteral("app/Audio/espera.wav")),
                    SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, message);
@@ -213,7 +207,7 @@ TEST_F(Unplug, PulledOutTheLineFallsSilentAndPluggedBackTheMessageIsOnAirAgain) 
         const qsizetype before = lines().size();
         unplug();
         ASSERT_TRUE(runUntil(
-            loop, [&] { return wrote({kDisconnected}, before); }, std::chrono::seconds(15)))
+            loop, [&] { return wrote({kHardwareGoneLine}, before); }, std::chrono::seconds(15)))
             << lines().join('\n').toStdString();
         // Nothing plays anywhere while the hardware is out.
         ASSERT_TRUE(runUntil(
@@ -231,7 +225,7 @@ TEST_F(Unplug, PulledOutTheLineFallsSilentAndPluggedBackTheMessageIsOnAirAgain) 
         const qint64 backAfterMs = sinceReplug.elapsed();
         ASSERT_TRUE(runUntil(
             loop, [&] { return onAir(*played, 3); }, std::chrono::seconds(5)));
-        EXPECT_TRUE(wrote(QStringList{kDisconnected} + kBack, before))
+        EXPECT_TRUE(wrote(QStringList{kHardwareGoneLine} + kBack, before))
             << lines().mid(before).join('\n').toStdString();
         if (cycle == 0)
             std::printf("message back on air %lld ms after the replug\n",

@@ -8,21 +8,32 @@
 
 #include "hardware/Alert.h"
 #include "hardware/DevicePlatform.h"
-#include "hardware/UsbClass.h"
 
 namespace quindra::testing {
 
-// The hold hardware as the platform shows it: its USB device path and one
-// HID interface.
-inline QByteArray HoldHardwarePath(const QByteArray& serial = "QZ0001") {
-    return UsbDeviceInterfacePath("0416", "8200", serial);
-}
+// The hold hardware as the platform shows it: its USB device and one HID
+// interface. Written out, not taken from the code under test.
+inline constexpr UsbDeviceId kHoldHardwareUsbId{.vendorId = 0x0416, .productId = 0x8200};
 inline HidDeviceInfo HoldHardwareHid(const char* instance = "hid-hold-0") {
-    return {.instance = instance, .path = "/dev/hidraw0", .vendorId = 0x0416, .productId = 0x8200};
+    return {.instance = instance,
+            .path = "/dev/hidraw0",
+            .vendorId = kHoldHardwareUsbId.vendorId,
+            .productId = kHoldHardwareUsbId.productId};
 }
+// A mouse, on USB and on HID.
+inline constexpr UsbDeviceId kMouseUsbId{.vendorId = 0x046d, .productId = 0xc077};
 inline HidDeviceInfo MouseHid() {
-    return {
-        .instance = "hid-mouse", .path = "/dev/hidraw1", .vendorId = 0x046d, .productId = 0xc077};
+    return {.instance = "hid-mouse",
+            .path = "/dev/hidraw1",
+            .vendorId = kMouseUsbId.vendorId,
+            .productId = kMouseUsbId.productId};
+}
+
+// "0416:8200", for readable reports in tests.
+inline QString UsbIdText(UsbDeviceId id) {
+    return QStringLiteral("%1:%2")
+        .arg(id.vendorId, 4, 16, QLatin1Char('0'))
+        .arg(id.productId, 4, 16, QLatin1Char('0'));
 }
 
 // Devices a test plugs and pulls by hand. Reports reach the watchers at once,
@@ -37,13 +48,13 @@ public:
     std::function<void()> onEnumerate;
 
     std::unique_ptr<DeviceWatch> watchUsbDevices(
-        std::function<void(UsbChange, const QByteArray&)> report) override {
+        std::function<void(UsbChange, UsbDeviceId)> report) override {
         if (!watchable)
             return nullptr;
         usbReport_ = std::move(report);
         return std::make_unique<Watch<decltype(usbReport_)>>(*this, usbReport_);
     }
-    std::vector<HidDeviceInfo> presentHidDevices() override {
+    std::vector<HidDeviceInfo> hidDevicesPresent() override {
         ++enumerations;
         if (onEnumerate)
             onEnumerate();
@@ -56,9 +67,9 @@ public:
         return std::make_unique<Watch<decltype(hidChanged_)>>(*this, hidChanged_);
     }
 
-    void usb(UsbChange change, const QByteArray& path) {
+    void usb(UsbChange change, UsbDeviceId id) {
         if (usbReport_)
-            usbReport_(change, path);
+            usbReport_(change, id);
     }
     void hidChanged() {
         if (hidChanged_)
@@ -69,13 +80,16 @@ public:
     // The hold hardware pulled out and plugged back in, as the platform tells
     // it: the HID interface goes (or comes) and the USB device goes (or comes).
     void unplugHoldHardware() {
-        std::erase_if(hid, [](const HidDeviceInfo& d) { return d.vendorId == 0x0416; });
+        std::erase_if(hid, [](const HidDeviceInfo& d) {
+            return d.vendorId == kHoldHardwareUsbId.vendorId &&
+                   d.productId == kHoldHardwareUsbId.productId;
+        });
         hidChanged();
-        usb(UsbChange::Removal, HoldHardwarePath());
+        usb(UsbChange::Removal, kHoldHardwareUsbId);
     }
     void replugHoldHardware() {
         hid.push_back(HoldHardwareHid());
-        usb(UsbChange::Arrival, HoldHardwarePath());
+        usb(UsbChange::Arrival, kHoldHardwareUsbId);
         hidChanged();
     }
 
@@ -96,7 +110,7 @@ private:
         Slot& slot_;
     };
 
-    std::function<void(UsbChange, const QByteArray&)> usbReport_;
+    std::function<void(UsbChange, UsbDeviceId)> usbReport_;
     std::function<void()> hidChanged_;
 };
 
@@ -104,7 +118,7 @@ class FakeAlert final : public Alert {
 public:
     void setText(const QString& t) override { text_ = t; }
     QString text() const override { return text_; }
-    void Popup() override { ++popups; }
+    void popUp() override { ++popups; }
     int popups = 0;
 
 private:

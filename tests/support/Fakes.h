@@ -126,7 +126,7 @@ public:
     StatusView& statusView() override { return status; }
     TrayIcon* tray() override { return hasTray ? &trayIcon : nullptr; }
     void setViewsSource(WaveControl* control) override { viewSources.push_back(control); }
-    Alert& Alerta() override { return alert; }
+    Alert& alert() override { return alertWindow; }
     void conceal() override { shown = false; }
     void reveal() override {
         shown = true;
@@ -150,7 +150,7 @@ public:
     int reveals = 0;
     int broughtForward = 0;
     std::vector<WaveControl*> viewSources;
-    FakeAlert alert;
+    FakeAlert alertWindow;
 };
 
 }  // namespace quindra::testing

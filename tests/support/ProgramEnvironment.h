@@ -1,9 +1,22 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QProcessEnvironment>
 
 namespace quindra::testing {
+
+// Makes the folders the program's environment names in `home`; the runtime
+// folder private to its user, as XDG asks.
+inline bool MakeProgramHome(const QDir& home) {
+    for (const char* d : {"app/Audio", "home", "config", "runtime"}) {
+        if (!home.mkpath(QString::fromLatin1(d)))
+            return false;
+    }
+    return QFile::setPermissions(
+        home.filePath(QStringLiteral("runtime")),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
 
 // The environment the real program runs in under a test: no display, and
 // every folder it touches inside `home` (app/ with Audio/, home/, config/,

@@ -7,8 +7,6 @@
 #include <optional>
 #include <utility>
 
-#include "hardware/UsbClass.h"
-
 namespace quindra::udev {
 
 namespace {
@@ -17,44 +15,40 @@ QByteArray text(const char* s) {
     return s ? QByteArray(s) : QByteArray();
 }
 
-// "416" as the kernel's PRODUCT property writes it, as idVendor would: "0416".
-QByteArray fourHexDigits(const QByteArray& hex) {
+// An id of 16 bits in hex, as sysfs and the uevent properties write it.
+std::optional<std::uint16_t> hexId(const QByteArray& hex) {
     bool ok = false;
     const uint value = hex.toUInt(&ok, 16);
     if (!ok || value > 0xffff)
-        return {};
-    return QByteArray::number(value, 16).rightJustified(4, '0');
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::optional<UsbDeviceId> usbDeviceId(const QByteArray& vendor, const QByteArray& product) {
+    const auto vendorId = hexId(vendor);
+    const auto productId = hexId(product);
+    if (!vendorId || !productId)
+        return std::nullopt;
+    return UsbDeviceId{.vendorId = *vendorId, .productId = *productId};
 }
 
 // The ids of a whole USB device: its attributes while it is there, else the
 // ids its uevent carries (a removed device has no attributes left).
-std::pair<QByteArray, QByteArray> usbIds(udev_device* d) {
-    QByteArray vendor = text(udev_device_get_sysattr_value(d, "idVendor")).trimmed();
-    QByteArray product = text(udev_device_get_sysattr_value(d, "idProduct")).trimmed();
-    if (vendor.isEmpty() || product.isEmpty()) {
-        // PRODUCT=vendor/product/release, in hex without leading zeros.
-        const QList<QByteArray> parts =
-            text(udev_device_get_property_value(d, "PRODUCT")).split('/');
-        if (parts.size() == 3) {
-            vendor = fourHexDigits(parts[0]);
-            product = fourHexDigits(parts[1]);
-        }
-    }
-    return {vendor, product};
-}
-
-QByteArray usbSerial(udev_device* d) {
-    QByteArray serial = text(udev_device_get_sysattr_value(d, "serial")).trimmed();
-    if (serial.isEmpty())
-        serial = text(udev_device_get_property_value(d, "ID_SERIAL_SHORT"));
-    if (serial.isEmpty())
-        serial = text(udev_device_get_sysname(d));
-    return serial;
+std::optional<UsbDeviceId> usbIds(udev_device* d) {
+    const QByteArray vendor = text(udev_device_get_sysattr_value(d, "idVendor")).trimmed();
+    const QByteArray product = text(udev_device_get_sysattr_value(d, "idProduct")).trimmed();
+    if (!vendor.isEmpty() && !product.isEmpty())
+        return usbDeviceId(vendor, product);
+    // PRODUCT=vendor/product/release, in hex without leading zeros.
+    const QList<QByteArray> parts = text(udev_device_get_property_value(d, "PRODUCT")).split('/');
+    if (parts.size() != 3)
+        return std::nullopt;
+    return usbDeviceId(parts[0], parts[1]);
 }
 
 struct UsbEvent {
     UsbChange change;
-    QByteArray path;
+    UsbDeviceId id;
 };
 
 std::optional<UsbEvent> usbEvent(udev_device* d) {
@@ -69,8 +63,10 @@ std::optional<UsbEvent> usbEvent(udev_device* d) {
     if (text(udev_device_get_subsystem(d)) != "usb" ||
         text(udev_device_get_devtype(d)) != "usb_device")
         return std::nullopt;
-    const auto [vendor, product] = usbIds(d);
-    return UsbEvent{change, UsbDeviceInterfacePath(vendor, product, usbSerial(d))};
+    const auto id = usbIds(d);
+    if (!id)
+        return std::nullopt;
+    return UsbEvent{change, *id};
 }
 
 // HID_ID is bus:vendor:product in hex, "0003:00000416:00008200".
@@ -78,12 +74,11 @@ std::optional<std::pair<std::uint16_t, std::uint16_t>> hidIds(const QByteArray& 
     const QList<QByteArray> parts = hidId.split(':');
     if (parts.size() != 3)
         return std::nullopt;
-    bool vendorOk = false, productOk = false;
-    const uint vendor = parts[1].toUInt(&vendorOk, 16);
-    const uint product = parts[2].toUInt(&productOk, 16);
-    if (!vendorOk || !productOk || vendor > 0xffff || product > 0xffff)
+    const auto vendor = hexId(parts[1]);
+    const auto product = hexId(parts[2]);
+    if (!vendor || !product)
         return std::nullopt;
-    return std::pair{static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product)};
+    return std::pair{*vendor, *product};
 }
 
 std::optional<HidDeviceInfo> hidDevice(::udev* context, const char* syspath) {
@@ -114,28 +109,28 @@ UdevDevices::UdevDevices(EventLoop& loop) : loop_(loop), context_(udev_new()) {}
 UdevDevices::~UdevDevices() = default;
 
 std::unique_ptr<DeviceWatch> UdevDevices::watchUsbDevices(
-    std::function<void(UsbChange, const QByteArray& devicePath)> report) {
+    std::function<void(UsbChange, UsbDeviceId)> report) {
     if (!context_)
         return nullptr;
     struct Queue {
         std::deque<UsbEvent> pending;
-        std::function<void(UsbChange, const QByteArray&)> report;
+        std::function<void(UsbChange, UsbDeviceId)> report;
     };
     auto queue = std::make_shared<Queue>();
     queue->report = std::move(report);
     auto take = [queue](udev_device* d) {
         if (auto event = usbEvent(d))
-            queue->pending.push_back(std::move(*event));
+            queue->pending.push_back(*event);
     };
     // Every device of the burst is reported even when one report fails; the
     // first failure is passed on afterwards.
     auto burst = [queue] {
         std::exception_ptr failure;
         while (!queue->pending.empty()) {
-            const UsbEvent event = std::move(queue->pending.front());
+            const UsbEvent event = queue->pending.front();
             queue->pending.pop_front();
             try {
-                queue->report(event.change, event.path);
+                queue->report(event.change, event.id);
             } catch (...) {
                 if (!failure)
                     failure = std::current_exception();
@@ -163,7 +158,7 @@ std::unique_ptr<DeviceWatch> UdevDevices::watchHidDevices(std::function<void()> 
         context_.get(), loop_, "hidraw", QByteArray(), std::move(take), std::move(changed)));
 }
 
-std::vector<HidDeviceInfo> UdevDevices::presentHidDevices() {
+std::vector<HidDeviceInfo> UdevDevices::hidDevicesPresent() {
     std::vector<HidDeviceInfo> devices;
     if (!context_)
         return devices;

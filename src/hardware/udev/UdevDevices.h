@@ -38,8 +38,8 @@ public:
     ~UdevDevices() override;
 
     std::unique_ptr<DeviceWatch> watchUsbDevices(
-        std::function<void(UsbChange, const QByteArray& devicePath)> report) override;
-    std::vector<HidDeviceInfo> presentHidDevices() override;
+        std::function<void(UsbChange, UsbDeviceId)> report) override;
+    std::vector<HidDeviceInfo> hidDevicesPresent() override;
     std::unique_ptr<DeviceWatch> watchHidDevices(std::function<void()> changed) override;
 
 private:

@@ -1,4 +1,4 @@
-#include "hardware/HidDeviceController.h"
+#include "hardware/HidDeviceWatcher.h"
 
 #include <algorithm>
 #include <utility>
@@ -7,33 +7,31 @@
 
 namespace quindra {
 
-THidDevice::THidDevice(const HidDeviceInfo& info, PlugEvent onUnplug)
+HidDevice::HidDevice(const HidDeviceInfo& info, PlugEvent onUnplug)
     : path_(info.path),
       instance_(info.instance),
-      attributes_{info.vendorId, info.productId, info.version},
+      identity_{info.vendorId, info.productId, info.version},
       onUnplug_(std::move(onUnplug)) {}
 
-THidDeviceController::THidDeviceController(DevicePlatform& platform, EventLoop& loop)
+HidDeviceWatcher::HidDeviceWatcher(DevicePlatform& platform, EventLoop& loop)
     : platform_(platform), guard_(loop) {
-    // The platform's device-change notifications carry no parameter.
-    watch_ = platform_.watchHidDevices([this] { DeviceChange(0); });
+    watch_ = platform_.watchHidDevices([this] { runPass(Pass::DevicesChanged); });
     if (watch_)
-        guard_.post([this] { DeviceChange(kInitialPass); });
+        guard_.post([this] { runPass(Pass::Initial); });
 }
 
-THidDeviceController::~THidDeviceController() {
-    OnArrival = nullptr;
-    OnRemoval = nullptr;
-    OnDeviceUnplug = nullptr;
-    OnDeviceChange = nullptr;
+HidDeviceWatcher::~HidDeviceWatcher() {
+    onArrival = nullptr;
+    onRemoval = nullptr;
+    onUnplug = nullptr;
+    onChange = nullptr;
     watch_.reset();
     list_.clear();
 }
 
-void THidDeviceController::DeviceChange(long param) {
+void HidDeviceWatcher::runPass(Pass kind) {
     if (passInProgress_)
         return;
-    passParam_ = param;
     passInProgress_ = true;
     // The mark is cleared even when the pass ends by a failure, so later
     // notifications run their passes.
@@ -41,12 +39,12 @@ void THidDeviceController::DeviceChange(long param) {
         bool& mark;
         ~ClearMark() { mark = false; }
     } clear{passInProgress_};
-    DevicePass();
+    pass(kind);
 }
 
-void THidDeviceController::DevicePass() {
-    bool changed = passParam_ == kInitialPass;
-    const std::vector<HidDeviceInfo> fresh = platform_.presentHidDevices();
+void HidDeviceWatcher::pass(Pass kind) {
+    bool changed = kind == Pass::Initial;
+    const std::vector<HidDeviceInfo> fresh = platform_.hidDevicesPresent();
     const auto inFresh = [&fresh](const QByteArray& instance) {
         return std::any_of(fresh.begin(), fresh.end(),
                            [&](const HidDeviceInfo& d) { return d.instance == instance; });
@@ -55,7 +53,7 @@ void THidDeviceController::DevicePass() {
     // Last entry first: an entry goes when its device is missing now, or when
     // it is already marked unplugged.
     for (std::size_t i = list_.size(); i-- > 0;) {
-        THidDevice& entry = *list_[i];
+        HidDevice& entry = *list_[i];
         if (entry.pluggedIn_ && inFresh(entry.instance_))
             continue;
         entry.pluggedIn_ = false;
@@ -63,7 +61,7 @@ void THidDeviceController::DevicePass() {
         // fails is never made twice.
         if (const PlugEvent unplug = std::exchange(entry.onUnplug_, nullptr))
             unplug(entry);
-        if (const PlugEvent removal = OnRemoval)
+        if (const PlugEvent removal = onRemoval)
             removal(entry);
         list_.erase(list_.begin() + static_cast<std::ptrdiff_t>(i));
         changed = true;
@@ -75,14 +73,14 @@ void THidDeviceController::DevicePass() {
         });
         if (known)
             continue;
-        list_.push_back(std::make_unique<THidDevice>(info, OnDeviceUnplug));
-        if (const PlugEvent arrival = OnArrival)
+        list_.push_back(std::make_unique<HidDevice>(info, onUnplug));
+        if (const PlugEvent arrival = onArrival)
             arrival(*list_.back());
         changed = true;
     }
 
     if (changed) {
-        if (const auto change = OnDeviceChange)
+        if (const auto change = onChange)
             change(*this);
     }
 }

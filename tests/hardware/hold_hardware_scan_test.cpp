@@ -2,7 +2,7 @@
 
 #include "core/Runtime.h"
 #include "core/VirtualEventLoop.h"
-#include "hardware/HardwareScan.h"
+#include "hardware/HoldHardwareScan.h"
 #include "support/FakeLog.h"
 #include "support/FakeWaveControl.h"
 
@@ -13,12 +13,12 @@ namespace {
 
 class Scan : public ::testing::Test {
 protected:
-    void run() { HardwareScan(lister, state.scan, log, *tHid).ScanForHoldHardware(); }
+    void run() { HoldHardwareScan(lister, state.scan, log, *startTimer).scan(); }
     VirtualEventLoop loop;
     FakeWaveControl lister;
     RuntimeState state;
     FakeLog log;
-    std::unique_ptr<Timer> tHid = loop.createTimer(6000, [this] { ++opened; });
+    std::unique_ptr<Timer> startTimer = loop.createTimer(6000, [this] { ++opened; });
     int opened = 0;
 };
 
@@ -33,7 +33,7 @@ TEST_F(Scan, NoCaptureDevicesMeansNotFoundAtOnce) {
     run();
     EXPECT_EQ(log.lines, kNotFound);
     EXPECT_FALSE(state.scan.hardwareFound);
-    EXPECT_FALSE(tHid->enabled());
+    EXPECT_FALSE(startTimer->enabled());
     EXPECT_EQ(loop.pausedMs(), 0);
 }
 
@@ -45,7 +45,7 @@ TEST_F(Scan, TwoMatchingDevicesGiveOneVerdictAndOneArming) {
     run();
     EXPECT_EQ(log.lines, kFound);
     EXPECT_TRUE(state.scan.hardwareFound);
-    EXPECT_TRUE(tHid->enabled());
+    EXPECT_TRUE(startTimer->enabled());
     // One listing, without a pause and without letting another handler in.
     EXPECT_EQ(lister.calls, QStringList{QStringLiteral("captureDevices")});
     EXPECT_EQ(handledMeanwhile, 0);
@@ -65,7 +65,7 @@ TEST_F(Scan, AFailingDeviceListEndsTheScanWithoutAVerdict) {
     lister.listFails = true;
     EXPECT_THROW(run(), WaveError);
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("Localizando Hardware da Vizudu...")});
-    EXPECT_FALSE(tHid->enabled());
+    EXPECT_FALSE(startTimer->enabled());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "hardware/HardwareScan.h"
+#include "hardware/HoldHardwareScan.h"
 
 #include "core/EventLoop.h"
 #include "core/MessageLog.h"
@@ -8,7 +8,7 @@
 
 namespace quindra {
 
-void HardwareScan::ScanForHoldHardware() {
+void HoldHardwareScan::scan() {
     flags_.hardwareFound = false;
     log_.write(QStringLiteral("Localizando Hardware da Vizudu..."));
     for (const QString& name : lister_.captureDevices()) {
@@ -18,7 +18,7 @@ void HardwareScan::ScanForHoldHardware() {
     if (flags_.hardwareFound) {
         log_.write(QStringLiteral("O hardware da espera foi localizado."));
         log_.write(QStringLiteral("Aguarde inicializando stream."));
-        tHid_.setEnabled(true);
+        startTimer_.setEnabled(true);
     } else {
         log_.write(QStringLiteral("O Hardware da espera não foi localizado."));
         log_.write(QStringLiteral("Verifique se o cabo usb esta conectado."));

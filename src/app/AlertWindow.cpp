@@ -1,4 +1,4 @@
-#include "app/Alerta.h"
+#include "app/AlertWindow.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,15 +19,15 @@ constexpr int kMargin = 12;
 
 }  // namespace
 
-Alerta::Alerta(int shownMs)
+AlertWindow::AlertWindow(int shownMs)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus) {
-    setObjectName(QStringLiteral("Alerta"));
+    setObjectName(QStringLiteral("alert"));
     setWindowTitle(QStringLiteral("Aviso"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(kWidth, kHeight);
     setStyleSheet(
-        QStringLiteral("QWidget#Alerta { background: #fffbe6; border: 1px solid #8a7a3a; }"
+        QStringLiteral("QWidget#alert { background: #fffbe6; border: 1px solid #8a7a3a; }"
                        "QLabel#caption { font-weight: bold; }"));
 
     auto* col = new QVBoxLayout(this);
@@ -62,17 +62,17 @@ Alerta::Alerta(int shownMs)
     });
 }
 
-Alerta::~Alerta() = default;
+AlertWindow::~AlertWindow() = default;
 
-void Alerta::setText(const QString& text) {
+void AlertWindow::setText(const QString& text) {
     text_->setText(text);
 }
 
-QString Alerta::text() const {
+QString AlertWindow::text() const {
     return text_->text();
 }
 
-void Alerta::Popup() {
+void AlertWindow::popUp() {
     hideTimer_->start();
     if (isVisible())
         return;

@@ -13,19 +13,19 @@ namespace quindra {
 // A small notice that slides in at the bottom right corner of the screen,
 // above other windows and without taking the focus, under the caption
 // "Aviso" with a close button, and hides itself after a few seconds.
-class Alerta final : public QWidget, public Alert {
+class AlertWindow final : public QWidget, public Alert {
     Q_OBJECT
 public:
     static constexpr int kShownMs = 6000;
     static constexpr int kSlideMs = 300;
 
-    explicit Alerta(int shownMs = kShownMs);
-    ~Alerta() override;
+    explicit AlertWindow(int shownMs = kShownMs);
+    ~AlertWindow() override;
 
     void setText(const QString& text) override;
     QString text() const override;
     // Slides in, or stays in and starts its time again when already shown.
-    void Popup() override;
+    void popUp() override;
 
 private:
     QLabel* text_;

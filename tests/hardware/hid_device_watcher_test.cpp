@@ -3,7 +3,7 @@
 #include <QStringList>
 
 #include "core/VirtualEventLoop.h"
-#include "hardware/HidDeviceController.h"
+#include "hardware/HidDeviceWatcher.h"
 #include "support/FakeDevices.h"
 
 using namespace quindra;
@@ -18,24 +18,24 @@ HidDeviceInfo Keyboard() {
             .productId = 0x1603};
 }
 
-class HidController : public ::testing::Test {
+class HidWatcher : public ::testing::Test {
 protected:
     void SetUp() override { devices.hid = {HoldHardwareHid(), MouseHid(), Keyboard()}; }
 
-    // A controller wired to record its events, its initial pass run.
-    std::unique_ptr<THidDeviceController> start() {
-        auto c = std::make_unique<THidDeviceController>(devices, loop);
-        c->OnDeviceUnplug = [this](THidDevice& d) {
-            events << QStringLiteral("unplug ") + QString::fromLatin1(d.DevInst());
-            EXPECT_FALSE(d.IsPluggedIn());
+    // A watcher wired to record its events, its initial pass run.
+    std::unique_ptr<HidDeviceWatcher> start() {
+        auto c = std::make_unique<HidDeviceWatcher>(devices, loop);
+        c->onUnplug = [this](HidDevice& d) {
+            events << QStringLiteral("unplug ") + QString::fromLatin1(d.instance());
+            EXPECT_FALSE(d.pluggedIn());
         };
-        c->OnRemoval = [this](THidDevice& d) {
-            events << QStringLiteral("removal ") + QString::fromLatin1(d.DevInst());
+        c->onRemoval = [this](HidDevice& d) {
+            events << QStringLiteral("removal ") + QString::fromLatin1(d.instance());
         };
-        c->OnArrival = [this](THidDevice& d) {
-            events << QStringLiteral("arrival ") + QString::fromLatin1(d.DevInst());
+        c->onArrival = [this](HidDevice& d) {
+            events << QStringLiteral("arrival ") + QString::fromLatin1(d.instance());
         };
-        c->OnDeviceChange = [this](THidDeviceController&) { events << QStringLiteral("change"); };
+        c->onChange = [this](HidDeviceWatcher&) { events << QStringLiteral("change"); };
         loop.processPendingMessages();
         return c;
     }
@@ -45,15 +45,15 @@ protected:
     QStringList events;
 };
 
-TEST_F(HidController, TheInitialPassListsThePresentDevicesAndRaisesOneChangeAndNoUnplug) {
-    auto hidCtl = start();
+TEST_F(HidWatcher, TheInitialPassListsThePresentDevicesAndRaisesOneChangeAndNoUnplug) {
+    auto watcher = start();
     EXPECT_EQ(events, (QStringList{"arrival hid-hold-0", "arrival hid-mouse",
                                    "arrival hid-keyboard", "change"}));
-    ASSERT_EQ(hidCtl->Devices().size(), 3u);
-    const THidDevice& hold = *hidCtl->Devices()[0];
-    EXPECT_EQ(hold.Attributes().VendorID, 0x0416);
-    EXPECT_EQ(hold.Attributes().ProductID, 0x8200);
-    EXPECT_EQ(hold.DevicePath(), "/dev/hidraw0");
+    ASSERT_EQ(watcher->devices().size(), 3u);
+    const HidDevice& hold = *watcher->devices()[0];
+    EXPECT_EQ(hold.identity().vendorId, 0x0416);
+    EXPECT_EQ(hold.identity().productId, 0x8200);
+    EXPECT_EQ(hold.path(), "/dev/hidraw0");
 
     // Nothing changed: a pass raises nothing.
     events.clear();
@@ -61,27 +61,27 @@ TEST_F(HidController, TheInitialPassListsThePresentDevicesAndRaisesOneChangeAndN
     EXPECT_EQ(events, QStringList{});
 }
 
-TEST_F(HidController, DevicesThatVanishAreUnpluggedLastEntryFirstAndOnlyOnce) {
-    auto hidCtl = start();
+TEST_F(HidWatcher, DevicesThatVanishAreUnpluggedLastEntryFirstAndOnlyOnce) {
+    auto watcher = start();
     events.clear();
     devices.hid = {MouseHid()};
     devices.hidChanged();
     EXPECT_EQ(events, (QStringList{"unplug hid-keyboard", "removal hid-keyboard",
                                    "unplug hid-hold-0", "removal hid-hold-0", "change"}));
-    ASSERT_EQ(hidCtl->Devices().size(), 1u);
+    ASSERT_EQ(watcher->devices().size(), 1u);
 
     // Back again: a new device object, appended, whose unplug is fresh.
     events.clear();
     devices.hid = {HoldHardwareHid(), MouseHid()};
     devices.hidChanged();
     EXPECT_EQ(events, (QStringList{"arrival hid-hold-0", "change"}));
-    EXPECT_EQ(hidCtl->Devices().back()->DevInst(), "hid-hold-0");
+    EXPECT_EQ(watcher->devices().back()->instance(), "hid-hold-0");
 }
 
-TEST_F(HidController, AnUnplugThatFailsIsNeverRaisedAgainAndLaterPassesStillRun) {
-    THidDeviceController hidCtl(devices, loop);
+TEST_F(HidWatcher, AnUnplugThatFailsIsNeverRaisedAgainAndLaterPassesStillRun) {
+    HidDeviceWatcher watcher(devices, loop);
     int unplugs = 0;
-    hidCtl.OnDeviceUnplug = [&](THidDevice&) {
+    watcher.onUnplug = [&](HidDevice&) {
         ++unplugs;
         throw std::runtime_error("player gone");
     };
@@ -92,15 +92,15 @@ TEST_F(HidController, AnUnplugThatFailsIsNeverRaisedAgainAndLaterPassesStillRun)
     EXPECT_EQ(unplugs, 1);
     // The failed entry is still listed, marked unplugged; the next pass drops
     // it without a second call.
-    ASSERT_EQ(hidCtl.Devices().size(), 3u);
-    EXPECT_FALSE(hidCtl.Devices()[0]->IsPluggedIn());
+    ASSERT_EQ(watcher.devices().size(), 3u);
+    EXPECT_FALSE(watcher.devices()[0]->pluggedIn());
     devices.hidChanged();
     EXPECT_EQ(unplugs, 1);
-    EXPECT_EQ(hidCtl.Devices().size(), 2u);
+    EXPECT_EQ(watcher.devices().size(), 2u);
 }
 
-TEST_F(HidController, ANotificationDuringAPassIsDroppedNotDeferred) {
-    auto hidCtl = start();
+TEST_F(HidWatcher, ANotificationDuringAPassIsDroppedNotDeferred) {
+    auto watcher = start();
     events.clear();
     int enumerationsInside = 0;
     devices.onEnumerate = [&] {
@@ -117,25 +117,25 @@ TEST_F(HidController, ANotificationDuringAPassIsDroppedNotDeferred) {
     EXPECT_EQ(devices.enumerations, 2);  // the initial pass and this one, nothing deferred
 }
 
-TEST_F(HidController, DestructionRaisesNoUnplugAndRunsNoPendingPass) {
+TEST_F(HidWatcher, DestructionRaisesNoUnplugAndRunsNoPendingPass) {
     {
-        THidDeviceController hidCtl(devices, loop);
-        hidCtl.OnDeviceUnplug = [&](THidDevice&) { events << QStringLiteral("unplug"); };
+        HidDeviceWatcher watcher(devices, loop);
+        watcher.onUnplug = [&](HidDevice&) { events << QStringLiteral("unplug"); };
         loop.processPendingMessages();
         devices.hid.clear();
     }
     // The pass a notification posts after the end is dropped too.
-    auto hidCtl = std::make_unique<THidDeviceController>(devices, loop);
-    hidCtl.reset();
+    auto watcher = std::make_unique<HidDeviceWatcher>(devices, loop);
+    watcher.reset();
     loop.processPendingMessages();
     EXPECT_EQ(events, QStringList{});
     EXPECT_EQ(devices.enumerations, 1);
 }
 
-TEST_F(HidController, WithoutADeviceWatchTheControllerStaysInert) {
+TEST_F(HidWatcher, WithoutADeviceWatchTheWatcherStaysInert) {
     devices.watchable = false;
-    auto hidCtl = start();
-    EXPECT_TRUE(hidCtl->inert());
+    auto watcher = start();
+    EXPECT_TRUE(watcher->inert());
     EXPECT_EQ(devices.enumerations, 0);
     EXPECT_EQ(events, QStringList{});
 }

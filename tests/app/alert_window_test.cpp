@@ -6,7 +6,7 @@
 #include <QToolButton>
 #include <memory>
 
-#include "app/Alerta.h"
+#include "app/AlertWindow.h"
 #include "app/MainForm.h"
 #include "support/ShellRig.h"
 
@@ -16,23 +16,23 @@ using namespace quindra::testing;
 namespace {
 
 // The window that slides in when the hold hardware is plugged in.
-class AlertaTest : public ::testing::Test, protected ShellRig {
+class AlertWindowTest : public ::testing::Test, protected ShellRig {
 protected:
-    static Alerta* shownAlert() {
+    static AlertWindow* shownAlert() {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* a = qobject_cast<Alerta*>(w); a && a->isVisible())
+            if (auto* a = qobject_cast<AlertWindow*>(w); a && a->isVisible())
                 return a;
         }
         return nullptr;
     }
 };
 
-TEST_F(AlertaTest, TheHoldHardwareArrivingPopsTheNoticeWhichItsCloseButtonHides) {
+TEST_F(AlertWindowTest, TheHoldHardwareArrivingPopsTheNoticeWhichItsCloseButtonHides) {
     TMainForm form(ports(), false);
     ASSERT_EQ(shownAlert(), nullptr);
-    devices.usb(UsbChange::Arrival, HoldHardwarePath());
+    devices.usb(UsbChange::Arrival, kHoldHardwareUsbId);
 
-    Alerta* alert = shownAlert();
+    AlertWindow* alert = shownAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), QStringLiteral("Aviso"));
     EXPECT_EQ(alert->findChild<QLabel*>(QStringLiteral("caption"))->text(),
@@ -46,12 +46,12 @@ TEST_F(AlertaTest, TheHoldHardwareArrivingPopsTheNoticeWhichItsCloseButtonHides)
     EXPECT_FALSE(alert->isVisible());
 }
 
-TEST_F(AlertaTest, TheNoticeHidesItselfAndAnotherPopupGivesItItsTimeAgain) {
-    Alerta alert(300);
+TEST_F(AlertWindowTest, TheNoticeHidesItselfAndPoppingUpAgainGivesItItsTimeAgain) {
+    AlertWindow alert(300);
     alert.setText(QStringLiteral("Canal 1 localizado e conectado com sucesso."));
-    alert.Popup();
+    alert.popUp();
     QTest::qWait(200);
-    alert.Popup();
+    alert.popUp();
     QTest::qWait(200);
     EXPECT_TRUE(alert.isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !alert.isVisible(); }, 2000));
