@@ -10,7 +10,7 @@
 #include <QSvgGenerator>
 #include <cstdio>
 
-#include "app/Artwork.h"
+#include "window/Artwork.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/MessageBoxes.h"
 #include "rotation/FileOperations.h"
 #include "rotation/FolderListing.h"
+#include "window/MessageBoxes.h"
 
 namespace quindra {
 

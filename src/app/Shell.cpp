@@ -3,18 +3,17 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/DropFolderChooser.h"
-#include "app/MessageBoxes.h"
 #include "config/Conversions.h"
 #include "config/RegistryKey.h"
 #include "config/Values.h"
 #include "ports/WaveControl.h"
 #include "status/IdleSource.h"
+#include "window/MessageBoxes.h"
 
 namespace quindra {
 
-// Start-up reads: a missing value takes the control's initial value without
-// a word; a value that is there but unusable is reported (once per text, the
+// Start-up reads: a missing value takes the page's initial value without a
+// word; a value that is there but unusable is reported (once per text, the
 // caller holds a batch) and the initial value is used, so every step runs.
 class Shell::StartupReader {
 public:
@@ -71,7 +70,7 @@ private:
     const LocaleFormats& formats_;
 };
 
-Shell::Shell(ShellPorts ports, ShellWindow& window)
+Shell::Shell(ShellPorts ports, ProgramWindow& window)
     : ports_(std::move(ports)),
       window_(window),
       errors_(ports_.platform.boxes),
@@ -79,7 +78,7 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
            ports_.platform.echo),
       hotKey_(ports_.platform.hotKeys),
       modes_(window, window.tray(), ports_.platform.loop,
-             {.shutdown = [this] { SpeedButton3Click(); },
+             {.shutdown = [this] { confirmShutdown(); },
               .hotKeyRegistered = [this] { return hotKey_.registered(); }}),
       mail_(ports_.platform.loop),
       office_(mail_, {.log = log_,
@@ -87,12 +86,15 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                       .formats = ports_.platform.formats,
                       .onAir = state_.onAir,
                       .boxes = ports_.platform.boxes}),
-      handlers_({.registry = ports_.platform.registry,
-                 .settings = state_.settings,
+      settings_({.registry = ports_.platform.registry,
+                 .copies = state_.settings,
                  .mail = mail_,
-                 .view = window,
+                 .office = office_,
                  .autostart = ports_.platform.autostart,
-                 .setGlobalHotKey = [this](ShortCut k) { hotKey_.setKey(k); }}),
+                 .hotKey = hotKey_,
+                 .boxes = ports_.platform.boxes,
+                 .files = ports_.rotation.files,
+                 .locale = ports_.platform.formats.locale()}),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
                  .clock = ports_.platform.clock,
@@ -105,7 +107,7 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
                  .paths = ports_.platform.paths,
                  .files = ports_.rotation.files,
                  .probe = ports_.rotation.probe,
-                 .onAirChanged = [this] { showOnAir(); }},
+                 .onAirChanged = [this] { window_.showOnAir(state_.onAir); }},
                 [this] { mail_.messageSwapped(); }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
@@ -129,46 +131,11 @@ Shell::Shell(ShellPorts ports, ShellWindow& window)
 }
 
 Shell::~Shell() {
-    if (!destroyed_)
-        FormDestroy();
+    finish();
     ports_.platform.loop.setUncaughtHandler(nullptr);
 }
 
-void Shell::onFieldChanged(Field f, const QString& text) {
-    errors_.guard([&] { handlers_.fieldChanged(f, text); });
-}
-
-void Shell::onBoxClicked(Box b, bool checked) {
-    errors_.guard([&] { handlers_.boxClicked(b, checked); });
-}
-
-void Shell::onHotKeyChanged(ShortCut key) {
-    errors_.guard([&] { handlers_.HotKey1Change(key); });
-}
-
-void Shell::onDropFileChosen(const QString& file) {
-    errors_.guard([&] {
-        const DropFolderChooser chooser(ports_.platform.boxes, ports_.rotation.files,
-                                        ports_.platform.formats.locale());
-        if (const auto folder = chooser.folderFor(file, state_.settings.dropFolder))
-            window_.setFieldText(Field::edPathC1, *folder);
-    });
-}
-
-void Shell::sendTestMail() {
-    errors_.guard([this] {
-        MailSettings settings;
-        settings.recipient = window_.fieldText(Field::edSendTo);
-        settings.server.host = window_.fieldText(Field::edServerSMTP);
-        settings.server.port = StrToInt(window_.fieldText(Field::edPortaSMTP));
-        settings.server.user = window_.fieldText(Field::edUserSMTP);
-        settings.server.password = window_.fieldText(Field::edSenhaSMTP);
-        settings.secure = window_.checked(Box::cbAutenticaSeguro);
-        office_.sendTestMail(settings);
-    });
-}
-
-void Shell::FormCreate() {
+void Shell::start() {
     ErrorHandler::Batch once(errors_);
 
     RegistryKey reg(ports_.platform.registry, Root::LocalMachine);
@@ -179,15 +146,15 @@ void Shell::FormCreate() {
 
     loadDropFolder(read);
     errors_.guard([this] { rotation_.findMessageOnAir(); });
-    loadSettingsPage(read);
+    PageSettings page = loadSettingsPage(read);
     loadMailOptions(read);
 
     const bool startHidden = read.boolean(values::HideMode.runtime());
     const bool startMinimized = read.boolean(values::EstadoJanela.runtime());
-    // Shown in the field without running its handler: a start never
-    // rewrites "HotKey".
-    const ShortCut key = read.hotKey(values::HotKey.runtime(), window_.hotKey());
-    window_.setHotKey(key);
+    // Shown, not taken as a change: a start never rewrites "HotKey".
+    page.hotKey = read.hotKey(values::HotKey.runtime(), kDefaultHotKey);
+    window_.showSettings(page);
+    const ShortCut key = page.hotKey;
     hotKey_.setKey(key);
     hotKey_.setEnabled(true);
     reg.closeKey();
@@ -229,41 +196,45 @@ void Shell::loadDropFolder(StartupReader& read) {
     state_.settings.dropFolder = path;
 }
 
-// Filling a control runs its change handler, as a user's edit would.
-void Shell::loadSettingsPage(StartupReader& read) {
-    const QString contato = read.text(values::Contato.control());
-    window_.setFieldText(Field::edContato, contato);
-    window_.setLabel(Label::lbContato, contato);
-    const QString empresa = read.text(values::Empresa.control());
-    window_.setLabel(Label::lbEmpresa, empresa);
-    window_.setFieldText(Field::edEmpresa, empresa);
-    const QString telefone = read.text(values::Telefone.control());
-    window_.setLabel(Label::lbTelefone, telefone);
-    window_.setFieldText(Field::edTelefone, telefone);
+// Each value the page shows other than empty or unticked is taken as a
+// change, as if typed: it is stored back and applied, and a failure is
+// reported while the others go on.
+PageSettings Shell::loadSettingsPage(StartupReader& read) {
+    PageSettings page;
+    const auto field = [&](Field f) {
+        const QString text = read.text(SettingsStore::valueOf(f).control());
+        page.fields.insert(f, text);
+        if (!text.isEmpty())
+            errors_.guard([&] { settings_.fieldChanged(f, text); });
+    };
+    const auto box = [&](Box b) {
+        const bool on = read.boolean(SettingsStore::valueOf(b).control());
+        page.boxes.insert(b, on);
+        if (on)
+            errors_.guard([&] { settings_.boxChanged(b, true); });
+    };
 
-    // Read again: shows the default when it was just applied.
-    window_.setFieldText(Field::edPathC1, read.text(values::PathAudio.control()));
+    field(Field::Contact);
+    field(Field::Company);
+    field(Field::Phone);
+    // Read after the drop folder was settled: shows the default when it was
+    // just applied.
+    field(Field::DropFolder);
 
     MessageHistory& history = state_.onAir.history;
     history.previousFile = read.text(values::ArquivoAnterior.control());
     history.since = read.text(values::DataAtual.control());
     history.previousSince = read.text(values::DataAnteriorEntra.control());
     history.previousUntil = read.text(values::DataAnteriorSai.control());
-    showOnAir();
+    window_.showOnAir(state_.onAir);
 
-    window_.setChecked(Box::cbHide, read.boolean(values::HideMode.control()));
-    window_.setChecked(Box::cbIniciaWindows, read.boolean(values::IniWin.control()));
-    window_.setChecked(Box::cbTipoInicio, read.boolean(values::EstadoJanela.control()));
-    window_.setChecked(Box::cbSendMail, read.boolean(values::SendMail.control()));
-    window_.setChecked(Box::cbTrocaMsg, read.boolean(values::TrocaMsg.control()));
-    window_.setChecked(Box::cbHardDesc, read.boolean(values::HardDesc.control()));
-    window_.setChecked(Box::cbAutenticaSeguro, read.boolean(values::AuthSeguro.control()));
-
-    window_.setFieldText(Field::edSendTo, read.text(values::SendTo.control()));
-    window_.setFieldText(Field::edUserSMTP, read.text(values::UserSMTP.control()));
-    window_.setFieldText(Field::edSenhaSMTP, read.text(values::SenhaSMTP.control()));
-    window_.setFieldText(Field::edServerSMTP, read.text(values::ServerSMTP.control()));
-    window_.setFieldText(Field::edPortaSMTP, read.text(values::PortaSMTP.control()));
+    for (Box b : {Box::StartHidden, Box::StartWithSession, Box::StartMinimized, Box::MailEnabled,
+                  Box::MailOnSwap, Box::MailOnHardware, Box::SecureMail})
+        box(b);
+    for (Field f : {Field::Recipient, Field::SmtpUser, Field::SmtpPassword, Field::SmtpServer,
+                    Field::SmtpPort})
+        field(f);
+    return page;
 }
 
 // The notice options and the SMTP client, as stored.
@@ -281,17 +252,7 @@ void Shell::loadMailOptions(StartupReader& read) {
     smtp.password = read.text(values::SenhaSMTP.runtime());
 }
 
-// The main page's labels: the message on air and the history of the change.
-void Shell::showOnAir() {
-    const MessageOnAir& onAir = state_.onAir;
-    window_.setLabel(Label::lbArquivo, QFileInfo(onAir.file).fileName());
-    window_.setLabel(Label::lbArquivoAnterior, onAir.history.previousFile);
-    window_.setLabel(Label::lbDataHoraAtual, onAir.history.since);
-    window_.setLabel(Label::lbDataHoraAnterior, onAir.history.previousSince);
-    window_.setLabel(Label::lbDataHoraAnteriroSai, onAir.history.previousUntil);
-}
-
-void Shell::SpeedButton3Click() {
+void Shell::confirmShutdown() {
     if (!ports_.platform.boxes.confirm(QStringLiteral("Confirmação"),
                                        QStringLiteral("Deseja realmente finalizar o sistema?")))
         return;
@@ -299,15 +260,22 @@ void Shell::SpeedButton3Click() {
     ports_.platform.loop.quit();
 }
 
-bool Shell::FormCloseQuery() {
+void Shell::closeRequested() {
     rotation_.stopForShutdown();
-    return true;
 }
 
-void Shell::FormDestroy() {
-    if (destroyed_)
+void Shell::showPlayerOnViews() {
+    channel_.showPlayerOnViews();
+}
+
+void Shell::minimizeBoxPressed() {
+    modes_.minimizeBoxPressed();
+}
+
+void Shell::finish() {
+    if (finished_)
         return;
-    destroyed_ = true;
+    finished_ = true;
     log_.clearTimer().setEnabled(false);
     ports_.status.idle.setIdleHandler(nullptr);
     cpuGauge_.stop();

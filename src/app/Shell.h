@@ -4,14 +4,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/ErrorHandler.h"
-#include "app/GlobalHotKey.h"
-#include "app/StatusLog.h"
-#include "app/WindowModes.h"
+#include "app/ProgramSettings.h"
 #include "audio/HoldChannel.h"
-#include "config/SettingsHandlers.h"
 #include "core/EventLoop.h"
-#include "core/FormView.h"
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
 #include "hardware/HardwarePresence.h"
@@ -20,6 +15,12 @@
 #include "mail/MailOffice.h"
 #include "rotation/MessageRotation.h"
 #include "status/StatusPanel.h"
+#include "window/ErrorHandler.h"
+#include "window/GlobalHotKey.h"
+#include "window/ProgramWindow.h"
+#include "window/StatusLog.h"
+#include "window/WindowCommands.h"
+#include "window/WindowModes.h"
 
 namespace quindra {
 
@@ -36,21 +37,6 @@ class StatusView;
 class SysInfo;
 class TrayIcon;
 class WaveControl;
-
-// What the shell needs of the main window beyond its settings controls.
-class ShellWindow : public FormView, public ModalWindow {
-public:
-    virtual LogView& logView() = 0;
-    virtual StatusView& statusView() = 0;
-    // The notification-area icon; null when the program runs without a
-    // desktop.
-    virtual TrayIcon* tray() = 0;
-    // Points the level, spectrum and waveform views, in that order, at a
-    // wave control's audio.
-    virtual void setViewsSource(WaveControl* control) = 0;
-    // The slide-in notice window.
-    virtual Alert& alert() = 0;
-};
 
 // The platform services every subsystem may use.
 struct PlatformPorts {
@@ -93,40 +79,34 @@ struct ShellPorts {
     StatusPorts status;
 };
 
-// The main window's logic: start-up, the ways out, and the owner of the
-// runtime state, timers and subsystems. The window builds the widgets and
-// forwards their events here.
-class Shell {
+// The program: the owner of the runtime state, the timers and every
+// subsystem, with the start-up sequence and the ways out. The window shows
+// and asks; the shell decides.
+class Shell final : public WindowCommands {
 public:
-    Shell(ShellPorts ports, ShellWindow& window);
-    ~Shell();
+    Shell(ShellPorts ports, ProgramWindow& window);
+    ~Shell() override;
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
 
-    // Runs once while the window is being built, before it is first shown.
-    void FormCreate();
+    // Runs once, before the window is first shown.
+    void start();
+    // Orderly release at the end of the run loop; the destructor runs it
+    // when nobody did.
+    void finish();
+
     // The power button and the tray's "Fechar": a confirmed shutdown.
-    void SpeedButton3Click();
-    // The window is asked to close; always allowed.
-    bool FormCloseQuery();
-    // Orderly release at the end of the run loop.
-    void FormDestroy();
+    void confirmShutdown() override;
+    // Every other way out (the close box, a stop signal): always allowed.
+    void closeRequested() override;
+    void showPlayerOnViews() override;
+    void minimizeBoxPressed() override;
 
     // Whether the run loop shows the window (the start mode).
     bool showOnRun() const { return modes_.showOnRun(); }
 
-    // Control events from the window; a failure reaches the error box.
-    void onFieldChanged(Field f, const QString& text);
-    void onBoxClicked(Box b, bool checked);
-    void onHotKeyChanged(ShortCut key);
-    // The browse button's file, chosen in the dialog: its folder becomes the
-    // drop folder, once the operator agrees to what that means for the files
-    // beside it.
-    void onDropFileChosen(const QString& file);
-    // The "Teste" button: a mail with the settings as the page shows them.
-    void sendTestMail();
-
-    bool write(const QString& message) { return log_.write(message); }
-
     const RuntimeState& state() const { return state_; }
+    ProgramSettings& settings() { return settings_; }
     ErrorHandler& errors() { return errors_; }
     StatusLog& log() { return log_; }
     GlobalHotKey& globalHotKey() { return hotKey_; }
@@ -144,12 +124,11 @@ public:
 private:
     class StartupReader;
     void loadDropFolder(StartupReader& read);
-    void loadSettingsPage(StartupReader& read);
+    PageSettings loadSettingsPage(StartupReader& read);
     void loadMailOptions(StartupReader& read);
-    void showOnAir();
 
     ShellPorts ports_;
-    ShellWindow& window_;
+    ProgramWindow& window_;
     ErrorHandler errors_;
     RuntimeState state_;
     StatusLog log_;
@@ -157,14 +136,14 @@ private:
     WindowModes modes_;
     MailNotices mail_;
     MailOffice office_;
-    SettingsHandlers handlers_;
+    ProgramSettings settings_;
     MessageRotation rotation_;
     HoldChannel channel_;
     HoldHardwareScan scan_;
     HardwarePresence presence_;
     StatusPanel statusPanel_;
     CpuUsageGauge cpuGauge_;
-    bool destroyed_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace quindra

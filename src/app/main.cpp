@@ -15,14 +15,9 @@
 #include <vector>
 
 #include "app/AppFolder.h"
-#include "app/Artwork.h"
 #include "app/DisplayCheck.h"
-#include "app/MainForm.h"
-#include "app/MessageBoxes.h"
-#include "app/QtTranslations.h"
+#include "app/Shell.h"
 #include "app/SingleInstance.h"
-#include "app/StatusLog.h"
-#include "app/XcbHotKeyRegistrar.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
@@ -33,6 +28,12 @@
 #include "rotation/LinuxFileOperations.h"
 #include "status/IdleSource.h"
 #include "status/LinuxSysInfo.h"
+#include "window/Artwork.h"
+#include "window/MainWindow.h"
+#include "window/MessageBoxes.h"
+#include "window/QtTranslations.h"
+#include "window/StatusLog.h"
+#include "window/XcbHotKeyRegistrar.h"
 
 using namespace quindra;
 
@@ -187,26 +188,33 @@ int main(int argc, char** argv) {
     // start-up box waits for an operator who is not there: it closes the box,
     // shows no more, and ends the program once start-up is over.
     bool stopRequested = false;
-    TMainForm* formReady = nullptr;
+    Shell* started = nullptr;
     QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [&] {
         char c;
         [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
         stopRequested = true;
         boxes.stop();
-        if (formReady)
-            formReady->shell().FormCloseQuery();
+        if (started)
+            started->closeRequested();
         QCoreApplication::quit();
     });
 
-    TMainForm form(std::move(ports), /*withTray=*/!headless);
-    formReady = &form;
-    Shell& shell = form.shell();
-    registry.setReporter([&shell](const QString& line) { shell.write(line); });
+    MainWindow window(/*withTray=*/!headless);
+    Shell shell(std::move(ports), window);
+    window.connectTo(shell, shell.settings(), shell.errors());
+    // Gone first: the window's controls reach nothing while the shell ends.
+    const struct Detach {
+        MainWindow& window;
+        ~Detach() { window.disconnectFrom(); }
+    } detach{window};
+    shell.start();
+    started = &shell;
+    registry.setReporter([&shell](const QString& line) { shell.log().write(line); });
     if (!displayProblem.isEmpty())
-        shell.write(displayProblem);
+        shell.log().write(displayProblem);
     if (paths.homeFolder.isEmpty() && !QFileInfo(shell.state().settings.dropFolder).isDir()) {
-        shell.write(
+        shell.log().write(
             QStringLiteral("A pasta pessoal do usuário não é conhecida (sem HOME e sem "
                            "conta no sistema); nenhuma pasta de reposição padrão foi "
                            "criada. Escolha a pasta de reposição nas Configurações."));
@@ -220,10 +228,10 @@ int main(int argc, char** argv) {
         });
     }
     if (stopRequested)
-        shell.FormCloseQuery();
+        shell.closeRequested();
 
     if (shell.showOnRun())
-        form.show();
+        window.show();
     // Signals that came in while the window was being built are handled now.
     QCoreApplication::processEvents();
     if (!stopRequested)

@@ -57,7 +57,7 @@ struct ScanFlags {
     bool hardwareFound = false;
 };
 
-// Written by the settings page's handlers (and the start-up through them).
+// Written by the settings page's changes (and the start-up, as stored).
 struct SettingCopies {
     QString dropFolder;  // as last read or typed
 };

@@ -32,7 +32,7 @@ protected:
         preset("SenhaSMTP", kPassword);
         shell = std::make_unique<Shell>(ports(), window);
         window.shell = shell.get();
-        shell->FormCreate();
+        shell->start();
     }
 
     // Whether the client wrote the line on connection n.
@@ -64,17 +64,17 @@ TEST_F(ShellMail, TheTestButtonShowsItsBoxesAndItsFailuresReachTheErrorBox) {
     ScriptedSmtpServer server;
     start(server.port());
     // The test mail goes with the fields as they stand, not as last stored.
-    window.fields[Field::edSendTo] = QStringLiteral("teste@empresa.com.br");
-    window.fields[Field::edUserSMTP] = QStringLiteral("outro");
-    shell->sendTestMail();
+    window.settings.fields[Field::Recipient] = QStringLiteral("teste@empresa.com.br");
+    window.settings.fields[Field::SmtpUser] = QStringLiteral("outro");
+    window.pressTest();
     EXPECT_EQ(boxes.infos, QStringList{QStringLiteral("E-mail enviado com sucesso!!!")});
     EXPECT_EQ(server.connections(), 1);
     server.waitFinished(1);
     EXPECT_TRUE(wrote(server, 0, "RCPT TO:<teste@empresa.com.br>"));
     EXPECT_TRUE(wrote(server, 0, QByteArray("outro").toBase64().toStdString()));
 
-    window.fields[Field::edPortaSMTP] = QStringLiteral("25a");
-    shell->sendTestMail();
+    window.settings.fields[Field::SmtpPort] = QStringLiteral("25a");
+    window.pressTest();
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("'25a' is not a valid integer value.")});
     EXPECT_EQ(server.connections(), 1);
 }

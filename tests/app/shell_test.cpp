@@ -23,7 +23,7 @@ protected:
     Shell& start() {
         shell = std::make_unique<Shell>(ports(), window);
         window.shell = shell.get();
-        shell->FormCreate();
+        shell->start();
         return *shell;
     }
 
@@ -54,11 +54,11 @@ TEST_F(ShellStart, FirstStartOnAFreshMachineShowsNoErrorAndStoresTheDefaultDropF
     EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
     EXPECT_TRUE(QFileInfo(paths.defaultDropFolder).isDir());
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), paths.defaultDropFolder);
-    EXPECT_EQ(window.fieldText(Field::edPathC1), paths.defaultDropFolder);
+    EXPECT_EQ(window.settings.fields.value(Field::DropFolder), paths.defaultDropFolder);
     // The message folder is created empty: nothing on air.
     EXPECT_TRUE(QFileInfo(paths.messageFolder()).isDir());
     EXPECT_EQ(s.state().onAir.file, QString());
-    EXPECT_EQ(window.label(Label::lbArquivo), QString());
+    EXPECT_EQ(window.onAirFile(), QString());
 
     // Initial values everywhere; only the drop folder's handler ran and wrote.
     for (const auto& v : kConfigValues) {
@@ -113,28 +113,30 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
 
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
     EXPECT_EQ(s.state().onAir.file, paths.messageFolder() + QStringLiteral("/alfa.wav"));
-    EXPECT_EQ(window.label(Label::lbArquivo), QStringLiteral("alfa.wav"));
-    EXPECT_EQ(window.label(Label::lbEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
-    EXPECT_EQ(window.fieldText(Field::edEmpresa), QStringLiteral("Vizudu \"Telefonia\" Ltda"));
-    EXPECT_EQ(window.label(Label::lbContato), QStringLiteral("João Ávila"));
-    EXPECT_EQ(window.label(Label::lbTelefone), QStringLiteral("(11) 5555-0100"));
-    EXPECT_EQ(window.label(Label::lbArquivoAnterior), QStringLiteral("antigo.wav"));
-    EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("09/12/2026-10:00:00"));
-    EXPECT_EQ(window.label(Label::lbDataHoraAnterior), QStringLiteral("01/12/2026-08:00:00"));
-    EXPECT_EQ(window.label(Label::lbDataHoraAnteriroSai), QStringLiteral("09/12/2026-10:00:00"));
+    EXPECT_EQ(window.onAirFile(), QStringLiteral("alfa.wav"));
+    EXPECT_EQ(window.settings.fields.value(Field::Company),
+              QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    EXPECT_EQ(window.settings.fields.value(Field::Company),
+              QStringLiteral("Vizudu \"Telefonia\" Ltda"));
+    EXPECT_EQ(window.settings.fields.value(Field::Contact), QStringLiteral("João Ávila"));
+    EXPECT_EQ(window.settings.fields.value(Field::Phone), QStringLiteral("(11) 5555-0100"));
+    EXPECT_EQ(window.onAirShown.history.previousFile, QStringLiteral("antigo.wav"));
+    EXPECT_EQ(window.onAirShown.history.since, QStringLiteral("09/12/2026-10:00:00"));
+    EXPECT_EQ(window.onAirShown.history.previousSince, QStringLiteral("01/12/2026-08:00:00"));
+    EXPECT_EQ(window.onAirShown.history.previousUntil, QStringLiteral("09/12/2026-10:00:00"));
     EXPECT_EQ(s.state().settings.dropFolder, tmp.path() + QStringLiteral("/drop"));
-    EXPECT_TRUE(window.checked(Box::cbTrocaMsg));
+    EXPECT_TRUE(window.settings.boxes.value(Box::MailOnSwap));
     EXPECT_TRUE(s.mail().flags().onSwap);
     EXPECT_TRUE(s.mail().flags().enabled);
     EXPECT_TRUE(s.mail().flags().onHardware);
     EXPECT_TRUE(s.mail().flags().secure);
-    EXPECT_FALSE(window.checked(Box::cbHide));
-    EXPECT_EQ(window.fieldText(Field::edSenhaSMTP), QStringLiteral("s3nh@'\""));
+    EXPECT_FALSE(window.settings.boxes.value(Box::StartHidden));
+    EXPECT_EQ(window.settings.fields.value(Field::SmtpPassword), QStringLiteral("s3nh@'\""));
     EXPECT_EQ(s.mail().smtp().host, QStringLiteral("smtp.empresa.com.br"));
     EXPECT_EQ(s.mail().smtp().port, 587);
     EXPECT_EQ(s.mail().smtp().user, QStringLiteral("quindra"));
     EXPECT_EQ(s.mail().smtp().password, QStringLiteral("s3nh@'\""));
-    EXPECT_EQ(window.hotKey(), kCtrlKey | 'Q');
+    EXPECT_EQ(window.settings.hotKey, kCtrlKey | 'Q');
     EXPECT_EQ(hotKeys.grabbed, kCtrlKey | 'Q');
 
     // Filling a control is a change like a user's: each handler wrote its
@@ -160,8 +162,8 @@ TEST_F(ShellStart, AutostartOnIsRewrittenWithTheCurrentProgramAtEveryStart) {
 }
 
 struct StartModeCase {
-    const char* hideMode;
-    const char* estadoJanela;
+    const char* storedHidden;
+    const char* storedMinimized;
     bool shown;
     bool trayIcon;
 };
@@ -170,10 +172,10 @@ class ShellStartMode : public ShellStart, public ::testing::WithParamInterface<S
 
 TEST_P(ShellStartMode, FlagsChooseShownInTrayOrHidden) {
     const auto& c = GetParam();
-    if (c.hideMode)
-        preset(QStringLiteral("HideMode"), QString::fromLatin1(c.hideMode));
-    if (c.estadoJanela)
-        preset(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.estadoJanela));
+    if (c.storedHidden)
+        preset(QStringLiteral("HideMode"), QString::fromLatin1(c.storedHidden));
+    if (c.storedMinimized)
+        preset(QStringLiteral("EstadoJanela"), QString::fromLatin1(c.storedMinimized));
     Shell& s = start();
     EXPECT_EQ(s.showOnRun(), c.shown);
     EXPECT_EQ(window.trayIcon.visible, c.trayIcon);
@@ -229,7 +231,7 @@ TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
     preset(QStringLiteral("Hotkey"), QStringLiteral("x"));
     Shell& s = start();
     EXPECT_FALSE(s.mail().flags().enabled);
-    EXPECT_FALSE(window.checked(Box::cbSendMail));
+    EXPECT_FALSE(window.settings.boxes.value(Box::MailEnabled));
     EXPECT_EQ(s.mail().smtp().port, 25);
     EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
     // The malformed texts themselves are left as they were.
@@ -254,7 +256,7 @@ TEST_F(ShellStart, DropFolderStoredAsAFileMeansItsFolderAndAVanishedOneTheDefaul
         Shell& s = start();
         EXPECT_EQ(s.state().settings.dropFolder, c.folder) << c.stored.toStdString();
         EXPECT_EQ(storedText(QStringLiteral("PathAudio")), c.folder);
-        EXPECT_EQ(window.fieldText(Field::edPathC1), c.folder);
+        EXPECT_EQ(window.settings.fields.value(Field::DropFolder), c.folder);
     }
     // A value that is not text is a missing one, not an error.
     preset(QStringLiteral("PathAudio"), RegValue::Integer(47));
@@ -287,17 +289,18 @@ TEST_F(ShellStart, ChosenFileGivesItsFolderOnceTheOperatorAgreesToWhatHappensToT
     }
 
     Shell* s = &start();
-    s->onDropFileChosen(empty + QStringLiteral("/promo.wav"));
+    s->errors().guard([&] { s->settings().dropFileChosen(empty + QStringLiteral("/promo.wav")); });
     EXPECT_TRUE(boxes.questions.isEmpty());
     EXPECT_EQ(s->state().settings.dropFolder, empty);
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
     shell.reset();
     s = &start();
     EXPECT_EQ(s->state().settings.dropFolder, empty);
-    EXPECT_EQ(window.fieldText(Field::edPathC1), empty);
+    EXPECT_EQ(window.settings.fields.value(Field::DropFolder), empty);
 
     boxes.answer = false;
-    s->onDropFileChosen(full + QStringLiteral("/escolhida.wav"));
+    s->errors().guard(
+        [&] { s->settings().dropFileChosen(full + QStringLiteral("/escolhida.wav")); });
     ASSERT_EQ(boxes.questions.size(), 1);
     EXPECT_EQ(boxes.questions[0],
               QStringLiteral("Confirmação: A pasta %1 contém outros 5 arquivos além de "
@@ -310,7 +313,8 @@ TEST_F(ShellStart, ChosenFileGivesItsFolderOnceTheOperatorAgreesToWhatHappensToT
     EXPECT_EQ(QDir(full).entryList(QDir::Files).size(), 6);
 
     boxes.answer = true;
-    s->onDropFileChosen(full + QStringLiteral("/escolhida.wav"));
+    s->errors().guard(
+        [&] { s->settings().dropFileChosen(full + QStringLiteral("/escolhida.wav")); });
     EXPECT_EQ(s->state().settings.dropFolder, full);
     EXPECT_EQ(storedText(QStringLiteral("PathAudio")), full);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
@@ -377,7 +381,7 @@ TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
     Shell& s = start();
 
     boxes.answer = false;
-    s.SpeedButton3Click();
+    s.confirmShutdown();
     EXPECT_EQ(boxes.questions,
               QStringList{QStringLiteral("Confirmação: Deseja realmente finalizar o sistema?")});
     EXPECT_FALSE(loop.quitRequested());
@@ -385,7 +389,7 @@ TEST_F(ShellStart, PowerButtonAsksAndOnlyYesEndsTheProgram) {
     EXPECT_TRUE(s.checkTimer().enabled());
 
     boxes.answer = true;
-    s.SpeedButton3Click();
+    s.confirmShutdown();
     EXPECT_TRUE(loop.quitRequested());
     EXPECT_TRUE(s.state().swap.replaySuspended);
     EXPECT_FALSE(s.checkTimer().enabled());
@@ -404,7 +408,7 @@ TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
     loop.advance(6000);
     ASSERT_TRUE(player.playing());
 
-    EXPECT_TRUE(s.FormCloseQuery());
+    s.closeRequested();
     EXPECT_TRUE(boxes.questions.isEmpty());
     const int plays = player.plays;
     player.finishFile();
@@ -419,7 +423,7 @@ TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
 
     player.play(player.file());
     const int frames = static_cast<int>(window.trayIcon.frames.size());
-    s.FormDestroy();
+    s.finish();
     EXPECT_FALSE(player.playing());
     EXPECT_FALSE(s.log().clearTimer().enabled());
     EXPECT_TRUE(hotKeys.released);
@@ -433,17 +437,17 @@ TEST_F(ShellStart, CloseStopsTheLoopAndTheWatchAndDestroyReleasesEverything) {
 
 TEST_F(ShellStart, AnEndWithNothingOnAirSaysSoWithoutASilence) {
     Shell& s = start();
-    s.FormDestroy();
+    s.finish();
     EXPECT_TRUE(window.log.lines.last().endsWith(QStringLiteral(" - Sistema finalizado.")));
 }
 
 TEST_F(ShellStart, ControlChangesWriteAndAFailedWriteReachesTheErrorBox) {
     Shell& s = start();
-    window.setFieldText(Field::edPortaSMTP, QStringLiteral("2"));
-    window.setFieldText(Field::edPortaSMTP, QStringLiteral("25"));
+    window.edit(Field::SmtpPort, QStringLiteral("2"));
+    window.edit(Field::SmtpPort, QStringLiteral("25"));
     EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QStringLiteral("25"));
     EXPECT_EQ(s.mail().smtp().port, 25);
-    window.setFieldText(Field::edPortaSMTP, QString());
+    window.edit(Field::SmtpPort, QString());
     EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QString());
     EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("'' is not a valid integer value.")});
     EXPECT_EQ(s.mail().smtp().port, 25);
@@ -470,7 +474,7 @@ TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
     EXPECT_EQ(player.file(), paths.messageFolder() + QStringLiteral("/espera.wav"));
     EXPECT_EQ(window.viewSources, std::vector<WaveControl*>{&monitor});
 
-    s.FormDestroy();
+    s.finish();
     EXPECT_FALSE(player.playing());
 }
 
@@ -504,9 +508,9 @@ TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) 
     EXPECT_EQ(player.file(), paths.messageFolder() + QStringLiteral("/promo.wav"));
     EXPECT_EQ(QDir(paths.messageFolder()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("promo.wav")});
-    EXPECT_EQ(window.label(Label::lbArquivo), QStringLiteral("promo.wav"));
-    EXPECT_EQ(window.label(Label::lbArquivoAnterior), QStringLiteral("espera.wav"));
-    EXPECT_EQ(window.label(Label::lbDataHoraAtual), QStringLiteral("10/12/2026-14:05:33"));
+    EXPECT_EQ(window.onAirFile(), QStringLiteral("promo.wav"));
+    EXPECT_EQ(window.onAirShown.history.previousFile, QStringLiteral("espera.wav"));
+    EXPECT_EQ(window.onAirShown.history.since, QStringLiteral("10/12/2026-14:05:33"));
     EXPECT_EQ(storedText(QStringLiteral("ArquivoAtual")), QStringLiteral("promo.wav"));
     EXPECT_TRUE(s.state().swap.replaySuspended);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();

@@ -149,15 +149,4 @@ void Testbed::removeAttribute(const QString& node, const char* name) {
     QFile::remove(root() + node + QLatin1Char('/') + QString::fromLatin1(name));
 }
 
-bool runUntil(QtEventLoop& loop, const std::function<bool()>& done,
-              std::chrono::milliseconds limit) {
-    // The heartbeat wakes the loop, so the limit holds when nothing happens.
-    auto heartbeat = loop.createTimer(20, [] {});
-    heartbeat->setEnabled(true);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    loop.processMessagesUntil(
-        [&] { return done() || std::chrono::steady_clock::now() >= deadline; });
-    return done();
-}
-
 }  // namespace quindra::testing

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <functional>
 
+#include "support/WaitFor.h"
+
 // umockdev's headers clash with Qt's keywords: only Testbed.cpp reads them.
 typedef struct _UMockdevTestbed UMockdevTestbed;
 
@@ -76,9 +78,5 @@ private:
 
     UMockdevTestbed* bed_;
 };
-
-// Runs the event loop until done() or the limit; returns done().
-bool runUntil(QtEventLoop& loop, const std::function<bool()>& done,
-              std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace quindra::testing

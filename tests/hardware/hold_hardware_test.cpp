@@ -29,7 +29,7 @@ protected:
         lister.inputs = {QStringLiteral("Microfone (Realtek)"), kCapture};
         shell = std::make_unique<Shell>(ports(), window);
         window.shell = shell.get();
-        shell->FormCreate();
+        shell->start();
         loop.advance(6000);
         ASSERT_TRUE(onAir());
         echoed.clear();
@@ -107,13 +107,13 @@ TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
 
 TEST_F(HoldHardware, ClosingNeverRunsAnUnplugAndReleasesTheWatcher) {
     EXPECT_TRUE(devices.usbWatched());
-    shell->FormCloseQuery();
+    shell->closeRequested();
     unplug();
     EXPECT_EQ(lines(), QStringList{});
     EXPECT_TRUE(shell->state().channel.active);
 
     devices.stopFails = true;
-    shell->FormDestroy();
+    shell->finish();
     EXPECT_FALSE(devices.usbWatched());
     EXPECT_EQ(
         lines(),

@@ -75,13 +75,13 @@ protected:
 };
 
 TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
-    ASSERT_TRUE(runUntil(loop, [&] { return hid().size() == 1; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return hid().size() == 1; }));
     EXPECT_EQ(hid()[0]->identity().vendorId, 0x04d9);
     EXPECT_EQ(hid()[0]->instance(), keyboard.hidraw.toUtf8());
 
     // Plugged in: the arrival is recognised, the HID interface listed.
     const MockUsbDevice hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
-    ASSERT_TRUE(runUntil(loop, [&] { return rig->log.lines.size() == 2 && hid().size() == 2; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return rig->log.lines.size() == 2 && hid().size() == 2; }));
     EXPECT_EQ(rig->log.lines, kHardwareBackLines);
     EXPECT_TRUE(rig->startTimer->enabled());
     EXPECT_EQ(rig->pluggedBackTold, 1);
@@ -93,7 +93,7 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
 
     // The keyboard goes: its unplug changes nothing.
     bed.pull(keyboard);
-    ASSERT_TRUE(runUntil(loop, [&] { return hid().size() == 1; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return hid().size() == 1; }));
     EXPECT_EQ(rig->log.lines.size(), 2);
     EXPECT_TRUE(rig->state.channel.active);
 
@@ -101,12 +101,12 @@ TEST_F(UdevPresence, TheHoldHardwareAndAKeyboardComeAndGoAsTheKernelShowsThem) {
     // real system: the channel goes down, and the removal still names it.
     bed.removeAttribute(hold.usb, "idVendor");
     bed.pull(hold);
-    ASSERT_TRUE(runUntil(loop, [&] { return hid().empty() && rig->log.lines.size() == 3; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return hid().empty() && rig->log.lines.size() == 3; }));
     EXPECT_EQ(rig->log.lines.last(), kHardwareGoneLine);
     EXPECT_EQ(rig->unpluggedTold, 1);
     EXPECT_FALSE(rig->state.channel.active);
     EXPECT_EQ(rig->player.calls.last(), QStringLiteral("stop"));
-    ASSERT_TRUE(runUntil(loop, [&] { return removals.size() == 2; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return removals.size() == 2; }));
     EXPECT_EQ(removals, (QStringList{"04d9:1603", "0416:8200"}));
 }
 
@@ -117,16 +117,16 @@ TEST_F(UdevDevicesTest, AHubWithTenDevicesIsOneBurstAndOnePass) {
     UsbArrivalWatcher usb(devices);
     QStringList arrivals;
     usb.onArrival = [&](UsbDeviceId id) { arrivals << UsbIdText(id); };
-    ASSERT_TRUE(runUntil(loop, [&] { return devices.enumerations == 1; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return devices.enumerations == 1; }));
 
     // All of it announced before the loop runs again.
     const MockUsbDevice hub = bed.plugHub(QStringLiteral("1-3"));
     for (int i = 1; i <= 10; ++i)
         bed.plugKeyboard(QStringLiteral("1-3.%1").arg(i), i, hub.usb);
     ASSERT_TRUE(
-        runUntil(loop, [&] { return arrivals.size() == 11 && hidWatcher.devices().size() == 10; }));
+        waitFor(loop, [&] { return arrivals.size() == 11 && hidWatcher.devices().size() == 10; }));
     // Give a second pass every chance to run: there is none.
-    runUntil(
+    waitFor(
         loop, [] { return false; }, std::chrono::milliseconds(300));
     EXPECT_EQ(devices.enumerations, 2);
     EXPECT_EQ(arrivals.count(QStringLiteral("04d9:1603")), 10);
@@ -144,10 +144,10 @@ TEST_F(UdevDevicesTest, AUsbDeviceWhoseIdsCannotBeReadIsNotReported) {
     // the odd one would be reported first.
     const MockUsbDevice odd = bed.plugUnidentifiableUsb(QStringLiteral("1-5"));
     const MockUsbDevice hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
-    ASSERT_TRUE(runUntil(loop, [&] { return reports.contains(QStringLiteral("+0416:8200")); }));
+    ASSERT_TRUE(waitFor(loop, [&] { return reports.contains(QStringLiteral("+0416:8200")); }));
     bed.pull(odd);
     bed.pull(hold);
-    ASSERT_TRUE(runUntil(loop, [&] { return reports.contains(QStringLiteral("-0416:8200")); }));
+    ASSERT_TRUE(waitFor(loop, [&] { return reports.contains(QStringLiteral("-0416:8200")); }));
     EXPECT_EQ(reports, (QStringList{"+0416:8200", "-0416:8200"}));
 }
 
@@ -166,13 +166,13 @@ TEST_F(UdevDevicesTest, AMonitorSocketThatFailsIsReplacedOnceLoggedAndTheWatchGo
         const int broken = udevWatch->fd();
         ASSERT_EQ(::shutdown(broken, SHUT_RD), 0);
         // The new monitor is made before the old one is let go.
-        ASSERT_TRUE(runUntil(loop, [&] { return udevWatch->fd() != broken; }));
+        ASSERT_TRUE(waitFor(loop, [&] { return udevWatch->fd() != broken; }));
     }
     qInstallMessageHandler(previous);
     EXPECT_EQ(warnings.size(), 1) << warnings.join('\n').toStdString();
 
     bed.plugHoldHardware(QStringLiteral("1-1"), 0);
-    ASSERT_TRUE(runUntil(loop, [&] { return arrivals.size() == 1; }));
+    ASSERT_TRUE(waitFor(loop, [&] { return arrivals.size() == 1; }));
     EXPECT_EQ(arrivals[0], QStringLiteral("0416:8200"));
 }
 

@@ -196,7 +196,7 @@ TEST_F(Unplug, PulledOutTheLineFallsSilentAndPluggedBackTheMessageIsOnAirAgain) 
     const int cycles = std::max(1, qEnvironmentVariableIntValue("QUINDRA_UNPLUG_CYCLES"));
     played = std::make_unique<PlayedAudio>(device.playedFifo());
     startProgram();
-    ASSERT_TRUE(runUntil(
+    ASSERT_TRUE(waitFor(
         loop, [&] { return onAir(*played, 3); }, std::chrono::seconds(25)))
         << lines().join('\n').toStdString();
 
@@ -206,24 +206,24 @@ TEST_F(Unplug, PulledOutTheLineFallsSilentAndPluggedBackTheMessageIsOnAirAgain) 
         SCOPED_TRACE(cycle);
         const qsizetype before = lines().size();
         unplug();
-        ASSERT_TRUE(runUntil(
+        ASSERT_TRUE(waitFor(
             loop, [&] { return wrote({kHardwareGoneLine}, before); }, std::chrono::seconds(15)))
             << lines().join('\n').toStdString();
         // Nothing plays anywhere while the hardware is out.
-        ASSERT_TRUE(runUntil(
+        ASSERT_TRUE(waitFor(
             loop, [&] { return nothingPlays(); }, std::chrono::seconds(10)));
-        runUntil(
+        waitFor(
             loop, [] { return false; }, std::chrono::milliseconds(1000));
         ASSERT_TRUE(nothingPlays());
 
         QElapsedTimer sinceReplug;
         sinceReplug.start();
         replug();
-        ASSERT_TRUE(runUntil(
+        ASSERT_TRUE(waitFor(
             loop, [&] { return onAir(*played, 1); }, std::chrono::seconds(25)))
             << lines().join('\n').toStdString();
         const qint64 backAfterMs = sinceReplug.elapsed();
-        ASSERT_TRUE(runUntil(
+        ASSERT_TRUE(waitFor(
             loop, [&] { return onAir(*played, 3); }, std::chrono::seconds(5)));
         EXPECT_TRUE(wrote(QStringList{kHardwareGoneLine} + kBack, before))
             << lines().mid(before).join('\n').toStdString();

@@ -268,7 +268,7 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     EXPECT_EQ(notices, 1);
 }
 
-const QStringList kEspera{QStringLiteral("espera.wav")};
+const QStringList kOldMessageOnly{QStringLiteral("espera.wav")};
 const QStringList kNone{};
 
 // The check that finds the drop folder's files as the previous one saw them.
@@ -277,11 +277,11 @@ const QStringList kNone{};
 struct EdgeCase {
     const char* name = "";
     QStringList dropped{};
-    QStringList onAirBefore = kEspera;  // message folder; empty: nothing on air
+    QStringList onAirBefore = kOldMessageOnly;  // message folder; empty: nothing on air
     bool channelActive = true;
     bool playing = true;
     QStringList lines{};
-    QStringList messagesAfter = kEspera;
+    QStringList messagesAfter = kOldMessageOnly;
     QStringList droppedAfter{};
     QStringList ignoredAfter{};                // the drop folder's "Ignorados"
     QString started{};                         // the file PlayFile was given, if any
@@ -389,7 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
                                .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
                                .resumeArmed = false},
                       EdgeCase{.name = "SameNameAsTheMessageOnAir",
-                               .dropped = kEspera,
+                               .dropped = kOldMessageOnly,
                                .lines = {kEfetuando, kSucesso},
                                .started = QStringLiteral("espera.wav"),
                                .arquivoAnterior = QStringLiteral("espera.wav"),
@@ -569,7 +569,7 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
         "Erro ao copiar o arquivo de áudio promo.wav; a mensagem atual continua no ar.");
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, failed, kEfetuando}));
     EXPECT_EQ(player.calls, QStringList{});
-    EXPECT_EQ(filesIn(messages), kEspera);
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(registry.writes, QStringList{});
 
@@ -596,7 +596,7 @@ TEST_F(Rotation, AStagedCopyThatCannotBeRenamedIntoPlaceIsPassedOverUntilItChang
                                     "até ser alterado.")}));
     EXPECT_EQ(player.calls,
               (QStringList{QStringLiteral("stop"), playing(QStringLiteral("espera.wav"))}));
-    EXPECT_EQ(filesIn(messages), kEspera);
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(registry.writes, QStringList{});
 
@@ -663,7 +663,7 @@ TEST_F(Rotation, AFileThatChangesWhileItIsTakenIsNeverLost) {
                                                       "fica na pasta de reposição; a troca fica "
                                                       "para a próxima verificação.")}));
     EXPECT_EQ(player.calls, QStringList{});
-    EXPECT_EQ(filesIn(messages), kEspera);  // no staged copy left behind
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);  // no staged copy left behind
 
     // It changed since the check before: it waits one more check, and then
     // goes on air; while the player stops, the operator writes it once more.
@@ -720,7 +720,7 @@ TEST_P(RotationUnplayable, StaysOffAirAndOutOfTheWay) {
     twoChecks();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, c.line}));
     EXPECT_EQ(player.calls, QStringList{});
-    EXPECT_EQ(filesIn(messages), kEspera);
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);
     EXPECT_TRUE(rotation.checkTimer().enabled());
 
     loop.advance(30000);

@@ -1,19 +1,21 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QHash>
 #include <QStringList>
 #include <functional>
 #include <vector>
 
-#include "app/GlobalHotKey.h"
-#include "app/MessageBoxes.h"
 #include "app/Shell.h"
-#include "app/StatusLog.h"
-#include "app/TrayIcon.h"
+#include "config/Conversions.h"
 #include "support/FakeAutostart.h"
 #include "support/FakeClock.h"
 #include "support/FakeDevices.h"
 #include "support/FakeStatus.h"
+#include "window/GlobalHotKey.h"
+#include "window/MessageBoxes.h"
+#include "window/StatusLog.h"
+#include "window/TrayIcon.h"
 
 namespace quindra::testing {
 
@@ -83,44 +85,41 @@ public:
     std::vector<int> frames;
 };
 
-// The window's controls as plain values. Like the real widgets, a change to
-// a different value runs the control's handler through the shell.
-class FakeWindow final : public ShellWindow {
+// The main window as plain values: what the program showed it, and the
+// operator's edits of the settings page, passed on as the page's presenter
+// passes them (a failure goes to the error box).
+class FakeWindow final : public ProgramWindow {
 public:
     Shell* shell = nullptr;
 
-    void setFieldText(Field f, const QString& text) override {
-        if (fields.value(f) == text)
+    // Text typed into a field: only a real change reaches the program.
+    void edit(Field f, const QString& text) {
+        if (settings.fields.value(f) == text)
             return;
-        fields[f] = text;
-        ++handlerRuns;
+        settings.fields[f] = text;
         if (shell)
-            shell->onFieldChanged(f, text);
+            shell->errors().guard([&] { shell->settings().fieldChanged(f, text); });
     }
-    QString fieldText(Field f) const override { return fields.value(f); }
-    void setChecked(Box b, bool on) override {
-        if (boxes.value(b) == on)
-            return;
-        boxes[b] = on;
-        ++handlerRuns;
+    // The text of the page's mail settings for the "Teste" button.
+    MailSettings mailSettings() const {
+        MailSettings s;
+        s.recipient = settings.fields.value(Field::Recipient);
+        s.server.host = settings.fields.value(Field::SmtpServer);
+        s.server.port = StrToInt(settings.fields.value(Field::SmtpPort));
+        s.server.user = settings.fields.value(Field::SmtpUser);
+        s.server.password = settings.fields.value(Field::SmtpPassword);
+        s.secure = settings.boxes.value(Box::SecureMail);
+        return s;
+    }
+    void pressTest() {
         if (shell)
-            shell->onBoxClicked(b, on);
+            shell->errors().guard([&] { shell->settings().sendTestMail(mailSettings()); });
     }
-    bool checked(Box b) const override { return boxes.value(b); }
-    // Shown without running the handler, as the real field does.
-    void setHotKey(ShortCut key) override { hotKeyValue = key; }
-    // A combination pressed in the field.
-    void pressHotKey(ShortCut key) {
-        if (key == hotKeyValue)
-            return;
-        hotKeyValue = key;
-        ++handlerRuns;
-        if (shell)
-            shell->onHotKeyChanged(key);
-    }
-    ShortCut hotKey() const override { return hotKeyValue; }
-    void setLabel(Label l, const QString& text) override { labels[l] = text; }
-    QString label(Label l) const override { return labels.value(l); }
+
+    void showSettings(const PageSettings& page) override { settings = page; }
+    void showOnAir(const MessageOnAir& onAir) override { onAirShown = onAir; }
+    // The name the main page shows for the message on air.
+    QString onAirFile() const { return QFileInfo(onAirShown.file).fileName(); }
 
     LogView& logView() override { return log; }
     StatusView& statusView() override { return status; }
@@ -137,11 +136,8 @@ public:
             ++broughtForward;
     }
 
-    QHash<Field, QString> fields;
-    QHash<Box, bool> boxes;
-    QHash<Label, QString> labels;
-    ShortCut hotKeyValue = kDefaultHotKey;
-    int handlerRuns = 0;
+    PageSettings settings;
+    MessageOnAir onAirShown;
     FakeLogView log;
     FakeStatusView status;
     bool hasTray = true;

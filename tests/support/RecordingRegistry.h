@@ -9,7 +9,7 @@ namespace quindra::testing {
 
 // The settings store as the program sees it, noting the name of every value
 // written, so a test can tell a value written back unchanged from one left
-// alone.
+// alone; while refusing, it takes no write, as a read-only store does.
 template <typename Store>
 class RecordingRegistry final : public Registry {
 public:
@@ -26,16 +26,17 @@ public:
     }
     bool setValue(Root root, const QString& path, const QString& name, const RegValue& v) override {
         written << name;
-        return store_->setValue(root, path, name, v);
+        return !refusing && store_->setValue(root, path, name, v);
     }
     bool setValues(Root root, const QString& path,
                    const QList<std::pair<QString, RegValue>>& values) override {
         for (const auto& [name, v] : values)
             written << name;
-        return store_->setValues(root, path, values);
+        return !refusing && store_->setValues(root, path, values);
     }
 
     QStringList written;
+    bool refusing = false;
 
 private:
     std::unique_ptr<Store>& store_;

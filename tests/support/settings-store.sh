@@ -23,7 +23,7 @@ store_config_key='software\quindraespera\config'
 
 # A fresh settings store at $1 holding the program's key with the values
 # given as NAME=TEXT (a text) or NAME#=NUMBER (a 32-bit integer), in the
-# store's own layout (see SqliteRegistry), as an earlier version left it.
+# store's own layout (see SqliteRegistry).
 write_store() {
   local db=$1
   shift
@@ -33,14 +33,7 @@ write_store() {
     echo "  PRIMARY KEY (root, path));"
     echo "CREATE TABLE vals (root INTEGER NOT NULL, path TEXT NOT NULL, name_key TEXT NOT NULL,"
     echo "  name TEXT NOT NULL, kind INTEGER NOT NULL, data, PRIMARY KEY (root, path, name_key));"
-    local root part p
-    for root in 0 1; do
-      p=""
-      for part in Software Microsoft Windows CurrentVersion Run; do
-        p=${p:+$p\\}$part
-        echo "INSERT INTO keys VALUES ($root, $(sql_text "${p,,}"), $(sql_text "$p"));"
-      done
-    done
+    echo "INSERT INTO keys VALUES (0, 'software', 'Software');"
     echo "INSERT INTO keys VALUES (0, 'software\\quindraespera', 'Software\\QuindraEspera');"
     echo "INSERT INTO keys VALUES (0, $(sql_text "$store_config_key"), 'Software\\QuindraEspera\\config');"
     local pair name value data kind

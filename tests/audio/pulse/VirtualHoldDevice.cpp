@@ -148,16 +148,4 @@ void writeInput(const QString& fifo, const std::vector<std::int16_t>& samples) {
     ::close(fd);
 }
 
-bool waitFor(QtEventLoop& loop, const std::function<bool()>& done,
-             std::chrono::milliseconds limit) {
-    // The heartbeat wakes the loop, so the limit holds even when nothing else
-    // happens.
-    auto heartbeat = loop.createTimer(20, [] {});
-    heartbeat->setEnabled(true);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    loop.processMessagesUntil(
-        [&] { return done() || std::chrono::steady_clock::now() >= deadline; });
-    return done();
-}
-
 }  // namespace quindra::testing

@@ -12,6 +12,8 @@
 
 #include "core/QtEventLoop.h"
 
+#include "support/WaitFor.h"
+
 namespace quindra::testing {
 
 // Which sound server plays the virtual hold device: PulseAudio, or PipeWire
@@ -77,9 +79,5 @@ private:
 
 // Writes s16 samples into the hold device's input FIFO without blocking.
 void writeInput(const QString& fifo, const std::vector<std::int16_t>& samples);
-
-// Runs the event loop until done() or the limit; returns done().
-bool waitFor(QtEventLoop& loop, const std::function<bool()>& done,
-             std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace quindra::testing

@@ -1,0 +1,88 @@
+#include "app/ProgramSettings.h"
+
+#include "app/DropFolderChooser.h"
+#include "config/Autostart.h"
+#include "config/Conversions.h"
+#include "config/RegistryKey.h"
+#include "core/Runtime.h"
+#include "mail/MailNotices.h"
+#include "mail/MailOffice.h"
+#include "window/GlobalHotKey.h"
+
+namespace quindra {
+
+void ProgramSettings::fieldChanged(Field f, const QString& text) {
+    // The notices go where the page says, whether the store took it or not.
+    if (f == Field::Recipient)
+        p_.mail.setRecipient(text);
+    store_.write(f, text);
+    SmtpClientSettings& smtp = p_.mail.smtp();
+    switch (f) {
+        case Field::DropFolder:
+            p_.copies.dropFolder = text;
+            break;
+        case Field::SmtpUser:
+            smtp.user = text;
+            break;
+        case Field::SmtpPassword:
+            smtp.password = text;
+            break;
+        case Field::SmtpServer:
+            smtp.host = text;
+            break;
+        case Field::SmtpPort:
+            // Stored before it is converted: a bad text is kept and reported,
+            // and the client keeps its previous port.
+            smtp.port = StrToInt(text);
+            break;
+        case Field::Company:
+        case Field::Contact:
+        case Field::Phone:
+        case Field::Recipient:
+            break;
+    }
+}
+
+void ProgramSettings::boxChanged(Box b, bool on) {
+    if (b == Box::StartWithSession && !p_.autostart.set(on))
+        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(kAutostartValue));
+    store_.write(b, on);
+    switch (b) {
+        case Box::MailEnabled:
+            p_.mail.setEnabled(on);
+            break;
+        case Box::MailOnSwap:
+            p_.mail.setOnSwap(on);
+            break;
+        case Box::MailOnHardware:
+            p_.mail.setOnHardware(on);
+            break;
+        case Box::SecureMail:
+            // The notices keep the choice read at start; the settings test
+            // is handed the box as it is.
+        case Box::StartWithSession:
+        case Box::StartMinimized:
+        case Box::StartHidden:
+            break;
+    }
+}
+
+void ProgramSettings::hotKeyChanged(ShortCut key) {
+    // Active from the combination's next registration, stored or not.
+    p_.hotKey.setKey(key);
+    store_.writeHotKey(key);
+}
+
+std::optional<QString> ProgramSettings::dropFileChosen(const QString& file) {
+    const DropFolderChooser chooser(p_.boxes, p_.files, p_.locale);
+    const auto folder = chooser.folderFor(file, p_.copies.dropFolder);
+    if (folder && *folder != p_.copies.dropFolder)
+        fieldChanged(Field::DropFolder, *folder);
+    return folder;
+}
+
+void ProgramSettings::sendTestMail(const MailSettings& settings) {
+    p_.office.sendTestMail(settings);
+}
+
+}  // namespace quindra

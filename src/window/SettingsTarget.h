@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "config/Settings.h"
+#include "core/ShortCut.h"
+#include "mail/MailSettings.h"
+
+namespace quindra {
+
+// What the settings page asks of the program. There is no Save button: each
+// change is stored the moment it is made, then takes effect. A failure
+// throws with the text the operator is shown.
+class SettingsTarget {
+public:
+    virtual ~SettingsTarget() = default;
+
+    virtual void fieldChanged(Field f, const QString& text) = 0;
+    virtual void boxChanged(Box b, bool on) = 0;
+    // A combination pressed in the hot-key field.
+    virtual void hotKeyChanged(ShortCut key) = 0;
+    // The file chosen with the browse button: the drop folder taken for it,
+    // or nothing when the operator kept the one there was.
+    virtual std::optional<QString> dropFileChosen(const QString& file) = 0;
+    // The "Teste" button, with the mail settings as the page shows them.
+    virtual void sendTestMail(const MailSettings& settings) = 0;
+};
+
+}  // namespace quindra

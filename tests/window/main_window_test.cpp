@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+
+#include "audio/views/MonitorView.h"
+#include "config/SqliteRegistry.h"
+#include "config/Values.h"
+#include "support/ShellRig.h"
+#include "window/AudioFileDialog.h"
+#include "window/LevelBar.h"
+#include "window/MainWindow.h"
+#include "window/QtTranslations.h"
+#include "window/StatusLogView.h"
+
+using namespace quindra;
+using namespace quindra::testing;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test, protected ShellRig {
+protected:
+    void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
+
+    // As the program builds it: the window, the shell on it, then the
+    // start-up.
+    MainWindow& open() {
+        form = std::make_unique<MainWindow>(false);
+        shell = std::make_unique<Shell>(ports(), *form);
+        form->connectTo(*shell, shell->settings(), shell->errors());
+        shell->start();
+        return *form;
+    }
+    void TearDown() override {
+        if (form)
+            form->disconnectFrom();
+        shell.reset();
+    }
+
+    template <typename W>
+    W* child(const char* name) {
+        auto* w = form->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    QString stored(const QString& name) {
+        auto v = registry->value(Root::LocalMachine, kConfigKey, name);
+        if (!v)
+            return QStringLiteral("<missing>");
+        return v->kind == RegValue::Kind::Integer ? QString::number(v->number) : v->text;
+    }
+
+    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<Shell> shell;
+};
+
+TEST_F(MainWindowTest, WindowCarriesEveryCaptionOfBothPages) {
+    MainWindow& f = open();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Quindra - VIZUDU"));
+    EXPECT_EQ(f.minimumSize(), QSize(776, 604));
+    EXPECT_EQ(f.maximumSize(), QSize(776, 604));
+    ASSERT_EQ(f.pages()->count(), 2);
+    EXPECT_EQ(f.pages()->tabText(0), QStringLiteral("Principal"));
+    EXPECT_EQ(f.pages()->tabText(1), QStringLiteral("Configurações"));
+    EXPECT_EQ(f.pages()->currentIndex(), 0);
+    EXPECT_EQ(child<StatusLogView>("statusLog")->size(), QSize(749, 123));
+    EXPECT_EQ(child<QWidget>("powerButton")->toolTip(), QStringLiteral("Desliga o Sistema"));
+    EXPECT_EQ(child<QWidget>("documentationButton")->toolTip(),
+              QStringLiteral("Documentação On-line"));
+
+    QStringList shown;
+    for (auto* g : f.findChildren<QGroupBox*>())
+        shown << g->title();
+    for (auto* l : f.findChildren<QLabel*>())
+        shown << l->text();
+    for (auto* c : f.findChildren<QCheckBox*>())
+        shown << c->text();
+    for (auto* b : f.findChildren<QPushButton*>())
+        shown << b->text();
+    for (const char* caption : {"Informações dos arquivos de áudio",
+                                "Arquivo Atual:",
+                                "Entrada:",
+                                "Arquivo Anterior:",
+                                "Saída:",
+                                "Monitorando Hardware",
+                                "Dados da Empresa",
+                                "Linha 1",
+                                "Linha 2",
+                                "Linha 3",
+                                "Diretório do arquivo de Áudio",
+                                "Selecione o Diretório",
+                                "Opções de Inicialização",
+                                "Inicializa com o Windows",
+                                "Inicializa Minimizado",
+                                "Inicializa Oculto",
+                                "Retorno modo Oculto",
+                                "Teclas de Atalho",
+                                "Configurações de E-mail",
+                                "Enviar para:",
+                                "Usuário SMTP",
+                                "Senha SMTP",
+                                "Servidor SMTP",
+                                "Porta",
+                                "Autenticação Segura",
+                                "Teste",
+                                "Opções de E-mail",
+                                "Habilitar envio de Email's",
+                                "Mensagem de hardware desconectado",
+                                "Mensagem de troca de gravação"})
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(caption))) << caption;
+
+    EXPECT_EQ(child<QLineEdit>("dropFolder")->toolTip(),
+              QStringLiteral("Clique no botão para selecionar um arquivo de áudio\n"
+                             "Os arquivos de áudio devem ter a seguinte configuração\n"
+                             "44100hz 16bit Mono\n"
+                             "Podendo ser utilizados nos formatos Wav e Mp3"));
+    EXPECT_TRUE(child<QLineEdit>("dropFolder")->isReadOnly());
+    EXPECT_EQ(child<QLineEdit>("smtpPassword")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(MainWindowTest, TypedLettersChangeCaseAndTheStoredTextAroundThemStaysAsItWas) {
+    ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+    for (const auto& [name, text] :
+         {std::pair{"Contato", "Contato: Maria"}, std::pair{"SendTo", "Avisos@Vizudu.example"}})
+        ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QString::fromLatin1(name),
+                                       RegValue::String(QString::fromLatin1(text))));
+    open();
+    auto* contato = child<QLineEdit>("contact");
+    EXPECT_EQ(contato->text(), QStringLiteral("Contato: Maria"));
+    QTest::keyClicks(contato, QStringLiteral(" e jo"));
+    QKeyEvent atilde(QEvent::KeyPress, Qt::Key_Atilde, Qt::NoModifier, QStringLiteral("ã"));
+    QCoreApplication::sendEvent(contato, &atilde);
+    QTest::keyClicks(contato, QStringLiteral("o"));
+    EXPECT_EQ(contato->text(), QStringLiteral("Contato: Maria E JOÃO"));
+    EXPECT_EQ(stored(QStringLiteral("Contato")), QStringLiteral("Contato: Maria E JOÃO"));
+    EXPECT_EQ(child<QLabel>("companyLine2")->text(), QStringLiteral("Contato: Maria E JOÃO"));
+
+    auto* empresa = child<QLineEdit>("company");
+    QTest::keyClicks(empresa, QStringLiteral("vizudu ltda"));
+    EXPECT_EQ(stored(QStringLiteral("Empresa")), QStringLiteral("VIZUDU LTDA"));
+
+    auto* sendTo = child<QLineEdit>("recipient");
+    QTest::keyClicks(sendTo, QStringLiteral(".BR"));
+    EXPECT_EQ(stored(QStringLiteral("SendTo")), QStringLiteral("Avisos@Vizudu.example.br"));
+    // A letter composed from a dead key is typed too.
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("Á"));
+    QCoreApplication::sendEvent(sendTo, &composed);
+    EXPECT_EQ(sendTo->text(), QStringLiteral("Avisos@Vizudu.example.brá"));
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
+TEST_F(MainWindowTest, ARefusedEditIsReportedAndLeavesTheHeaderAsItWas) {
+    open();
+    recorder.refusing = true;
+    QTest::keyClicks(child<QLineEdit>("company"), QStringLiteral("v"));
+    EXPECT_EQ(child<QLineEdit>("company")->text(), QStringLiteral("V"));
+    EXPECT_EQ(child<QLabel>("companyLine1")->text(), QString());
+    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("Failed to set data for 'Empresa'")});
+
+    // The test mail with a port that is no number goes nowhere.
+    recorder.refusing = false;
+    boxes.errors.clear();
+    child<QLineEdit>("smtpPort")->setText(QStringLiteral("25a"));
+    child<QPushButton>("testMail")->click();
+    EXPECT_EQ(boxes.errors, QStringList(2, QStringLiteral("'25a' is not a valid integer value.")));
+    EXPECT_TRUE(boxes.infos.isEmpty());
+}
+
+TEST_F(MainWindowTest, FilledAtStartTheHotKeyFieldShowsTheCombinationWithoutWritingIt) {
+    ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+    ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QStringLiteral("Hotkey"),
+                                   RegValue::Integer(kShiftKey | kCtrlKey | 'Q')));
+    open();
+    EXPECT_EQ(child<QLineEdit>("hotKey")->text(), QStringLiteral("Shift+Ctrl+Q"));
+    EXPECT_EQ(hotKeys.grabbed, kShiftKey | kCtrlKey | 'Q');
+    EXPECT_FALSE(recorder.written.contains(QStringLiteral("HotKey"), Qt::CaseInsensitive));
+}
+
+TEST_F(MainWindowTest, HotKeyEntrySubstitutesAltAndStoresTheCombination) {
+    open();
+    auto* entry = child<QLineEdit>("hotKey");
+    EXPECT_EQ(entry->text(), QStringLiteral("Alt+A"));
+
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int stored;
+        const char* text;
+    };
+    for (const Case& c : {Case{Qt::Key_Q, Qt::NoModifier, 0x8000 | 'Q', "Alt+Q"},
+                          Case{Qt::Key_Q, Qt::ShiftModifier, 0x8000 | 'Q', "Alt+Q"},
+                          Case{Qt::Key_Q, Qt::ControlModifier, 0x4000 | 'Q', "Ctrl+Q"},
+                          Case{Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, 0x6000 | 0x74,
+                               "Shift+Ctrl+F5"}}) {
+        QTest::keyClick(entry, c.key, c.mods);
+        EXPECT_EQ(stored(QStringLiteral("HotKey")), QString::number(c.stored)) << c.text;
+        EXPECT_EQ(entry->text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(shell->globalHotKey().key(), c.stored);
+    }
+    // The registered combination changes only at the next start.
+    EXPECT_EQ(hotKeys.grabbed, kDefaultHotKey);
+}
+
+TEST_F(MainWindowTest, ClickingABoxWritesItAndSetsItsFlag) {
+    open();
+    auto* box = child<QCheckBox>("mailEnabled");
+    box->click();
+    EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("-1"));
+    EXPECT_TRUE(shell->mail().flags().enabled);
+    box->click();
+    EXPECT_EQ(stored(QStringLiteral("SendMail")), QStringLiteral("0"));
+    EXPECT_FALSE(shell->mail().flags().enabled);
+}
+
+TEST_F(MainWindowTest, ClickingTheFilePanelShowsThePlayerOnTheThreeViews) {
+    open();
+    shell->channel().openOnHoldHardware();  // no hardware listed: nothing linked
+    QTest::mouseClick(child<QWidget>("filePanel"), Qt::LeftButton);
+    for (const char* name : {"spectrum", "waveform", "level"})
+        EXPECT_EQ(child<MonitorView>(name)->source(), &player) << name;
+}
+
+TEST_F(MainWindowTest, StatusPanelIsFilledAndItsBarsReadAsProgressBarsWithTheirFigures) {
+    sysInfo.identity = {QStringLiteral("Debian GNU/Linux"), QStringLiteral("12"),
+                        QStringLiteral("6.1.0-18-amd64")};
+    sysInfo.disks[paths.defaultDropFolder] = {.available = std::int64_t{75} << 30,
+                                              .total = std::int64_t{320} << 30};
+    sysInfo.memoryStatus = MemoryStatus{.physicalTotal = 4 << 20,
+                                        .physicalFree = 1604321,
+                                        .virtualTotal = 3 << 20,
+                                        .virtualFree = 2 << 20,
+                                        .pagingTotal = 6 << 20,
+                                        .pagingFree = 5 << 20};
+    open();
+    EXPECT_EQ(child<QLabel>("osName")->text(), QStringLiteral("Debian GNU/Linux"));
+    EXPECT_EQ(child<QLabel>("osBuild")->text(), QStringLiteral("6.1.0-18-amd64"));
+    // Until the first refresh: the design-time captions, bars at half.
+    EXPECT_EQ(child<QLabel>("disk")->text(), QStringLiteral("memLabel3"));
+    EXPECT_EQ(child<LevelBar>("diskBar")->percent(), 50);
+    idle.fire();
+    EXPECT_EQ(child<QLabel>("disk")->text(), QStringLiteral("75/320 GB"));
+    EXPECT_EQ(child<QLabel>("physicalMemory")->text(), QStringLiteral("1,53/ 4,00 GB"));
+
+    auto* bar = child<LevelBar>("physicalMemoryBar");
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Memória Física Livre"));
+    EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("38%"));
+    ASSERT_NE(a->valueInterface(), nullptr);
+    EXPECT_EQ(a->valueInterface()->currentValue().toDouble(), 1604321.0);
+    EXPECT_EQ(a->valueInterface()->maximumValue().toDouble(), 4.0 * (1 << 20));
+    QAccessibleInterface* cpu = QAccessible::queryAccessibleInterface(child<LevelBar>("cpuUsage"));
+    EXPECT_EQ(cpu->text(QAccessible::Name), QStringLiteral("CPU"));
+    EXPECT_EQ(cpu->text(QAccessible::Value), QStringLiteral("0%"));
+    for (const char* button : {"powerButton", "documentationButton"}) {
+        QWidget* w = child<QWidget>(button);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), w->toolTip());
+    }
+}
+
+TEST_F(MainWindowTest, FileDialogShowsTheFiltersAsWrittenAndQtsOwnWordsInPortuguese) {
+    ASSERT_TRUE(InstallQtTranslations(QLocale(QStringLiteral("pt_BR"))));
+    const auto dialog = MakeAudioFileDialog(nullptr, tmp.path());
+    auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(filters, nullptr);
+    QStringList shown;
+    for (int i = 0; i < filters->count(); ++i)
+        shown << filters->itemText(i);
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Arquivos de Audio(*.wav;*.mp3)"),
+                                  QStringLiteral("Todos Arquivos")}));
+    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(tmp.path()).canonicalPath());
+    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
+}
+
+}  // namespace
