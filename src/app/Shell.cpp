@@ -181,7 +181,7 @@ void Shell::start() {
 // value that is not text) gives the default. Without a home folder there is
 // no default, and nothing is made at the file system's root.
 void Shell::loadDropFolder(StartupReader& read) {
-    const auto stored = read.key().value(values::PathAudio.control());
+    const auto stored = read.key().value(values::PathAudio.page());
     QString path = stored && stored->kind == RegValue::Kind::String ? stored->text : QString();
     const QString& fallback = ports_.platform.paths.defaultDropFolder;
     const QFileInfo named(path);
@@ -202,13 +202,13 @@ void Shell::loadDropFolder(StartupReader& read) {
 PageSettings Shell::loadSettingsPage(StartupReader& read) {
     PageSettings page;
     const auto field = [&](Field f) {
-        const QString text = read.text(SettingsStore::valueOf(f).control());
+        const QString text = read.text(SettingsStore::valueOf(f).page());
         page.fields.insert(f, text);
         if (!text.isEmpty())
             errors_.guard([&] { settings_.fieldChanged(f, text); });
     };
     const auto box = [&](Box b) {
-        const bool on = read.boolean(SettingsStore::valueOf(b).control());
+        const bool on = read.boolean(SettingsStore::valueOf(b).page());
         page.boxes.insert(b, on);
         if (on)
             errors_.guard([&] { settings_.boxChanged(b, true); });
@@ -222,10 +222,10 @@ PageSettings Shell::loadSettingsPage(StartupReader& read) {
     field(Field::DropFolder);
 
     MessageHistory& history = state_.onAir.history;
-    history.previousFile = read.text(values::ArquivoAnterior.control());
-    history.since = read.text(values::DataAtual.control());
-    history.previousSince = read.text(values::DataAnteriorEntra.control());
-    history.previousUntil = read.text(values::DataAnteriorSai.control());
+    history.previousFile = read.text(values::ArquivoAnterior.page());
+    history.since = read.text(values::DataAtual.page());
+    history.previousSince = read.text(values::DataAnteriorEntra.page());
+    history.previousUntil = read.text(values::DataAnteriorSai.page());
     window_.showOnAir(state_.onAir);
 
     for (Box b : {Box::StartHidden, Box::StartWithSession, Box::StartMinimized, Box::MailEnabled,

@@ -22,12 +22,12 @@ enum class ValueKind { Text, Boolean, Integer, IntegerText };
 // compare without regard to case in the store, so each form reaches the same
 // value; they are kept as the program has always used them.
 struct ConfigValue {
-    const char* readForControl;  // read at start into its control or label
+    const char* readForPage;     // read at start to be shown on a page
     const char* readForRuntime;  // read at start into its runtime copy
-    const char* writtenAs;       // written by its change handler or the swap
+    const char* writtenAs;       // written when it changes, or by the swap
     ValueKind kind;
 
-    QString control() const { return QString::fromLatin1(readForControl); }
+    QString page() const { return QString::fromLatin1(readForPage); }
     QString runtime() const { return QString::fromLatin1(readForRuntime); }
     QString written() const { return QString::fromLatin1(writtenAs); }
 };

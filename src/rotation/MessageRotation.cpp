@@ -73,7 +73,7 @@ void MessageRotation::findMessageOnAir() {
         try {
             RegistryKey reg(p_.registry, Root::LocalMachine);
             reg.openKey(kConfigKeySlash, false);
-            onHistory = reg.readString(values::ArquivoAtual.control());
+            onHistory = reg.readString(values::ArquivoAtual.page());
         } catch (const ConfigError&) {
         }
         try {

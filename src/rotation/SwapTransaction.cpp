@@ -170,7 +170,7 @@ void SwapTransaction::writeHistory(const QString& newName, const QString& oldNam
     };
     RegistryKey reg(p_.registry, Root::LocalMachine);
     reg.openKey(kConfigKeySlash, false);
-    const QString enteredBefore = reg.readString(values::DataAtual.control());
+    const QString enteredBefore = reg.readString(values::DataAtual.page());
     const QString entered = moment();
     const QString left = moment();
     reg.writeStrings({{values::ArquivoAtual.written(), newName},
@@ -186,10 +186,10 @@ void SwapTransaction::readHistory() {
     RegistryKey reg(p_.registry, Root::LocalMachine);
     reg.openKey(kConfigKeySlash, false);
     MessageHistory& history = p_.onAir.history;
-    history.previousFile = reg.readString(values::ArquivoAnterior.control());
-    history.since = reg.readString(values::DataAtual.control());
-    history.previousSince = reg.readString(values::DataAnteriorEntra.control());
-    history.previousUntil = reg.readString(values::DataAnteriorSai.control());
+    history.previousFile = reg.readString(values::ArquivoAnterior.page());
+    history.since = reg.readString(values::DataAtual.page());
+    history.previousSince = reg.readString(values::DataAnteriorEntra.page());
+    history.previousUntil = reg.readString(values::DataAnteriorSai.page());
     reg.closeKey();
 }
 

@@ -91,7 +91,7 @@ TEST_F(ShellStart, StoredValuesFillControlsLabelsFlagsAndTheMailClient) {
     preset(QStringLiteral("DataAnteriorEntra"), QStringLiteral("01/12/2026-08:00:00"));
     preset(QStringLiteral("DataAnteriorSai"), QStringLiteral("09/12/2026-10:00:00"));
     // Written under one form of the name, read under another; the booleans
-    // in forms that the handlers write back as "-1".
+    // in forms that the start-up writes back as "-1".
     preset(QStringLiteral("TrocaMSg"), QStringLiteral("1"));
     preset(QStringLiteral("SendMail"), QStringLiteral("True"));
     preset(QStringLiteral("HardDesc"), QStringLiteral("1"));

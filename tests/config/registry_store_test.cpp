@@ -26,7 +26,7 @@ protected:
     TempStore store;
 };
 
-// Each value is read at start under other letter cases than its handler
+// Each value is read at start under other letter cases than its change
 // writes: every form must reach the one value, and no two values may meet.
 TEST_F(ConfigStore, EveryNameFormOfAValueReachesTheSameValue) {
     const std::vector<ConfigValue> forms{values::TrocaMsg,   values::IniWin,   values::HideMode,
@@ -39,8 +39,8 @@ TEST_F(ConfigStore, EveryNameFormOfAValueReachesTheSameValue) {
         const ConfigValue& v = forms[i];
         SCOPED_TRACE(v.writtenAs);
         // A row whose forms are spelled alike would prove nothing here.
-        EXPECT_TRUE(v.written() != v.control() || v.written() != v.runtime());
-        EXPECT_EQ(v.written().compare(v.control(), Qt::CaseInsensitive), 0);
+        EXPECT_TRUE(v.written() != v.page() || v.written() != v.runtime());
+        EXPECT_EQ(v.written().compare(v.page(), Qt::CaseInsensitive), 0);
         EXPECT_EQ(v.written().compare(v.runtime(), Qt::CaseInsensitive), 0);
         if (v.kind == ValueKind::Integer)
             writer.writeInteger(v.written(), 32833 + static_cast<int>(i));
@@ -52,7 +52,7 @@ TEST_F(ConfigStore, EveryNameFormOfAValueReachesTheSameValue) {
     for (std::size_t i = 0; i < forms.size(); ++i) {
         const ConfigValue& v = forms[i];
         SCOPED_TRACE(v.writtenAs);
-        for (const QString& name : {v.control(), v.runtime()}) {
+        for (const QString& name : {v.page(), v.runtime()}) {
             if (v.kind == ValueKind::Integer)
                 EXPECT_EQ(reader.readInteger(name), 32833 + static_cast<int>(i));
             else

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <sstream>
 #include <string>
 
 #include "TestAudio.h"
@@ -141,10 +142,12 @@ TEST_F(NoticeOnAir, ASlowMailServerIsNeverHeardOnTheLine) {
          (at = std::search(at, samples.end(), promo.begin(), promo.end())) != samples.end();
          at += static_cast<std::ptrdiff_t>(promo.size()))
         starts.push_back(static_cast<std::size_t>(at - samples.begin()));
-    std::string report;
-    for (std::size_t i = 0; i < starts.size(); ++i)
-        report += " " + std::to_string(starts[i] * 1000 / 44100) + "ms" +
-                  (i ? "(+" + std::to_string(starts[i] - starts[i - 1] - promo.size()) + ")" : "");
+    std::ostringstream report;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        report << ' ' << starts[i] * 1000 / 44100 << "ms";
+        if (i)
+            report << "(+" << starts[i] - starts[i - 1] - promo.size() << ')';
+    }
     // The pass that was playing when the send began, and how far the
     // unbroken run of passes from it reaches.
     std::size_t from = *first;
@@ -152,9 +155,9 @@ TEST_F(NoticeOnAir, ASlowMailServerIsNeverHeardOnTheLine) {
         if (s <= sending)
             from = s;
     const std::size_t reach = from + exactRepeats(samples, from, promo) * promo.size();
-    EXPECT_LE(from, sending) << "sending at " << sending * 1000 / 44100 << "ms; passes:" << report;
+    EXPECT_LE(from, sending) << "sending at " << sending * 1000 / 44100 << "ms; passes:" << report.str();
     EXPECT_GE(reach, sent) << "sending " << sending * 1000 / 44100 << "ms to "
-                           << sent * 1000 / 44100 << "ms; passes (gap in samples):" << report;
+                           << sent * 1000 / 44100 << "ms; passes (gap in samples):" << report.str();
 
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(5000));
