@@ -135,7 +135,7 @@ Shell::~Shell() {
     ports_.platform.loop.setUncaughtHandler(nullptr);
 }
 
-void Shell::start() {
+void Shell::start(const QString& lineTaken) {
     ErrorHandler::Batch once(errors_);
 
     RegistryKey reg(ports_.platform.registry, Root::LocalMachine);
@@ -166,11 +166,22 @@ void Shell::start() {
     statusPanel_.showSystem();
     ports_.status.idle.setIdleHandler([this] { statusPanel_.refresh(); });
 
-    presence_.startUsbWatch();
+    // Off the line, nothing may arm the channel's start timer: no look for
+    // the hardware, no watch for its USB arrival, and the channel kept as
+    // after an unplug, so that its devices showing up in the sound server
+    // open nothing either.
+    const bool onLine = lineTaken.isEmpty();
+    if (onLine)
+        presence_.startUsbWatch();
     rotation_.transaction().resetFlags();
     modes_.applyStartMode(startHidden, startMinimized);
     log_.clearTimer().setEnabled(true);
 
+    if (!onLine) {
+        channel_.hardwareUnplugged();
+        log_.write(lineTaken);
+        return;
+    }
     // Last: look for the hold hardware; when it is there the channel opens
     // and the message starts a few seconds later.
     errors_.guard([this] { scan_.scan(); });

@@ -89,8 +89,11 @@ public:
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
 
-    // Runs once, before the window is first shown.
-    void start();
+    // Runs once, before the window is first shown. `lineTaken`, when not
+    // empty, says that another program already plays into the hold hardware:
+    // it is written where the hardware would be looked for, and this program
+    // never opens the hold channel.
+    void start(const QString& lineTaken = {});
     // Orderly release at the end of the run loop; the destructor runs it
     // when nobody did.
     void finish();

@@ -113,9 +113,13 @@ int main(int argc, char** argv) {
 
     ignoreStraySignals();
     const QString home = homeFolder();
-    SingleInstance instance;
-    if (!instance.acquire())
+    // For tests: programs on private sound servers, each with a virtual hold
+    // device of its own, run side by side under guards of their own.
+    SingleInstance instance(qEnvironmentVariable("QUINDRA_INSTANCE_TAG"));
+    if (instance.acquire() == SingleInstance::Start::AlreadyRunning)
         return 0;
+    for (const QString& problem : instance.problems())
+        std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
 
     const QString displayProblem = UnusableDisplay();
     if (!displayProblem.isEmpty()) {
@@ -138,6 +142,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("br.com.vizudu.quindra"));
     QApplication::setWindowIcon(ProgramIcon());
     InstallQtTranslations(OperatorLocale());
+    const auto answering = instance.answerLaterStarts();
 
     // SIGTERM, SIGINT and SIGHUP (the end of the desktop session) act as a
     // request to close the window, so a service manager or a log-out stops
@@ -208,11 +213,13 @@ int main(int argc, char** argv) {
         MainWindow& window;
         ~Detach() { window.disconnectFrom(); }
     } detach{window};
-    shell.start();
+    shell.start(instance.lineTaken());
     started = &shell;
     registry.setReporter([&shell](const QString& line) { shell.log().write(line); });
     if (!displayProblem.isEmpty())
         shell.log().write(displayProblem);
+    for (const QString& problem : instance.problems())
+        shell.log().write(problem);
     if (paths.homeFolder.isEmpty() && !QFileInfo(shell.state().settings.dropFolder).isDir()) {
         shell.log().write(
             QStringLiteral("A pasta pessoal do usuário não é conhecida (sem HOME e sem "

@@ -478,6 +478,47 @@ TEST_F(ShellStart, HoldHardwareFoundAtStartPlaysTheMessageSixSecondsLater) {
     EXPECT_FALSE(player.playing());
 }
 
+// Another program already plays into the hold hardware: the window, the log
+// and the watch of the drop folder run, and nothing this program looks for
+// or is told opens the channel: not the start, not the hardware's devices
+// showing up in the sound server, not the hardware plugged back in.
+TEST_F(ShellStart, ALineTakenByAnotherProgramIsWrittenAndTheChannelNeverOpens) {
+    QDir().mkpath(paths.messageFolder());
+    QFile f(paths.messageFolder() + QStringLiteral("/espera.wav"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
+    devices.hid = {HoldHardwareHid()};
+    const QString taken = QStringLiteral(
+        "A mensagem de espera já é tocada no hardware da espera pelo programa do usuário "
+        "operador; este programa não abre o canal da espera.");
+
+    shell = std::make_unique<Shell>(ports(), window);
+    window.shell = shell.get();
+    shell->start(taken);
+    EXPECT_EQ(window.log.lines, QStringList{QStringLiteral("10/12/2026 - 14:05:33 - ") + taken});
+    EXPECT_EQ(echoed, window.log.lines);
+
+    loop.processPendingMessages();
+    lister.changeDevices();
+    devices.unplugHoldHardware();
+    devices.replugHoldHardware();
+    loop.advance(60000);
+
+    EXPECT_FALSE(shell->state().channel.active);
+    EXPECT_EQ(player.plays, 0);
+    EXPECT_FALSE(monitor.capturing);
+    for (const FakeWaveControl* c : {&player, &monitor})
+        EXPECT_TRUE(c->calls.filter(QStringLiteral("Q-ZORBE")).isEmpty())
+            << c->calls.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(shell->checkTimer().enabled());
+    EXPECT_TRUE(shell->showOnRun());
+    // Nothing in between: no arrival, no search, no silence.
+    shell->finish();
+    EXPECT_EQ(window.log.lines.mid(1),
+              QStringList{QStringLiteral("10/12/2026 - 14:05:33 - Sistema finalizado.")});
+}
+
 TEST_F(ShellStart, AFileDroppedIntoTheDefaultDropFolderGoesOnAirWithItsHistory) {
     QDir().mkpath(paths.messageFolder());
     QFile old(paths.messageFolder() + QStringLiteral("/espera.wav"));

@@ -60,6 +60,9 @@ chmod 700 "$work/runtime"
 export HOME="$work/home"
 export XDG_CONFIG_HOME="$work/config"
 export XDG_RUNTIME_DIR="$work/runtime"
+# Single-instance guards of its own: a program of a real session, or of a test
+# running beside this one, is not this test's first instance.
+export QUINDRA_INSTANCE_TAG="window-test-$$"
 export QUINDRA_HOME="$work/quindra"
 export QUINDRA_REGISTRY="$work/registry.db"
 export LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
@@ -20,7 +21,9 @@ inline bool MakeProgramHome(const QDir& home) {
 
 // The environment the real program runs in under a test: no display, and
 // every folder it touches inside `home` (app/ with Audio/, home/, config/,
-// runtime/, the settings store registry.db), in the operator's locale.
+// runtime/, the settings store registry.db), in the operator's locale. Its
+// single-instance guards are named for `home`: programs of tests that run side
+// by side, each on its own virtual hold device, do not meet.
 inline QProcessEnvironment ProgramEnvironment(const QDir& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
@@ -31,6 +34,11 @@ inline QProcessEnvironment ProgramEnvironment(const QDir& home) {
     env.insert(QStringLiteral("HOME"), home.filePath(QStringLiteral("home")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("QUINDRA_INSTANCE_TAG"),
+               QString::fromLatin1(
+                   QCryptographicHash::hash(home.absolutePath().toUtf8(), QCryptographicHash::Sha1)
+                       .toHex()
+                       .left(16)));
     env.insert(QStringLiteral("LANG"), QStringLiteral("pt_BR.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pt_BR.UTF-8"));
     return env;
