@@ -292,6 +292,7 @@ void Shell::finish() {
     cpuGauge_.stop();
     hotKey_.setEnabled(false);
     modes_.disableTray();
+    channel_.stopWatching();
     bool stopped = false;
     errors_.guard([&] {
         if (ports_.audio.player.playing()) {

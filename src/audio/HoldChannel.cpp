@@ -24,7 +24,9 @@ HoldChannel::HoldChannel(Controls controls, ChannelFlags& flags, const RuntimeSt
       startTimer_(loop.createTimer(kStartDelayMs, [this] { start(); })),
       lossGrace_(loop.createTimer(kLossGraceMs, [this] { lossConfirmed(); })),
       underrunWindow_(loop.createTimer(kUnderrunWindowMs, [this] { underrunWindowEnded(); })),
+      watch_(loop.createTimer(kWatchMs, [this] { watchLine(); })),
       allowedStarts_(c_.player.starts()) {
+    watch_->setEnabled(true);
     c_.player.onPassEnded = [this] { passEnded(); };
     c_.player.onLost = [this](PlaybackLoss why) { playbackLost(why); };
     c_.player.onRestored = [this] { playbackRestored(); };
@@ -147,11 +149,13 @@ void HoldChannel::devicesChanged() {
     startTimer_->setEnabled(true);
 }
 
-bool HoldChannel::holdHardwareListed() {
+bool HoldChannel::holdHardwareListed(bool reportFailure) {
     QStringList devices;
     try {
         devices = c_.lister.captureDevices();
     } catch (const std::exception&) {
+        if (!reportFailure)
+            return false;
         lookReport_.write(
             QStringLiteral("O servidor de som não está disponível; o canal da espera será "
                            "aberto quando o hardware da espera aparecer nele."));
@@ -165,6 +169,7 @@ void HoldChannel::playbackLost(PlaybackLoss why) {
     if (!flags_.active)
         return;
     if (why == PlaybackLoss::FileFailed) {
+        failedFile_ = state_.onAir.file;
         log_.write(QStringLiteral("O arquivo de áudio %1 não pôde ser reproduzido; a mensagem de "
                                   "espera está fora do ar.")
                        .arg(QFileInfo(state_.onAir.file).fileName()));
@@ -204,13 +209,64 @@ void HoldChannel::playbackRestored() {
     // Back before the grace ran out: the silence was short, but it happened.
     if (pendingLoss_)
         lossConfirmed();
-    backOnAir();
+    if (!restarting_)
+        backOnAir();
 }
 
 void HoldChannel::backOnAir() {
     if (!std::exchange(silenceWritten_, false))
         return;
     log_.write(QStringLiteral("A mensagem de espera voltou ao ar."));
+}
+
+void HoldChannel::stopWatching() {
+    watch_->setEnabled(false);
+}
+
+// On air and not paused on purpose, with a message the player can play.
+bool HoldChannel::shouldSound() const {
+    return flags_.active && !unplugged_ && !state_.swap.replaySuspended &&
+           !startTimer_->enabled() && !state_.onAir.file.isEmpty() &&
+           state_.onAir.file != failedFile_;
+}
+
+void HoldChannel::watchLine() {
+    const std::uint64_t frames = c_.player.framesPlayed();
+    const bool moved = frames != std::exchange(lastFrames_, frames);
+    if (moved && std::exchange(watchActed_, false))
+        backOnAir();
+    if (moved || !shouldSound()) {
+        stalledLooks_ = 0;
+        return;
+    }
+    if (++stalledLooks_ < kStalledLooks)
+        return;
+    stalledLooks_ = 0;
+    // With the server away or the hardware gone, a start can do nothing: the
+    // player brings the message on when they are back.
+    if (!holdHardwareListed(false))
+        return;
+    // The return is written once the sound moves again, not as it starts.
+    restarting_ = true;
+    try {
+        if (c_.player.playing())
+            c_.player.stop();
+        c_.player.play(state_.onAir.file);
+    } catch (const std::exception&) {
+        restarting_ = false;
+        return;  // a message that cannot start stays silent; looked at again later
+    }
+    restarting_ = false;
+    allowedStarts_ = c_.player.starts();
+    if (std::exchange(watchActed_, true))
+        return;
+    const bool said = silenceWritten_ || pendingLoss_;
+    if (pendingLoss_)
+        lossConfirmed();
+    log_.write(said ? QStringLiteral("A mensagem de espera seguia fora do ar e foi reiniciada.")
+                    : QStringLiteral("A mensagem de espera estava em silêncio sem aviso e foi "
+                                     "reiniciada."));
+    silenceWritten_ = true;
 }
 
 void HoldChannel::underrun() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +36,11 @@ struct RuntimeState;
 // A message that loses its sound while on air (server restart, device
 // removed and created again, stream ended, device suspended) is brought back
 // by the player itself; the channel writes the lines.
+//
+// Last, the channel watches that the line carries sound: when the message
+// should be on air, its device is in the sound server, and yet the player
+// has handed the device nothing for kWatchMs * kStalledLooks, it writes one
+// line and starts the message again.
 class HoldChannel {
 public:
     static constexpr int kStartDelayMs = 6000;
@@ -48,6 +54,11 @@ public:
     // least kUnderrunBurst of them gets a line.
     static constexpr int kUnderrunWindowMs = 10000;
     static constexpr int kUnderrunBurst = 3;
+    // The line's watch looks this often; it acts when the sound has stood
+    // still at kStalledLooks looks in a row, well after the player's own
+    // recovery (a retry every 2 s) had its chance.
+    static constexpr int kWatchMs = 3000;
+    static constexpr int kStalledLooks = 2;
 
     struct Controls {
         WaveControl& player;   // plays the message
@@ -82,6 +93,8 @@ public:
     // next USB arrival arms the start timer. The caller stops capture and
     // playback.
     void hardwareUnplugged();
+    // The program ends: the watch no longer brings the message back.
+    void stopWatching();
 
     Timer& startTimer() { return *startTimer_; }
     // Underruns since start-up.
@@ -90,7 +103,9 @@ public:
 private:
     void playCurrent();
     void devicesChanged();
-    bool holdHardwareListed();
+    bool holdHardwareListed(bool reportFailure = true);
+    bool shouldSound() const;
+    void watchLine();
     void playbackLost(PlaybackLoss why);
     void lossConfirmed();
     void playbackRestored();
@@ -108,12 +123,18 @@ private:
     std::unique_ptr<Timer> startTimer_;
     std::unique_ptr<Timer> lossGrace_;
     std::unique_ptr<Timer> underrunWindow_;
+    std::unique_ptr<Timer> watch_;
 
     bool unplugged_ = false;
     bool wasOnAir_ = false;
     unsigned allowedStarts_ = 0;  // the player's starts when the replay last ran unsuspended
     std::optional<PlaybackLoss> pendingLoss_;
     bool silenceWritten_ = false;  // a line said the line is silent; none said it is back
+    std::uint64_t lastFrames_ = 0;
+    int stalledLooks_ = 0;
+    bool restarting_ = false;  // the watch is starting the message
+    bool watchActed_ = false;  // the watch restarted the message; it has not sounded since
+    QString failedFile_;       // the player found this file unplayable
     int underruns_ = 0;
     int windowUnderruns_ = 0;
 };

@@ -95,7 +95,10 @@ public:
     // Called from onPassEnded with the file that is playing, it lets the pass
     // under way go on; any other call starts the file from its beginning.
     // Throws when the file is plainly no sound file (missing, empty, not WAV
-    // or MP3); a file that fails later is told through onLost.
+    // or MP3) or its device is not in the sound server; a file that fails
+    // later is told through onLost, and so is a sound server that is away or
+    // goes away as the file starts (the control brings the file on when the
+    // server is back).
     virtual void play(const QString& path) = 0;
     // Ends the playback, its loop included.
     virtual void stop() = 0;
@@ -105,6 +108,10 @@ public:
     // handler of onPassEnded whether the message was started anew since it
     // last looked.
     virtual unsigned starts() const = 0;
+    // Frames of sound the playback device has taken from this control since
+    // it was made: it moves on while the line carries sound and stands still
+    // when nothing reaches the device, whatever the reason.
+    virtual std::uint64_t framesPlayed() const = 0;
 
     // Continuous capture from the capture device to the sample listeners,
     // handed over in transfers of bufferBytes.

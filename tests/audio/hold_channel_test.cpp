@@ -11,9 +11,9 @@ using namespace quindra::testing;
 
 namespace {
 
-class Channel : public ::testing::Test {
-public:
-    Channel() {
+// The channel on fake controls, with the hold hardware listed.
+struct ChannelRig {
+    ChannelRig() {
         state.onAir.file = QStringLiteral("/opt/quindra/Audio/espera.wav");
         lister.inputs = {QStringLiteral("Microfone (Realtek HD)"),
                          QStringLiteral("Microfone (Q-ZORBE)")};
@@ -32,6 +32,8 @@ public:
             views.push_back(c);
         }};
 };
+
+class Channel : public ::testing::Test, public ChannelRig {};
 
 TEST_F(Channel, OpensOnTheHardwaresMicrophoneAndSpeakerNames) {
     channel.openOnHoldHardware();
@@ -87,16 +89,16 @@ TEST_F(Channel, OpeningFailuresAndTheirLines) {
     };
     const std::vector<Case> cases{
         {"hardware absent",
-         [](Channel& t) { t.lister.inputs = {QStringLiteral("Microfone (Realtek)")}; },
+         [](ChannelRig& t) { t.lister.inputs = {QStringLiteral("Microfone (Realtek)")}; },
          {},
          false},
         {"monitor rejects the names",
-         [](Channel& t) { t.monitor.rejected = {QStringLiteral("Microfone (Q-ZORBE)")}; },
+         [](ChannelRig& t) { t.monitor.rejected = {QStringLiteral("Microfone (Q-ZORBE)")}; },
          {QStringLiteral("Erro ao iniciar monitoração do Canal 1"),
           QStringLiteral("Stream inicializado com sucesso.")},
          true},
         {"capture does not start",
-         [](Channel& t) { t.monitor.captureFails = true; },
+         [](ChannelRig& t) { t.monitor.captureFails = true; },
          {QStringLiteral("Erro ao iniciar stream do canal 1"),
           QStringLiteral("Erro no stream do canal 1")},
          false},
@@ -150,10 +152,10 @@ TEST_F(Channel, EachEndOfAPassLetsTheLoopGoOnOrStopsIt) {
     };
     const std::vector<Case> cases{
         {"on air", [](Channel&) {}, true},
-        {"unplugged", [](Channel& t) { t.channel.hardwareUnplugged(); }, false},
+        {"unplugged", [](ChannelRig& t) { t.channel.hardwareUnplugged(); }, false},
         // The window closes: the suspension holds back the message that was
         // playing when it began.
-        {"closing", [](Channel& t) { t.state.swap.replaySuspended = true; }, false},
+        {"closing", [](ChannelRig& t) { t.state.swap.replaySuspended = true; }, false},
         // A swap stops the old message and starts the new one while replay
         // stays suspended for seconds: the new one goes on at once.
         {"new message during a swap",
@@ -359,6 +361,85 @@ TEST_F(Channel, ABurstOfUnderrunsGetsALine) {
               QStringList{QStringLiteral(
                   "Falhas no som da mensagem de espera: 4 interrupções em 10 segundos.")});
     EXPECT_EQ(channel.underruns(), 6);
+}
+
+}  // namespace
+
+namespace {
+
+const QString kFoundSilent =
+    QStringLiteral("A mensagem de espera estava em silêncio sem aviso e foi reiniciada.");
+constexpr int kStallMs = HoldChannel::kWatchMs * (HoldChannel::kStalledLooks + 1);
+
+// The last line of defence: a line that should carry the message and has
+// carried nothing for a while, with nobody having said a word, gets the
+// message started again and one line; its return is written once it sounds.
+TEST_F(Channel, ASilentLineNobodyToldOfIsStartedAgainWithOneLine) {
+    channel.start();
+    log.lines.clear();
+    loop.advance(kStallMs);
+    EXPECT_TRUE(log.lines.isEmpty()) << "a line that sounds is left alone";
+
+    player.silent = true;
+    const int plays = player.plays;
+    loop.advance(kStallMs);
+    EXPECT_EQ(log.lines, QStringList{kFoundSilent});
+    EXPECT_EQ(player.plays, plays + 1);
+    EXPECT_EQ(player.file(), state.onAir.file);
+
+    // Still silent: started again, without another line.
+    loop.advance(kStallMs);
+    EXPECT_GT(player.plays, plays + 1);
+    EXPECT_EQ(log.lines, QStringList{kFoundSilent});
+
+    player.silent = false;
+    loop.advance(HoldChannel::kWatchMs * 2);
+    EXPECT_EQ(log.lines, (QStringList{kFoundSilent, kBack}));
+}
+
+// A loss the player told and never mended: the silence was written, the
+// watch says it acted, and the return follows.
+TEST_F(Channel, ALossThatIsNeverMendedIsStartedAgain) {
+    channel.start();
+    log.lines.clear();
+    player.silent = true;
+    player.loseSound(PlaybackLoss::StreamEnded);
+    loop.advance(kStallMs);
+    player.silent = false;
+    loop.advance(HoldChannel::kWatchMs * 2);
+    EXPECT_EQ(log.lines,
+              (QStringList{QStringLiteral("O servidor de som encerrou o stream da mensagem; a "
+                                          "mensagem de espera está fora do ar."),
+                           QStringLiteral("A mensagem de espera seguia fora do ar e foi "
+                                          "reiniciada."),
+                           kBack}));
+}
+
+// Silences that are someone's on purpose, or that a start cannot mend.
+TEST_F(Channel, TheWatchLeavesAloneWhatAStartCannotMendOrWhatWasStoppedOnPurpose) {
+    const std::vector<std::pair<const char*, std::function<void(ChannelRig&)>>> cases = {
+        {"a swap's pause", [](ChannelRig& t) { t.state.swap.replaySuspended = true; }},
+        {"the hardware unplugged", [](ChannelRig& t) { t.channel.hardwareUnplugged(); }},
+        {"the sound server away", [](ChannelRig& t) { t.lister.listFails = true; }},
+        {"the hold hardware not in the server",
+         [](ChannelRig& t) { t.lister.inputs = {QStringLiteral("Microfone (Realtek HD)")}; }},
+        {"a message the player cannot play",
+         [](ChannelRig& t) { t.player.loseSound(PlaybackLoss::FileFailed); }},
+        {"no message at all", [](ChannelRig& t) { t.state.onAir.file.clear(); }},
+        {"the program ending", [](ChannelRig& t) { t.channel.stopWatching(); }},
+    };
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        ChannelRig t;
+        t.channel.start();
+        t.player.silent = true;
+        make(t);
+        t.log.lines.clear();
+        const int plays = t.player.plays;
+        t.loop.advance(kStallMs * 3);
+        EXPECT_EQ(t.player.plays, plays);
+        EXPECT_FALSE(t.log.lines.contains(kFoundSilent));
+    }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "ports/WaveControl.h"
@@ -14,7 +16,8 @@ namespace quindra::testing {
 // test ends a pass with endPass() (the control has already started the next
 // one, as the real player does) or finishFile() (a control that stops at the
 // end of a file). A player can be made to need several stop() calls, and a
-// test can act on each call.
+// test can act on each call. The sound server's side is told by the test
+// (loseSound, restoreSound), or made silent without a word (silent).
 class FakeWaveControl final : public WaveControl {
 public:
     QStringList inputs;    // capture device names
@@ -68,8 +71,18 @@ public:
         stops_ = 0;
         file_ = path;
         ++plays;
+        // As the real control does: a loss told is over once a file sounds.
+        if (std::exchange(lossTold_, false) && onRestored)
+            onRestored();
     }
     unsigned starts() const override { return starts_; }
+    // A playing control that is not made silent plays on: every look finds
+    // more frames played.
+    std::uint64_t framesPlayed() const override {
+        if (playing_ && !silent)
+            frames_ += 441;
+        return frames_;
+    }
     void stop() override {
         record(QStringLiteral("stop"));
         if (++stops_ >= stopsToStop) {
@@ -112,10 +125,12 @@ public:
     }
     // The sound server's side of the player and the device list.
     void loseSound(PlaybackLoss why) {
+        lossTold_ = why != PlaybackLoss::FileFailed;
         if (onLost)
             onLost(why);
     }
     void restoreSound() {
+        lossTold_ = false;
         if (onRestored)
             onRestored();
     }
@@ -135,6 +150,7 @@ public:
     const QString& file() const { return file_; }
     int plays = 0;
     bool capturing = false;
+    bool silent = false;  // playing, yet the device takes nothing
     std::vector<SampleListener*> listeners;
 
 private:
@@ -151,6 +167,8 @@ private:
     DeviceChoice out_ = DeviceChoice::systemDefault();
     WaveFormat format_;
     bool playing_ = false;
+    bool lossTold_ = false;
+    mutable std::uint64_t frames_ = 0;
     QString file_;
 };
 

@@ -83,6 +83,7 @@ void PlaybackFeed::lookAgain(pa_mainloop_api* api, pa_time_event* e, const struc
 void PlaybackFeed::write(pa_stream* s, std::size_t frames) {
     const auto channels = static_cast<std::size_t>(format_.channels);
     const std::size_t count = frames * channels;
+    framesPlayed_.fetch_add(frames, std::memory_order_relaxed);
     if (format_.bits == 8) {
         bytes_.resize(count);
         std::transform(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(count),

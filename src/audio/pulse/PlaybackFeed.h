@@ -2,6 +2,7 @@
 
 #include <pulse/mainloop-api.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -33,8 +34,15 @@ public:
         std::function<void(bool suspended)> suspended;
     };
 
-    PlaybackFeed(const WaveFormat& format, ReadAhead& source, pa_mainloop_api* api, Events events)
-        : format_(format), source_(source), api_(api), events_(std::move(events)) {}
+    // `framesPlayed` counts every frame the stream takes, for whoever
+    // watches that the line carries sound.
+    PlaybackFeed(const WaveFormat& format, ReadAhead& source, pa_mainloop_api* api, Events events,
+                 std::atomic<std::uint64_t>& framesPlayed)
+        : format_(format),
+          source_(source),
+          api_(api),
+          events_(std::move(events)),
+          framesPlayed_(framesPlayed) {}
     ~PlaybackFeed() override;  // with the lock held
     PlaybackFeed(const PlaybackFeed&) = delete;
     PlaybackFeed& operator=(const PlaybackFeed&) = delete;
@@ -59,6 +67,7 @@ private:
     ReadAhead& source_;
     pa_mainloop_api* const api_;
     const Events events_;
+    std::atomic<std::uint64_t>& framesPlayed_;
     bool playing_ = false;
     bool sounded_ = false;  // this message has reached the stream
     bool tap_ = false;

@@ -75,12 +75,7 @@ void Player::play(const QString& path) {
     ++starts_;
     suspended_ = false;
     if (connection_.down()) {
-        // The server's return brings it on.
-        close();
-        ++session_;
-        readAhead_.stop();
-        playing_ = true;
-        lost_ = true;
+        startLost();
         return;
     }
     lost_ = false;
@@ -90,6 +85,16 @@ void Player::play(const QString& path) {
         try {
             open();
         } catch (const WaveError&) {
+            bool serverAway = false;
+            {
+                PulseConnection::Lock lock(connection_);
+                serverAway = !connection_.reachable(lock);
+            }
+            if (serverAway) {
+                // It died as the stream opened, before anyone heard of it.
+                startLost();
+                return;
+            }
             playing_ = false;
             ++session_;
             readAhead_.stop();
@@ -100,6 +105,14 @@ void Player::play(const QString& path) {
     begin(cut);
     if (std::exchange(lossTold_, false) && events_.restored)
         events_.restored();
+}
+
+// The file should sound but the server is away: it is lost from its first
+// sample, and comes on from its beginning when the server is back.
+void Player::startLost() {
+    close();
+    playing_ = true;
+    loseSound(PlaybackLoss::ServerGone);
 }
 
 void Player::stop() {
@@ -201,8 +214,8 @@ void Player::open() {
             guard_.post([this, generation, suspended] { outputSuspended(generation, suspended); });
         },
     };
-    auto feed =
-        std::make_unique<PlaybackFeed>(format_, readAhead_, connection_.api(), std::move(events));
+    auto feed = std::make_unique<PlaybackFeed>(format_, readAhead_, connection_.api(),
+                                               std::move(events), framesPlayed_);
     feed->setTap(tap_);  // no stream calls it yet
     const pa_sample_spec sampleSpec = sampleSpecOf(format_);
     const PulseStream::Params params{PulseStream::Direction::Playback, "Mensagem de espera",
@@ -214,6 +227,8 @@ void Player::open() {
 }
 
 void Player::close() {
+    // A suspension belongs to the stream: the next one starts unsuspended.
+    suspended_ = false;
     PulseConnection::Lock lock(connection_);
     stream_.reset();
     feed_.reset();

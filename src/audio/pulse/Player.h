@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -50,11 +51,14 @@ public:
     // Starts `path` from its beginning, or, called from passEnded with the
     // file that plays, lets the pass under way go on. Throws WaveError, with
     // nothing changed, when the file plainly is no sound file; throws after
-    // stopping when the device cannot be opened.
+    // stopping when the server is there but the device cannot be opened.
+    // With the server away, or going away as the stream opens, the file
+    // plays as lost: the loss is told and the file comes on with the server.
     void play(const QString& path);
     void stop();
     bool playing() const { return playing_; }
     unsigned starts() const { return starts_; }
+    std::uint64_t framesPlayed() const { return framesPlayed_.load(std::memory_order_relaxed); }
     // Whether the played samples are handed to onSamples.
     void setTap(bool on);
 
@@ -66,6 +70,7 @@ private:
     void open();
     void close();
     void begin(bool cut);
+    void startLost();
     void resume();
     void loseSound(PlaybackLoss why);
     void passesQueued(std::uint64_t session, int passes);
@@ -90,9 +95,10 @@ private:
     bool tap_ = false;
     QString path_;
     unsigned starts_ = 0;
-    std::uint64_t session_ = 0;     // which start a report is about
-    std::uint64_t generation_ = 0;  // which stream a report is about
-    std::unique_ptr<Timer> retry_;  // while the sound is lost or suspended
+    std::uint64_t session_ = 0;                    // which start a report is about
+    std::uint64_t generation_ = 0;                 // which stream a report is about
+    std::atomic<std::uint64_t> framesPlayed_ = 0;  // written by the feed, on the mainloop thread
+    std::unique_ptr<Timer> retry_;                 // while the sound is lost or suspended
 
     ReadAhead readAhead_;
     std::unique_ptr<PlaybackFeed> feed_;  // outlives the stream that calls it

@@ -170,6 +170,11 @@ bool PulseConnection::contextFailed() const {
     return s == PA_CONTEXT_FAILED || s == PA_CONTEXT_TERMINATED;
 }
 
+bool PulseConnection::reachable(Lock&) const {
+    return state_ != State::Down && context_ &&
+           pa_context_get_state(context_.get()) == PA_CONTEXT_READY;
+}
+
 pa_context* PulseConnection::context(Lock& lock) {
     if (state_ == State::Down || !context_) {
         throw WaveError(QStringLiteral("Servidor de som indisponível."));

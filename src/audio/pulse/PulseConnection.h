@@ -63,6 +63,10 @@ public:
     // True while no server is connected and a reconnection is pending: work
     // that needs the server waits for serverReady() instead of failing.
     bool down() const { return state_ == State::Down; }
+    // Whether the server can be talked to now: false as soon as the context
+    // has failed, before the UI thread has heard of it, and while a
+    // connection is still under way.
+    bool reachable(Lock&) const;
 
     // The connected context, waiting (bounded) while a connection is under
     // way. Throws WaveError when there is no server.

@@ -42,6 +42,7 @@ public:
     void stop() override { player_.stop(); }
     bool playing() const override { return player_.playing(); }
     unsigned starts() const override { return player_.starts(); }
+    std::uint64_t framesPlayed() const override { return player_.framesPlayed(); }
 
     void startCapture(int bufferBytes) override;
     void stopCapture() override { recorder_.stop(); }

@@ -16,7 +16,8 @@ namespace quindra::testing {
 namespace {
 
 const QString kScript = QStringLiteral(QUINDRA_VIRTUAL_HOLD_DEVICE);
-constexpr int kScriptLimitMs = 15000;
+// PipeWire's graph may take many seconds to come up on a loaded machine.
+constexpr int kScriptLimitMs = 40000;
 
 }  // namespace
 
@@ -54,7 +55,12 @@ bool VirtualHoldDevice::start() {
     const auto m = QRegularExpression(QStringLiteral("export PULSE_SERVER=(\\S+)")).match(out);
     if (!m.hasMatch())
         return false;
-    setenv("PULSE_SERVER", m.captured(1).toLocal8Bit().constData(), 1);
+    // A restart names the same socket: leaving the environment alone lets a
+    // test restart the server from a thread of its own while libpulse reads it.
+    const QByteArray address = m.captured(1).toLocal8Bit();
+    const char* now = std::getenv("PULSE_SERVER");
+    if (!now || address != now)
+        setenv("PULSE_SERVER", address.constData(), 1);
     return true;
 }
 
@@ -62,13 +68,24 @@ void VirtualHoldDevice::stop() {
     run({QStringLiteral("stop"), dir_.path()});
 }
 
-void VirtualHoldDevice::freeze(bool frozen) {
+void VirtualHoldDevice::signalServer(int signal) {
     QFile pidFile(path("server.pid"));
     if (!pidFile.open(QIODevice::ReadOnly))
         return;
     const pid_t pid = pidFile.readAll().trimmed().toInt();
     if (pid > 0)
-        ::kill(pid, frozen ? SIGSTOP : SIGCONT);
+        ::kill(pid, signal);
+}
+
+void VirtualHoldDevice::freeze(bool frozen) {
+    signalServer(frozen ? SIGSTOP : SIGCONT);
+}
+
+bool VirtualHoldDevice::suspendHoldOutput() {
+    QProcess p;
+    p.start(QStringLiteral("pactl"),
+            {QStringLiteral("suspend-sink"), QStringLiteral("hold_out"), QStringLiteral("1")});
+    return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 bool VirtualHoldDevice::unplug(bool sinkOnly) {
@@ -86,6 +103,9 @@ bool VirtualHoldDevice::replug(bool sinkOnly) {
 }
 
 void VirtualHoldDevice::crash() {
+    // The server the clients talk to dies at once; the script then ends the
+    // rest (on PipeWire, the graph and its session manager).
+    signalServer(SIGKILL);
     run({QStringLiteral("stop"), dir_.path(), QStringLiteral("--kill")});
 }
 

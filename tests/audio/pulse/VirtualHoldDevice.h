@@ -34,8 +34,12 @@ public:
     // did not come up in time.
     bool start();
     void stop();
-    // Ends the server with SIGKILL, as a crash would.
+    // Ends the server with SIGKILL, as a crash would. Like start(), it may be
+    // called from a thread of the test's own.
     void crash();
+    // The server suspends the hold device's playback device, as any client
+    // may ask it to.
+    bool suspendHoldOutput();
     // Stops the server's process (SIGSTOP) or lets it go on (SIGCONT): a
     // server that hangs.
     void freeze(bool frozen);
@@ -51,6 +55,7 @@ public:
 
 private:
     bool run(const QStringList& args, QString* out = nullptr);
+    void signalServer(int signal);
     SoundServer server_;
     QTemporaryDir dir_;
 };

@@ -1,24 +1,11 @@
-#include <gtest/gtest.h>
-#include <sndfile.h>
-
 #include <QProcess>
-#include <QTemporaryDir>
-#include <memory>
 
-#include "TestAudio.h"
-#include "VirtualHoldDevice.h"
-#include "audio/HoldChannel.h"
-#include "audio/pulse/PulseWaveControl.h"
-#include "core/QtEventLoop.h"
-#include "core/Runtime.h"
-#include "support/FakeLog.h"
+#include "HoldLineRig.h"
 
 namespace quindra::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr int kRate = 44100;
 
 QString pactl(const QStringList& args) {
     QProcess p;
@@ -27,87 +14,10 @@ QString pactl(const QStringList& args) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// The hold channel on the real wave control, on a private PulseAudio or
-// PipeWire with the virtual hold device, listened to as the switchboard
-// hears it: what the hold device played, read back from its pipe. PipeWire
-// converts to its graph rate and back, so passes are found by correlation;
-// on PulseAudio they must also repeat sample for sample.
-class HoldLine : public ::testing::TestWithParam<SoundServer> {
+// The hold channel on the real wave control, playing a 2-second message.
+class HoldLine : public HoldLineRig, public ::testing::WithParamInterface<SoundServer> {
 protected:
-    void SetUp() override {
-        message_ = softNoise(kRate * 2, 5);  // a 2-second message
-        path_ = files_.filePath(QStringLiteral("espera.wav"));
-        writeSound(path_, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, message_);
-        state_.onAir.file = path_;
-    }
-
-    void startServer() {
-        ASSERT_TRUE(server_.start());
-        listen();
-    }
-    void listen() { played_ = std::make_unique<PlayedAudio>(server_.playedFifo()); }
-
-    void makeChannel() {
-        connection_ = std::make_shared<pulse::PulseConnection>(loop_);
-        player_ = std::make_unique<pulse::PulseWaveControl>(connection_);
-        monitor_ = std::make_unique<pulse::PulseWaveControl>(connection_);
-        lister_ = std::make_unique<pulse::PulseWaveControl>(connection_);
-        channel_ =
-            std::make_unique<HoldChannel>(HoldChannel::Controls{*player_, *monitor_, *lister_},
-                                          state_.channel, state_, log_, loop_, nullptr);
-    }
-
-    // Waits for `passes` whole passes of the message on the hold device,
-    // one right after the other.
-    std::vector<std::size_t> waitForPasses(std::size_t passes,
-                                           std::chrono::milliseconds limit = 20s) {
-        std::vector<std::size_t> starts;
-        waitFor(
-            loop_,
-            [&] {
-                starts = passStarts(played_->samples(), message_);
-                return starts.size() >= passes;
-            },
-            limit);
-        return starts;
-    }
-
-    // Samples inserted (or, negative, lost) at each join between passes.
-    std::vector<long> joins(const std::vector<std::size_t>& starts) const {
-        std::vector<long> gaps;
-        for (std::size_t i = 1; i < starts.size(); ++i)
-            gaps.push_back(static_cast<long>(starts[i] - starts[i - 1]) -
-                           static_cast<long>(message_.size()));
-        return gaps;
-    }
-
-    void expectJoinsWithoutGaps(const std::vector<std::size_t>& starts) {
-        const long tolerance = GetParam() == SoundServer::PipeWire ? 1 : 0;
-        for (long gap : joins(starts))
-            EXPECT_LE(std::abs(gap), tolerance) << "samples inserted at a join";
-        if (GetParam() == SoundServer::PulseAudio && !starts.empty()) {
-            EXPECT_GE(exactRepeats(played_->samples(), starts.front(), message_),
-                      static_cast<int>(starts.size()));
-        }
-    }
-
-    bool logged(const QString& line) const { return log_.lines.contains(line); }
-    bool waitForLine(const QString& line, std::chrono::milliseconds limit = 15s) {
-        return waitFor(
-            loop_, [&] { return logged(line); }, limit);
-    }
-
-    QtEventLoop loop_;
-    VirtualHoldDevice server_{GetParam()};
-    QTemporaryDir files_;
-    std::vector<std::int16_t> message_;
-    QString path_;
-    RuntimeState state_;
-    FakeLog log_;
-    std::unique_ptr<PlayedAudio> played_;
-    std::shared_ptr<pulse::PulseConnection> connection_;
-    std::unique_ptr<pulse::PulseWaveControl> player_, monitor_, lister_;
-    std::unique_ptr<HoldChannel> channel_;
+    HoldLine() : HoldLineRig(GetParam(), 2.0) {}
 };
 
 const QString kBack = QStringLiteral("A mensagem de espera voltou ao ar.");
@@ -154,7 +64,7 @@ TEST_P(HoldLine, TheHoldDeviceRemovedAndCreatedAgainBringsTheMessageBack) {
         ASSERT_TRUE(
             waitForLine(QStringLiteral("O dispositivo de áudio da espera saiu do servidor "
                                        "de som; a mensagem de espera está fora do ar.")))
-            << log_.lines.join(QLatin1Char('\n')).toStdString();
+            << journal();
         EXPECT_EQ(
             pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")}),
             QString())
@@ -183,7 +93,7 @@ TEST_P(HoldLine, AServerThatStartsLateOrRestartsBringsTheChannelUp) {
     startServer();
     ASSERT_TRUE(waitFor(
         loop_, [&] { return state_.channel.active; }, 20s))
-        << log_.lines.join(QLatin1Char('\n')).toStdString();
+        << journal();
     EXPECT_TRUE(log_.lines.contains(QStringLiteral("O hardware da espera foi localizado.")));
     EXPECT_GE(waitForPasses(2).size(), 2u);
 
@@ -200,9 +110,7 @@ TEST_P(HoldLine, AServerThatStartsLateOrRestartsBringsTheChannelUp) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, HoldLine,
                          ::testing::Values(SoundServer::PulseAudio, SoundServer::PipeWire),
-                         [](const auto& info) {
-                             return info.param == SoundServer::PipeWire ? "PipeWire" : "PulseAudio";
-                         });
+                         [](const auto& info) { return ServerName(info.param); });
 
 }  // namespace
 }  // namespace quindra::testing
