@@ -24,12 +24,14 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 }  // namespace
 
 UdevMonitor::UdevMonitor(::udev* context, EventLoop& loop, QByteArray subsystem, QByteArray devtype,
-                         std::function<void(udev_device*)> take, std::function<void()> burst)
+                         std::function<void(udev_device*)> take, std::function<void()> burst,
+                         std::function<void()> lost)
     : context_(context),
       subsystem_(std::move(subsystem)),
       devtype_(std::move(devtype)),
       take_(std::move(take)),
       burst_(std::move(burst)),
+      lost_(std::move(lost)),
       guard_(loop) {
     retry_ = loop.createTimer(kRetryMs, [this] {
         retry_->setEnabled(false);
@@ -69,7 +71,9 @@ bool UdevMonitor::open() {
     return true;
 }
 
-void UdevMonitor::readable() {
+bool UdevMonitor::receive() {
+    if (!monitor_)
+        return false;
     int received = 0;
     bool lost = false;
     for (int i = 0; i < kMostPerWakeup; ++i) {
@@ -90,9 +94,21 @@ void UdevMonitor::readable() {
         }
         break;
     }
-    if (lost)
+    if (lost) {
         warnOnce(Overflow, "lost uevents in a burst");
-    if (received > 0 || lost) {
+        if (lost_)
+            lost_();
+    }
+    return received > 0 || lost;
+}
+
+void UdevMonitor::drain() {
+    if (receive())
+        idleWakeups_ = 0;
+}
+
+void UdevMonitor::readable() {
+    if (receive()) {
         idleWakeups_ = 0;
         postBurst();
         return;
@@ -103,6 +119,8 @@ void UdevMonitor::readable() {
 
 void UdevMonitor::reopen() {
     warnOnce(Broken, "socket failed; opening a new monitor");
+    if (lost_)
+        lost_();
     if (!open())
         retry_->setEnabled(true);
 }
