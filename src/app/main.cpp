@@ -198,7 +198,8 @@ int main(int argc, char** argv) {
         });
     }
 
-    MainWindow window(/*withTray=*/!headless);
+    MainWindow window(/*withTray=*/!headless,
+                      headless ? MainWindow::Output::NoDisplay : MainWindow::Output::Screen);
     Shell shell(std::move(ports), window);
     window.connectTo(shell, shell.settings(), shell.errors());
     // Gone first: the window's controls reach nothing while the shell ends.
