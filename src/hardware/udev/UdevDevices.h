@@ -57,7 +57,7 @@ private:
     struct Event {
         unsigned long long seqnum = 0;
         bool usb = false;
-        UsbChange change = UsbChange::Arrival;
+        UsbChange change = UsbChange::Arrival;  // a hidraw node's too
         UsbDeviceId id;
         QByteArray syspath;                 // a hidraw node's
         std::optional<HidDeviceInfo> info;  // an added node's, when it can be identified
