@@ -164,7 +164,11 @@ std::unique_ptr<DeviceWatch> UdevDevices::watchHidDevices(std::function<void()> 
         return nullptr;
     auto monitor = std::make_unique<UdevMonitor>(
         context_.get(), loop_, "hidraw", QByteArray(), [this](udev_device* d) { takeHid(d); },
-        [this] { handleEvents(); }, [this] { hidPresent_.reset(); });
+        [this] { handleEvents(); },
+        [this] {
+            hidPresent_.reset();
+            hidResync_ = true;
+        });
     UdevMonitor* const current = monitor.get();
     hidMonitor_ = current;
     hidChanged_ = std::move(changed);
@@ -230,7 +234,8 @@ void UdevDevices::handleEvents() {
     // HID changes are told once for a run of them, but a USB report never
     // overtakes a HID removal, and a node's arrival is listed before a later
     // removal is looked at.
-    bool hidRemoved = false, hidAdded = false;
+    // After lost uevents a pass reads sysfs again, whatever comes.
+    bool hidRemoved = std::exchange(hidResync_, false), hidAdded = false;
     const auto tellHid = [&] {
         if (!hidRemoved && !hidAdded)
             return;

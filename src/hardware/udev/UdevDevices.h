@@ -81,6 +81,7 @@ private:
     // The HID devices as the uevents handled so far left them, by node; not
     // known before the first listing, or after uevents were lost.
     std::optional<std::map<QByteArray, HidDeviceInfo>> hidPresent_;
+    bool hidResync_ = false;
     // Removals seen for each node: a node plugged back is another device.
     std::map<QByteArray, unsigned> hidRemovals_;
 };

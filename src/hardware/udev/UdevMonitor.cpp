@@ -37,6 +37,8 @@ UdevMonitor::UdevMonitor(::udev* context, EventLoop& loop, QByteArray subsystem,
         retry_->setEnabled(false);
         if (!open())
             retry_->setEnabled(true);
+        else if (lost_)
+            lost_();  // whatever happened without a monitor went unread
     });
     if (!open()) {
         warnOnce(CannotOpen, "cannot open; trying again every second");
