@@ -1,5 +1,4 @@
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,12 +11,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "app/AppFolder.h"
 #include "app/DisplayCheck.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
+#include "app/StopSignals.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
@@ -39,12 +40,11 @@ using namespace quindra;
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
-
-void onStopSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
-}
+// Stop signals are caught before the shared libraries' start-up code runs,
+// the earliest moment a program has: a stop asked for while the program is
+// still being loaded waits until it can end in order.
+[[gnu::used, gnu::section(".preinit_array")]] void (*const catchStopsEarly)(int, char**, char**) =
+    [](int, char**, char**) { StopSignals::catchEarly(); };
 
 // Signals whose default would end the program: SIGPIPE comes with the next
 // status line once a reader of standard output (a pipe, a log collector) has
@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    StopSignals stopSignals;
     ignoreStraySignals();
     const QString home = homeFolder();
     // For tests: programs on private sound servers, each with a virtual hold
@@ -143,19 +144,6 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ProgramIcon());
     InstallQtTranslations(OperatorLocale());
     const auto answering = instance.answerLaterStarts();
-
-    // SIGTERM, SIGINT and SIGHUP (the end of the desktop session) act as a
-    // request to close the window, so a service manager or a log-out stops
-    // the program as an operator would.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        struct sigaction sa {};
-        sa.sa_handler = onStopSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGHUP, &sa, nullptr);
-    }
 
     QtEventLoop loop;
     SqliteRegistry registry(SqliteRegistry::defaultFile());
@@ -194,18 +182,24 @@ int main(int argc, char** argv) {
     // shows no more, and ends the program once start-up is over.
     bool stopRequested = false;
     Shell* started = nullptr;
-    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [&] {
-        char c;
-        [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
+    const auto stop = [&] {
         stopRequested = true;
         boxes.stop();
         if (started)
             started->closeRequested();
         QCoreApplication::quit();
-    });
+    };
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (stopSignals.caught()) {
+        stopNotifier = std::make_unique<QSocketNotifier>(stopSignals.fd(), QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &app, [&] {
+            if (stopSignals.takeRequests())
+                stop();
+        });
+    }
 
-    MainWindow window(/*withTray=*/!headless);
+    MainWindow window(/*withTray=*/!headless,
+                      headless ? MainWindow::Output::NoDisplay : MainWindow::Output::Screen);
     Shell shell(std::move(ports), window);
     window.connectTo(shell, shell.settings(), shell.errors());
     // Gone first: the window's controls reach nothing while the shell ends.
@@ -239,8 +233,11 @@ int main(int argc, char** argv) {
 
     if (shell.showOnRun())
         window.show();
-    // Signals that came in while the window was being built are handled now.
+    // Signals that came in while the program was being built are handled
+    // now.
     QCoreApplication::processEvents();
+    if (stopSignals.takeRequests())
+        stop();
     if (!stopRequested)
         app.exec();
     return 0;

@@ -48,7 +48,9 @@ public:
     virtual std::unique_ptr<DeviceWatch> watchUsbDevices(
         std::function<void(UsbChange, UsbDeviceId)> report) = 0;
 
-    // The HID devices present now. One that cannot be identified is left out.
+    // The HID devices present now, as far as the reports told so far go: a
+    // device pulled out and plugged back since the last listing comes back
+    // under a new instance. One that cannot be identified is left out.
     virtual std::vector<HidDeviceInfo> hidDevicesPresent() = 0;
 
     // Tells that HID devices may have come or gone, once for a burst of

@@ -34,6 +34,7 @@ void HardwarePresence::stopUsbWatch() {
 void HardwarePresence::usbArrived(UsbDeviceId id) {
     if (id != kHoldHardwareId)
         return;
+    saidArrived_ = true;
     p_.log.write(QStringLiteral("O Hardware foi conectado."));
     p_.log.write(QStringLiteral("Aguarde incializando o stream."));
     p_.startTimer.setEnabled(true);
@@ -49,7 +50,10 @@ void HardwarePresence::hidUnplugged(HidDevice& device) {
     // A swap in progress, or the program closing.
     if (p_.state.swap.replaySuspended)
         return;
-    if (p_.state.channel.active) {
+    // Pulled out again before the channel reopened: the log said it came,
+    // so it says it went.
+    if (p_.state.channel.active || saidArrived_) {
+        saidArrived_ = false;
         p_.log.write(QStringLiteral("O Hardware da espera foi desconectado."));
         p_.unplugged();
     }

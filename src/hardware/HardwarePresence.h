@@ -66,6 +66,8 @@ private:
     Ports p_;
     std::unique_ptr<UsbArrivalWatcher> usb_;
     std::unique_ptr<HidDeviceWatcher> hid_;
+    // The log said the hardware arrived and has not said since that it went.
+    bool saidArrived_ = false;
 };
 
 }  // namespace quindra

@@ -67,11 +67,23 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return new QLabel(text, parent);
 }
 
+// The alert where nothing is drawn: it keeps its text and never shows.
+class UnseenAlert final : public Alert {
+public:
+    void setText(const QString& text) override { text_ = text; }
+    QString text() const override { return text_; }
+    void popUp() override {}
+
+private:
+    QString text_;
+};
+
 }  // namespace
 
-MainWindow::MainWindow(bool withTray)
+MainWindow::MainWindow(bool withTray, Output output)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      output_(output) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(kAppTitle);
     setFixedSize(kWidth, kHeight);
@@ -94,7 +106,10 @@ MainWindow::MainWindow(bool withTray)
     // to one that comes up later.
     if (withTray)
         tray_ = new QtTrayIcon(this);
-    alert_ = std::make_unique<AlertWindow>();
+    if (output_ == Output::Screen)
+        alert_ = std::make_unique<AlertWindow>();
+    else
+        unseenAlert_ = std::make_unique<UnseenAlert>();
 
     page_.dialogParent = this;
     presenter_ = new SettingsPresenter(page_, this);
@@ -408,13 +423,23 @@ void MainWindow::showOnAir(const MessageOnAir& onAir) {
 }
 
 void MainWindow::setViewsSource(WaveControl* control) {
+    if (output_ == Output::NoDisplay)
+        control = nullptr;
     level_->setSource(control);
     spectrum_->setSource(control);
     wave_->setSource(control);
 }
 
 Alert& MainWindow::alert() {
+    if (unseenAlert_)
+        return *unseenAlert_;
     return *alert_;
+}
+
+void MainWindow::setVisible(bool visible) {
+    if (visible && output_ == Output::NoDisplay)
+        return;
+    QWidget::setVisible(visible);
 }
 
 LogView& MainWindow::logView() {

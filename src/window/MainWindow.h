@@ -49,9 +49,15 @@ class WindowCommands;
 class MainWindow final : public QWidget, public ProgramWindow {
     Q_OBJECT
 public:
+    // Where the window is drawn. Without a display (Qt's offscreen platform)
+    // nothing is: the window never shows, whatever asks it to, the monitoring
+    // views are never fed and the alert never pops up. The status log and
+    // panel still take what they are given.
+    enum class Output { Screen, NoDisplay };
+
     // withTray: the program has a desktop, whose notification area may come
     // up later.
-    explicit MainWindow(bool withTray);
+    explicit MainWindow(bool withTray, Output output = Output::Screen);
     ~MainWindow() override;
 
     // The controls act on the program from now on; until then, and after
@@ -73,6 +79,8 @@ public:
     void conceal() override;
     void reveal() override;
     void bringForward() override;
+
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -102,7 +110,9 @@ private:
     MonitorView* spectrum_ = nullptr;
     MonitorView* wave_ = nullptr;
     MonitorView* level_ = nullptr;
+    const Output output_;
     std::unique_ptr<AlertWindow> alert_;  // a window of its own, no widget parent
+    std::unique_ptr<Alert> unseenAlert_;  // in its place without a display
 };
 
 }  // namespace quindra

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMetaObject>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -37,6 +38,14 @@ X11KeyGrab X11KeyGrabOf(ShortCut key) {
     if (key & kAltKey)
         grab.modifiers |= XCB_MOD_MASK_1;
     return grab;
+}
+
+bool IsHotKeyPress(std::uint16_t pressState, std::uint8_t keyCode, std::uint16_t grabbedModifiers,
+                   const std::vector<std::uint8_t>& grabbedKeyCodes) {
+    const std::uint16_t held =
+        pressState & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    return held == grabbedModifiers && std::find(grabbedKeyCodes.begin(), grabbedKeyCodes.end(),
+                                                 keyCode) != grabbedKeyCodes.end();
 }
 
 XcbHotKeyRegistrar::XcbHotKeyRegistrar() {
@@ -122,16 +131,8 @@ bool XcbHotKeyRegistrar::nativeEventFilter(const QByteArray& eventType, void* me
     auto* event = static_cast<xcb_generic_event_t*>(message);
     if ((event->response_type & ~0x80) != XCB_KEY_PRESS)
         return false;
-    auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
-    const std::uint16_t relevant =
-        press->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
-    bool ours = relevant == modifiers_;
-    if (ours) {
-        ours = false;
-        for (xcb_keycode_t c : keycodes_)
-            ours = ours || c == press->detail;
-    }
-    if (!ours)
+    const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    if (!IsHotKeyPress(press->state, press->detail, modifiers_, keycodes_))
         return false;
     // Handled after the event filter returns, like any other window event.
     QMetaObject::invokeMethod(

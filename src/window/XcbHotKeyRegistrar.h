@@ -19,6 +19,12 @@ struct X11KeyGrab {
 };
 X11KeyGrab X11KeyGrabOf(ShortCut key);
 
+// Whether a key press the grab delivered is the hot-key: one of the grabbed
+// key codes with exactly the grabbed Shift, Ctrl and Alt (the X11 modifier
+// mask of a press), whatever the lock keys say.
+bool IsHotKeyPress(std::uint16_t pressState, std::uint8_t keyCode, std::uint16_t grabbedModifiers,
+                   const std::vector<std::uint8_t>& grabbedKeyCodes);
+
 // The restore hot-key as a key grab on the X11 root window. On a session
 // without X11 every grab is refused, as a taken combination would be.
 class XcbHotKeyRegistrar final : public HotKeyRegistrar, public QAbstractNativeEventFilter {

@@ -1,6 +1,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <QSet>
 
 #include "core/LocaleFormats.h"
@@ -84,6 +85,53 @@ TEST(ShortCut, EveryAcceptedKeyRoundTripsThroughItsCodeAndX11Key) {
     // A stored code outside the table is shown, but there is nothing to grab.
     EXPECT_EQ(X11KeySymOf(0x14), 0u);
     EXPECT_EQ(ShortCutText(kAltKey | 0x14), QStringLiteral("Alt+Tecla 20"));
+}
+
+// The key the operator presses in the field is the key the grab listens for,
+// row by row: Page Up restores on Page Up, never on Page Down. The X11 key of
+// every row is worked out here without the table: a key that types one
+// character has that character's Latin-1 code as its X11 key (in lower case),
+// F1 to F24 follow each other, and the other keys are named.
+TEST(ShortCut, EveryKeyOfTheTableIsGrabbedAsTheKeyItNames) {
+    const QHash<int, std::uint32_t> named{
+        {Qt::Key_Backspace, XK_BackSpace},
+        {Qt::Key_Tab, XK_Tab},
+        {Qt::Key_Return, XK_Return},
+        {Qt::Key_Pause, XK_Pause},
+        {Qt::Key_Escape, XK_Escape},
+        {Qt::Key_Space, XK_space},
+        {Qt::Key_PageUp, XK_Page_Up},
+        {Qt::Key_PageDown, XK_Page_Down},
+        {Qt::Key_End, XK_End},
+        {Qt::Key_Home, XK_Home},
+        {Qt::Key_Left, XK_Left},
+        {Qt::Key_Up, XK_Up},
+        {Qt::Key_Right, XK_Right},
+        {Qt::Key_Down, XK_Down},
+        {Qt::Key_Print, XK_Print},
+        {Qt::Key_Insert, XK_Insert},
+        {Qt::Key_Delete, XK_Delete},
+        {Qt::Key_Menu, XK_Menu},
+    };
+    int checked = 0;
+    for (const HotKeyRow& row : HotKeyTable()) {
+        SCOPED_TRACE(row.name.toStdString());
+        std::uint32_t expected = 0;
+        if (named.contains(row.qtKey)) {
+            expected = named.value(row.qtKey);
+        } else if (row.qtKey >= Qt::Key_F1 && row.qtKey <= Qt::Key_F24) {
+            expected = XK_F1 + static_cast<std::uint32_t>(row.qtKey - Qt::Key_F1);
+            EXPECT_EQ(row.name, QStringLiteral("F%1").arg(row.qtKey - Qt::Key_F1 + 1));
+        } else {
+            ASSERT_EQ(row.name.size(), 1) << "a key that is neither named nor typed";
+            EXPECT_EQ(row.qtKey, row.name[0].unicode());
+            expected = row.name[0].toLower().unicode();
+        }
+        EXPECT_EQ(row.x11KeySym, expected);
+        EXPECT_EQ(X11KeySymOf(VirtualKeyFromQtKey(row.qtKey)), expected);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 26 + 10 + 24 + named.size() + 11);
 }
 
 }  // namespace

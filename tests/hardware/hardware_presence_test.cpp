@@ -85,6 +85,55 @@ TEST_F(Presence, PullingTheHoldHardwareOutTakesTheChannelDown) {
     EXPECT_EQ(rig.pluggedBackTold, 0);
 }
 
+// Only both ids together are the hold hardware: another device of its maker,
+// or another maker's device with the same product number, leaves the line
+// on air when pulled out.
+TEST_F(Presence, AnUnplugOfADeviceThatSharesOnlyOneIdDoesNothing) {
+    struct Other {
+        const char* instance;
+        std::uint16_t vendorId, productId;
+    };
+    for (const Other& o :
+         {Other{"hid-same-maker", 0x0416, 0x8201}, Other{"hid-same-product", 0x0417, 0x8200},
+          Other{"hid-ids-swapped", 0x8200, 0x0416}}) {
+        SCOPED_TRACE(o.instance);
+        devices.hid.push_back({.instance = o.instance,
+                               .path = "/dev/hidraw9",
+                               .vendorId = o.vendorId,
+                               .productId = o.productId});
+        devices.hidChanged();
+        pullOut(o.instance);
+        EXPECT_EQ(rig.log.lines, QStringList{});
+        EXPECT_EQ(calls, QStringList{});
+        EXPECT_TRUE(rig.state.channel.active);
+    }
+}
+
+// Pulled out and plugged back faster than the channel reopens: each arrival
+// the log tells is followed by the going the log tells, in turn, and each
+// going is told to whoever mails.
+TEST_F(Presence, EachArrivalToldIsMatchedByTheNextUnplugEvenBeforeTheChannelReopens) {
+    QStringList expected;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        devices.unplugHoldHardware();
+        expected << kHardwareGoneLine;
+        loop.advance(400);
+        devices.replugHoldHardware();
+        expected << kHardwareBackLines;
+        loop.advance(400);
+    }
+    EXPECT_EQ(rig.log.lines, expected);
+    EXPECT_EQ(rig.unpluggedTold, 3);
+    EXPECT_EQ(rig.pluggedBackTold, 3);
+
+    // Back on air, an unplug says so once, as before.
+    rig.state.channel.active = true;
+    devices.unplugHoldHardware();
+    devices.hidChanged();
+    EXPECT_EQ(rig.log.lines, expected << kHardwareGoneLine);
+    EXPECT_EQ(rig.unpluggedTold, 4);
+}
+
 TEST_F(Presence, AMouseUnplugDoesNothing) {
     pullOut("hid-mouse");
     EXPECT_EQ(rig.log.lines, QStringList{});

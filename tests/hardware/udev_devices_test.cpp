@@ -133,6 +133,62 @@ TEST_F(UdevDevicesTest, AHubWithTenDevicesIsOneBurstAndOnePass) {
     EXPECT_EQ(arrivals.first(), QStringLiteral("05e3:0610"));
 }
 
+// The hold hardware pulled out and plugged back three times while the UI
+// thread was busy (everything announced before the loop runs again, with the
+// node paths of the first plug): each going is seen, and in the kernel's
+// order, before the arrival that follows it.
+TEST_F(UdevDevicesTest, FastUnplugCyclesAreEachSeenInTheKernelsOrder) {
+    udev::UdevDevices devices(loop);
+    HidDeviceWatcher hid(devices, loop);
+    UsbArrivalWatcher usb(devices);
+    QStringList seen;
+    hid.onUnplug = [&](HidDevice& d) {
+        seen << QStringLiteral("unplug ") + UsbIdText({.vendorId = d.identity().vendorId,
+                                                       .productId = d.identity().productId});
+    };
+    usb.onArrival = [&](UsbDeviceId id) { seen << QStringLiteral("arrival ") + UsbIdText(id); };
+    MockUsbDevice hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
+    ASSERT_TRUE(waitFor(loop, [&] { return seen.size() == 1 && hid.devices().size() == 1; }));
+
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        bed.pull(hold);
+        hold = bed.plugHoldHardware(QStringLiteral("1-1"), 0);
+    }
+    ASSERT_TRUE(waitFor(loop, [&] { return seen.size() >= 7; })) << seen.join('\n').toStdString();
+    waitFor(
+        loop, [] { return false; }, std::chrono::milliseconds(300));
+    QStringList expected{QStringLiteral("arrival 0416:8200")};
+    for (int cycle = 0; cycle < 3; ++cycle)
+        expected << QStringLiteral("unplug 0416:8200") << QStringLiteral("arrival 0416:8200");
+    EXPECT_EQ(seen, expected);
+    ASSERT_EQ(hid.devices().size(), 1u);
+    EXPECT_EQ(hid.devices()[0]->identity().productId, 0x8200);
+}
+
+// A report that fails costs none of the others of its burst: the hold
+// hardware plugged in along with a hub and a keyboard is still reported, and
+// the first failure reaches the error handler afterwards.
+TEST_F(UdevDevicesTest, AReportThatFailsLosesNoOtherDeviceOfItsBurst) {
+    udev::UdevDevices devices(loop);
+    UsbArrivalWatcher usb(devices);
+    QStringList arrivals, failures;
+    usb.onArrival = [&](UsbDeviceId id) {
+        if (id != kHoldHardwareUsbId)
+            throw std::runtime_error("alert failed for " + UsbIdText(id).toStdString());
+        arrivals << UsbIdText(id);
+    };
+    loop.setUncaughtHandler([&](const std::exception& e) { failures << e.what(); });
+
+    const MockUsbDevice hub = bed.plugHub(QStringLiteral("1-3"));
+    bed.plugKeyboard(QStringLiteral("1-3.1"), 1, hub.usb);
+    bed.plugHoldHardware(QStringLiteral("1-1"), 0);
+    const bool reported = waitFor(loop, [&] { return !arrivals.isEmpty(); });
+    loop.setUncaughtHandler(nullptr);
+    ASSERT_TRUE(reported) << failures.join('\n').toStdString();
+    EXPECT_EQ(arrivals, QStringList{"0416:8200"});
+    EXPECT_EQ(failures, QStringList{"alert failed for 05e3:0610"});
+}
+
 TEST_F(UdevDevicesTest, AUsbDeviceWhoseIdsCannotBeReadIsNotReported) {
     udev::UdevDevices devices(loop);
     QStringList reports;

@@ -182,6 +182,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Nothing in the message folder: the channel opens, and the journal says
 // that nothing is on air and how to put a message there.
+// A stop that is already waiting when the program starts (held back by the
+// starter, so it reaches the program before a single library is loaded) ends
+// the program in order, with status 0, as a stop at any later moment does.
+TEST_F(ProgramRun, AStopAskedForBeforeTheProgramLoadedEndsItInOrder) {
+    message(messages() + QStringLiteral("/espera.wav"), 1.0, 3);
+    start(environment(),
+          {QStringLiteral("/usr/bin/python3"), QStringLiteral("-c"),
+           QStringLiteral("import os, signal, sys\n"
+                          "signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM})\n"
+                          "os.kill(os.getpid(), signal.SIGTERM)\n"
+                          "os.execv(sys.argv[1], sys.argv[1:])\n")});
+    ASSERT_TRUE(program.waitForFinished(20000)) << out().toStdString();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(out().contains(QStringLiteral(" - Sistema finalizado"))) << out().toStdString();
+}
+
 TEST_F(ProgramRun, AnEmptyMessageFolderIsSaidNotHeardAsSilence) {
     start();
     ASSERT_TRUE(onAirLine()) << out().toStdString();

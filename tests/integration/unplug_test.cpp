@@ -245,4 +245,49 @@ TEST_F(Unplug, PulledOutTheLineFallsSilentAndPluggedBackTheMessageIsOnAirAgain) 
     EXPECT_EQ(program.exitCode(), 0);
 }
 
+// Pulled out and plugged back four times, 0.2 s apart, faster than the
+// channel reopens and while the program is still busy with the first unplug:
+// the log says each going and each return, in turn, and the message ends up
+// on air. (Four cycles: the test bed's uevent queue holds no more while the
+// program's thread is held by an unplug's pauses.)
+TEST_F(Unplug, FasterThanTheChannelReopensEachReturnIsPairedWithAnUnplugLine) {
+    constexpr int kCycles = 4;
+    played = std::make_unique<PlayedAudio>(device.playedFifo());
+    startProgram();
+    ASSERT_TRUE(waitFor(
+        loop, [&] { return onAir(*played, 3); }, std::chrono::seconds(25)));
+    const qsizetype before = lines().size();
+    const auto pause = [this] {
+        waitFor(
+            loop, [] { return false; }, std::chrono::milliseconds(200));
+    };
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        unplug();
+        pause();
+        replug();
+        pause();
+    }
+
+    // The going and coming lines, in order: "-" and "+".
+    const auto told = [&] {
+        QString seq;
+        for (const QString& l : lines().mid(before)) {
+            if (l == kHardwareGoneLine)
+                seq += QLatin1Char('-');
+            else if (l == kHardwareBackLines.first())
+                seq += QLatin1Char('+');
+        }
+        return seq;
+    };
+    ASSERT_TRUE(waitFor(
+        loop, [&] { return told().size() >= 2 * kCycles; }, std::chrono::seconds(60)))
+        << lines().mid(before).join('\n').toStdString();
+    ASSERT_TRUE(waitFor(
+        loop, [&] { return wrote({kOnAirLine}, before) && onAir(*played, 2); },
+        std::chrono::seconds(25)))
+        << lines().mid(before).join('\n').toStdString();
+    EXPECT_EQ(told(), QStringLiteral("-+").repeated(kCycles))
+        << lines().mid(before).join('\n').toStdString();
+}
+
 }  // namespace

@@ -8,10 +8,12 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -67,6 +69,45 @@ protected:
     std::unique_ptr<MainWindow> form;
     std::unique_ptr<Shell> shell;
 };
+
+// Without a display the program does its whole job with nothing drawn: asked
+// to show (the start mode, the hot-key), the window stays hidden, the
+// monitoring views are never fed, and the hold hardware's arrival pops no
+// notice, while every line still reaches the log. On a screen the same
+// window shows and its views listen.
+TEST_F(MainWindowTest, WithoutADisplayNothingIsDrawnAndNoViewIsFed) {
+    const auto alertShown = [] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::any_of(windows.begin(), windows.end(), [](QWidget* w) {
+            return w->isVisible() && w->windowTitle() == QStringLiteral("Aviso");
+        });
+    };
+    for (const auto output : {MainWindow::Output::NoDisplay, MainWindow::Output::Screen}) {
+        const bool onScreen = output == MainWindow::Output::Screen;
+        SCOPED_TRACE(onScreen ? "on a screen" : "without a display");
+        form = std::make_unique<MainWindow>(false, output);
+        shell = std::make_unique<Shell>(ports(), *form);
+        form->connectTo(*shell, shell->settings(), shell->errors());
+        shell->start();
+        echoed.clear();
+
+        form->show();
+        form->reveal();
+        EXPECT_EQ(form->isVisible(), onScreen);
+        form->setViewsSource(&monitor);
+        EXPECT_EQ(monitor.listeners.size(), onScreen ? 3u : 0u);
+        devices.usb(UsbChange::Arrival, kHoldHardwareUsbId);
+        EXPECT_EQ(alertShown(), onScreen);
+        EXPECT_EQ(form->alert().text(),
+                  QStringLiteral("Canal 1 localizado e conectado com sucesso."));
+        EXPECT_TRUE(echoed.join('\n').contains(QStringLiteral("O Hardware foi conectado.")));
+
+        form->setViewsSource(nullptr);
+        form->disconnectFrom();
+        shell.reset();
+        form.reset();
+    }
+}
 
 TEST_F(MainWindowTest, WindowCarriesEveryCaptionOfBothPages) {
     MainWindow& f = open();

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <algorithm>
-#include <deque>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -81,28 +80,61 @@ std::optional<std::pair<std::uint16_t, std::uint16_t>> hidIds(const QByteArray& 
     return std::pair{*vendor, *product};
 }
 
-std::optional<HidDeviceInfo> hidDevice(::udev* context, const char* syspath) {
-    DevicePtr node(udev_device_new_from_syspath(context, syspath));
-    if (!node)
-        return std::nullopt;
-    // Owned by the node.
-    udev_device* hid = udev_device_get_parent_with_subsystem_devtype(node.get(), "hid", nullptr);
-    if (!hid)
-        return std::nullopt;
-    const auto ids = hidIds(text(udev_device_get_property_value(hid, "HID_ID")));
+// The ids in the kernel's name of a hid device, bus:vendor:product.number in
+// hex ("0003:0416:8200.0001"), the nearest such name in a node's path.
+std::optional<std::pair<std::uint16_t, std::uint16_t>> hidIdsInPath(const QByteArray& syspath) {
+    const QList<QByteArray> parts = syspath.split('/');
+    for (auto part = parts.crbegin(); part != parts.crend(); ++part) {
+        const QList<QByteArray> f = part->split(':');
+        if (f.size() != 3 || f[0].size() != 4 || f[1].size() != 4 || f[2].size() != 9 ||
+            f[2][4] != '.')
+            continue;
+        const auto vendor = hexId(f[1]);
+        const auto product = hexId(f[2].left(4));
+        if (vendor && product)
+            return std::pair{*vendor, *product};
+    }
+    return std::nullopt;
+}
+
+// A hidraw node's identity: its parent hid device's HID_ID while the node is
+// in sysfs. A node already gone again by the time its arrival is read has no
+// attributes left; the kernel's name of its hid device, in its path, still
+// holds the ids.
+std::optional<HidDeviceInfo> hidDevice(::udev* context, const QByteArray& syspath,
+                                       QByteArray devnode) {
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> ids;
+    if (DevicePtr node{udev_device_new_from_syspath(context, syspath.constData())}) {
+        // Owned by the node.
+        udev_device* hid =
+            udev_device_get_parent_with_subsystem_devtype(node.get(), "hid", nullptr);
+        if (!hid)
+            return std::nullopt;
+        ids = hidIds(text(udev_device_get_property_value(hid, "HID_ID")));
+        if (devnode.isEmpty())
+            devnode = text(udev_device_get_devnode(node.get()));
+    } else {
+        ids = hidIdsInPath(syspath);
+    }
     if (!ids)
         return std::nullopt;
     HidDeviceInfo info;
     info.instance = syspath;
-    info.path = text(udev_device_get_devnode(node.get()));
-    if (info.path.isEmpty())
-        info.path = syspath;
+    info.path = devnode.isEmpty() ? syspath : devnode;
     info.vendorId = ids->first;
     info.productId = ids->second;
     return info;
 }
 
 }  // namespace
+
+void UdevWatch::stop() {
+    if (!monitor_)
+        return;
+    monitor_.reset();
+    if (const auto ended = std::exchange(ended_, nullptr))
+        ended();
+}
 
 UdevDevices::UdevDevices(EventLoop& loop) : loop_(loop), context_(udev_new()) {}
 
@@ -112,56 +144,171 @@ std::unique_ptr<DeviceWatch> UdevDevices::watchUsbDevices(
     std::function<void(UsbChange, UsbDeviceId)> report) {
     if (!context_)
         return nullptr;
-    struct Queue {
-        std::deque<UsbEvent> pending;
-        std::function<void(UsbChange, UsbDeviceId)> report;
-    };
-    auto queue = std::make_shared<Queue>();
-    queue->report = std::move(report);
-    auto take = [queue](udev_device* d) {
-        if (auto event = usbEvent(d))
-            queue->pending.push_back(*event);
-    };
-    // Every device of the burst is reported even when one report fails; the
-    // first failure is passed on afterwards.
-    auto burst = [queue] {
-        std::exception_ptr failure;
-        while (!queue->pending.empty()) {
-            const UsbEvent event = queue->pending.front();
-            queue->pending.pop_front();
-            try {
-                queue->report(event.change, event.id);
-            } catch (...) {
-                if (!failure)
-                    failure = std::current_exception();
-            }
-        }
-        if (failure)
-            std::rethrow_exception(failure);
-    };
-    return std::make_unique<UdevWatch>(std::make_unique<UdevMonitor>(
-        context_.get(), loop_, "usb", "usb_device", std::move(take), std::move(burst)));
+    auto monitor = std::make_unique<UdevMonitor>(
+        context_.get(), loop_, "usb", "usb_device", [this](udev_device* d) { takeUsb(d); },
+        [this] { handleEvents(); });
+    UdevMonitor* const current = monitor.get();
+    usbMonitor_ = current;
+    usbReport_ = std::move(report);
+    return std::make_unique<UdevWatch>(std::move(monitor), [this, current] {
+        if (usbMonitor_ != current)
+            return;
+        usbMonitor_ = nullptr;
+        usbReport_ = nullptr;
+        std::erase_if(pending_, [](const Event& e) { return e.usb; });
+    });
 }
 
 std::unique_ptr<DeviceWatch> UdevDevices::watchHidDevices(std::function<void()> changed) {
     if (!context_)
         return nullptr;
-    auto take = [this](udev_device* d) {
-        const QByteArray action = text(udev_device_get_action(d));
-        const QByteArray syspath = text(udev_device_get_syspath(d));
-        if (action == "remove")
-            removedHid_.insert(syspath);
-        else if (action == "add")
-            removedHid_.erase(syspath);
+    auto monitor = std::make_unique<UdevMonitor>(
+        context_.get(), loop_, "hidraw", QByteArray(), [this](udev_device* d) { takeHid(d); },
+        [this] { handleEvents(); },
+        [this] {
+            hidPresent_.reset();
+            hidResync_ = true;
+        });
+    UdevMonitor* const current = monitor.get();
+    hidMonitor_ = current;
+    hidChanged_ = std::move(changed);
+    hidPresent_.reset();
+    return std::make_unique<UdevWatch>(std::move(monitor), [this, current] {
+        if (hidMonitor_ != current)
+            return;
+        hidMonitor_ = nullptr;
+        hidChanged_ = nullptr;
+        hidPresent_.reset();
+        std::erase_if(pending_, [](const Event& e) { return !e.usb; });
+    });
+}
+
+void UdevDevices::takeUsb(udev_device* d) {
+    if (const auto event = usbEvent(d)) {
+        Event e;
+        e.seqnum = udev_device_get_seqnum(d);
+        e.usb = true;
+        e.change = event->change;
+        e.id = event->id;
+        pending_.push_back(std::move(e));
+    }
+}
+
+void UdevDevices::takeHid(udev_device* d) {
+    const QByteArray action = text(udev_device_get_action(d));
+    Event e;
+    e.seqnum = udev_device_get_seqnum(d);
+    e.syspath = text(udev_device_get_syspath(d));
+    if (action == "remove") {
+        e.change = UsbChange::Removal;
+    } else if (action == "add") {
+        e.change = UsbChange::Arrival;
+        // Read now: the node may be gone again by the time it is handled.
+        e.info = hidDevice(context_.get(), e.syspath, text(udev_device_get_devnode(d)));
+    } else {
+        return;
+    }
+    pending_.push_back(std::move(e));
+}
+
+void UdevDevices::handleEvents() {
+    // The other socket may hold uevents that came before these.
+    for (UdevMonitor* monitor : {usbMonitor_, hidMonitor_}) {
+        if (monitor)
+            monitor->drain();
+    }
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const Event& a, const Event& b) { return a.seqnum < b.seqnum; });
+
+    // Every report is made even when one fails; the first failure is passed
+    // on afterwards.
+    std::exception_ptr failure;
+    const auto guarded = [&failure](const std::function<void()>& fn) {
+        try {
+            fn();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
     };
-    return std::make_unique<UdevWatch>(std::make_unique<UdevMonitor>(
-        context_.get(), loop_, "hidraw", QByteArray(), std::move(take), std::move(changed)));
+    // HID changes are told once for a run of them, but a USB report never
+    // overtakes a HID removal, and a node's arrival is listed before a later
+    // removal is looked at.
+    // After lost uevents a pass reads sysfs again, whatever comes.
+    bool hidRemoved = std::exchange(hidResync_, false), hidAdded = false;
+    const auto tellHid = [&] {
+        if (!hidRemoved && !hidAdded)
+            return;
+        hidRemoved = hidAdded = false;
+        if (const auto changed = hidChanged_)
+            guarded(changed);
+    };
+    while (!pending_.empty()) {
+        Event e = std::move(pending_.front());
+        pending_.pop_front();
+        if (e.usb) {
+            if (hidRemoved)
+                tellHid();
+            if (const auto report = usbReport_)
+                guarded([&] { report(e.change, e.id); });
+            continue;
+        }
+        const bool removal = e.change == UsbChange::Removal;
+        if (removal && hidAdded)
+            tellHid();
+        applyHid(e);
+        (removal ? hidRemoved : hidAdded) = true;
+    }
+    tellHid();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void UdevDevices::applyHid(const Event& e) {
+    if (e.change == UsbChange::Removal) {
+        ++hidRemovals_[e.syspath];
+        if (hidPresent_)
+            hidPresent_->erase(e.syspath);
+        return;
+    }
+    if (!hidPresent_)
+        return;
+    if (e.info) {
+        HidDeviceInfo info = *e.info;
+        info.instance = instanceOf(e.syspath);
+        (*hidPresent_)[e.syspath] = std::move(info);
+    } else {
+        hidPresent_->erase(e.syspath);
+    }
+}
+
+QByteArray UdevDevices::instanceOf(const QByteArray& syspath) const {
+    const auto removals = hidRemovals_.find(syspath);
+    if (removals == hidRemovals_.end())
+        return syspath;
+    return syspath + '#' + QByteArray::number(removals->second);
 }
 
 std::vector<HidDeviceInfo> UdevDevices::hidDevicesPresent() {
-    std::vector<HidDeviceInfo> devices;
     if (!context_)
+        return {};
+    const auto values = [](const std::map<QByteArray, HidDeviceInfo>& byNode) {
+        std::vector<HidDeviceInfo> devices;
+        for (const auto& [syspath, info] : byNode)
+            devices.push_back(info);
         return devices;
+    };
+    // Without a watch nothing keeps the list up to date: sysfs is read each
+    // time.
+    if (!hidMonitor_)
+        return values(enumerateHid());
+    if (!hidPresent_)
+        hidPresent_ = enumerateHid();
+    return values(*hidPresent_);
+}
+
+std::map<QByteArray, HidDeviceInfo> UdevDevices::enumerateHid() {
+    std::map<QByteArray, HidDeviceInfo> devices;
     EnumeratePtr scan(udev_enumerate_new(context_.get()));
     if (!scan)
         return devices;
@@ -169,18 +316,14 @@ std::vector<HidDeviceInfo> UdevDevices::hidDevicesPresent() {
     // A device that vanishes during the scan makes it report a failure; what
     // it did list is still good.
     udev_enumerate_scan_devices(scan.get());
-    std::set<QByteArray> listed;
     udev_list_entry* entry;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(scan.get())) {
-        const char* syspath = udev_list_entry_get_name(entry);
-        listed.insert(text(syspath));
-        if (removedHid_.count(text(syspath)))
-            continue;
-        if (auto info = hidDevice(context_.get(), syspath))
-            devices.push_back(std::move(*info));
+        const QByteArray syspath = text(udev_list_entry_get_name(entry));
+        if (auto info = hidDevice(context_.get(), syspath, QByteArray())) {
+            info->instance = instanceOf(syspath);
+            devices.emplace(syspath, std::move(*info));
+        }
     }
-    // Removals whose devices are really gone are forgotten.
-    std::erase_if(removedHid_, [&](const QByteArray& p) { return !listed.count(p); });
     return devices;
 }
 

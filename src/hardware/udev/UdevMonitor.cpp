@@ -24,17 +24,21 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 }  // namespace
 
 UdevMonitor::UdevMonitor(::udev* context, EventLoop& loop, QByteArray subsystem, QByteArray devtype,
-                         std::function<void(udev_device*)> take, std::function<void()> burst)
+                         std::function<void(udev_device*)> take, std::function<void()> burst,
+                         std::function<void()> lost)
     : context_(context),
       subsystem_(std::move(subsystem)),
       devtype_(std::move(devtype)),
       take_(std::move(take)),
       burst_(std::move(burst)),
+      lost_(std::move(lost)),
       guard_(loop) {
     retry_ = loop.createTimer(kRetryMs, [this] {
         retry_->setEnabled(false);
         if (!open())
             retry_->setEnabled(true);
+        else if (lost_)
+            lost_();  // whatever happened without a monitor went unread
     });
     if (!open()) {
         warnOnce(CannotOpen, "cannot open; trying again every second");
@@ -69,7 +73,9 @@ bool UdevMonitor::open() {
     return true;
 }
 
-void UdevMonitor::readable() {
+bool UdevMonitor::receive() {
+    if (!monitor_)
+        return false;
     int received = 0;
     bool lost = false;
     for (int i = 0; i < kMostPerWakeup; ++i) {
@@ -90,9 +96,21 @@ void UdevMonitor::readable() {
         }
         break;
     }
-    if (lost)
+    if (lost) {
         warnOnce(Overflow, "lost uevents in a burst");
-    if (received > 0 || lost) {
+        if (lost_)
+            lost_();
+    }
+    return received > 0 || lost;
+}
+
+void UdevMonitor::drain() {
+    if (receive())
+        idleWakeups_ = 0;
+}
+
+void UdevMonitor::readable() {
+    if (receive()) {
         idleWakeups_ = 0;
         postBurst();
         return;
@@ -103,6 +121,8 @@ void UdevMonitor::readable() {
 
 void UdevMonitor::reopen() {
     warnOnce(Broken, "socket failed; opening a new monitor");
+    if (lost_)
+        lost_();
     if (!open())
         retry_->setEnabled(true);
 }
