@@ -10,11 +10,11 @@
 #include <QStandardPaths>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "app/AppFolder.h"
+#include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
@@ -106,9 +106,22 @@ Paths programPaths(const QString& userHome) {
 
 int main(int argc, char** argv) {
     // Answered before anything else: no display, sound server or lock needed.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("espera (Quindra) %s\n", QUINDRA_VERSION);
-        return 0;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.action) {
+        case CommandLine::Action::Run:
+            break;
+        case CommandLine::Action::Help:
+            std::fputs(CommandLine::usage().toLocal8Bit().constData(), stdout);
+            return 0;
+        case CommandLine::Action::Version:
+            std::printf("espera (Quindra) %s\n", QUINDRA_VERSION);
+            return 0;
+        case CommandLine::Action::Refuse:
+            std::fprintf(stderr, "%s\n", line.problem.toLocal8Bit().constData());
+            return 2;
     }
 
     StopSignals stopSignals;
