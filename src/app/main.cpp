@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -40,10 +41,15 @@ using namespace quindra;
 namespace {
 
 int signalPipe[2] = {-1, -1};
+// The mail client's switch: a stop ends a mail exchange under way at once,
+// since the event loop that reads the pipe waits for the exchange to end.
+std::atomic<const AbortSwitch*> mailAbort{nullptr};
 
 void onStopSignal(int) {
     const char c = 1;
     [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+    if (const AbortSwitch* mail = mailAbort.load())
+        mail->trigger();
 }
 
 // Signals whose default would end the program: SIGPIPE comes with the next
@@ -213,6 +219,10 @@ int main(int argc, char** argv) {
         MainWindow& window;
         ~Detach() { window.disconnectFrom(); }
     } detach{window};
+    mailAbort = &shell.office().client().abortSwitch();
+    const struct ForgetMailAbort {
+        ~ForgetMailAbort() { mailAbort = nullptr; }
+    } forgetMailAbort;
     shell.start(instance.lineTaken());
     started = &shell;
     registry.setReporter([&shell](const QString& line) { shell.log().write(line); });
