@@ -33,7 +33,7 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
         case Field::SmtpPort:
             // Stored before it is converted: a bad text is kept and reported,
             // and the client keeps its previous port.
-            smtp.port = StrToInt(text);
+            smtp.port = StrToPort(text);
             break;
         case Field::Company:
         case Field::Contact:
@@ -82,6 +82,9 @@ std::optional<QString> ProgramSettings::dropFileChosen(const QString& file) {
 }
 
 void ProgramSettings::sendTestMail(const MailSettings& settings) {
+    // The page hands the port over as a number; one outside the range is
+    // refused as its text would be.
+    StrToPort(QString::number(settings.server.port));
     p_.office.sendTestMail(settings);
 }
 

@@ -46,7 +46,7 @@ public:
         if (!reg_.valueExists(name))
             return initial;
         try {
-            return StrToInt(reg_.readString(name));
+            return StrToPort(reg_.readString(name));
         } catch (const ConfigError& e) {
             errors_.report(e);
             return initial;

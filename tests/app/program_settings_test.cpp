@@ -254,6 +254,12 @@ TEST_F(ProgramSettingsTest, PortIsStoredBeforeItIsConverted) {
         {QStringLiteral("5"), 5, QString()},
         {QStringLiteral("58"), 58, QString()},
         {QStringLiteral("58x"), 58, QStringLiteral("'58x' is not a valid integer value")},
+        // A port outside 1..65535 is refused as it stands, never wrapped
+        // (70000 would reach port 4464).
+        {QStringLiteral("70000"), 58, QStringLiteral("'70000' is not a valid integer value")},
+        {QStringLiteral("0"), 58, QStringLiteral("'0' is not a valid integer value")},
+        {QStringLiteral("-25"), 58, QStringLiteral("'-25' is not a valid integer value")},
+        {QStringLiteral("65535"), 65535, QString()},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.text.toStdString());

@@ -79,4 +79,22 @@ TEST_F(ShellMail, TheTestButtonShowsItsBoxesAndItsFailuresReachTheErrorBox) {
     EXPECT_EQ(server.connections(), 1);
 }
 
+// A stored port outside 1..65535 is reported at start and never used
+// wrapped; the "Teste" button refuses one on the page the same way.
+TEST_F(ShellMail, APortOutsideTheRangeIsRefusedNotWrapped) {
+    ScriptedSmtpServer server;
+    start(server.port(), QString::number(server.port() + 65536));
+    const QString refused =
+        QStringLiteral("'%1' is not a valid integer value.").arg(server.port() + 65536);
+    EXPECT_EQ(boxes.errors, QStringList{refused});
+    EXPECT_EQ(shell->mail().smtp().port, 25);
+
+    boxes.errors.clear();
+    window.settings.fields[Field::SmtpPort] = QString::number(server.port() + 65536);
+    window.pressTest();
+    EXPECT_EQ(boxes.errors, QStringList{refused});
+    EXPECT_TRUE(boxes.infos.isEmpty());
+    EXPECT_EQ(server.connections(), 0);
+}
+
 }  // namespace
