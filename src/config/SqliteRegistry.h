@@ -45,6 +45,7 @@ public:
     bool setValue(Root root, const QString& path, const QString& name, const RegValue& v) override;
     bool setValues(Root root, const QString& path,
                    const QList<std::pair<QString, RegValue>>& values) override;
+    QString writeFault() const override;
 
 private:
     struct Closer {
@@ -73,6 +74,11 @@ private:
     Schema schema_ = Schema::Unknown;
     QString openFailure_;  // why the file could not be opened at all
 
+    QString fault_;  // the reason of the latest failure
+    // Why the store refuses now: the reason of a failure not yet followed by
+    // an operation of its kind that worked.
+    QString openFault_;
+    std::optional<Use> openFaultUse_;
     std::optional<Use> failing_;  // what must work again to end a failure
     std::function<void(const QString&)> reporter_;
     QStringList unsent_;

@@ -245,7 +245,8 @@ protected:
         EXPECT_EQ(thrownText([&] { key.readInteger(QStringLiteral("HotKey")); }),
                   QStringLiteral("Failed to get data for 'HotKey'"));
         EXPECT_EQ(thrownText([&] { key.writeString(QStringLiteral("X"), QStringLiteral("1")); }),
-                  QStringLiteral("Failed to set data for 'X'"));
+                  QStringLiteral("Não foi possível gravar 'X' no arquivo de configurações: o "
+                                 "arquivo não é um banco de dados."));
         EXPECT_FALSE(store.registry().createKey(Root::LocalMachine, kConfigKey));
         EXPECT_FALSE(store.registry().setValue(Root::LocalMachine, kConfigKey, QStringLiteral("X"),
                                                RegValue::String("1")));
@@ -291,12 +292,15 @@ TEST_F(ConfigStoreBadFile, ReadOnlyFileIsReadButNeverWritten) {
     RegistryKey key = store.configKey();
     EXPECT_TRUE(key.hasCurrentKey());
     EXPECT_EQ(key.readString(QStringLiteral("empresa")), QStringLiteral("ACME"));
+    const QString refused = QStringLiteral(
+        "Não foi possível gravar '%1' no arquivo de configurações: o arquivo não tem permissão "
+        "de gravação.");
     EXPECT_EQ(thrownText([&] { key.writeString(QStringLiteral("Empresa"), QStringLiteral("X")); }),
-              QStringLiteral("Failed to set data for 'Empresa'"));
+              refused.arg(QStringLiteral("Empresa")));
     EXPECT_EQ(thrownText([&] { key.writeInteger(QStringLiteral("HotKey"), 1); }),
-              QStringLiteral("Failed to set data for 'HotKey'"));
+              refused.arg(QStringLiteral("HotKey")));
     EXPECT_EQ(thrownText([&] { key.createKey(QStringLiteral("Software\\Outra")); }),
-              QStringLiteral("Failed to create key Software\\Outra"));
+              refused.arg(QStringLiteral("Software\\Outra")));
     EXPECT_EQ(key.readString(QStringLiteral("Empresa")), QStringLiteral("ACME"));
 
     store.close();
@@ -327,7 +331,8 @@ TEST_P(ConfigStoreLocked, WriteFailsAndValuesSurviveTheLock) {
         EXPECT_EQ(key.readString(QStringLiteral("Empresa")), QString());
         EXPECT_EQ(
             thrownText([&] { key.writeString(QStringLiteral("Empresa"), QStringLiteral("X")); }),
-            QStringLiteral("Failed to set data for 'Empresa'"));
+            QStringLiteral("Não foi possível gravar 'Empresa' no arquivo de configurações: o "
+                           "arquivo está bloqueado por outro programa."));
         EXPECT_FALSE(store.registry().setValue(Root::LocalMachine, kConfigKey,
                                                QStringLiteral("Empresa"), RegValue::String("X")));
     }
@@ -437,6 +442,13 @@ TEST_P(ConfigStoreFault, IsReportedOnceAndTheFileLeftAlone) {
                        RegValue::String(QStringLiteral("ACME")));
     }
     EXPECT_EQ(lines, QStringList{unusable(file, c.reason)});
+    // A change refused on the way says why, in Portuguese.
+    RegistryKey key(store, Root::LocalMachine);
+    key.openKey(kConfigKey, true);
+    EXPECT_EQ(
+        thrownText([&] { key.writeString(QStringLiteral("PathAudio"), QStringLiteral("/x")); }),
+        QStringLiteral("Não foi possível gravar 'PathAudio' no arquivo de configurações: %1.")
+            .arg(c.reason));
     if (c.fileKept) {
         EXPECT_EQ(contentOf(file), before);
         EXPECT_FALSE(QFile::exists(file + QStringLiteral("-journal")));
@@ -468,6 +480,21 @@ INSTANTIATE_TEST_SUITE_P(
                        sqlite3_close(db);
                    },
                    QStringLiteral("o arquivo é um banco de dados de outro programa")},
+        // The program's mark and table names, but not its columns: what
+        // SQLite calls a logic error is told in the operator's words.
+        StoreFault{"TablesOfAnotherShape",
+                   [](const QString& file) {
+                       sqlite3* db = nullptr;
+                       ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+                       ASSERT_EQ(sqlite3_exec(db,
+                                              "PRAGMA application_id = 1364083794;"
+                                              "CREATE TABLE keys (x);"
+                                              "CREATE TABLE vals (y);",
+                                              nullptr, nullptr, nullptr),
+                                 SQLITE_OK);
+                       sqlite3_close(db);
+                   },
+                   QStringLiteral("as tabelas do arquivo não são as que o programa usa")},
         StoreFault{"ReadOnly",
                    [](const QString& file) {
                        { SqliteRegistry made(file); }
