@@ -154,6 +154,21 @@ QString faultText(int rc) {
     }
 }
 
+// Takes away any access of others, on the file itself: the mode is changed
+// through a descriptor of a regular file opened here, never through a link
+// (whose target may be any file of the user's) nor by a name that could be
+// swapped for one between a check and the change.
+void tightenMode(const QByteArray& native) {
+    const int fd =
+        ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+        ::fchmod(fd, st.st_mode & 0700);
+    ::close(fd);
+}
+
 }  // namespace
 
 void SqliteRegistry::Closer::operator()(sqlite3* db) const {
@@ -193,8 +208,7 @@ bool SqliteRegistry::open() {
         openFailure_ = QStringLiteral("há uma pasta no lugar do arquivo");
         return false;
     } else {
-        if ((st.st_mode & 077) != 0)
-            ::chmod(native.constData(), st.st_mode & 0700);
+        tightenMode(native);
         // Permission bits decide, so a read-only file stays read-only even for root.
         readOnly_ = (st.st_mode & S_IWUSR) == 0;
     }

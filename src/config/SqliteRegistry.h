@@ -17,7 +17,8 @@ namespace quindra {
 // transaction, so a crash never leaves half a value behind.
 //
 // The file holds the SMTP password: it is created readable by its user only,
-// and an existing one loses any access of others when it is opened.
+// and an existing regular file loses any access of others when it is opened
+// (a link is never followed for that: its target is left as it is).
 //
 // A file that cannot be used (corrupt, not a database, another program's
 // database, locked past a short wait, a folder in its place) is never

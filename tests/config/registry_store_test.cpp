@@ -385,8 +385,30 @@ TEST(ConfigStorePrivacy, TheFileIsTheUsersAlone) {
     }
     // A read-only file stays read-only.
     ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0444), 0);
-    SqliteRegistry store(fresh);
-    EXPECT_EQ(mode(fresh), 0400u);
+    {
+        SqliteRegistry store(fresh);
+        EXPECT_EQ(mode(fresh), 0400u);
+    }
+    // A store named by a link: its target, any file of the user's, keeps its
+    // mode and its bytes.
+    const QString notes = dir.filePath(QStringLiteral("notas.txt"));
+    const QString linked = dir.filePath(QStringLiteral("link/registry.db"));
+    {
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("lista de compras\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(notes).constData(), 0644), 0);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("link"))));
+    ASSERT_TRUE(QFile::link(notes, linked));
+    {
+        SqliteRegistry store(linked);
+        EXPECT_FALSE(store.usable());
+    }
+    EXPECT_EQ(mode(notes), 0644u);
+    QFile f(notes);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("lista de compras\n"));
 }
 
 // A store that cannot be used says so once, naming the file and the reason,
