@@ -82,7 +82,16 @@ void SmtpClient::connectOnWorker() {
     input_.clear();
     encrypted_ = false;
     if (tls_) {
-        stream_ = tls_->handshake(std::move(socket), settings_.host, deadline());
+        try {
+            stream_ = tls_->handshake(std::move(socket), settings_.host, deadline());
+        } catch (const MailError& e) {
+            // A server that speaks only old TLS often hangs up at a modern
+            // hello without a word; asking once more with old versions alone
+            // tells the operator why.
+            if (e.fault() == MailFault::ConnectionLost && speaksOnlyOldTls())
+                throw MailError(e.text(), MailFault::TlsVersionRefused, e.code());
+            throw;
+        }
         encrypted_ = true;
     } else {
         stream_ = std::make_unique<PlainStream>(std::move(socket));
@@ -92,6 +101,15 @@ void SmtpClient::connectOnWorker() {
     } catch (...) {
         disconnectOnWorker();
         throw;
+    }
+}
+
+bool SmtpClient::speaksOnlyOldTls() {
+    try {
+        return tls_->speaksOldTls(connectTcp(settings_.host, settings_.port, deadline()),
+                                  settings_.host, deadline());
+    } catch (const MailError&) {
+        return false;
     }
 }
 

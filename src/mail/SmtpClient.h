@@ -79,6 +79,7 @@ private:
     // The limit of one wait from now.
     Deadline deadline() const { return {MailClock::now() + readTimeout, &abort_}; }
     void connectOnWorker();
+    bool speaksOnlyOldTls();
     void greet();
     void upgradeToTls();
     void disconnectOnWorker();

@@ -218,4 +218,41 @@ std::unique_ptr<ByteStream> TlsLayer::handshake(UniqueFd socket, const QString& 
     return std::make_unique<TlsStream>(std::move(socket), std::move(ctx), std::move(ssl));
 }
 
+bool TlsLayer::speaksOldTls(UniqueFd socket, const QString& host, Deadline deadline) const {
+    if (OPENSSL_init_ssl(0, nullptr) != 1)
+        return false;
+    CtxPtr ctx(SSL_CTX_new(TLS_client_method()));
+    // Old versions need the weakest security level; nothing but the hello
+    // and the server's answer ever crosses this connection.
+    if (!ctx || SSL_CTX_set_min_proto_version(ctx.get(), TLS1_VERSION) != 1 ||
+        SSL_CTX_set_max_proto_version(ctx.get(), TLS1_1_VERSION) != 1 ||
+        SSL_CTX_set_cipher_list(ctx.get(), "DEFAULT:@SECLEVEL=0") != 1) {
+        ERR_clear_error();
+        return false;
+    }
+    SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_NONE, nullptr);
+    SslPtr ssl(SSL_new(ctx.get()));
+    if (!ssl || SSL_set_fd(ssl.get(), socket.get()) != 1) {
+        ERR_clear_error();
+        return false;
+    }
+    SSL_set_tlsext_host_name(ssl.get(), host.toUtf8().constData());
+    bool done = false;
+    try {
+        for (;;) {
+            errno = 0;
+            const int rc = SSL_connect(ssl.get());
+            if (rc == 1) {
+                done = true;
+                break;
+            }
+            if (!waitAndRetry(ssl.get(), socket.get(), rc, deadline))
+                break;
+        }
+    } catch (const MailError&) {
+    }
+    ERR_clear_error();
+    return done;
+}
+
 }  // namespace quindra
