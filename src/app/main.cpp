@@ -22,6 +22,7 @@
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
+#include "config/PasswordKeeper.h"
 #include "config/SqliteRegistry.h"
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
@@ -170,6 +171,7 @@ int main(int argc, char** argv) {
     const Paths paths = programPaths(home);
     XdgAutostartFile autostart(XdgAutostartFile::defaultFile(), paths.executablePath);
     XcbHotKeyRegistrar hotKeys;
+    SecretServiceKeeper passwords;
     // One sound-server connection, shared by the player, the capture
     // monitor and the device lister.
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
@@ -189,7 +191,8 @@ int main(int argc, char** argv) {
                      .boxes = boxes,
                      .autostart = autostart,
                      .hotKeys = hotKeys,
-                     .echo = EchoToStdout},
+                     .echo = EchoToStdout,
+                     .passwords = &passwords},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
         .rotation = {.files = files, .probe = probe},
         .hardware = {.devices = devices},
