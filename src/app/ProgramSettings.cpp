@@ -3,6 +3,7 @@
 #include "app/DropFolderChooser.h"
 #include "config/Autostart.h"
 #include "config/Conversions.h"
+#include "config/PasswordKeeper.h"
 #include "config/RegistryKey.h"
 #include "core/Runtime.h"
 #include "mail/MailNotices.h"
@@ -15,8 +16,18 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
     // The notices go where the page says, whether the store took it or not.
     if (f == Field::Recipient)
         p_.mail.setRecipient(text);
-    store_.write(f, text);
     SmtpClientSettings& smtp = p_.mail.smtp();
+    if (f == Field::SmtpPassword && p_.passwords && p_.passwords->write(text)) {
+        smtp.password = text;
+        // The keyring has it; a copy an earlier refusal left in the store
+        // goes (a store that cannot be written says so in its own line).
+        try {
+            store_.write(f, QString());
+        } catch (const ConfigError&) {
+        }
+        return;
+    }
+    store_.write(f, text);
     switch (f) {
         case Field::DropFolder:
             p_.copies.dropFolder = text;
@@ -33,7 +44,7 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
         case Field::SmtpPort:
             // Stored before it is converted: a bad text is kept and reported,
             // and the client keeps its previous port.
-            smtp.port = StrToInt(text);
+            smtp.port = StrToPort(text);
             break;
         case Field::Company:
         case Field::Contact:
@@ -82,6 +93,9 @@ std::optional<QString> ProgramSettings::dropFileChosen(const QString& file) {
 }
 
 void ProgramSettings::sendTestMail(const MailSettings& settings) {
+    // The page hands the port over as a number; one outside the range is
+    // refused as its text would be.
+    StrToPort(QString::number(settings.server.port));
     p_.office.sendTestMail(settings);
 }
 

@@ -12,6 +12,7 @@ class GlobalHotKey;
 class MailNotices;
 class MailOffice;
 class MessageBoxes;
+class PasswordKeeper;
 class Registry;
 class SessionAutostart;
 struct SettingCopies;
@@ -33,6 +34,8 @@ public:
         MessageBoxes& boxes;
         const FileOperations& files;
         QLocale locale;
+        // The desktop's keyring for the SMTP password; none: the store.
+        PasswordKeeper* passwords = nullptr;
     };
 
     explicit ProgramSettings(Ports ports) : p_(std::move(ports)), store_(p_.registry) {}

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "config/Conversions.h"
+#include "config/PasswordKeeper.h"
 #include "config/RegistryKey.h"
 #include "config/Values.h"
 #include "ports/WaveControl.h"
@@ -46,7 +47,7 @@ public:
         if (!reg_.valueExists(name))
             return initial;
         try {
-            return StrToInt(reg_.readString(name));
+            return StrToPort(reg_.readString(name));
         } catch (const ConfigError& e) {
             errors_.report(e);
             return initial;
@@ -94,7 +95,8 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .hotKey = hotKey_,
                  .boxes = ports_.platform.boxes,
                  .files = ports_.rotation.files,
-                 .locale = ports_.platform.formats.locale()}),
+                 .locale = ports_.platform.formats.locale(),
+                 .passwords = ports_.platform.passwords}),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
                  .clock = ports_.platform.clock,
@@ -146,8 +148,9 @@ void Shell::start(const QString& lineTaken) {
 
     loadDropFolder(read);
     errors_.guard([this] { rotation_.findMessageOnAir(); });
-    PageSettings page = loadSettingsPage(read);
-    loadMailOptions(read);
+    const QString password = settlePassword(read);
+    PageSettings page = loadSettingsPage(read, password);
+    loadMailOptions(read, password);
 
     const bool startHidden = read.boolean(values::HideMode.runtime());
     const bool startMinimized = read.boolean(values::EstadoJanela.runtime());
@@ -210,10 +213,11 @@ void Shell::loadDropFolder(StartupReader& read) {
 // Each value the page shows other than empty or unticked is taken as a
 // change, as if typed: it is stored back and applied, and a failure is
 // reported while the others go on.
-PageSettings Shell::loadSettingsPage(StartupReader& read) {
+PageSettings Shell::loadSettingsPage(StartupReader& read, const QString& password) {
     PageSettings page;
     const auto field = [&](Field f) {
-        const QString text = read.text(SettingsStore::valueOf(f).page());
+        const QString text =
+            f == Field::SmtpPassword ? password : read.text(SettingsStore::valueOf(f).page());
         page.fields.insert(f, text);
         if (!text.isEmpty())
             errors_.guard([&] { settings_.fieldChanged(f, text); });
@@ -248,8 +252,36 @@ PageSettings Shell::loadSettingsPage(StartupReader& read) {
     return page;
 }
 
+// The SMTP password lives in the desktop's keyring when it answers; one left
+// in the store by an earlier start is moved there and taken out of the
+// store. Without a keyring the store keeps it, readable by its user only, and
+// a line says where it is.
+QString Shell::settlePassword(StartupReader& read) {
+    const QString stored = read.text(values::SenhaSMTP.page());
+    PasswordKeeper* keeper = ports_.platform.passwords;
+    const std::optional<QString> kept = keeper ? keeper->read() : std::nullopt;
+    const auto inStore = [&](const QString& why) {
+        if (!stored.isEmpty())
+            log_.write(QStringLiteral("A senha SMTP fica no arquivo de configurações, legível só "
+                                      "por este usuário: %1.")
+                           .arg(why));
+        return stored;
+    };
+    if (!kept)
+        return inStore(QStringLiteral("o chaveiro da sessão (Secret Service) não responde"));
+    if (stored.isEmpty())
+        return *kept;
+    if (!keeper->write(stored))
+        return inStore(QStringLiteral("o chaveiro da sessão (Secret Service) não a aceitou"));
+    errors_.guard([&] { read.key().writeString(values::SenhaSMTP.written(), QString()); });
+    log_.write(
+        QStringLiteral("A senha SMTP foi movida do arquivo de configurações para o "
+                       "chaveiro da sessão (Secret Service)."));
+    return stored;
+}
+
 // The notice options and the SMTP client, as stored.
-void Shell::loadMailOptions(StartupReader& read) {
+void Shell::loadMailOptions(StartupReader& read, const QString& password) {
     mail_.setEnabled(read.boolean(values::SendMail.runtime()));
     mail_.setOnSwap(read.boolean(values::TrocaMsg.runtime()));
     mail_.setOnHardware(read.boolean(values::HardDesc.runtime()));
@@ -260,7 +292,7 @@ void Shell::loadMailOptions(StartupReader& read) {
     smtp.auth = SmtpClientSettings::Auth::Login;
     smtp.port = read.port(values::PortaSMTP.runtime(), smtp.port);
     smtp.user = read.text(values::UserSMTP.runtime());
-    smtp.password = read.text(values::SenhaSMTP.runtime());
+    smtp.password = password;
 }
 
 void Shell::confirmShutdown() {

@@ -32,6 +32,7 @@ class Clock;
 class FileOperations;
 class IdleSource;
 class MessageBoxes;
+class PasswordKeeper;
 class Registry;
 class StatusView;
 class SysInfo;
@@ -49,6 +50,8 @@ struct PlatformPorts {
     SessionAutostart& autostart;
     HotKeyRegistrar& hotKeys;
     std::function<void(const QString&)> echo;  // each status line, to standard output
+    // The desktop's keyring for the SMTP password; none: the store keeps it.
+    PasswordKeeper* passwords = nullptr;
 };
 
 // What the message swap does to files, and its test of a dropped file.
@@ -127,8 +130,9 @@ public:
 private:
     class StartupReader;
     void loadDropFolder(StartupReader& read);
-    PageSettings loadSettingsPage(StartupReader& read);
-    void loadMailOptions(StartupReader& read);
+    PageSettings loadSettingsPage(StartupReader& read, const QString& password);
+    QString settlePassword(StartupReader& read);
+    void loadMailOptions(StartupReader& read, const QString& password);
 
     ShellPorts ports_;
     ProgramWindow& window_;

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 
@@ -15,12 +16,15 @@ constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // Written by the handler, which may only make async-signal-safe calls.
 volatile std::sig_atomic_t writeEnd = -1;
 int readEnd = -1;
+std::atomic<void (*)()> atOnce{nullptr};
 
 void onStopSignal(int) {
     const int saved = errno;
     const char c = 1;
     // A full socket already holds a request; one more adds nothing.
     [[maybe_unused]] auto n = ::write(writeEnd, &c, 1);
+    if (void (*action)() = atOnce.load())
+        action();
     errno = saved;
 }
 
@@ -66,6 +70,10 @@ StopSignals::~StopSignals() {
     writeEnd = -1;
     ::close(readEnd);
     readEnd = -1;
+}
+
+void StopSignals::alsoAtOnce(void (*action)()) {
+    atOnce = action;
 }
 
 bool StopSignals::takeRequests() {

@@ -30,6 +30,10 @@ public:
     int fd() const { return readEnd_; }
     // Takes every request that waits; true when there was one.
     bool takeRequests();
+    // Runs `action` in the signal handler too, at once, for work that cannot
+    // wait for the event loop (it may be busy with that very work). It must
+    // be async-signal-safe. Null removes it.
+    static void alsoAtOnce(void (*action)());
 
 private:
     int readEnd_ = -1;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
+#include "config/PasswordKeeper.h"
 #include "config/SqliteRegistry.h"
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
@@ -45,6 +47,11 @@ namespace {
 // still being loaded waits until it can end in order.
 [[gnu::used, gnu::section(".preinit_array")]] void (*const catchStopsEarly)(int, char**, char**) =
     [](int, char**, char**) { StopSignals::catchEarly(); };
+
+// The mail client's switch: a stop ends a mail exchange under way at once,
+// since the event loop that reads the stop requests waits for the exchange
+// to end.
+std::atomic<const AbortSwitch*> mailAbort{nullptr};
 
 // Signals whose default would end the program: SIGPIPE comes with the next
 // status line once a reader of standard output (a pipe, a log collector) has
@@ -165,6 +172,7 @@ int main(int argc, char** argv) {
     const Paths paths = programPaths(home);
     XdgAutostartFile autostart(XdgAutostartFile::defaultFile(), paths.executablePath);
     XcbHotKeyRegistrar hotKeys;
+    SecretServiceKeeper passwords;
     // One sound-server connection, shared by the player, the capture
     // monitor and the device lister.
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
@@ -184,7 +192,8 @@ int main(int argc, char** argv) {
                      .boxes = boxes,
                      .autostart = autostart,
                      .hotKeys = hotKeys,
-                     .echo = EchoToStdout},
+                     .echo = EchoToStdout,
+                     .passwords = &passwords},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
         .rotation = {.files = files, .probe = probe},
         .hardware = {.devices = devices},
@@ -220,6 +229,17 @@ int main(int argc, char** argv) {
         MainWindow& window;
         ~Detach() { window.disconnectFrom(); }
     } detach{window};
+    mailAbort = &shell.office().client().abortSwitch();
+    StopSignals::alsoAtOnce([] {
+        if (const AbortSwitch* mail = mailAbort.load())
+            mail->trigger();
+    });
+    const struct ForgetMailAbort {
+        ~ForgetMailAbort() {
+            StopSignals::alsoAtOnce(nullptr);
+            mailAbort = nullptr;
+        }
+    } forgetMailAbort;
     shell.start(instance.lineTaken());
     started = &shell;
     registry.setReporter([&shell](const QString& line) { shell.log().write(line); });

@@ -56,6 +56,13 @@ int StrToInt(const QString& text) {
     throw ConfigError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
+int StrToPort(const QString& text) {
+    const std::optional<int> n = TextToInt(text);
+    if (!n || *n < 1 || *n > 65535)
+        throw ConfigError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return *n;
+}
+
 bool ReadBoolSetting(RegistryKey& key, const QString& name, const LocaleFormats& formats) {
     return StrToBool(key.readString(name), formats.decimalSeparator());
 }

@@ -23,6 +23,9 @@ bool StrToBool(const QString& text, QChar decimalSeparator);
 // "'%s' is not a valid integer value".
 int StrToInt(const QString& text);
 std::optional<int> TextToInt(const QString& text);
+// A TCP port, 1 to 65535, written as for StrToInt. A number outside the range
+// fails like a text that is no number: it is never wrapped into the range.
+int StrToPort(const QString& text);
 
 // Reads a boolean setting; a missing value reads as the empty text and fails.
 bool ReadBoolSetting(RegistryKey& key, const QString& name, const LocaleFormats& formats);

@@ -41,6 +41,11 @@ public:
     // Several values in one durable step, in order: all of them or none.
     virtual bool setValues(Root root, const QString& path,
                            const QList<std::pair<QString, RegValue>>& values) = 0;
+    // Why the store itself refuses changes now (a file it cannot use, no
+    // write permission, a lock that made the last write fail), in the
+    // operator's words; empty while it takes them, so that a refused change
+    // is the caller's (a missing key).
+    virtual QString writeFault() const { return {}; }
 };
 
 }  // namespace quindra

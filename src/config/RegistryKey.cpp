@@ -2,6 +2,22 @@
 
 namespace quindra {
 
+namespace {
+
+// A change the store refused. When the fault is the store's own, the
+// operator reads why, in Portuguese; otherwise (no such key) the store's
+// classic text.
+ConfigError refused(const Registry& registry, const QString& classic, const QString& name) {
+    const QString fault = registry.writeFault();
+    if (fault.isEmpty())
+        return ConfigError(classic);
+    return ConfigError(
+        QStringLiteral("Não foi possível gravar '%1' no arquivo de configurações: %2.")
+            .arg(name, fault));
+}
+
+}  // namespace
+
 bool RegistryKey::openKey(const QString& path, bool canCreate) {
     current_.clear();
     // A key that cannot be created leaves no current key, so the write that
@@ -18,7 +34,7 @@ bool RegistryKey::keyExists(const QString& path) {
 
 void RegistryKey::createKey(const QString& path) {
     if (!registry_.createKey(root_, path))
-        throw ConfigError(QStringLiteral("Failed to create key %1").arg(path));
+        throw refused(registry_, QStringLiteral("Failed to create key %1").arg(path), path);
 }
 
 std::optional<RegValue> RegistryKey::value(const QString& name) {
@@ -38,7 +54,7 @@ QString RegistryKey::readString(const QString& name) {
 
 void RegistryKey::writeString(const QString& name, const QString& text) {
     if (current_.isEmpty() || !registry_.setValue(root_, current_, name, RegValue::String(text)))
-        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(name));
+        throw refused(registry_, QStringLiteral("Failed to set data for '%1'").arg(name), name);
 }
 
 void RegistryKey::writeStrings(const QList<std::pair<QString, QString>>& texts) {
@@ -48,7 +64,9 @@ void RegistryKey::writeStrings(const QList<std::pair<QString, QString>>& texts) 
     for (const auto& [name, text] : texts)
         values.append({name, RegValue::String(text)});
     if (current_.isEmpty() || !registry_.setValues(root_, current_, values))
-        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(texts.front().first));
+        throw refused(registry_,
+                      QStringLiteral("Failed to set data for '%1'").arg(texts.front().first),
+                      texts.front().first);
 }
 
 std::int32_t RegistryKey::readInteger(const QString& name) {
@@ -62,7 +80,7 @@ std::int32_t RegistryKey::readInteger(const QString& name) {
 
 void RegistryKey::writeInteger(const QString& name, std::int32_t number) {
     if (current_.isEmpty() || !registry_.setValue(root_, current_, name, RegValue::Integer(number)))
-        throw ConfigError(QStringLiteral("Failed to set data for '%1'").arg(name));
+        throw refused(registry_, QStringLiteral("Failed to set data for '%1'").arg(name), name);
 }
 
 }  // namespace quindra

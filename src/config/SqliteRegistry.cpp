@@ -135,9 +135,38 @@ QString faultText(int rc) {
         case SQLITE_PERM:
         case SQLITE_AUTH:
             return QStringLiteral("sem permissão de acesso");
+        case SQLITE_ERROR:
+        case SQLITE_SCHEMA:
+        case SQLITE_CONSTRAINT:
+        case SQLITE_MISMATCH:
+        case SQLITE_FORMAT:
+            return QStringLiteral("as tabelas do arquivo não são as que o programa usa");
+        case SQLITE_NOMEM:
+            return QStringLiteral("falta memória");
+        case SQLITE_PROTOCOL:
+            return QStringLiteral("o bloqueio do arquivo falhou");
+        case SQLITE_NOLFS:
+        case SQLITE_TOOBIG:
+            return QStringLiteral("o arquivo é grande demais");
         default:
-            return QStringLiteral("erro do SQLite (%1)").arg(QString::fromUtf8(sqlite3_errstr(rc)));
+            // Never the library's own words: they are English.
+            return QStringLiteral("falha do banco de dados (código %1)").arg(rc);
     }
+}
+
+// Takes away any access of others, on the file itself: the mode is changed
+// through a descriptor of a regular file opened here, never through a link
+// (whose target may be any file of the user's) nor by a name that could be
+// swapped for one between a check and the change.
+void tightenMode(const QByteArray& native) {
+    const int fd =
+        ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+        ::fchmod(fd, st.st_mode & 0700);
+    ::close(fd);
 }
 
 }  // namespace
@@ -179,8 +208,7 @@ bool SqliteRegistry::open() {
         openFailure_ = QStringLiteral("há uma pasta no lugar do arquivo");
         return false;
     } else {
-        if ((st.st_mode & 077) != 0)
-            ::chmod(native.constData(), st.st_mode & 0700);
+        tightenMode(native);
         // Permission bits decide, so a read-only file stays read-only even for root.
         readOnly_ = (st.st_mode & S_IWUSR) == 0;
     }
@@ -300,7 +328,9 @@ bool SqliteRegistry::keyExists(Root root, const QString& path) {
 
 bool SqliteRegistry::createKey(Root root, const QString& path) {
     const QStringList parts = pathParts(path);
-    if (parts.isEmpty() || !writable())
+    if (parts.isEmpty())
+        return false;
+    if (!writable())
         return false;
     sqlite3* db = db_.get();
     const int rc = inTransaction(db, [&] {
@@ -350,8 +380,11 @@ bool SqliteRegistry::setValues(Root root, const QString& path,
         return false;
     const int rc = writeValues(root, path, values);
     if (rc == SQLITE_NOTFOUND) {
-        // No such key: the write is refused, but the store itself is fine.
+        // No such key: the write is refused, but the store itself is fine
+        // (its write lock was taken).
         worked(Use::Read);
+        openFault_.clear();
+        openFaultUse_.reset();
         return false;
     }
     if (rc != SQLITE_OK) {
@@ -360,6 +393,14 @@ bool SqliteRegistry::setValues(Root root, const QString& path,
     }
     worked(Use::Write);
     return true;
+}
+
+QString SqliteRegistry::writeFault() const {
+    if (!usable())
+        return fault_;
+    if (readOnly_)
+        return QStringLiteral("o arquivo não tem permissão de gravação");
+    return openFault_;
 }
 
 int SqliteRegistry::writeValues(Root root, const QString& path,
@@ -405,6 +446,10 @@ void SqliteRegistry::failed(Use use, int rc) {
 }
 
 void SqliteRegistry::failed(Use use, const QString& reason) {
+    fault_ = reason;
+    openFault_ = reason;
+    if (openFaultUse_ != Use::Write)
+        openFaultUse_ = use;
     if (failing_) {
         // Once a write has failed, only a write that works shows the end.
         if (use == Use::Write)
@@ -419,6 +464,11 @@ void SqliteRegistry::failed(Use use, const QString& reason) {
 }
 
 void SqliteRegistry::worked(Use use) {
+    // A read that works says nothing of a write that failed.
+    if (use == Use::Write || openFaultUse_ != Use::Write) {
+        openFault_.clear();
+        openFaultUse_.reset();
+    }
     // A read that works says nothing of writes that failed.
     if (!failing_ || (use == Use::Read && *failing_ == Use::Write))
         return;

@@ -17,7 +17,8 @@ namespace quindra {
 // transaction, so a crash never leaves half a value behind.
 //
 // The file holds the SMTP password: it is created readable by its user only,
-// and an existing one loses any access of others when it is opened.
+// and an existing regular file loses any access of others when it is opened
+// (a link is never followed for that: its target is left as it is).
 //
 // A file that cannot be used (corrupt, not a database, another program's
 // database, locked past a short wait, a folder in its place) is never
@@ -45,6 +46,7 @@ public:
     bool setValue(Root root, const QString& path, const QString& name, const RegValue& v) override;
     bool setValues(Root root, const QString& path,
                    const QList<std::pair<QString, RegValue>>& values) override;
+    QString writeFault() const override;
 
 private:
     struct Closer {
@@ -73,6 +75,11 @@ private:
     Schema schema_ = Schema::Unknown;
     QString openFailure_;  // why the file could not be opened at all
 
+    QString fault_;  // the reason of the latest failure
+    // Why the store refuses now: the reason of a failure not yet followed by
+    // an operation of its kind that worked.
+    QString openFault_;
+    std::optional<Use> openFaultUse_;
     std::optional<Use> failing_;  // what must work again to end a failure
     std::function<void(const QString&)> reporter_;
     QStringList unsent_;

@@ -1,6 +1,7 @@
 #include "mail/MailMessage.h"
 
 #include "core/AppError.h"
+#include "mail/MailFailure.h"
 
 namespace quindra {
 
@@ -147,6 +148,16 @@ void MailMessage::clear() {
 bool MailMessage::isEmpty() const {
     return from.name.isEmpty() && from.address.isEmpty() && recipients.isEmpty() && cc.isEmpty() &&
            bcc.isEmpty() && subject.isEmpty() && body.isEmpty();
+}
+
+bool MailMessage::holdsUnsafeAddress() const {
+    if (HoldsControlCharacter(from.address))
+        return true;
+    for (const MailAddressList* list : {&recipients, &cc, &bcc})
+        for (const MailAddress& item : *list)
+            if (HoldsControlCharacter(item.address))
+                return true;
+    return false;
 }
 
 void MailMessage::setExtraHeader(const QString& name, const QString& value) {

@@ -45,6 +45,9 @@ public:
 
     void clear();
     bool isEmpty() const;
+    // Whether the sender's or a recipient's address holds a control
+    // character, which no mail may carry into its envelope or headers.
+    bool holdsUnsafeAddress() const;
     void setExtraHeader(const QString& name, const QString& value);
 };
 

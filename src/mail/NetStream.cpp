@@ -2,9 +2,11 @@
 
 #include <netdb.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -41,14 +43,48 @@ QString describeResolver(int code) {
 
 int millisecondsLeft(Deadline deadline) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - MailClock::now()).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline.at - MailClock::now())
+            .count();
     return left <= 0 ? 0 : left > 1000000 ? 1000000 : static_cast<int>(left);
 }
 
 }  // namespace
 
+namespace {
+
+MailFault faultOfNumber(int number) {
+    switch (number) {
+        case ECONNREFUSED:
+            return MailFault::ConnectionRefused;
+        case ETIMEDOUT:
+            return MailFault::NoAnswer;
+        default:
+            return MailFault::NetworkFailure;
+    }
+}
+
+// A resolver's answer that means the name is not there (now or at all).
+MailFault faultOfResolver(int code) {
+    switch (code) {
+        case EAI_NONAME:
+        case EAI_NODATA:
+        case EAI_FAIL:
+        case EAI_AGAIN:
+        case EAI_ADDRFAMILY:
+            return MailFault::NameNotFound;
+        default:
+            return MailFault::NetworkFailure;
+    }
+}
+
+}  // namespace
+
 SocketError::SocketError(int number, const QString& description)
-    : AppError(QStringLiteral("Socket Error # %1\r\n%2").arg(number).arg(description)) {}
+    : SocketError(number, description, faultOfNumber(number)) {}
+
+SocketError::SocketError(int number, const QString& description, MailFault fault)
+    : MailError(QStringLiteral("Socket Error # %1\r\n%2").arg(number).arg(description), fault,
+                number) {}
 
 SocketError SocketError::fromErrno(int err) {
     return SocketError(err, describe(err));
@@ -70,13 +106,35 @@ void UniqueFd::reset() {
     fd_ = -1;
 }
 
+AbortSwitch::AbortSwitch() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+AbortSwitch::~AbortSwitch() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void AbortSwitch::trigger() const noexcept {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+}
+
+bool AbortSwitch::triggered() const {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
 void waitReady(int fd, bool forWrite, Deadline deadline) {
     for (;;) {
-        pollfd p{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+        pollfd p[2] = {{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0},
+                       {deadline.abort ? deadline.abort->fd() : -1, POLLIN, 0}};
+        if (deadline.abort && deadline.abort->triggered())
+            throw Abandoned();
         const int left = millisecondsLeft(deadline);
         if (left == 0)
             throw TimedOut();
-        const int n = ::poll(&p, 1, left);
+        const int n = ::poll(p, 2, left);
+        if (n > 0 && p[1].revents != 0)
+            throw Abandoned();
         if (n > 0)
             return;
         if (n < 0 && errno != EINTR)
@@ -85,16 +143,21 @@ void waitReady(int fd, bool forWrite, Deadline deadline) {
 }
 
 UniqueFd connectTcp(const QString& host, int port, Deadline deadline) {
+    if (deadline.abort && deadline.abort->triggered())
+        throw Abandoned();
+    // The resolver would take 70000 as 4464: a port is refused, never wrapped.
+    if (port < 1 || port > 65535)
+        throw MailError(QStringLiteral("'%1' is not a valid integer value").arg(port),
+                        MailFault::Other);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const QByteArray name = host.toUtf8();
     const QByteArray service = QByteArray::number(port);
-    // A port outside 0..65535 is refused here rather than wrapped around.
     const int rc = ::getaddrinfo(name.constData(), service.constData(), &hints, &found);
     if (rc != 0)
-        throw SocketError(rc, describeResolver(rc));
+        throw SocketError(rc, describeResolver(rc), faultOfResolver(rc));
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> list(found, ::freeaddrinfo);
 
     int lastError = ECONNREFUSED;

@@ -4,17 +4,52 @@
 #include <QString>
 #include <chrono>
 
-#include "core/AppError.h"
+#include "mail/MailFailure.h"
 
 namespace quindra {
 
 using MailClock = std::chrono::steady_clock;
-using Deadline = MailClock::time_point;
+
+// Ends every wait of a mail exchange at once, for good: a program that is
+// asked to stop must not wait on a server. Thrown from a signal handler.
+class AbortSwitch {
+public:
+    AbortSwitch();
+    ~AbortSwitch();
+    AbortSwitch(const AbortSwitch&) = delete;
+    AbortSwitch& operator=(const AbortSwitch&) = delete;
+
+    // Async-signal-safe.
+    void trigger() const noexcept;
+    bool triggered() const;
+    // Readable once triggered.
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// When a wait ends: at a moment, or at once when the exchange is abandoned.
+struct Deadline {
+    MailClock::time_point at;
+    const AbortSwitch* abort = nullptr;
+};
+
+// The exchange was abandoned: the program is stopping.
+class Abandoned : public MailError {
+public:
+    Abandoned()
+        : MailError(QStringLiteral("O envio foi interrompido: o sistema está sendo finalizado."),
+                    MailFault::Abandoned) {}
+};
 
 // The failure of a socket: "Socket Error # 111" CR LF "Connection refused."
-class SocketError : public AppError {
+// Without a fault given, a refused connection and a time-out are told apart
+// from other network failures by the number.
+class SocketError : public MailError {
 public:
     SocketError(int number, const QString& description);
+    SocketError(int number, const QString& description, MailFault fault);
     static SocketError fromErrno(int err);
 };
 
@@ -25,9 +60,10 @@ public:
 };
 
 // The peer closed the connection while the client was waiting for it.
-class ConnectionClosed : public AppError {
+class ConnectionClosed : public MailError {
 public:
-    ConnectionClosed() : AppError(QStringLiteral("Connection Closed Gracefully.")) {}
+    ConnectionClosed()
+        : MailError(QStringLiteral("Connection Closed Gracefully."), MailFault::ConnectionLost) {}
 };
 
 // An open file descriptor, closed with its owner.
@@ -54,7 +90,8 @@ private:
 };
 
 // Waits until fd is readable (or writable); throws the time-out as a socket
-// failure once the deadline has passed.
+// failure once the deadline has passed, and Abandoned once its switch is
+// thrown.
 void waitReady(int fd, bool forWrite, Deadline deadline);
 
 // A TCP connection to host:port, made within the deadline (non-blocking).

@@ -55,13 +55,13 @@ void NoticeMail::compose(Type type) {
     }
 }
 
-bool NoticeMail::plainAttempt() {
+std::exception_ptr NoticeMail::plainAttempt() {
     try {
         p_.desk.client.connect();
         p_.desk.client.send(p_.desk.message);
-        return true;
+        return nullptr;
     } catch (const std::exception&) {
-        return false;
+        return std::current_exception();
     }
 }
 
@@ -80,35 +80,80 @@ void NoticeMail::send(Type type) {
         p_.notices.setPending(false);
         return;
     }
+    // Nothing goes out to an address that could rewrite the envelope; the
+    // notice waits for a recipient that can be used.
+    if (m.holdsUnsafeAddress()) {
+        notSent(MailError({}, MailFault::ControlCharacter));
+        return;
+    }
 
     if (p_.notices.flags().secure) {
         smtp.useTls(&p_.desk.tls);
-        smtp.connect();
         try {
-            smtp.send(m);
-        } catch (...) {
+            smtp.connect();
+            try {
+                smtp.send(m);
+            } catch (...) {
+                smtp.disconnect();
+                throw;
+            }
             smtp.disconnect();
+        } catch (const std::exception& e) {
+            if (FaultOf(e) == MailFault::Abandoned) {
+                notSent(e);
+                return;
+            }
+            // The journal keeps the failure even when nobody is there to
+            // read the box.
+            failed(e);
             throw;
         }
-        smtp.disconnect();
     } else {
         // Plain text means plain text, whatever an earlier secure send did.
         smtp.useTls(nullptr);
-        if (!plainAttempt()) {
-            smtp.disconnect();
-            smtp.settings().auth = SmtpClientSettings::Auth::Login;
-            if (!plainAttempt()) {
-                smtp.disconnect();
-                m.clear();
-                p_.log.write(QStringLiteral("Erro ao enviar e-mail."));
-                return;
-            }
-        }
+        std::exception_ptr failure = plainAttempt();
         smtp.disconnect();
+        if (failure && !abandoned(failure)) {
+            smtp.settings().auth = SmtpClientSettings::Auth::Login;
+            failure = plainAttempt();
+            smtp.disconnect();
+        }
+        if (failure) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& e) {
+                if (FaultOf(e) == MailFault::Abandoned) {
+                    notSent(e);
+                    return;
+                }
+                m.clear();
+                failed(e);
+            }
+            return;
+        }
     }
     m.clear();
     p_.notices.setPending(false);
     p_.log.write(QStringLiteral("E-mail enviado com sucesso."));
+}
+
+bool NoticeMail::abandoned(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return FaultOf(e) == MailFault::Abandoned;
+    }
+}
+
+void NoticeMail::failed(const std::exception& e) {
+    p_.log.write(QStringLiteral("Erro ao enviar e-mail."));
+    p_.log.write(
+        QStringLiteral("Motivo: %1.").arg(MailFailureReason(e, p_.desk.client.readTimeout)));
+}
+
+void NoticeMail::notSent(const std::exception& e) {
+    p_.log.write(QStringLiteral("E-mail não enviado: %1.")
+                     .arg(MailFailureReason(e, p_.desk.client.readTimeout)));
 }
 
 }  // namespace quindra

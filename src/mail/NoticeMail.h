@@ -1,5 +1,7 @@
 #pragma once
 
+#include <exception>
+
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
 #include "mail/MailMessage.h"
@@ -39,12 +41,19 @@ public:
     explicit NoticeMail(Ports ports) : p_(ports) {}
 
     // A failure of the secure path, or a recipient text that cannot be
-    // parsed, is thrown to the caller; the notice then stays pending.
+    // parsed, is thrown to the caller; the notice then stays pending. Every
+    // failure to send is written with its reason; a notice that cannot go out
+    // (an unusable address, the program stopping) is written as not sent and
+    // stays pending.
     void send(Type type);
 
 private:
     void compose(Type type);
-    bool plainAttempt();
+    // Connects and sends; the failure, if any.
+    std::exception_ptr plainAttempt();
+    static bool abandoned(const std::exception_ptr& failure);
+    void failed(const std::exception& e);
+    void notSent(const std::exception& e);
 
     Ports p_;
 };

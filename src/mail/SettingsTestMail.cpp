@@ -1,6 +1,7 @@
 #include "mail/SettingsTestMail.h"
 
 #include "mail/InfoBox.h"
+#include "mail/MailFailure.h"
 
 namespace quindra {
 
@@ -10,15 +11,15 @@ const QString kSuccess = QStringLiteral("E-mail enviado com sucesso!!!");
 
 }  // namespace
 
-bool SettingsTestMail::plainAttempt(const MailMessage& mail) {
+SettingsTestMail::Outcome SettingsTestMail::plainAttempt(const MailMessage& mail) {
     SmtpClient& smtp = p_.desk.client;
     smtp.useTls(nullptr);
     try {
         smtp.connect();
         smtp.send(mail);
-        return true;
-    } catch (const std::exception&) {
-        return false;
+        return Outcome::Sent;
+    } catch (const std::exception& e) {
+        return FaultOf(e) == MailFault::Abandoned ? Outcome::Abandoned : Outcome::Failed;
     }
 }
 
@@ -52,34 +53,54 @@ void SettingsTestMail::send(const MailSettings& settings) {
     s = settings.server;
     s.auth = SmtpClientSettings::Auth::Login;
 
-    if (settings.secure) {
-        smtp.useTls(&p_.desk.tls);
-        smtp.connect();
-        bool sent = true;
-        try {
-            smtp.send(mail);
-        } catch (const std::exception&) {
-            sent = false;
-        }
-        smtp.disconnect();
-        p_.boxes.showInfo(sent ? kSuccess : QStringLiteral("Erro ao enviar E-mail!!!"));
+    // Nothing goes out to an address that could rewrite the envelope.
+    if (mail.holdsUnsafeAddress()) {
+        p_.boxes.showInfo(
+            QStringLiteral("E-mail não enviado: %1.")
+                .arg(MailFailureReason(MailError({}, MailFault::ControlCharacter), {})));
         return;
     }
 
-    if (plainAttempt(mail)) {
+    // An exchange abandoned because the program is stopping shows no box:
+    // nobody would answer it.
+    if (settings.secure) {
+        smtp.useTls(&p_.desk.tls);
+        try {
+            smtp.connect();
+        } catch (const std::exception& e) {
+            if (FaultOf(e) == MailFault::Abandoned)
+                return;
+            throw;
+        }
+        Outcome outcome = Outcome::Sent;
+        try {
+            smtp.send(mail);
+        } catch (const std::exception& e) {
+            outcome = FaultOf(e) == MailFault::Abandoned ? Outcome::Abandoned : Outcome::Failed;
+        }
         smtp.disconnect();
-        p_.boxes.showInfo(kSuccess);
+        if (outcome != Outcome::Abandoned)
+            p_.boxes.showInfo(
+                outcome == Outcome::Sent ? kSuccess : QStringLiteral("Erro ao enviar E-mail!!!"));
         return;
     }
+
+    Outcome outcome = plainAttempt(mail);
     smtp.disconnect();
+    if (outcome == Outcome::Sent)
+        p_.boxes.showInfo(kSuccess);
+    if (outcome != Outcome::Failed)
+        return;
     p_.boxes.showInfo(QStringLiteral("Ocorreu um erro verifique suas configurações"));
     // The retry starts from the page's server again.
     s.host = settings.server.host;
     s.auth = SmtpClientSettings::Auth::Login;
-    const bool sent = plainAttempt(mail);
+    outcome = plainAttempt(mail);
     smtp.disconnect();
-    p_.boxes.showInfo(sent ? kSuccess
-                           : QStringLiteral("Ocorreu um erro verifique suas configurações."));
+    if (outcome != Outcome::Abandoned)
+        p_.boxes.showInfo(outcome == Outcome::Sent
+                              ? kSuccess
+                              : QStringLiteral("Ocorreu um erro verifique suas configurações."));
 }
 
 }  // namespace quindra

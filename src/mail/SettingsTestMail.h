@@ -20,11 +20,13 @@ public:
     explicit SettingsTestMail(Ports ports) : p_(ports) {}
 
     // The server settings become the client's. A recipient text that cannot
-    // be parsed and a failed secure connect are thrown to the caller.
+    // be parsed and a failed secure connect are thrown to the caller; an
+    // address holding a control character sends nothing and says so.
     void send(const MailSettings& settings);
 
 private:
-    bool plainAttempt(const MailMessage& mail);
+    enum class Outcome { Sent, Failed, Abandoned };
+    Outcome plainAttempt(const MailMessage& mail);
 
     Ports p_;
 };

@@ -16,11 +16,13 @@ QString computerName() {
     return QString::fromUtf8(name);
 }
 
-// An address inside an SMTP command: a line break would end the command.
-QByteArray envelopeAddress(const QString& address) {
-    QByteArray a = wire::latin1(address);
-    a.replace('\r', ' ').replace('\n', ' ');
-    return a;
+// An address inside an SMTP command or a header line: a line break in it
+// would end the command and start one of the sender's choosing, so an
+// address holding any control character sends nothing at all.
+void refuseControlCharacters(const MailMessage& m) {
+    if (m.holdsUnsafeAddress())
+        throw MailError(QStringLiteral("O endereço de e-mail tem um caractere de controle."),
+                        MailFault::ControlCharacter);
 }
 
 }  // namespace
@@ -40,6 +42,7 @@ void SmtpClient::connect() {
 }
 
 void SmtpClient::send(const MailMessage& message) {
+    refuseControlCharacters(message);
     MailMessage copy = message;
     copy.setExtraHeader(QStringLiteral("X-Mailer"), mailAgent);
     const TransferEncoding enc = wire::chooseEncoding(copy, eightBitMime_);
@@ -51,17 +54,17 @@ void SmtpClient::send(const MailMessage& message) {
         if (settings_.auth == SmtpClientSettings::Auth::Login &&
             mechanisms_.contains(QStringLiteral("LOGIN")) && !authenticated_) {
             command("AUTH LOGIN", {334});
-            command(settings_.user.toUtf8().toBase64(), {334});
-            command(settings_.password.toUtf8().toBase64(), {235});
+            command(settings_.user.toUtf8().toBase64(), {334}, MailFault::PasswordRefused);
+            command(settings_.password.toUtf8().toBase64(), {235}, MailFault::PasswordRefused);
             authenticated_ = true;
         }
-        QByteArray from = "MAIL FROM:<" + envelopeAddress(copy.from.address) + ">";
+        QByteArray from = "MAIL FROM:<" + wire::latin1(copy.from.address) + ">";
         if (enc == TransferEncoding::EightBit)
             from += " BODY=8BITMIME";
         command(from, {250});
         for (const MailAddressList* list : {&copy.recipients, &copy.cc, &copy.bcc})
             for (const MailAddress& item : *list)
-                command("RCPT TO:<" + envelopeAddress(item.address) + ">", {250, 251});
+                command("RCPT TO:<" + wire::latin1(item.address) + ">", {250, 251});
         command("DATA", {354});
         writeLine(data + ".");
         expect(readReply(), {250});
@@ -75,12 +78,20 @@ void SmtpClient::disconnect() {
 void SmtpClient::connectOnWorker() {
     if (stream_)
         throw AppError(QStringLiteral("Already connected."));
-    UniqueFd socket = connectTcp(settings_.host, settings_.port, MailClock::now() + readTimeout);
+    UniqueFd socket = connectTcp(settings_.host, settings_.port, deadline());
     input_.clear();
     encrypted_ = false;
     if (tls_) {
-        stream_ =
-            tls_->handshake(std::move(socket), settings_.host, MailClock::now() + readTimeout);
+        try {
+            stream_ = tls_->handshake(std::move(socket), settings_.host, deadline());
+        } catch (const MailError& e) {
+            // A server that speaks only old TLS often hangs up at a modern
+            // hello without a word; asking once more with old versions alone
+            // tells the operator why.
+            if (e.fault() == MailFault::ConnectionLost && speaksOnlyOldTls())
+                throw MailError(e.text(), MailFault::TlsVersionRefused, e.code());
+            throw;
+        }
         encrypted_ = true;
     } else {
         stream_ = std::make_unique<PlainStream>(std::move(socket));
@@ -90,6 +101,15 @@ void SmtpClient::connectOnWorker() {
     } catch (...) {
         disconnectOnWorker();
         throw;
+    }
+}
+
+bool SmtpClient::speaksOnlyOldTls() {
+    try {
+        return tls_->speaksOldTls(connectTcp(settings_.host, settings_.port, deadline()),
+                                  settings_.host, deadline());
+    } catch (const MailError&) {
+        return false;
     }
 }
 
@@ -139,8 +159,7 @@ void SmtpClient::upgradeToTls() {
     UniqueFd socket = stream_->takeSocket();
     stream_.reset();
     input_.clear();
-    stream_ =
-        startTls_.handshake(std::move(socket), settings_.host, MailClock::now() + readTimeout);
+    stream_ = startTls_.handshake(std::move(socket), settings_.host, deadline());
     encrypted_ = true;
 }
 
@@ -173,10 +192,10 @@ void SmtpClient::throughStream(const std::function<void()>& io) {
 }
 
 void SmtpClient::writeLine(const QByteArray& line) {
-    throughStream([&] { stream_->writeAll(line + "\r\n", MailClock::now() + readTimeout); });
+    throughStream([&] { stream_->writeAll(line + "\r\n", deadline()); });
 }
 
-QByteArray SmtpClient::readLine(Deadline deadline) {
+QByteArray SmtpClient::readLine(Deadline limit) {
     for (;;) {
         const qsizetype lf = input_.indexOf('\n');
         qsizetype length = lf < 0 ? input_.size() : lf;
@@ -184,22 +203,22 @@ QByteArray SmtpClient::readLine(Deadline deadline) {
             --length;
         if (length > maxLineLength) {
             input_.clear();
-            throw AppError(QStringLiteral("Max line length exceeded."));
+            throw MailError(QStringLiteral("Max line length exceeded."), MailFault::ReplyTooLong);
         }
         if (lf >= 0) {
             const QByteArray line = input_.left(length);
             input_.remove(0, lf + 1);
             return line;
         }
-        throughStream([&] { input_ += stream_->readSome(deadline); });
+        throughStream([&] { input_ += stream_->readSome(limit); });
     }
 }
 
 SmtpClient::Reply SmtpClient::readReply() {
-    const Deadline deadline = MailClock::now() + readTimeout;
+    const Deadline limit = deadline();
     const auto next = [&] {
         for (;;) {
-            const QByteArray line = readLine(deadline).trimmed();
+            const QByteArray line = readLine(limit).trimmed();
             if (!line.isEmpty())
                 return QString::fromUtf8(line);
         }
@@ -225,21 +244,23 @@ SmtpClient::Reply SmtpClient::readReply() {
     return reply;
 }
 
-SmtpClient::Reply SmtpClient::command(const QByteArray& line, std::initializer_list<int> accepted) {
+SmtpClient::Reply SmtpClient::command(const QByteArray& line, std::initializer_list<int> accepted,
+                                      MailFault refused) {
     writeLine(line);
     Reply reply = readReply();
-    expect(reply, accepted);
+    expect(reply, accepted, refused);
     return reply;
 }
 
-void SmtpClient::expect(const Reply& reply, std::initializer_list<int> accepted) {
+void SmtpClient::expect(const Reply& reply, std::initializer_list<int> accepted,
+                        MailFault refused) {
     if (accepted.size() == 0 ||
         std::find(accepted.begin(), accepted.end(), reply.code) != accepted.end())
         return;
     QString text;
     for (const QString& line : reply.text)
         text += line + QStringLiteral("\r\n");
-    throw SmtpReplyError(reply.code, text);
+    throw SmtpReplyError(reply.code, text, refused);
 }
 
 }  // namespace quindra

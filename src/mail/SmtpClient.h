@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-#include "core/AppError.h"
 #include "mail/BlockingWorker.h"
+#include "mail/MailFailure.h"
 #include "mail/MailMessage.h"
 #include "mail/NetStream.h"
 #include "mail/SmtpClientSettings.h"
@@ -20,13 +20,10 @@ class Clock;
 
 // A reply whose code the step did not expect; the text is the reply's lines,
 // each ended by CR LF.
-class SmtpReplyError : public AppError {
+class SmtpReplyError : public MailError {
 public:
-    SmtpReplyError(int code, const QString& text) : AppError(text), code_(code) {}
-    int code() const { return code_; }
-
-private:
-    int code_;
+    SmtpReplyError(int code, const QString& text, MailFault fault = MailFault::ServerRefused)
+        : MailError(text, fault, code) {}
 };
 
 // The SMTP client: one connection per message (connect, send, disconnect).
@@ -68,6 +65,10 @@ public:
     // authentication. Does nothing more without a connection.
     void disconnect();
 
+    // Thrown from a stop signal: the exchange under way ends at its next
+    // wait, and every later one at once, failing with Abandoned.
+    const AbortSwitch& abortSwitch() const { return abort_; }
+
     bool connected() const { return stream_ != nullptr; }
     // The authentication mechanisms the server advertised after EHLO.
     const QStringList& mechanisms() const { return mechanisms_; }
@@ -75,7 +76,10 @@ public:
     const Reply& lastReply() const { return lastReply_; }
 
 private:
+    // The limit of one wait from now.
+    Deadline deadline() const { return {MailClock::now() + readTimeout, &abort_}; }
     void connectOnWorker();
+    bool speaksOnlyOldTls();
     void greet();
     void upgradeToTls();
     void disconnectOnWorker();
@@ -85,11 +89,13 @@ private:
     void throughStream(const std::function<void()>& io);
     void writeLine(const QByteArray& line);
     Reply readReply();
-    QByteArray readLine(Deadline deadline);
+    QByteArray readLine(Deadline limit);
     // Sends a command and checks the reply's code against the accepted ones
     // (none: any code); returns the reply.
-    Reply command(const QByteArray& line, std::initializer_list<int> accepted);
-    void expect(const Reply& reply, std::initializer_list<int> accepted);
+    Reply command(const QByteArray& line, std::initializer_list<int> accepted,
+                  MailFault refused = MailFault::ServerRefused);
+    void expect(const Reply& reply, std::initializer_list<int> accepted,
+                MailFault refused = MailFault::ServerRefused);
 
     const Clock& clock_;
     const TlsLayer& startTls_;
@@ -104,6 +110,7 @@ private:
     bool encrypted_ = false;
     bool authenticated_ = false;
     Reply lastReply_;
+    AbortSwitch abort_;
     // Last, so it stops before the connection it works on is released.
     BlockingWorker worker_;
 };

@@ -19,19 +19,72 @@ struct SslFree {
 using CtxPtr = std::unique_ptr<SSL_CTX, CtxFree>;
 using SslPtr = std::unique_ptr<SSL, SslFree>;
 
-AppError sslFailure(const QString& text, const QString& reason = {}) {
-    return AppError(reason.isEmpty() ? text : text + QStringLiteral("\r\n") + reason);
+MailError sslFailure(const QString& text, const QString& reason = {},
+                     MailFault fault = MailFault::TlsFailure) {
+    return MailError(reason.isEmpty() ? text : text + QStringLiteral("\r\n") + reason, fault);
 }
 
-// The first error OpenSSL queued for this thread, as a short text; the queue
-// is emptied so the next operation starts clean.
-QString queuedReason() {
+// The first error OpenSSL queued for this thread; the queue is emptied so the
+// next operation starts clean.
+struct Queued {
+    unsigned long code = 0;
+    QString text;
+};
+
+Queued takeQueued() {
     const unsigned long e = ERR_get_error();
     ERR_clear_error();
     if (e == 0)
         return {};
     const char* reason = ERR_reason_error_string(e);
-    return reason ? QString::fromUtf8(reason) : QStringLiteral("error %1").arg(e);
+    return {e, reason ? QString::fromUtf8(reason) : QStringLiteral("error %1").arg(e)};
+}
+
+QString queuedReason() {
+    return takeQueued().text;
+}
+
+// What a failed certificate check means to the operator.
+MailFault certificateFault(long verify) {
+    switch (verify) {
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+        case X509_V_ERR_CERT_NOT_YET_VALID:
+            return MailFault::CertificateExpired;
+        case X509_V_ERR_HOSTNAME_MISMATCH:
+        case X509_V_ERR_IP_ADDRESS_MISMATCH:
+            return MailFault::CertificateForOtherName;
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        case X509_V_ERR_CERT_UNTRUSTED:
+        case X509_V_ERR_CERT_SIGNATURE_FAILURE:
+            return MailFault::CertificateUntrusted;
+        default:
+            return MailFault::TlsFailure;
+    }
+}
+
+// What a handshake the library refused means to the operator: a server that
+// offers only old protocol versions, or one that answers in plain text.
+MailFault handshakeFault(unsigned long queued) {
+    if (ERR_GET_LIB(queued) != ERR_LIB_SSL)
+        return MailFault::TlsFailure;
+    switch (ERR_GET_REASON(queued)) {
+        case SSL_R_UNSUPPORTED_PROTOCOL:
+        case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
+        case SSL_R_NO_PROTOCOLS_AVAILABLE:
+        case SSL_R_WRONG_SSL_VERSION:
+            return MailFault::TlsVersionRefused;
+        case SSL_R_WRONG_VERSION_NUMBER:
+        case SSL_R_PACKET_LENGTH_TOO_LONG:
+        case SSL_R_RECORD_LENGTH_MISMATCH:
+        case SSL_R_HTTP_REQUEST:
+            return MailFault::NotTlsPort;
+        default:
+            return MailFault::TlsFailure;
+    }
 }
 
 // One step of a non-blocking TLS operation: whether to retry after waiting.
@@ -150,17 +203,56 @@ std::unique_ptr<ByteStream> TlsLayer::handshake(UniqueFd socket, const QString& 
         try {
             if (waitAndRetry(ssl.get(), socket.get(), rc, deadline))
                 continue;
-        } catch (const AppError& e) {
-            throw sslFailure(connecting, e.text());
+        } catch (const MailError& e) {
+            throw MailError(connecting + QStringLiteral("\r\n") + e.text(), e.fault(), e.code());
         }
         const long verify = SSL_get_verify_result(ssl.get());
-        QString reason = verify != X509_V_OK
-                             ? QString::fromUtf8(X509_verify_cert_error_string(verify))
-                             : queuedReason();
-        ERR_clear_error();
-        throw sslFailure(connecting, reason);
+        if (verify != X509_V_OK) {
+            ERR_clear_error();
+            throw sslFailure(connecting, QString::fromUtf8(X509_verify_cert_error_string(verify)),
+                             certificateFault(verify));
+        }
+        const Queued queued = takeQueued();
+        throw sslFailure(connecting, queued.text, handshakeFault(queued.code));
     }
     return std::make_unique<TlsStream>(std::move(socket), std::move(ctx), std::move(ssl));
+}
+
+bool TlsLayer::speaksOldTls(UniqueFd socket, const QString& host, Deadline deadline) const {
+    if (OPENSSL_init_ssl(0, nullptr) != 1)
+        return false;
+    CtxPtr ctx(SSL_CTX_new(TLS_client_method()));
+    // Old versions need the weakest security level; nothing but the hello
+    // and the server's answer ever crosses this connection.
+    if (!ctx || SSL_CTX_set_min_proto_version(ctx.get(), TLS1_VERSION) != 1 ||
+        SSL_CTX_set_max_proto_version(ctx.get(), TLS1_1_VERSION) != 1 ||
+        SSL_CTX_set_cipher_list(ctx.get(), "DEFAULT:@SECLEVEL=0") != 1) {
+        ERR_clear_error();
+        return false;
+    }
+    SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_NONE, nullptr);
+    SslPtr ssl(SSL_new(ctx.get()));
+    if (!ssl || SSL_set_fd(ssl.get(), socket.get()) != 1) {
+        ERR_clear_error();
+        return false;
+    }
+    SSL_set_tlsext_host_name(ssl.get(), host.toUtf8().constData());
+    bool done = false;
+    try {
+        for (;;) {
+            errno = 0;
+            const int rc = SSL_connect(ssl.get());
+            if (rc == 1) {
+                done = true;
+                break;
+            }
+            if (!waitAndRetry(ssl.get(), socket.get(), rc, deadline))
+                break;
+        }
+    } catch (const MailError&) {
+    }
+    ERR_clear_error();
+    return done;
 }
 
 }  // namespace quindra

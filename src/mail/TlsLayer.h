@@ -18,6 +18,11 @@ public:
     // must finish before the deadline.
     std::unique_ptr<ByteStream> handshake(UniqueFd socket, const QString& host,
                                           Deadline deadline) const;
+
+    // Whether the server completes a handshake of TLS 1.0 or 1.1, offered
+    // alone, nothing verified and nothing sent: it tells why a server hung up
+    // at the client's hello. The connection is closed afterwards.
+    bool speaksOldTls(UniqueFd socket, const QString& host, Deadline deadline) const;
 };
 
 }  // namespace quindra

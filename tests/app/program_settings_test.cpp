@@ -40,6 +40,14 @@ public:
     QString storedText(const QString& name) { return store.configKey().readString(name); }
 
     // A store that refuses every write, as one without write permission does.
+    // What a change refused by a read-only store says.
+    static QString readOnlyRefusal(const QString& name) {
+        return QStringLiteral(
+                   "Não foi possível gravar '%1' no arquivo de configurações: o arquivo não tem "
+                   "permissão de gravação.")
+            .arg(name);
+    }
+
     void makeReadOnly() {
         store.createConfigKey();
         store.close();
@@ -162,7 +170,7 @@ TEST_P(ProgramSettingsFields, RefusedWriteNamesTheValueAndUpdatesNothing) {
     setEffect(QStringLiteral("ANTERIOR"));
 
     EXPECT_EQ(thrownText([&] { settings().fieldChanged(c.field, "NOVO"); }),
-              QStringLiteral("Failed to set data for '%1'").arg(QString::fromLatin1(c.name)));
+              readOnlyRefusal(QString::fromLatin1(c.name)));
     expectEffect(QStringLiteral("ANTERIOR"));
 }
 
@@ -231,7 +239,7 @@ TEST_P(ProgramSettingsBoxes, RefusedWriteNamesTheValueAndLeavesTheFlag) {
     const BoxCase& c = GetParam();
     makeReadOnly();
     EXPECT_EQ(thrownText([&] { settings().boxChanged(c.box, true); }),
-              QStringLiteral("Failed to set data for '%1'").arg(QString::fromLatin1(c.name)));
+              readOnlyRefusal(QString::fromLatin1(c.name)));
     if (c.flag) {
         EXPECT_FALSE(mail.flags().*c.flag);
     }
@@ -254,6 +262,12 @@ TEST_F(ProgramSettingsTest, PortIsStoredBeforeItIsConverted) {
         {QStringLiteral("5"), 5, QString()},
         {QStringLiteral("58"), 58, QString()},
         {QStringLiteral("58x"), 58, QStringLiteral("'58x' is not a valid integer value")},
+        // A port outside 1..65535 is refused as it stands, never wrapped
+        // (70000 would reach port 4464).
+        {QStringLiteral("70000"), 58, QStringLiteral("'70000' is not a valid integer value")},
+        {QStringLiteral("0"), 58, QStringLiteral("'0' is not a valid integer value")},
+        {QStringLiteral("-25"), 58, QStringLiteral("'-25' is not a valid integer value")},
+        {QStringLiteral("65535"), 65535, QString()},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.text.toStdString());
@@ -272,7 +286,7 @@ TEST_F(ProgramSettingsTest, RecipientFollowsTheFieldWhetherStoredOrNot) {
     EXPECT_EQ(mail.recipient(), QStringLiteral("ana@x.com.br"));
     makeReadOnly();
     EXPECT_EQ(thrownText([&] { settings().fieldChanged(Field::Recipient, "bia@x.com.br"); }),
-              QStringLiteral("Failed to set data for 'SendTo'"));
+              readOnlyRefusal(QStringLiteral("SendTo")));
     EXPECT_EQ(mail.recipient(), QStringLiteral("bia@x.com.br"));
 }
 
@@ -280,7 +294,7 @@ TEST_F(ProgramSettingsTest, PortRefusedKeepsThePort) {
     makeReadOnly();
     smtp.port = 587;
     EXPECT_EQ(thrownText([&] { settings().fieldChanged(Field::SmtpPort, QStringLiteral("25")); }),
-              QStringLiteral("Failed to set data for 'PortaSMTP'"));
+              readOnlyRefusal(QStringLiteral("PortaSMTP")));
     EXPECT_EQ(smtp.port, 587);
 }
 
@@ -296,7 +310,7 @@ TEST_F(ProgramSettingsTest, HotKeyIsStoredAsAnInteger) {
 TEST_F(ProgramSettingsTest, HotKeyCombinationIsSetEvenWhenTheWriteFails) {
     makeReadOnly();
     EXPECT_EQ(thrownText([&] { settings().hotKeyChanged(kDefaultHotKey); }),
-              QStringLiteral("Failed to set data for 'HotKey'"));
+              readOnlyRefusal(QStringLiteral("HotKey")));
     EXPECT_EQ(hotKey.key(), kDefaultHotKey);
 }
 
@@ -337,7 +351,7 @@ TEST_F(ProgramSettingsTest, AutostartFlagNeedsTheSettingsKeyAndAWritableStore) {
 
     makeReadOnly();
     EXPECT_EQ(thrownText([&] { settings().boxChanged(Box::StartWithSession, false); }),
-              QStringLiteral("Failed to set data for 'iniwin'"));
+              readOnlyRefusal(QStringLiteral("iniwin")));
     EXPECT_EQ(mirror.requests, (std::vector<bool>{true, false}));
 }
 

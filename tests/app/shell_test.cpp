@@ -369,7 +369,10 @@ TEST_F(ShellStart, UnusableStoreStillStartsAndReportsTheRefusedWrite) {
 
     Shell& s = start();
 
-    EXPECT_EQ(boxes.errors, QStringList{QStringLiteral("Failed to set data for 'PathAudio'")});
+    // The box says why in Portuguese, never the store's classic English.
+    EXPECT_EQ(boxes.errors,
+              QStringList{QStringLiteral("Não foi possível gravar 'PathAudio' no arquivo de "
+                                         "configurações: o arquivo não é um banco de dados.")});
     EXPECT_EQ(s.state().settings.dropFolder, paths.defaultDropFolder);
     EXPECT_TRUE(s.log().clearTimer().enabled());
     QFile f(file);

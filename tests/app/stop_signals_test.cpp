@@ -31,4 +31,21 @@ TEST(StopSignals, EachStopSignalIsARequestToCloseNotADeath) {
     }
 }
 
+// A mail exchange under way holds the event loop: the stop must reach it
+// from the signal itself.
+TEST(StopSignals, WorkThatCannotWaitForTheEventLoopIsToldAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static volatile std::sig_atomic_t told = 0;
+            StopSignals stops;
+            StopSignals::alsoAtOnce([] { told = told + 1; });
+            std::raise(SIGTERM);
+            StopSignals::alsoAtOnce(nullptr);
+            std::raise(SIGTERM);
+            std::exit(told == 1 && stops.takeRequests() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace

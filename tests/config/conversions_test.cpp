@@ -85,6 +85,20 @@ TEST(ConfigConversions, StrToIntAcceptsOnlyA32BitDecimal) {
     }
 }
 
+// A port outside 1..65535 fails like a text that is no number; 70000 must
+// never reach the network as 70000 - 65536 = 4464.
+TEST(ConfigConversions, StrToPortRefusesWhatNoPortCanBe) {
+    for (const char* ok : {"1", "25", " 587 ", "+465", "65535"}) {
+        SCOPED_TRACE(ok);
+        EXPECT_EQ(StrToPort(QString::fromLatin1(ok)), QString::fromLatin1(ok).toInt());
+    }
+    for (const char* bad : {"0", "-25", "65536", "70000", "4294967321", "", "25a"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(thrownText([&] { StrToPort(QString::fromLatin1(bad)); }),
+                  QStringLiteral("'%1' is not a valid integer value").arg(QLatin1String(bad)));
+    }
+}
+
 // The stored text goes through the locale's separator; a missing value is
 // the empty text and fails like it.
 TEST(ConfigConversions, ReadBoolSettingReadsTheStoredText) {

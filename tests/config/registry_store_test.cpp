@@ -245,7 +245,8 @@ protected:
         EXPECT_EQ(thrownText([&] { key.readInteger(QStringLiteral("HotKey")); }),
                   QStringLiteral("Failed to get data for 'HotKey'"));
         EXPECT_EQ(thrownText([&] { key.writeString(QStringLiteral("X"), QStringLiteral("1")); }),
-                  QStringLiteral("Failed to set data for 'X'"));
+                  QStringLiteral("Não foi possível gravar 'X' no arquivo de configurações: o "
+                                 "arquivo não é um banco de dados."));
         EXPECT_FALSE(store.registry().createKey(Root::LocalMachine, kConfigKey));
         EXPECT_FALSE(store.registry().setValue(Root::LocalMachine, kConfigKey, QStringLiteral("X"),
                                                RegValue::String("1")));
@@ -291,12 +292,15 @@ TEST_F(ConfigStoreBadFile, ReadOnlyFileIsReadButNeverWritten) {
     RegistryKey key = store.configKey();
     EXPECT_TRUE(key.hasCurrentKey());
     EXPECT_EQ(key.readString(QStringLiteral("empresa")), QStringLiteral("ACME"));
+    const QString refused = QStringLiteral(
+        "Não foi possível gravar '%1' no arquivo de configurações: o arquivo não tem permissão "
+        "de gravação.");
     EXPECT_EQ(thrownText([&] { key.writeString(QStringLiteral("Empresa"), QStringLiteral("X")); }),
-              QStringLiteral("Failed to set data for 'Empresa'"));
+              refused.arg(QStringLiteral("Empresa")));
     EXPECT_EQ(thrownText([&] { key.writeInteger(QStringLiteral("HotKey"), 1); }),
-              QStringLiteral("Failed to set data for 'HotKey'"));
+              refused.arg(QStringLiteral("HotKey")));
     EXPECT_EQ(thrownText([&] { key.createKey(QStringLiteral("Software\\Outra")); }),
-              QStringLiteral("Failed to create key Software\\Outra"));
+              refused.arg(QStringLiteral("Software\\Outra")));
     EXPECT_EQ(key.readString(QStringLiteral("Empresa")), QStringLiteral("ACME"));
 
     store.close();
@@ -327,7 +331,8 @@ TEST_P(ConfigStoreLocked, WriteFailsAndValuesSurviveTheLock) {
         EXPECT_EQ(key.readString(QStringLiteral("Empresa")), QString());
         EXPECT_EQ(
             thrownText([&] { key.writeString(QStringLiteral("Empresa"), QStringLiteral("X")); }),
-            QStringLiteral("Failed to set data for 'Empresa'"));
+            QStringLiteral("Não foi possível gravar 'Empresa' no arquivo de configurações: o "
+                           "arquivo está bloqueado por outro programa."));
         EXPECT_FALSE(store.registry().setValue(Root::LocalMachine, kConfigKey,
                                                QStringLiteral("Empresa"), RegValue::String("X")));
     }
@@ -380,8 +385,30 @@ TEST(ConfigStorePrivacy, TheFileIsTheUsersAlone) {
     }
     // A read-only file stays read-only.
     ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0444), 0);
-    SqliteRegistry store(fresh);
-    EXPECT_EQ(mode(fresh), 0400u);
+    {
+        SqliteRegistry store(fresh);
+        EXPECT_EQ(mode(fresh), 0400u);
+    }
+    // A store named by a link: its target, any file of the user's, keeps its
+    // mode and its bytes.
+    const QString notes = dir.filePath(QStringLiteral("notas.txt"));
+    const QString linked = dir.filePath(QStringLiteral("link/registry.db"));
+    {
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("lista de compras\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(notes).constData(), 0644), 0);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("link"))));
+    ASSERT_TRUE(QFile::link(notes, linked));
+    {
+        SqliteRegistry store(linked);
+        EXPECT_FALSE(store.usable());
+    }
+    EXPECT_EQ(mode(notes), 0644u);
+    QFile f(notes);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("lista de compras\n"));
 }
 
 // A store that cannot be used says so once, naming the file and the reason,
@@ -437,6 +464,13 @@ TEST_P(ConfigStoreFault, IsReportedOnceAndTheFileLeftAlone) {
                        RegValue::String(QStringLiteral("ACME")));
     }
     EXPECT_EQ(lines, QStringList{unusable(file, c.reason)});
+    // A change refused on the way says why, in Portuguese.
+    RegistryKey key(store, Root::LocalMachine);
+    key.openKey(kConfigKey, true);
+    EXPECT_EQ(
+        thrownText([&] { key.writeString(QStringLiteral("PathAudio"), QStringLiteral("/x")); }),
+        QStringLiteral("Não foi possível gravar 'PathAudio' no arquivo de configurações: %1.")
+            .arg(c.reason));
     if (c.fileKept) {
         EXPECT_EQ(contentOf(file), before);
         EXPECT_FALSE(QFile::exists(file + QStringLiteral("-journal")));
@@ -468,6 +502,21 @@ INSTANTIATE_TEST_SUITE_P(
                        sqlite3_close(db);
                    },
                    QStringLiteral("o arquivo é um banco de dados de outro programa")},
+        // The program's mark and table names, but not its columns: what
+        // SQLite calls a logic error is told in the operator's words.
+        StoreFault{"TablesOfAnotherShape",
+                   [](const QString& file) {
+                       sqlite3* db = nullptr;
+                       ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+                       ASSERT_EQ(sqlite3_exec(db,
+                                              "PRAGMA application_id = 1364083794;"
+                                              "CREATE TABLE keys (x);"
+                                              "CREATE TABLE vals (y);",
+                                              nullptr, nullptr, nullptr),
+                                 SQLITE_OK);
+                       sqlite3_close(db);
+                   },
+                   QStringLiteral("as tabelas do arquivo não são as que o programa usa")},
         StoreFault{"ReadOnly",
                    [](const QString& file) {
                        { SqliteRegistry made(file); }

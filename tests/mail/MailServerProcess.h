@@ -85,6 +85,7 @@ public:
         QString password = QStringLiteral("segredo");
         int holdDataSeconds = 0;
         bool closeOnData = false;
+        bool tls10Only = false;
     };
 
     MailServerProcess(const QString& script, const Options& o) {
@@ -101,6 +102,8 @@ public:
                          QString::number(o.holdDataSeconds)};
         if (o.closeOnData)
             args << QStringLiteral("--close-on-data");
+        if (o.tls10Only)
+            args << QStringLiteral("--tls-1.0-only");
         if (!o.cert.isEmpty()) {
             QString key = o.cert;
             key.replace(QStringLiteral(".pem"), QStringLiteral(".key"));

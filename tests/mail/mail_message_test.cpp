@@ -91,6 +91,9 @@ TEST(MailWire, HeaderWords) {
              Case{"José (TI) Silva", true, "=?ISO-8859-1?Q?Jos=E9_=28TI=29?= Silva"},
              // Not Latin: a question mark, never bytes of another charset.
              Case{"€ 5", false, "? 5"},
+             // Inside an encoded word "_" is a blank to the reader: it is
+             // written as its code, so "ação_nova" never shows "ação nova".
+             Case{"ação_nova", false, "=?ISO-8859-1?Q?a=E7=E3o=5Fnova?="},
          }) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(
@@ -111,6 +114,46 @@ TEST(MailWire, LongEncodedWordsAreClosedBefore75Characters) {
     EXPECT_EQ(wire::foldHeader("Subject: " +
                                wire::encodeWords(wire::latin1(QString(20, QChar(0xE1))), false)),
               "Subject: " + word + "\r\n\t=?ISO-8859-1?Q?=E1?=\r\n");
+}
+
+// Whatever a text holds, a header line ends only where the message means it
+// to: a lone CR or LF in an address, a name or the subject would start a
+// header of its own (a hidden Bcc) for a server or a reader that breaks
+// lines there.
+TEST(MailWire, NoTextStartsAHeaderOfItsOwn) {
+    MailMessage m;
+    m.from = {QStringLiteral("Quindra\rBcc: nome@fora.com"),
+              QStringLiteral("op@x.com\rBcc: de@fora.com")};
+    m.recipients.append({QString(), QStringLiteral("op@x.com\rBcc: para@fora.com")});
+    m.recipients.append({QString(), QStringLiteral("chefe@x.com\nBcc: lf@fora.com")});
+    m.subject = QStringLiteral("Aviso\r\nBcc: assunto@fora.com");
+    m.body << QStringLiteral("corpo");
+    const QByteArray data = wire::dataSection(m, kNow, TransferEncoding::SevenBit);
+    const QByteArray head = data.left(data.indexOf("\r\n\r\n") + 2);
+    for (const QByteArray& line : head.split('\n')) {
+        SCOPED_TRACE(line.toStdString());
+        const QByteArray text = line.endsWith('\r') ? line.chopped(1) : line;
+        EXPECT_FALSE(text.contains('\r'));
+        EXPECT_FALSE(text.startsWith("Bcc"));
+    }
+}
+
+// RFC 5322 allows 998 characters on a line: a longer body line goes out
+// quoted-printable, in lines short enough, whatever the server offers.
+TEST(MailWire, NoWireLineIsLongerThan998) {
+    for (const int length : {998, 999, 1000, 5000}) {
+        SCOPED_TRACE(length);
+        MailMessage m;
+        m.body << QString(length, QLatin1Char('x'));
+        const TransferEncoding enc = wire::chooseEncoding(m, true);
+        const QByteArray data = wire::dataSection(m, kNow, enc);
+        qsizetype longest = 0;
+        for (const QByteArray& line : data.split('\n'))
+            longest = std::max(longest, line.size() - 1);  // without its CR
+        EXPECT_LE(longest, 998);
+        // A line that fits goes out as it is.
+        EXPECT_EQ(data.contains(QByteArray(length, 'x')), length <= 998);
+    }
 }
 
 TEST(MailWire, FoldingAt78) {

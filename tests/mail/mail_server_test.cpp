@@ -160,6 +160,78 @@ TEST_F(RealServer, AServerThatDropsTheConnectionMidMessageFailsTheSendOnly) {
     client.disconnect();
 }
 
+// A notice over TLS from the first byte that fails is written in the log,
+// with its reason in Portuguese, besides the box: an unattended program has
+// nobody to read the box.
+TEST_F(RealServer, AFailedNoticeOverTlsIsWrittenWithItsReason) {
+    struct Case {
+        const char* name;
+        MailServerProcess::Options server;
+        bool trustTestAuthority;
+        QString password;
+        QString reason;
+    };
+    const QString selfSigned = authority->caFile();  // its own issuer
+    for (const Case& c : {
+             Case{"self-signed",
+                  {.mode = QStringLiteral("tls"), .cert = selfSigned},
+                  false,
+                  QStringLiteral("segredo"),
+                  QStringLiteral("o certificado do servidor não é de uma autoridade confiável")},
+             Case{"another name",
+                  {.mode = QStringLiteral("tls"), .cert = elsewhere},
+                  true,
+                  QStringLiteral("segredo"),
+                  QStringLiteral("o certificado do servidor é de outro nome")},
+             Case{"TLS 1.0 only",
+                  {.mode = QStringLiteral("tls"), .cert = localhost, .tls10Only = true},
+                  true,
+                  QStringLiteral("segredo"),
+                  QStringLiteral(
+                      "o servidor só aceita versões antigas do TLS, recusadas por segurança")},
+             Case{"wrong password",
+                  {.mode = QStringLiteral("tls"), .cert = localhost},
+                  true,
+                  QStringLiteral("errada"),
+                  QStringLiteral("o servidor recusou o usuário ou a senha")},
+         }) {
+        SCOPED_TRACE(c.name);
+        ::setenv(
+            "SSL_CERT_FILE",
+            c.trustTestAuthority ? authority->caFile().toLocal8Bit().constData() : "/nonexistent",
+            1);
+        auto server = start(c.server);
+        VirtualEventLoop loop;
+        quindra::testing::FakeLog log;
+        quindra::testing::FakeInfoBoxes boxes;
+        QStringList errors;
+        loop.setUncaughtHandler([&errors](const std::exception& e) { errors << ErrorText(e); });
+        const MessageOnAir onAir;
+        MailNotices notices(loop);
+        MailOffice office(notices, {.log = log,
+                                    .clock = clock,
+                                    .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                                    .onAir = onAir,
+                                    .boxes = boxes});
+        notices.setEnabled(true);
+        notices.setOnHardware(true);
+        notices.setSecure(true);
+        notices.setRecipient(QStringLiteral("op@empresa.com.br"));
+        notices.smtp() = settings;
+        notices.smtp().password = c.password;
+        office.client().readTimeout = std::chrono::seconds(10);
+
+        notices.hardwareDisconnected();
+        loop.advance(3000);
+        EXPECT_EQ(log.lines,
+                  QStringList({QStringLiteral("Enviando e-mail de hardware desconectado."),
+                               QStringLiteral("Erro ao enviar e-mail."),
+                               QStringLiteral("Motivo: ") + c.reason + QLatin1Char('.')}));
+        EXPECT_EQ(errors.size(), 1);
+        EXPECT_TRUE(server->message(1, 0).isEmpty());
+    }
+}
+
 TEST_F(RealServer, TheTestButtonOverTls) {
     auto server = start({.mode = QStringLiteral("tls"), .cert = localhost});
     VirtualEventLoop loop;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <thread>
 
 #include "core/AppError.h"
 #include "core/VirtualEventLoop.h"
@@ -218,7 +219,9 @@ TEST_F(Notices, BothPlainAttemptsFailAndTheNoticeIsDropped) {
     on();
     mail.setRecipient({});
     office.sendNotice(MailNotices::MessageSwapped);
-    EXPECT_EQ(log.lines, QStringList({kSending1, kFailed}));
+    EXPECT_EQ(log.lines,
+              QStringList({kSending1, kFailed,
+                           QStringLiteral("Motivo: o servidor recusou o e-mail (código 554).")}));
     EXPECT_TRUE(office.message().isEmpty());
 
     // An empty recipient: the sender is "<>", and no RCPT TO is written.
@@ -236,7 +239,7 @@ TEST_F(Notices, BothPlainAttemptsFailAndTheNoticeIsDropped) {
     mail.setOnSwap(false);
     office.sendNotice(MailNotices::MessageSwapped);
     EXPECT_EQ(server.connections(), 2);
-    EXPECT_EQ(log.lines.size(), 2);
+    EXPECT_EQ(log.lines.size(), 3);
     EXPECT_FALSE(mail.flags().pending);
 }
 
@@ -245,7 +248,9 @@ TEST_F(Notices, AFailedSecureSendKeepsTheNoticeForTheNextMail) {
     on(true);
     mail.hardwareDisconnected();
     loop.advance(3000);
-    EXPECT_EQ(log.lines, QStringList({kSending2}));
+    const QStringList failure = {
+        kSending2, kFailed, QStringLiteral("Motivo: o servidor recusou a conexão nesta porta.")};
+    EXPECT_EQ(log.lines, failure);
     EXPECT_EQ(errors, QStringList({QStringLiteral("Socket Error # 111\r\nConnection refused.")}));
     EXPECT_TRUE(mail.flags().pending);
     EXPECT_FALSE(office.client().connected());
@@ -257,7 +262,7 @@ TEST_F(Notices, AFailedSecureSendKeepsTheNoticeForTheNextMail) {
     mail.setSecure(false);
     mail.hardwareReconnected();
     loop.advance(3000);
-    EXPECT_EQ(log.lines, QStringList({kSending2, kSending3, kSent}));
+    EXPECT_EQ(log.lines, failure + QStringList({kSending3, kSent}));
     server.waitFinished(1);
     const std::vector<Lines> got = received(server);
     ASSERT_EQ(got.size(), 1u);
@@ -281,6 +286,182 @@ TEST_F(Notices, ARecipientTextThatCannotBeParsedFailsTheComposition) {
     EXPECT_EQ(office.message().subject, QString());
     EXPECT_EQ(office.message().body.size(), 7);
     EXPECT_EQ(server.connections(), 0);
+}
+
+// Over TLS from the first byte, a failure is written with its reason as well
+// as shown in the box: an unattended program has nobody to read the box.
+TEST_F(Notices, AFailedSecureSendIsWrittenWithItsReason) {
+    struct Case {
+        const char* name;
+        ScriptedSmtpServer::Replies script;
+        QString reason;
+    };
+    for (const Case& c : {
+             Case{"silent",
+                  {{"greeting", "silent"}},
+                  QStringLiteral("o servidor não respondeu em 1 s")},
+             Case{"plain text on the port",
+                  {},
+                  QStringLiteral("a porta do servidor não usa TLS, mas \"Autenticação Segura\" "
+                                 "está marcada")},
+         }) {
+        SCOPED_TRACE(c.name);
+        log.lines.clear();
+        errors.clear();
+        ScriptedSmtpServer server(Scripts{c.script});
+        use(server);
+        office.client().readTimeout = std::chrono::seconds(1);
+        on(true);
+        mail.hardwareDisconnected();
+        loop.advance(3000);
+        EXPECT_EQ(log.lines.mid(log.lines.size() - 2),
+                  QStringList({kFailed, QStringLiteral("Motivo: ") + c.reason + '.'}));
+        EXPECT_EQ(errors.size(), 1);  // the box, with the failure's own text
+        EXPECT_TRUE(mail.flags().pending);
+    }
+}
+
+// The plain path's failure line is followed by the last attempt's reason, in
+// the operator's words.
+TEST_F(Notices, AFailedPlainSendIsWrittenWithItsReason) {
+    struct Case {
+        const char* name;
+        ScriptedSmtpServer::Replies script;
+        QString host;
+        QString reason;
+    };
+    for (const Case& c : {
+             Case{"password",
+                  {{"PASS", "535 5.7.8 Authentication credentials invalid\r\n"}},
+                  QStringLiteral("127.0.0.1"),
+                  QStringLiteral("o servidor recusou o usuário ou a senha")},
+             Case{"silent",
+                  {{"greeting", "silent"}},
+                  QStringLiteral("127.0.0.1"),
+                  QStringLiteral("o servidor não respondeu em 1 s")},
+             Case{"no server name",
+                  {},
+                  QString(),
+                  QStringLiteral("o nome do servidor não foi encontrado")},
+         }) {
+        SCOPED_TRACE(c.name);
+        log.lines.clear();
+        ScriptedSmtpServer server(Scripts{c.script});
+        use(server);
+        mail.smtp().host = c.host;
+        office.client().readTimeout = std::chrono::seconds(1);
+        on();
+        office.sendNotice(MailNotices::HardwareReconnected);
+        EXPECT_EQ(log.lines,
+                  QStringList({kSending3, kFailed, QStringLiteral("Motivo: ") + c.reason + '.'}));
+    }
+}
+
+// A line break in "Enviar para" would make the text after it a recipient of
+// its own and rewrite the headers; any control character sends nothing.
+TEST_F(Notices, ARecipientHoldingAControlCharacterSendsNothing) {
+    const QString refused = QStringLiteral(
+        "E-mail não enviado: o endereço em \"Enviar para\" tem um caractere de controle.");
+    ScriptedSmtpServer server;
+    use(server);
+    for (const bool secure : {false, true}) {
+        for (const QString& text : {kRecipient + QStringLiteral("\r\nintruso2@fora.com"),
+                                    QStringLiteral("op@empresa.com.br\rintruso@fora.com"),
+                                    QStringLiteral("op@empresa.com.br\nRCPT TO:<intruso@fora.com>"),
+                                    QStringLiteral("op@emp\x01resa.com.br")}) {
+            SCOPED_TRACE(text.toStdString());
+            log.lines.clear();
+            on(secure);
+            mail.setRecipient(text);
+            mail.messageSwapped();
+            loop.advance(1000);
+            EXPECT_EQ(log.lines, QStringList({kSending1, refused}));
+            EXPECT_TRUE(errors.isEmpty());
+            EXPECT_EQ(server.connections(), 0);
+        }
+    }
+    // The notices wait for a recipient that can be used, and go out with it.
+    log.lines.clear();
+    mail.setSecure(false);
+    mail.setRecipient(kRecipient);
+    mail.hardwareReconnected();
+    loop.advance(3000);
+    EXPECT_EQ(log.lines, QStringList({kSending3, kSent}));
+    server.waitFinished(1);
+    const Lines s = server.sessions()[0];
+    EXPECT_EQ(std::count_if(s.begin(), s.end(),
+                            [](const std::string& l) { return l.rfind("RCPT TO:", 0) == 0; }),
+              1);
+    EXPECT_NE(std::find(s.begin(), s.end(), "RCPT TO:<" + kRecipient.toStdString() + ">"), s.end());
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(header(got[0], "To"), kRecipient.toStdString());
+
+    // The "Teste" button says so in its box, and sends nothing either.
+    page.recipient = QStringLiteral("op@empresa.com.br\r\nintruso@fora.com");
+    office.sendTestMail(page);
+    EXPECT_EQ(infos.shown, QStringList{refused});
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_TRUE(office.message().isEmpty());
+}
+
+// A stop of the program during a notice to a server that holds it: the
+// exchange ends at once, nothing is retried, and the log says the notice was
+// not sent.
+TEST_F(Notices, AStopAbandonsTheExchangeAtOnce) {
+    const QString abandoned =
+        QStringLiteral("E-mail não enviado: o sistema foi finalizado durante o envio.");
+    struct Case {
+        const char* name;
+        bool secure;
+        ScriptedSmtpServer::Replies script;
+    };
+    for (const Case& c : {Case{"plain, silent after DATA", false, {{"DATA", "silent"}}},
+                          Case{"TLS, silent handshake", true, {{"greeting", "silent"}}}}) {
+        SCOPED_TRACE(c.name);
+        log.lines.clear();
+        ScriptedSmtpServer server(Scripts{c.script});
+        // A program of its own: the switch, once thrown, stays thrown.
+        MailNotices notices(loop);
+        MailOffice stopping{notices,
+                            {.log = log,
+                             .clock = clock,
+                             .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                             .onAir = onAir,
+                             .boxes = infos}};
+        notices.setRecipient(kRecipient);
+        notices.setEnabled(true);
+        notices.setOnHardware(true);
+        notices.setSecure(c.secure);
+        notices.smtp().host = QStringLiteral("127.0.0.1");
+        notices.smtp().port = server.port();
+        page.server.port = server.port();
+        ASSERT_EQ(stopping.client().readTimeout, std::chrono::seconds(30));
+
+        const auto started = std::chrono::steady_clock::now();
+        std::thread stop([&stopping] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stopping.client().abortSwitch().trigger();
+        });
+        notices.hardwareDisconnected();
+        loop.advance(3000);
+        stop.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_EQ(log.lines, QStringList({kSending2, abandoned}));
+        EXPECT_TRUE(errors.isEmpty());
+        EXPECT_EQ(server.connections(), 1);
+        EXPECT_FALSE(stopping.client().connected());
+        EXPECT_TRUE(notices.flags().pending);
+
+        // Every later exchange ends before it begins, and no box waits.
+        log.lines.clear();
+        stopping.sendTestMail(page);
+        EXPECT_TRUE(infos.shown.isEmpty());
+        notices.hardwareReconnected();
+        loop.advance(3000);
+        EXPECT_EQ(log.lines, QStringList({kSending3, abandoned}));
+        EXPECT_EQ(server.connections(), 1);
+    }
 }
 
 struct SettingsTest : Notices {};

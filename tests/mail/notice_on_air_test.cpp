@@ -155,13 +155,53 @@ TEST_F(NoticeOnAir, ASlowMailServerIsNeverHeardOnTheLine) {
         if (s <= sending)
             from = s;
     const std::size_t reach = from + exactRepeats(samples, from, promo) * promo.size();
-    EXPECT_LE(from, sending) << "sending at " << sending * 1000 / 44100 << "ms; passes:" << report.str();
+    EXPECT_LE(from, sending) << "sending at " << sending * 1000 / 44100
+                             << "ms; passes:" << report.str();
     EXPECT_GE(reach, sent) << "sending " << sending * 1000 / 44100 << "ms to "
                            << sent * 1000 / 44100 << "ms; passes (gap in samples):" << report.str();
 
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// A stop (SIGTERM from a service manager, a log-out) while a notice waits on
+// a server that does not answer: the program ends at once, says the notice
+// was not sent, and leaves the message folder as it was.
+TEST_F(NoticeOnAir, AStopDoesNotWaitOnTheMailServer) {
+    MailServerProcess::Options silent;
+    silent.holdDataSeconds = 120;
+    MailServerProcess server(QStringLiteral(QUINDRA_SMTP_SERVER), silent);
+    configureMail(server.port());
+    PlayedAudio played(device.playedFifo());
+    startProgram();
+    ASSERT_TRUE(waitFor(
+        loop, [&] { return logged(QStringLiteral("Stream inicializado")); },
+        std::chrono::seconds(20)))
+        << journal();
+    const QString written = home.filePath(QStringLiteral("home/promo.wav"));
+    writeSound(written, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, noise(44100, 5));
+    ASSERT_TRUE(
+        QFile::rename(written, home.filePath(QStringLiteral("home/Vizudu Telefônica/promo.wav"))));
+    ASSERT_TRUE(waitFor(
+        loop,
+        [&] { return logged(QStringLiteral("Enviando e-mail de troca de arquivo de áudio.")); },
+        std::chrono::seconds(90)))
+        << journal();
+    // The message has been written; the server sits on its end.
+    waitFor(
+        loop, [] { return false; }, std::chrono::seconds(2));
+
+    const auto stopped = std::chrono::steady_clock::now();
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000)) << journal();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(
+        logged(QStringLiteral("E-mail não enviado: o sistema foi finalizado durante o envio.")))
+        << journal();
+    EXPECT_FALSE(logged(QStringLiteral("E-mail enviado com sucesso."))) << journal();
+    EXPECT_TRUE(logged(QStringLiteral("Sistema finalizado"))) << journal();
 }
 
 }  // namespace

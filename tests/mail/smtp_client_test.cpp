@@ -211,6 +211,55 @@ TEST_F(Transport, EnvelopeAsHeld) {
               (Lines{"MAIL FROM:<a@x.com, b@y.com>", "DATA", ".", "QUIT"}));
 }
 
+// "251 User not local; will forward" accepts the recipient: the mail goes.
+TEST_F(Transport, AForwardedRecipientIsAccepted) {
+    ScriptedSmtpServer server(Scripts{{{"RCPT", "251 User not local; will forward\r\n"}}});
+    use(server);
+    client.connect();
+    EXPECT_EQ(failureText([&] { client.send(message); }), "no failure");
+    client.disconnect();
+    server.waitFinished(1);
+    const Lines s = server.sessions()[0];
+    EXPECT_NE(std::find(s.begin(), s.end(), "corpo"), s.end());
+}
+
+// An address that holds a line break would end the command and write one of
+// its own: the client sends nothing of the mail at all.
+TEST_F(Transport, AnAddressHoldingALineBreakSendsNothing) {
+    for (const QString& bad : {QStringLiteral("op@x.com.br\r\nRCPT TO:<intruso@fora.com>"),
+                               QStringLiteral("op@x.com.br\nintruso@fora.com"),
+                               QStringLiteral("op@x.com.br\rintruso@fora.com")}) {
+        for (const bool sender : {true, false}) {
+            SCOPED_TRACE(bad.toStdString() + (sender ? " as sender" : " as recipient"));
+            MailMessage m = message;
+            if (sender)
+                m.from.address = bad;
+            else
+                m.recipients.append({QString(), bad});
+            ScriptedSmtpServer server;
+            use(server);
+            client.connect();
+            EXPECT_NE(failureText([&] { client.send(m); }), "no failure");
+            client.disconnect();
+            server.waitFinished(1);
+            const Lines session = server.sessions()[0];
+            for (const std::string& line : session) {
+                EXPECT_EQ(line.find("intruso"), std::string::npos) << line;
+                EXPECT_NE(line.rfind("MAIL", 0), 0u) << line;
+            }
+        }
+    }
+}
+
+// A silent server holds a notice, and the "Teste" button, for the reply
+// limit: 30 s, which the log line then names.
+TEST_F(Transport, ASilentServerIsGivenThirtySeconds) {
+    const quindra::testing::ClientRig fresh;
+    EXPECT_EQ(fresh.client.readTimeout, std::chrono::seconds(30));
+    EXPECT_EQ(MailFailureReason(TimedOut(), fresh.client.readTimeout),
+              QStringLiteral("o servidor não respondeu em 30 s"));
+}
+
 TEST_F(Transport, NetworkFailures) {
     int closedPort;
     {
@@ -223,6 +272,15 @@ TEST_F(Transport, NetworkFailures) {
     EXPECT_EQ(failureText([&] { client.connect(); }),
               "Socket Error # -2\r\nName or service not known.");
     EXPECT_FALSE(client.connected());
+    // A port outside 1..65535 is refused, never wrapped into the range.
+    {
+        ScriptedSmtpServer server;
+        client.settings().host = QStringLiteral("127.0.0.1");
+        client.settings().port = server.port() + 65536;
+        EXPECT_EQ(failureText([&] { client.connect(); }),
+                  "'" + std::to_string(server.port() + 65536) + "' is not a valid integer value");
+        EXPECT_EQ(server.connections(), 0);
+    }
 }
 
 TEST_F(Transport, TlsAgainstAPlainServerFailsTheHandshake) {

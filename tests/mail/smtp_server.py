@@ -3,7 +3,7 @@
 with LOGIN authentication, storing every accepted message byte for byte.
 
     smtp_server.py --mode plain|starttls|tls --mailbox DIR [--cert PEM --key PEM]
-                   [--user U --password P] [--hold-data SECONDS]
+                   [--user U --password P] [--hold-data SECONDS] [--tls-1.0-only]
 
 Prints the port it listens on (127.0.0.1, chosen by the system) as its first
 line of output, then serves until it is terminated. Each accepted message is
@@ -11,6 +11,7 @@ written to DIR/N.eml (N = 1, 2, ...) as the client sent it between DATA and
 the final "." (dot-stuffing removed), with the envelope beside it in N.env.
 --hold-data waits that many seconds before answering the end of a message;
 --close-on-data answers DATA with 354 and closes the connection at once.
+--tls-1.0-only speaks TLS 1.0 and nothing newer, as an old server does.
 """
 import argparse
 import asyncio
@@ -19,6 +20,7 @@ import logging
 import os
 import ssl
 import sys
+import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -64,12 +66,20 @@ def main():
     p.add_argument("--password", default="segredo")
     p.add_argument("--hold-data", type=float, default=0)
     p.add_argument("--close-on-data", action="store_true")
+    p.add_argument("--tls-1.0-only", dest="tls10", action="store_true")
     a = p.parse_args()
 
     context = None
     if a.mode != "plain":
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(a.cert, a.key)
+        if a.tls10:
+            context.set_ciphers("DEFAULT:@SECLEVEL=0")
+            # Python warns that TLS 1.0 is deprecated: that is the point here.
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", DeprecationWarning)
+                context.minimum_version = ssl.TLSVersion.TLSv1
+                context.maximum_version = ssl.TLSVersion.TLSv1
 
     def authenticate(server, session, envelope, mechanism, data):
         ok = (isinstance(data, LoginPassword) and data.login == a.user.encode()

@@ -35,6 +35,8 @@ public:
         return !refusing && store_->setValues(root, path, values);
     }
 
+    QString writeFault() const override { return store_->writeFault(); }
+
     QStringList written;
     bool refusing = false;
 
