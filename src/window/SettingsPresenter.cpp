@@ -64,7 +64,7 @@ MailSettings SettingsPresenter::mailSettings() const {
     MailSettings s;
     s.recipient = text(Field::Recipient);
     s.server.host = text(Field::SmtpServer);
-    s.server.port = StrToInt(text(Field::SmtpPort));
+    s.server.port = StrToPort(text(Field::SmtpPort));
     s.server.user = text(Field::SmtpUser);
     s.server.password = text(Field::SmtpPassword);
     s.secure = page_.boxes.value(Box::SecureMail)->isChecked();

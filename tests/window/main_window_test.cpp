@@ -220,6 +220,14 @@ TEST_F(MainWindowTest, ARefusedEditIsReportedAndLeavesTheHeaderAsItWas) {
     child<QPushButton>("testMail")->click();
     EXPECT_EQ(boxes.errors, QStringList(2, QStringLiteral("'25a' is not a valid integer value.")));
     EXPECT_TRUE(boxes.infos.isEmpty());
+
+    // Nor does one that no port can be: it is refused, never wrapped.
+    boxes.errors.clear();
+    child<QLineEdit>("smtpPort")->setText(QStringLiteral("70000"));
+    child<QPushButton>("testMail")->click();
+    EXPECT_EQ(boxes.errors,
+              QStringList(2, QStringLiteral("'70000' is not a valid integer value.")));
+    EXPECT_TRUE(boxes.infos.isEmpty());
 }
 
 TEST_F(MainWindowTest, FilledAtStartTheHotKeyFieldShowsTheCombinationWithoutWritingIt) {
