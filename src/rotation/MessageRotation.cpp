@@ -205,19 +205,21 @@ bool MessageRotation::settingStood() {
 QString MessageRotation::dropFolder() {
     const QString setting = p_.state.settings.dropFolder;
     const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
+    // Judged before anything is made or read there, and so is a setting that
+    // names nothing yet.
+    const QString judged = folder.isEmpty() ? setting : folder;
+    if (const auto why = guard_.refusal(judged)) {
+        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
+                                         "%2; nenhum arquivo dela foi movido ou apagado. "
+                                         "Escolha outra pasta nas Configurações.")
+                              .arg(judged, *why));
+        return {};
+    }
     if (folder.isEmpty()) {
         dropReport_.write(
             QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
                            "continua.")
                 .arg(setting));
-        return {};
-    }
-    // Judged before anything is made or read there.
-    if (const auto why = guard_.refusal(folder)) {
-        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
-                                         "%2; nenhum arquivo dela foi movido ou apagado. "
-                                         "Escolha outra pasta nas Configurações.")
-                              .arg(folder, *why));
         return {};
     }
     const auto stamp = p_.files.stamp(folder);

@@ -1018,7 +1018,21 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"BelowProc", [](Rotation&) { return QStringLiteral("/proc/self/fd"); },
                     "fica dentro de uma pasta do sistema"},
         RefusedCase{"BelowSys", [](Rotation&) { return QStringLiteral("/sys/kernel"); },
-                    "fica dentro de uma pasta do sistema"}),
+                    "fica dentro de uma pasta do sistema"},
+        RefusedCase{"VarLog", [](Rotation&) { return QStringLiteral("/var/log"); },
+                    "fica dentro de uma pasta do sistema"},
+        // Not there yet: never made inside a system folder.
+        RefusedCase{"ANewFolderInEtc", [](Rotation&) { return QStringLiteral("/etc/quindra-x"); },
+                    "fica dentro de uma pasta do sistema"},
+        // The folder the program was started in, whatever it holds.
+        RefusedCase{"Relative",
+                    [](Rotation& r) {
+                        QDir::setCurrent(r.drop);
+                        r.put(r.drop, QStringLiteral("musica.wav"));
+                        return QStringLiteral(".");
+                    },
+                    "é um caminho relativo, que dependeria da pasta em que o programa foi "
+                    "iniciado; informe o caminho completo, começando por \"/\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The drop-folder field stores every keystroke: a check that falls while it
