@@ -146,19 +146,18 @@ void MessageRotation::checkDropFolder() {
     // goes on air at the next check.
     QList<Seen> notAudio;
     const Seen* candidate = nullptr;
+    const Seen* busyMessage = nullptr;
     for (const Seen& file : *seen) {
         if (passedOver_.contains(file.path, file.stamp))
             continue;
         if (file.state != SettleWatch::State::Settled) {
-            // It may still be being written: it waits, and the files behind
-            // it wait with it.
-            if (file.state == SettleWatch::State::Changed) {
-                settleReport_.write(
-                    QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica para "
-                                   "a próxima verificação.")
-                        .arg(file.name));
-            }
-            break;
+            // It may still be being written: it waits for a later check, and
+            // the files behind it are looked at (a log that grows for good
+            // never holds a message back).
+            if (file.state == SettleWatch::State::Changed && IsMessageName(file.name) &&
+                !busyMessage)
+                busyMessage = &file;
+            continue;
         }
         if (!IsMessageName(file.name)) {
             notAudio << file;
@@ -167,9 +166,15 @@ void MessageRotation::checkDropFolder() {
         candidate = &file;
         break;
     }
+    if (!candidate && busyMessage) {
+        settleReport_.write(QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica "
+                                           "para a próxima verificação.")
+                                .arg(busyMessage->name));
+    }
     if (notAudio.isEmpty() && !candidate)
         return endCheck();
-    settleReport_.clear();
+    if (!busyMessage)
+        settleReport_.clear();
     // A message folder that can take no file holds the swap back, reported
     // once, until it can.
     if (notAudio.isEmpty() && !messageFolderTakesFiles())

@@ -936,6 +936,30 @@ INSTANTIATE_TEST_SUITE_P(
                                  .taken = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A file still being written waits for a later check, but only itself: a
+// log that some program appends to for good never holds back the message
+// behind it, and goes aside once it stands still.
+TEST_F(Rotation, AFileStillBeingWrittenHoldsNothingBehindIt) {
+    put(drop, QStringLiteral("a-gravacao.log"));
+    put(drop, QStringLiteral("b-promo.wav"));
+    QByteArray logged;
+    const auto writer = loop.createTimer(4000, [&] {
+        logged += "linha\n";
+        put(drop, QStringLiteral("a-gravacao.log"), logged);
+    });
+    writer->setEnabled(true);
+    twoChecks();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-promo.wav"))});
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-gravacao.log")});
+
+    writer->setEnabled(false);
+    loop.advance(7000 + 2 * 30000);
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(filesIn(drop + QStringLiteral("/Ignorados")),
+              QStringList{QStringLiteral("a-gravacao.log")});
+}
+
 // Folders the watch never moves or deletes a file in: each is refused with
 // one line, whatever name reaches it, and nothing in it is touched.
 struct RefusedCase {
