@@ -339,9 +339,24 @@ void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>&
     }
 }
 
-void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder, bool silent) {
-    const QString why =
-        silent ? QStringLiteral("só contém silêncio") : QStringLiteral("não pôde ser lido");
+void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder,
+                                         AudioProbe::Verdict verdict) {
+    const QString why = [&] {
+        switch (verdict) {
+            case AudioProbe::Verdict::Silent:
+                return QStringLiteral("só contém silêncio");
+            case AudioProbe::Verdict::BadRate:
+                return QStringLiteral("tem uma taxa de amostragem fora da faixa de %1 a %2 kHz")
+                    .arg(AudioProbe::kLowestRate / 1000)
+                    .arg(AudioProbe::kHighestRate / 1000);
+            case AudioProbe::Verdict::TooShort:
+                return QStringLiteral("dura menos de meio segundo");
+            case AudioProbe::Verdict::Playable:
+            case AudioProbe::Verdict::Undecodable:
+                break;
+        }
+        return QStringLiteral("não pôde ser lido");
+    }();
     try {
         MoveAside(p_.files, folder, file.name, kUnplayableFolder);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
@@ -362,8 +377,7 @@ void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder
 bool MessageRotation::canTakeInto(const Seen& file) {
     const AudioProbe::Verdict verdict = p_.probe.examine(file.path);
     if (verdict != AudioProbe::Verdict::Playable) {
-        setAsideUnplayable(file, QFileInfo(file.path).absolutePath(),
-                           verdict == AudioProbe::Verdict::Silent);
+        setAsideUnplayable(file, QFileInfo(file.path).absolutePath(), verdict);
         return false;
     }
     const QString folder = messages_.path();

@@ -10,6 +10,7 @@
 
 #include "core/EventLoop.h"
 #include "core/ReportOnce.h"
+#include "ports/AudioProbe.h"
 #include "rotation/DropFolderGuard.h"
 #include "rotation/FileOperations.h"
 #include "rotation/MessageFolder.h"
@@ -18,7 +19,6 @@
 
 namespace quindra {
 
-class AudioProbe;
 class Clock;
 class LocaleFormats;
 class MessageLog;
@@ -105,7 +105,7 @@ private:
     // Gives each file a valid name in place; returns the new names.
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
-    void setAsideUnplayable(const Seen& file, const QString& folder, bool silent);
+    void setAsideUnplayable(const Seen& file, const QString& folder, AudioProbe::Verdict verdict);
     bool canTakeInto(const Seen& file);
     bool messageFolderTakesFiles();
     void endCheck();

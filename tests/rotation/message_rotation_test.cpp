@@ -763,6 +763,30 @@ INSTANTIATE_TEST_SUITE_P(
                        {QStringLiteral("a-quebrado.wav")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// What the player cannot play in real time never replaces the message on
+// air: each goes to "Inválidos" with its reason.
+TEST_F(Rotation, AMessageThePlayerCannotPlayInRealTimeIsSetAsideWithItsReason) {
+    put(drop, QStringLiteral("a-1-hz.wav"));
+    put(drop, QStringLiteral("b-uma-amostra.wav"));
+    put(drop, QStringLiteral("c-boa.wav"));
+    probe.verdicts = {{QStringLiteral("a-1-hz.wav"), AudioProbe::Verdict::BadRate},
+                      {QStringLiteral("b-uma-amostra.wav"), AudioProbe::Verdict::TooShort}};
+    loop.advance(3 * 30000);
+    EXPECT_EQ(log.lines.filter(QStringLiteral("Inválidos")),
+              (QStringList{QStringLiteral("O arquivo de áudio a-1-hz.wav tem uma taxa de "
+                                          "amostragem fora da faixa de 8 a 192 kHz e foi movido "
+                                          "para a pasta \"Inválidos\"; a mensagem atual continua "
+                                          "no ar."),
+                           QStringLiteral("O arquivo de áudio b-uma-amostra.wav dura menos de meio "
+                                          "segundo e foi movido para a pasta \"Inválidos\"; a "
+                                          "mensagem atual continua no ar.")}));
+    EXPECT_EQ(filesIn(drop + QStringLiteral("/Inválidos")),
+              (QStringList{QStringLiteral("a-1-hz.wav"), QStringLiteral("b-uma-amostra.wav")}));
+    EXPECT_EQ(played(), QStringList{});
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("c-boa.wav"))});
+}
+
 // A file that is not a message and cannot be moved aside is reported once and
 // passed over; the message behind it still comes on air.
 TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {

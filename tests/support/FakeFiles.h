@@ -147,12 +147,16 @@ public:
                !silent.contains(QFileInfo(path).fileName());
     }
     Verdict examine(const QString& path) override {
+        if (const auto it = verdicts.constFind(QFileInfo(path).fileName());
+            it != verdicts.constEnd())
+            return *it;
         if (silent.contains(QFileInfo(path).fileName()))
             return Verdict::Silent;
         return decodable(path) ? Verdict::Playable : Verdict::Undecodable;
     }
     QStringList undecodable;
-    QStringList silent;  // files that decode to silence only
+    QStringList silent;                // files that decode to silence only
+    QHash<QString, Verdict> verdicts;  // any other verdict, by file name
     QStringList probed;
 };
 
