@@ -70,6 +70,10 @@ public:
     virtual std::optional<QString> refusesWrites(const QString& folder) const = 0;
     // The longest file name, in bytes, the folder's file system takes.
     virtual int longestName(const QString& folder) const = 0;
+    // True while another program holds the file open for writing (a copy
+    // that stalled is still open); false when none does, or when the file
+    // system cannot tell.
+    virtual bool hasWriters(const QString& path) const = 0;
 };
 
 }  // namespace quindra

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -208,6 +209,23 @@ int LinuxFileOperations::longestName(const QString& folder) const {
     const long max = ::pathconf(native(folder).constData(), _PC_NAME_MAX);
     // No limit known: the one every Linux file system keeps.
     return max > 0 ? static_cast<int>(std::min<long>(max, INT_MAX)) : NAME_MAX;
+}
+
+// A read lease is refused while any process has the file open for writing.
+// It is taken and given back at once; should a writer open the file in that
+// moment, the kernel tells the holder with a signal, which is SIGURG here (its
+// default is to be ignored) rather than SIGIO (whose default ends the
+// program). Leases need the file's owner or CAP_LEASE, and some file systems
+// (network shares among them) have none: then nothing is known.
+bool LinuxFileOperations::hasWriters(const QString& path) const {
+    const Fd fd(::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.ok() || ::fcntl(fd.get(), F_SETSIG, SIGURG) != 0)
+        return false;
+    if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN;
 }
 
 }  // namespace quindra

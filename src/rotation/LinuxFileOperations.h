@@ -18,6 +18,7 @@ public:
     FolderEntries list(const QString& folder) const override;
     std::optional<QString> refusesWrites(const QString& folder) const override;
     int longestName(const QString& folder) const override;
+    bool hasWriters(const QString& path) const override;
 };
 
 }  // namespace quindra

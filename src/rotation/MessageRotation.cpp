@@ -163,8 +163,21 @@ void MessageRotation::checkDropFolder() {
             notAudio << file;
             continue;
         }
+        // A copy that stalled stands still but is still open: it is not
+        // judged before its writer is done.
+        if (p_.files.hasWriters(file.path)) {
+            if (!busyMessage)
+                busyMessage = &file;
+            continue;
+        }
         candidate = &file;
         break;
+    }
+    std::optional<Seen> revisited;
+    if (!candidate && notAudio.isEmpty()) {
+        revisited = changedSetAside();
+        if (revisited)
+            candidate = &*revisited;
     }
     if (!candidate && busyMessage) {
         settleReport_.write(QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica "
@@ -194,8 +207,14 @@ void MessageRotation::checkDropFolder() {
         checkTimer_->setEnabled(true);
         return;
     }
-    if (outcome.passOver)
+    if (candidate->setAside) {
+        if (outcome.passOver)
+            setAside_.insert(candidate->path, candidate->stamp);
+        else
+            setAside_.remove(candidate->path);
+    } else if (outcome.passOver) {
         passedOver_.add(candidate->path, candidate->stamp);
+    }
     endCheck();
     if (outcome.storeFailure)
         std::rethrow_exception(outcome.storeFailure);
@@ -358,7 +377,10 @@ void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder
         return QStringLiteral("não pôde ser lido");
     }();
     try {
-        MoveAside(p_.files, folder, file.name, kUnplayableFolder);
+        const QString aside = Joined(Joined(folder, kUnplayableFolder),
+                                     MoveAside(p_.files, folder, file.name, kUnplayableFolder));
+        if (const auto stamp = p_.files.stamp(aside))
+            setAside_.insert(aside, *stamp);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
                                     "a mensagem atual continua no ar.")
                          .arg(file.name, why, kUnplayableFolder));
@@ -372,10 +394,38 @@ void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder
     }
 }
 
+// A file set aside as unplayable that has changed since and stands still
+// again, with no writer, to be looked at where it lies.
+std::optional<MessageRotation::Seen> MessageRotation::changedSetAside() {
+    std::optional<Seen> found;
+    QStringList paths = setAside_.keys();
+    SortByName(paths, p_.formats.locale());
+    for (const QString& path : paths) {
+        const auto stamp = p_.files.stamp(path);
+        if (!stamp) {
+            setAside_.remove(path);
+            continue;
+        }
+        const SettleWatch::State state = settle_.look(path, *stamp);
+        if (!found && *stamp != setAside_.value(path) && state == SettleWatch::State::Settled &&
+            !p_.files.hasWriters(path))
+            found = Seen{{path, QFileInfo(path).fileName(), *stamp}, state, true};
+    }
+    return found;
+}
+
 // What can be known before the message on air stops: the file plays, and
 // the message folder can take it under its name.
 bool MessageRotation::canTakeInto(const Seen& file) {
     const AudioProbe::Verdict verdict = p_.probe.examine(file.path);
+    if (verdict != AudioProbe::Verdict::Playable && file.setAside) {
+        // Still unplayable where it lies: looked at again when it changes.
+        setAside_.insert(file.path, file.stamp);
+        p_.log.write(QStringLiteral("O arquivo de áudio %1 da pasta \"%2\" foi alterado, mas "
+                                    "ainda não pode ir ao ar; ele fica lá.")
+                         .arg(file.name, kUnplayableFolder));
+        return false;
+    }
     if (verdict != AudioProbe::Verdict::Playable) {
         setAsideUnplayable(file, QFileInfo(file.path).absolutePath(), verdict);
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -94,6 +95,7 @@ private:
     // A file of the drop folder as this check found it.
     struct Seen : DroppedFile {
         SettleWatch::State state;
+        bool setAside = false;  // one this program moved into "Inválidos"
     };
 
     void checkDropFolder();
@@ -106,6 +108,7 @@ private:
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
     void setAsideUnplayable(const Seen& file, const QString& folder, AudioProbe::Verdict verdict);
+    std::optional<Seen> changedSetAside();
     bool canTakeInto(const Seen& file);
     bool messageFolderTakesFiles();
     void endCheck();
@@ -127,6 +130,9 @@ private:
     ReportOnce settleReport_;
     ReportOnce messageFolderReport_;
     QSet<QByteArray> badNamesReported_;
+    // Files set aside as unplayable by this program, as they were then: one
+    // that changes (a copy that stalled and then went on) is looked at again.
+    QHash<QString, FileStamp> setAside_;
 };
 
 }  // namespace quindra

@@ -142,4 +142,23 @@ TEST_F(FileOps, WhatTheFolderTakesIsKnownBeforehand) {
     EXPECT_THROW(files.renameBytes(tmp.path(), latin1, path("outra.wav")), FileError);
 }
 
+// A copy that stalled is still open for writing: that shows before the file
+// is judged broken, and looking leaves nothing behind that would hold up the
+// writer.
+TEST_F(FileOps, AFileOpenForWritingIsToldApart) {
+    write(path("parada.wav"), "RIFF");
+    {
+        QFile writer(path("parada.wav"));
+        ASSERT_TRUE(writer.open(QIODevice::Append));
+        EXPECT_TRUE(files.hasWriters(path("parada.wav")));
+    }
+    EXPECT_FALSE(files.hasWriters(path("parada.wav")));
+    QFile again(path("parada.wav"));
+    ASSERT_TRUE(again.open(QIODevice::Append | QIODevice::Unbuffered));
+    EXPECT_EQ(again.write("WAVE"), 4);
+    again.close();
+    EXPECT_EQ(read(path("parada.wav")), QByteArray("RIFFWAVE"));
+    EXPECT_FALSE(files.hasWriters(path("ausente.wav")));
+}
+
 }  // namespace

@@ -787,6 +787,63 @@ TEST_F(Rotation, AMessageThePlayerCannotPlayInRealTimeIsSetAsideWithItsReason) {
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("c-boa.wav"))});
 }
 
+// A copy that stalled halfway stands still, but its writer still holds it
+// open: it is not judged broken, and the file behind it goes on air. Once
+// the writer is done it goes on air in turn.
+TEST_F(Rotation, AFileStillOpenForWritingIsNotJudged) {
+    put(drop, QStringLiteral("a-parada.wav"));
+    put(drop, QStringLiteral("b-pronta.wav"));
+    files.writing = {QStringLiteral("a-parada.wav")};
+    probe.undecodable = {QStringLiteral("a-parada.wav")};
+    twoChecks();
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-pronta.wav"))});
+    EXPECT_EQ(probe.probed, QStringList{QStringLiteral("b-pronta.wav")});
+    loop.advance(7000 + 30000);
+    EXPECT_EQ(log.lines.back(), stillWritten(QStringLiteral("a-parada.wav")));
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-parada.wav")});
+
+    files.writing.clear();
+    probe.undecodable.clear();
+    put(drop, QStringLiteral("a-parada.wav"), "resto");
+    loop.advance(2 * 30000);
+    EXPECT_EQ(played().back(), playing(QStringLiteral("a-parada.wav")));
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/a-parada.wav")),
+              QStringLiteral("drop:a-parada.wavresto"));
+}
+
+// A file set aside as unplayable that then changes (a copy that stalled with
+// no way to tell, and then went on) is looked at again where it lies, once
+// it stands still: whole, it goes on air from there; still broken, it stays,
+// said once.
+TEST_F(Rotation, AnUnplayableFileThatChangesIsLookedAtAgainWhereItLies) {
+    const QString invalid = drop + QStringLiteral("/Inválidos");
+    put(drop, QStringLiteral("parada.wav"));
+    put(drop, QStringLiteral("quebrada.wav"));
+    probe.undecodable = {QStringLiteral("parada.wav"), QStringLiteral("quebrada.wav")};
+    loop.advance(3 * 30000);
+    ASSERT_EQ(filesIn(invalid),
+              (QStringList{QStringLiteral("parada.wav"), QStringLiteral("quebrada.wav")}));
+    const int before = static_cast<int>(log.lines.size());
+
+    // Both go on being written; then they stand still.
+    probe.undecodable = {QStringLiteral("quebrada.wav")};
+    put(invalid, QStringLiteral("parada.wav"), "resto");
+    put(invalid, QStringLiteral("quebrada.wav"), "mais");
+    loop.advance(2 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("parada.wav"))});
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/parada.wav")),
+              QStringLiteral("Inválidos:parada.wavresto"));
+    EXPECT_EQ(filesIn(invalid), QStringList{QStringLiteral("quebrada.wav")});
+
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_EQ(log.lines.mid(before).filter(QStringLiteral("quebrada.wav")),
+              QStringList{QStringLiteral("O arquivo de áudio quebrada.wav da pasta \"Inválidos\" "
+                                         "foi alterado, mas ainda não pode ir ao ar; ele fica "
+                                         "lá.")});
+    EXPECT_EQ(filesIn(invalid), QStringList{QStringLiteral("quebrada.wav")});
+    EXPECT_EQ(played().size(), 1);
+}
+
 // A file that is not a message and cannot be moved aside is reported once and
 // passed over; the message behind it still comes on air.
 TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {

@@ -29,6 +29,7 @@ public:
     QStringList unreadable;           // folders that cannot be listed
     QStringList readOnly;             // folders that take no new file
     QStringList caseFolding;          // folders whose names ignore letter case
+    QStringList writing;              // file names another program holds open for writing
     QHash<QString, QString> aliases;  // a path and the real path it reaches
     int longestNameInBytes = 0;       // 0: the file system's own
     QString confinedTo;
@@ -97,6 +98,9 @@ public:
         if (readOnly.contains(QDir::cleanPath(folder)))
             return QStringLiteral("Read-only file system");
         return real.refusesWrites(resolve(folder));
+    }
+    bool hasWriters(const QString& path) const override {
+        return writing.contains(name(path)) || real.hasWriters(resolve(path));
     }
     int longestName(const QString& folder) const override {
         return longestNameInBytes > 0 ? longestNameInBytes : real.longestName(resolve(folder));
