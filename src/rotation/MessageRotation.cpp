@@ -1,5 +1,6 @@
 #include "rotation/MessageRotation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
@@ -85,6 +86,25 @@ void MessageRotation::findMessageOnAir() {
 
     const QString setting = p_.state.settings.dropFolder;
     pointListingAt(setting);
+    // A setting that names nothing at start may be a share that is mounted
+    // later: the default folder serves meanwhile, and the setting is kept.
+    const QString fallback = defaultFolder();
+    const bool named = knownSetting_ == setting && !knownFolder_.isEmpty();
+    if (!named && !setting.isEmpty() && !fallback.isEmpty() &&
+        QDir::cleanPath(setting) != fallback && !guard_.refusal(setting) &&
+        !guard_.refusal(fallback)) {
+        awaited_ = setting;
+        try {
+            if (!p_.files.stamp(fallback))
+                makeDefaultFolder();
+        } catch (const FileError&) {
+        }
+        p_.log.write(QStringLiteral("A pasta de reposição %1 não foi encontrada; até que ela "
+                                    "exista, é usada a pasta padrão %2, e a configuração fica "
+                                    "como está.")
+                         .arg(setting, fallback));
+    }
+    const QString watched = !awaited_.isEmpty() ? fallback : named ? knownFolder_ : QString();
     if (p_.onAirChanged)
         p_.onAirChanged();
     if (p_.onAir.file.isEmpty()) {
@@ -94,15 +114,15 @@ void MessageRotation::findMessageOnAir() {
                       "escolha a pasta de reposição nas Configurações e coloque nela "
                       "um arquivo .wav ou .mp3")
                 : QStringLiteral("coloque um arquivo .wav ou .mp3 na pasta de reposição %1")
-                      .arg(knownFolder_.isEmpty() ? setting : knownFolder_);
+                      .arg(watched.isEmpty() ? setting : watched);
         p_.log.write(QStringLiteral("Nenhuma mensagem no ar: a pasta de mensagens não tem um "
                                     "arquivo de áudio que possa ser tocado. Para pôr uma no ar, "
                                     "%1.")
                          .arg(how));
     }
     // Files already in the drop folder can go on air at the first check.
-    if (!knownFolder_.isEmpty() && !guard_.refusal(knownFolder_))
-        lookInto(knownFolder_, true);
+    if (!watched.isEmpty() && !guard_.refusal(watched) && p_.files.stamp(watched))
+        lookInto(watched, true);
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -228,28 +248,50 @@ bool MessageRotation::settingStood() {
 
 QString MessageRotation::dropFolder() {
     const QString setting = p_.state.settings.dropFolder;
+    if (!awaited_.isEmpty()) {
+        if (setting != awaited_) {
+            awaited_.clear();
+        } else if (knownSetting_ == setting) {
+            awaited_.clear();
+            p_.log.write(
+                QStringLiteral("A pasta de reposição %1 foi encontrada e passa a ser usada.")
+                    .arg(knownFolder_));
+        } else {
+            return usable(defaultFolder());
+        }
+    }
     const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
-    // Judged before anything is made or read there, and so is a setting that
-    // names nothing yet.
-    const QString judged = folder.isEmpty() ? setting : folder;
-    if (const auto why = guard_.refusal(judged)) {
-        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
-                                         "%2; nenhum arquivo dela foi movido ou apagado. "
-                                         "Escolha outra pasta nas Configurações.")
-                              .arg(judged, *why));
-        return {};
-    }
     if (folder.isEmpty()) {
-        dropReport_.write(
-            QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
-                           "continua.")
-                .arg(setting));
+        // Judged before anything is said of it, though it names nothing yet.
+        if (!refused(setting)) {
+            dropReport_.write(
+                QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
+                               "continua.")
+                    .arg(setting));
+        }
         return {};
     }
+    return usable(folder);
+}
+
+// The folder, when the guard allows it and it is there; only the default
+// folder is made when it is missing, and never below a folder that is
+// missing too (a share that is not mounted leaves an empty folder behind).
+QString MessageRotation::usable(const QString& folder) {
+    // Judged before anything is made or read there.
+    if (refused(folder))
+        return {};
     const auto stamp = p_.files.stamp(folder);
     if (!stamp) {
+        if (folder != defaultFolder()) {
+            dropReport_.write(
+                QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
+                               "continua.")
+                    .arg(folder));
+            return {};
+        }
         try {
-            p_.files.makeFolder(folder);
+            makeDefaultFolder();
         } catch (const FileError&) {
             dropReport_.write(
                 QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
@@ -267,6 +309,30 @@ QString MessageRotation::dropFolder() {
     }
     dropReport_.clear();
     return folder;
+}
+
+bool MessageRotation::refused(const QString& folder) {
+    const auto why = guard_.refusal(folder);
+    if (why) {
+        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
+                                         "%2; nenhum arquivo dela foi movido ou apagado. "
+                                         "Escolha outra pasta nas Configurações.")
+                              .arg(folder, *why));
+    }
+    return why.has_value();
+}
+
+QString MessageRotation::defaultFolder() const {
+    const QString& folder = p_.paths.defaultDropFolder;
+    return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+}
+
+void MessageRotation::makeDefaultFolder() {
+    const QString folder = defaultFolder();
+    const auto parent = p_.files.stamp(QFileInfo(folder).absolutePath());
+    if (!parent || !parent->folder)
+        throw FileError(QStringLiteral("a pasta acima dela não existe"));
+    p_.files.makeFolder(folder);
 }
 
 // Lists the folder and looks at each file, for the settle rule. Nothing when

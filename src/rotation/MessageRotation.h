@@ -76,9 +76,11 @@ public:
     // when missing), which is left holding it alone; a start with nothing to
     // play says how to put a message on air. The watch takes its drop folder
     // from the setting and looks at its files once, so that those that stand
-    // still can go on air at the first check. A message folder that cannot
-    // be listed leaves nothing on air; its failure is thrown once the rest is
-    // done.
+    // still can go on air at the first check. A setting that names nothing
+    // (a share not mounted yet) is kept: the default folder is watched, said
+    // in one line, until the setting's folder exists. A message folder that
+    // cannot be listed leaves nothing on air; its failure is thrown once the
+    // rest is done.
     void findMessageOnAir();
     // Every way out: the end of a pass restarts nothing and the watch stops.
     void stopForShutdown();
@@ -103,6 +105,10 @@ private:
     void remember(const QString& setting);
     bool settingStood();
     QString dropFolder();
+    QString usable(const QString& folder);
+    bool refused(const QString& folder);
+    QString defaultFolder() const;
+    void makeDefaultFolder();
     std::optional<QList<Seen>> lookInto(const QString& folder, bool quietly);
     // Gives each file a valid name in place; returns the new names.
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
@@ -125,6 +131,7 @@ private:
     QString lastSetting_;    // the drop-folder setting as the previous check saw it
     QString knownSetting_;   // the last drop-folder setting that named something
     QString knownFolder_;    // and the folder it meant
+    QString awaited_;        // the setting that named nothing at start, while the default serves
     ReportOnce dropReport_;  // about the drop folder itself
     ReportOnce listReport_;  // about reading it
     ReportOnce settleReport_;

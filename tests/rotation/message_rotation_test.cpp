@@ -1267,6 +1267,52 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
     EXPECT_EQ(uncaught, QStringList{});
 }
 
+// A share that is mounted after the program starts: the default folder
+// serves meanwhile, the setting is kept, and the share's folder is used as
+// soon as it is there. Nothing is ever made where the share is not mounted.
+TEST_F(Rotation, AShareMountedLateIsUsedAsSoonAsItIsThere) {
+    const QString fallback = tmp.path() + QStringLiteral("/home/Vizudu Telefônica");
+    paths.defaultDropFolder = fallback + QLatin1Char('/');
+    const QString share = tmp.path() + QStringLiteral("/rede/espera");
+    state.settings.dropFolder = share;
+    QDir().mkpath(tmp.path() + QStringLiteral("/rede"));  // the empty mount point
+    rotation.findMessageOnAir();
+    EXPECT_EQ(log.lines,
+              QStringList{QStringLiteral("A pasta de reposição %1 não foi encontrada; até que ela "
+                                         "exista, é usada a pasta padrão %2, e a configuração "
+                                         "fica como está.")
+                              .arg(share, fallback)});
+    EXPECT_TRUE(QFileInfo(fallback).isDir());
+
+    // Messages dropped in the default folder go on air meanwhile.
+    put(fallback, QStringLiteral("provisoria.wav"));
+    loop.advance(4 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("provisoria.wav"))});
+    EXPECT_FALSE(QFileInfo::exists(share));
+    EXPECT_EQ(state.settings.dropFolder, share);
+
+    // Mounted: its messages go on air, and the default folder is left alone.
+    QDir().mkpath(share);
+    put(share, QStringLiteral("da-rede.wav"));
+    put(fallback, QStringLiteral("esquecida.wav"));
+    loop.advance(3 * 30000);
+    EXPECT_TRUE(log.lines.contains(
+        QStringLiteral("A pasta de reposição %1 foi encontrada e passa a ser usada.").arg(share)));
+    EXPECT_EQ(played().back(), playing(QStringLiteral("da-rede.wav")));
+    EXPECT_EQ(filesIn(fallback), QStringList{QStringLiteral("esquecida.wav")});
+
+    // Unmounted again: the folder is not made on the disk beneath.
+    QDir(share).removeRecursively();
+    const int before = static_cast<int>(log.lines.size());
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_FALSE(QFileInfo::exists(share));
+    EXPECT_EQ(log.lines.mid(before),
+              QStringList{QStringLiteral("A pasta de reposição %1 não foi encontrada; a "
+                                         "verificação continua.")
+                              .arg(share)});
+    EXPECT_EQ(uncaught, QStringList{});
+}
+
 // The setting names a file chosen with the browse button; once a swap has
 // taken that file away, its folder is still the drop folder.
 TEST_F(Rotation, AChosenFileTakenAwayLeavesItsFolderWatched) {
