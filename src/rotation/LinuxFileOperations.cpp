@@ -15,6 +15,8 @@
 #include <memory>
 #include <system_error>
 
+#include "core/ShownName.h"
+
 namespace quindra {
 
 namespace {
@@ -85,8 +87,8 @@ std::optional<QString> decodedName(const QByteArray& bytes) {
 
 void LinuxFileOperations::copy(const QString& from, const QString& to) {
     const auto failed = [&](const QString& why) {
-        return FileError(
-            QStringLiteral("Não foi possível copiar %1 para %2: %3").arg(from, to, why));
+        return FileError(QStringLiteral("Não foi possível copiar %1 para %2: %3")
+                             .arg(ShownName(from), ShownName(to), why));
     };
     if (QFileInfo(from).isDir())
         throw failed(reason(EISDIR));
@@ -120,7 +122,7 @@ void LinuxFileOperations::copy(const QString& from, const QString& to) {
 void LinuxFileOperations::rename(const QString& from, const QString& to) {
     if (::rename(native(from).constData(), native(to).constData()) != 0) {
         throw FileError(QStringLiteral("Não foi possível renomear %1 para %2: %3")
-                            .arg(from, to, reason(errno)));
+                            .arg(ShownName(from), ShownName(to), reason(errno)));
     }
 }
 
@@ -128,27 +130,28 @@ void LinuxFileOperations::renameBytes(const QString& folder, const QByteArray& f
                                       const QString& to) {
     const QByteArray source = native(folder) + '/' + from;
     if (::rename(source.constData(), native(to).constData()) != 0) {
-        throw FileError(
-            QStringLiteral("Não foi possível renomear %1 para %2: %3")
-                .arg(QString::fromLatin1(from.toPercentEncoding("/ ")), to, reason(errno)));
+        throw FileError(QStringLiteral("Não foi possível renomear %1 para %2: %3")
+                            .arg(QString::fromLatin1(from.toPercentEncoding("/ ")), ShownName(to),
+                                 reason(errno)));
     }
 }
 
 void LinuxFileOperations::remove(const QString& path) {
     if (::unlink(native(path).constData()) != 0)
-        throw FileError(QStringLiteral("Não foi possível apagar %1: %2").arg(path, reason(errno)));
+        throw FileError(
+            QStringLiteral("Não foi possível apagar %1: %2").arg(ShownName(path), reason(errno)));
 }
 
 void LinuxFileOperations::makeFolder(const QString& path) {
     if (!QDir().mkpath(path) || !QFileInfo(path).isDir())
-        throw FileError(QStringLiteral("Não foi possível criar a pasta %1").arg(path));
+        throw FileError(QStringLiteral("Não foi possível criar a pasta %1").arg(ShownName(path)));
 }
 
 void LinuxFileOperations::syncFolder(const QString& path) {
     const Fd dir(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.ok() || ::fsync(dir.get()) != 0) {
         throw FileError(QStringLiteral("Não foi possível gravar no disco a pasta %1: %2")
-                            .arg(path, reason(errno)));
+                            .arg(ShownName(path), reason(errno)));
     }
 }
 
@@ -167,8 +170,8 @@ std::optional<FileStamp> LinuxFileOperations::stamp(const QString& path) const {
 FolderEntries LinuxFileOperations::list(const QString& folder) const {
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(native(folder).constData()));
     if (!dir) {
-        throw FileError(
-            QStringLiteral("Não foi possível ler a pasta %1: %2").arg(folder, reason(errno)));
+        throw FileError(QStringLiteral("Não foi possível ler a pasta %1: %2")
+                            .arg(ShownName(folder), reason(errno)));
     }
     FolderEntries entries;
     const int fd = ::dirfd(dir.get());
@@ -178,7 +181,7 @@ FolderEntries LinuxFileOperations::list(const QString& folder) const {
         if (!entry) {
             if (errno != 0) {
                 throw FileError(QStringLiteral("Não foi possível ler a pasta %1: %2")
-                                    .arg(folder, reason(errno)));
+                                    .arg(ShownName(folder), reason(errno)));
             }
             break;
         }

@@ -4,6 +4,7 @@
 
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
+#include "core/ShownName.h"
 #include "ports/AudioProbe.h"
 #include "rotation/FileOperations.h"
 #include "rotation/FolderListing.h"
@@ -96,11 +97,11 @@ void MessageFolder::clearLeftovers(const FileStamp& keep, const QString& skip) {
 void MessageFolder::setAside(const QString& name, const QString& subfolder, const QString& line) {
     try {
         MoveAside(files_, path(), name, subfolder);
-        log_.write(line.arg(name, subfolder));
+        log_.write(line.arg(ShownName(name), subfolder));
     } catch (const FileError& e) {
         log_.write(QStringLiteral("O arquivo %1 da pasta de mensagens não pôde ser movido para a "
                                   "pasta \"%2\" dela: %3")
-                       .arg(name, subfolder, e.text()));
+                       .arg(ShownName(name), subfolder, e.text()));
     }
 }
 

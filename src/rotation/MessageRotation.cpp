@@ -11,6 +11,7 @@
 #include "core/LocaleFormats.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
+#include "core/ShownName.h"
 #include "ports/AudioProbe.h"
 #include "rotation/FolderListing.h"
 #include "rotation/SetAside.h"
@@ -62,7 +63,7 @@ void MessageRotation::findMessageOnAir() {
     if (stamp && !stamp->folder) {
         p_.log.write(QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo com "
                                     "esse nome); nenhuma mensagem pode ir ao ar.")
-                         .arg(folder));
+                         .arg(ShownName(folder)));
     } else {
         if (!stamp) {
             try {
@@ -102,7 +103,7 @@ void MessageRotation::findMessageOnAir() {
         p_.log.write(QStringLiteral("A pasta de reposição %1 não foi encontrada; até que ela "
                                     "exista, é usada a pasta padrão %2, e a configuração fica "
                                     "como está.")
-                         .arg(setting, fallback));
+                         .arg(ShownName(setting), ShownName(fallback)));
     }
     const QString watched = !awaited_.isEmpty() ? fallback : named ? knownFolder_ : QString();
     if (p_.onAirChanged)
@@ -114,7 +115,7 @@ void MessageRotation::findMessageOnAir() {
                       "escolha a pasta de reposição nas Configurações e coloque nela "
                       "um arquivo .wav ou .mp3")
                 : QStringLiteral("coloque um arquivo .wav ou .mp3 na pasta de reposição %1")
-                      .arg(watched.isEmpty() ? setting : watched);
+                      .arg(ShownName(watched.isEmpty() ? setting : watched));
         p_.log.write(QStringLiteral("Nenhuma mensagem no ar: a pasta de mensagens não tem um "
                                     "arquivo de áudio que possa ser tocado. Para pôr uma no ar, "
                                     "%1.")
@@ -202,7 +203,7 @@ void MessageRotation::checkDropFolder() {
     if (!candidate && busyMessage) {
         settleReport_.write(QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica "
                                            "para a próxima verificação.")
-                                .arg(busyMessage->name));
+                                .arg(ShownName(busyMessage->name)));
     }
     if (notAudio.isEmpty() && !candidate)
         return endCheck();
@@ -255,7 +256,7 @@ QString MessageRotation::dropFolder() {
             awaited_.clear();
             p_.log.write(
                 QStringLiteral("A pasta de reposição %1 foi encontrada e passa a ser usada.")
-                    .arg(knownFolder_));
+                    .arg(ShownName(knownFolder_)));
         } else {
             return usable(defaultFolder());
         }
@@ -267,7 +268,7 @@ QString MessageRotation::dropFolder() {
             dropReport_.write(
                 QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
                                "continua.")
-                    .arg(setting));
+                    .arg(ShownName(setting)));
         }
         return {};
     }
@@ -287,7 +288,7 @@ QString MessageRotation::usable(const QString& folder) {
             dropReport_.write(
                 QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
                                "continua.")
-                    .arg(folder));
+                    .arg(ShownName(folder)));
             return {};
         }
         try {
@@ -296,15 +297,15 @@ QString MessageRotation::usable(const QString& folder) {
             dropReport_.write(
                 QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
                                "verificação continua.")
-                    .arg(folder));
+                    .arg(ShownName(folder)));
             return {};
         }
         p_.log.write(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
-                         .arg(folder));
+                         .arg(ShownName(folder)));
     } else if (!stamp->folder) {
         dropReport_.write(QStringLiteral("A pasta de reposição %1 não é uma pasta; a "
                                          "verificação continua.")
-                              .arg(folder));
+                              .arg(ShownName(folder)));
         return {};
     }
     dropReport_.clear();
@@ -317,7 +318,7 @@ bool MessageRotation::refused(const QString& folder) {
         dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
                                          "%2; nenhum arquivo dela foi movido ou apagado. "
                                          "Escolha outra pasta nas Configurações.")
-                              .arg(folder, *why));
+                              .arg(ShownName(folder), *why));
     }
     return why.has_value();
 }
@@ -346,7 +347,7 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
         if (!quietly) {
             listReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser lida (%2); "
                                              "a verificação continua.")
-                                  .arg(folder, e.text()));
+                                  .arg(ShownName(folder), e.text()));
         }
         return std::nullopt;
     }
@@ -382,7 +383,7 @@ QStringList MessageRotation::repairNames(const QString& folder, const QList<QByt
             repairedNames << repaired;
             p_.log.write(QStringLiteral("O nome de um arquivo da pasta de reposição não era texto "
                                         "UTF-8 válido e foi corrigido para %1.")
-                             .arg(repaired));
+                             .arg(ShownName(repaired)));
         } catch (const FileError& e) {
             if (badNamesReported_.contains(bytes))
                 continue;
@@ -390,7 +391,7 @@ QStringList MessageRotation::repairNames(const QString& folder, const QList<QByt
             p_.log.write(QStringLiteral("O arquivo %1 da pasta de reposição tem um nome que não "
                                         "é texto UTF-8 válido e não pôde ser renomeado (%2); "
                                         "renomeie-o para que ele possa ir ao ar.")
-                             .arg(RepairedName(bytes), e.text()));
+                             .arg(ShownName(RepairedName(bytes)), e.text()));
         }
     }
     return repairedNames;
@@ -407,20 +408,20 @@ void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>&
             p_.log.write(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e não pôde ser "
                                         "movido para a pasta \"%3\": %4. Ele fica na pasta de "
                                         "reposição, ignorado até ser alterado.")
-                             .arg(file.name, kMessageRule, kNotAudioFolder, e.text()));
+                             .arg(ShownName(file.name), kMessageRule, kNotAudioFolder, e.text()));
         }
     }
     if (moved.size() > kLinesPerSetAside) {
         p_.log.write(QStringLiteral("%1 arquivos que não são mensagens (%2), de %3 a %4, foram "
                                     "movidos para a pasta \"%5\" da pasta de reposição.")
-                         .arg(QString::number(moved.size()), kMessageRule, moved.front(),
-                              moved.back(), kNotAudioFolder));
+                         .arg(QString::number(moved.size()), kMessageRule, ShownName(moved.front()),
+                              ShownName(moved.back()), kNotAudioFolder));
         return;
     }
     for (const QString& name : moved) {
         p_.log.write(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e foi movido para a "
                                     "pasta \"%3\" da pasta de reposição.")
-                         .arg(name, kMessageRule, kNotAudioFolder));
+                         .arg(ShownName(name), kMessageRule, kNotAudioFolder));
     }
 }
 
@@ -449,14 +450,14 @@ void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder
             setAside_.insert(aside, *stamp);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
                                     "a mensagem atual continua no ar.")
-                         .arg(file.name, why, kUnplayableFolder));
+                         .arg(ShownName(file.name), why, kUnplayableFolder));
     } catch (const FileError&) {
         // It stays, but the checks pass over it (until it changes), so the
         // files behind it still come on air.
         passedOver_.add(file.path, file.stamp);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e fica na pasta de reposição sem ir "
                                     "ao ar; a mensagem atual continua no ar.")
-                         .arg(file.name, why));
+                         .arg(ShownName(file.name), why));
     }
 }
 
@@ -489,7 +490,7 @@ bool MessageRotation::canTakeInto(const Seen& file) {
         setAside_.insert(file.path, file.stamp);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 da pasta \"%2\" foi alterado, mas "
                                     "ainda não pode ir ao ar; ele fica lá.")
-                         .arg(file.name, kUnplayableFolder));
+                         .arg(ShownName(file.name), kUnplayableFolder));
         return false;
     }
     if (verdict != AudioProbe::Verdict::Playable) {
@@ -501,10 +502,11 @@ bool MessageRotation::canTakeInto(const Seen& file) {
     const int longest = p_.files.longestName(folder);
     if (length > longest) {
         passedOver_.add(file.path, file.stamp);
-        p_.log.write(QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
-                                    "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
-                                    "fora do ar, até ser renomeado.")
-                         .arg(file.name, QString::number(length), QString::number(longest)));
+        p_.log.write(
+            QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
+                           "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
+                           "fora do ar, até ser renomeado.")
+                .arg(ShownName(file.name), QString::number(length), QString::number(longest)));
         return false;
     }
     messageFolderReport_.clear();
@@ -520,7 +522,7 @@ bool MessageRotation::messageFolderTakesFiles() {
                 QStringLiteral("A pasta de mensagens %1 não aceita gravação (%2); a troca "
                                "fica para a próxima verificação e a mensagem atual "
                                "continua no ar.")
-                    .arg(folder, *why));
+                    .arg(ShownName(folder), *why));
             return false;
         }
         messageFolderReport_.clear();
@@ -534,12 +536,12 @@ bool MessageRotation::messageFolderTakesFiles() {
         messageFolderReport_.write(
             QStringLiteral("A pasta de mensagens %1 não existe e não pôde ser criada; a "
                            "troca fica para a próxima verificação.")
-                .arg(folder));
+                .arg(ShownName(folder)));
         return false;
     }
     messageFolderReport_.clear();
-    p_.log.write(
-        QStringLiteral("A pasta de mensagens %1 não existia e foi criada novamente.").arg(folder));
+    p_.log.write(QStringLiteral("A pasta de mensagens %1 não existia e foi criada novamente.")
+                     .arg(ShownName(folder)));
     return true;
 }
 

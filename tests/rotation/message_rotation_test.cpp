@@ -844,6 +844,29 @@ TEST_F(Rotation, AnUnplayableFileThatChangesIsLookedAtAgainWhereItLies) {
     EXPECT_EQ(played().size(), 1);
 }
 
+// A name may hold a line break: every line it goes into stays one line, so
+// no name can forge a line of the program's own.
+TEST_F(Rotation, ANameWithALineBreakNeverBreaksALine) {
+    const QString forged =
+        QStringLiteral("\n11-12-2026 - 00:00:00 - Troca de arquivo de áudio efetuada com sucesso.");
+    put(drop, QStringLiteral("a") + forged + QStringLiteral(".txt"));
+    put(drop, QStringLiteral("b") + forged + QStringLiteral(".wav"));
+    probe.undecodable = {QStringLiteral("b") + forged + QStringLiteral(".wav")};
+    loop.advance(3 * 30000);
+    const QString shown = QStringLiteral(
+        "\\n11-12-2026 - 00:00:00 - Troca de arquivo de áudio efetuada com sucesso.");
+    EXPECT_EQ(
+        log.lines,
+        (QStringList{kEfetuando, ignored(QStringLiteral("a") + shown + QStringLiteral(".txt")),
+                     kEfetuando,
+                     QStringLiteral("O arquivo de áudio b%1.wav não pôde ser lido e foi "
+                                    "movido para a pasta \"Inválidos\"; a mensagem atual "
+                                    "continua no ar.")
+                         .arg(shown)}));
+    for (const QString& line : log.lines)
+        EXPECT_FALSE(line.contains(QLatin1Char('\n'))) << line.toStdString();
+}
+
 // A file that is not a message and cannot be moved aside is reported once and
 // passed over; the message behind it still comes on air.
 TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
