@@ -39,6 +39,7 @@ struct FileStamp {
 struct FolderEntries {
     QStringList names;
     QList<QByteArray> undecodableNames;
+    QStringList hiddenNames;  // plain files whose names start with a dot
 };
 
 // What the message swap does to files, behind a port so a test can make any
@@ -62,8 +63,8 @@ public:
     // Nothing when there is no such file or folder.
     virtual std::optional<FileStamp> stamp(const QString& path) const = 0;
     // Plain visible files (no folders, no dot files, nothing that is not a
-    // regular file once links are followed). Throws when the folder cannot be
-    // read.
+    // regular file once links are followed), and apart the plain files whose
+    // names start with a dot. Throws when the folder cannot be read.
     virtual FolderEntries list(const QString& folder) const = 0;
     // Why no file can be created in the folder (read-only, no permission), or
     // nothing when one can.

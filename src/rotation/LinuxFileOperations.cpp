@@ -186,17 +186,22 @@ FolderEntries LinuxFileOperations::list(const QString& folder) const {
             break;
         }
         const QByteArray name(entry->d_name);
-        if (name.startsWith('.'))
+        if (name == "." || name == "..")
             continue;
         // Links are followed: a link to a file counts as that file; a broken
         // link, a link loop, a pipe or a device is no file to take.
         struct stat st {};
         if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
             continue;
-        if (const auto text = decodedName(name))
+        const auto text = decodedName(name);
+        if (name.startsWith('.')) {
+            if (text)
+                entries.hiddenNames << *text;
+        } else if (text) {
             entries.names << *text;
-        else
+        } else {
             entries.undecodableNames << name;
+        }
     }
     return entries;
 }

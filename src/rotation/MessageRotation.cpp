@@ -214,13 +214,18 @@ void MessageRotation::checkDropFolder() {
     if (notAudio.isEmpty() && !messageFolderTakesFiles())
         return endCheck();
 
-    p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
-    checkTimer_->setEnabled(false);
+    // Setting files aside is no swap: the watch goes on, and the message
+    // waits for the next check.
     if (!notAudio.isEmpty()) {
         setAsideNotAudio(drop, notAudio);
-        checkTimer_->setEnabled(true);
         return;
     }
+    // A copy that keeps failing is said once, not announced anew at every
+    // check that tries it again.
+    if (!transaction_.copyFailing() || candidate->path != lastTried_)
+        p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
+    lastTried_ = candidate->path;
+    checkTimer_->setEnabled(false);
 
     const auto outcome =
         canTakeInto(*candidate) ? transaction_.run(*candidate) : SwapTransaction::Outcome();
@@ -352,8 +357,10 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
         return std::nullopt;
     }
     listReport_.clear();
-    if (!quietly)
+    if (!quietly) {
         entries.names += repairNames(folder, entries.undecodableNames);
+        reportHidden(entries.hiddenNames);
+    }
 
     SortByName(entries.names, p_.formats.locale());
     QList<Seen> seen;
@@ -369,6 +376,30 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
     }
     passedOver_.keepOnly(present);
     return seen;
+}
+
+// A file whose name starts with a dot is hidden and never taken. A sync
+// tool's or an editor's file is hidden on purpose and passes in silence; a
+// name that reads as a message (".promo.wav") was most likely hidden by
+// mistake, and is said once while it is there.
+void MessageRotation::reportHidden(const QStringList& names) {
+    const auto looksLikeAMessage = [](const QString& name) {
+        return IsMessageName(name) && !name.startsWith(QLatin1String("._")) &&
+               !name.startsWith(QLatin1String(".~")) && name.size() > 5;
+    };
+    QSet<QString> present;
+    for (const QString& name : names) {
+        if (!looksLikeAMessage(name))
+            continue;
+        present.insert(name);
+        if (hiddenReported_.contains(name))
+            continue;
+        p_.log.write(QStringLiteral("O arquivo %1 está oculto (o nome começa com ponto) e não vai "
+                                    "ao ar; renomeie-o sem o ponto inicial para que ele possa ir "
+                                    "ao ar.")
+                         .arg(ShownName(name)));
+    }
+    hiddenReported_ = present;
 }
 
 // A name that is not valid UTF-8 cannot be shown, stored or told apart as

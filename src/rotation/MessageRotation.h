@@ -112,6 +112,7 @@ private:
     std::optional<QList<Seen>> lookInto(const QString& folder, bool quietly);
     // Gives each file a valid name in place; returns the new names.
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
+    void reportHidden(const QStringList& names);
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
     void setAsideUnplayable(const Seen& file, const QString& folder, AudioProbe::Verdict verdict);
     std::optional<Seen> changedSetAside();
@@ -131,12 +132,14 @@ private:
     QString lastSetting_;    // the drop-folder setting as the previous check saw it
     QString knownSetting_;   // the last drop-folder setting that named something
     QString knownFolder_;    // and the folder it meant
+    QString lastTried_;      // the file the last swap was tried with
     QString awaited_;        // the setting that named nothing at start, while the default serves
     ReportOnce dropReport_;  // about the drop folder itself
     ReportOnce listReport_;  // about reading it
     ReportOnce settleReport_;
     ReportOnce messageFolderReport_;
     QSet<QByteArray> badNamesReported_;
+    QSet<QString> hiddenReported_;
     // Files set aside as unplayable by this program, as they were then: one
     // that changes (a copy that stalled and then went on) is looked at again.
     QHash<QString, FileStamp> setAside_;

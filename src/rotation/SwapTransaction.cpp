@@ -65,8 +65,10 @@ QString SwapTransaction::stage(const DroppedFile& file) {
         p_.files.copy(file.path, staged);
     } catch (const FileError&) {
         copyReport_.write(copyFailed(file.name));
+        copyFailing_ = true;
         return {};
     }
+    copyFailing_ = false;
     copyReport_.clear();
     step(u"copiada");
     // A file that changed while it was copied is not what was copied.

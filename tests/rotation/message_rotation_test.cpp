@@ -41,6 +41,13 @@ QString ignored(const QString& name) {
         .arg(name);
 }
 
+QString hidden(const QString& name) {
+    return QStringLiteral(
+               "O arquivo %1 está oculto (o nome começa com ponto) e não vai ao ar; renomeie-o "
+               "sem o ponto inicial para que ele possa ir ao ar.")
+        .arg(name);
+}
+
 QString stillWritten(const QString& name) {
     return QStringLiteral(
                "O arquivo %1 ainda está sendo gravado; a troca fica para a próxima verificação.")
@@ -346,90 +353,86 @@ TEST_P(RotationEdge, OneCheck) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RotationEdge,
-    ::testing::Values(EdgeCase{.name = "EmptyDropFolder"},
-                      // Not a message: set aside where the operator finds it, with the rule
-                      // that makes it one.
-                      EdgeCase{.name = "UpperCaseExtension",
-                               .dropped = {QStringLiteral("promo.WAV")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("promo.WAV"))},
-                               .ignoredAfter = {QStringLiteral("promo.WAV")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "MixedCaseExtension",
-                               .dropped = {QStringLiteral("promo.Mp3")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("promo.Mp3"))},
-                               .ignoredAfter = {QStringLiteral("promo.Mp3")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "NoExtension",
-                               .dropped = {QStringLiteral("leia-me")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("leia-me"))},
-                               .ignoredAfter = {QStringLiteral("leia-me")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "HiddenFileIsNeverSeen",
-                               .dropped = {QStringLiteral(".oculto.wav")},
-                               .droppedAfter = {QStringLiteral(".oculto.wav")}},
-                      EdgeCase{.name = "OnlyTheFirstFileOfTheListing",
-                               .dropped = {QStringLiteral("b.wav"), QStringLiteral("A.mp3"),
-                                           QStringLiteral("c.txt")},
-                               .lines = {kEfetuando, kSucesso},
-                               .messagesAfter = {QStringLiteral("A.mp3")},
-                               .droppedAfter = {QStringLiteral("b.wav"), QStringLiteral("c.txt")},
-                               .started = QStringLiteral("A.mp3"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .suspended = true,
-                               .watchEnabled = false,
-                               .pausedMs = 1000},
-                      // Everything that is not a message ahead of the first message goes
-                      // aside in one check; the message waits for the next.
-                      EdgeCase{.name = "NotMessagesAheadOfAMessageGoAsideTogether",
-                               .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.WAV"),
-                                           QStringLiteral("c.wav"), QStringLiteral("d.txt")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("a.txt")),
-                                         ignored(QStringLiteral("B.WAV"))},
-                               .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
-                               .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "SameNameAsTheMessageOnAir",
-                               .dropped = kOldMessageOnly,
-                               .lines = {kEfetuando, kSucesso},
-                               .started = QStringLiteral("espera.wav"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .suspended = true,
-                               .watchEnabled = false,
-                               .pausedMs = 1000},
-                      EdgeCase{.name = "BlanksAccentsAndSeveralDots",
-                               .dropped = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
-                               .lines = {kEfetuando, kSucesso},
-                               .messagesAfter = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
-                               .started = QStringLiteral("Promoção de Natal.v2.final.mp3"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .suspended = true,
-                               .watchEnabled = false,
-                               .pausedMs = 1000},
-                      EdgeCase{.name = "SwapWhileNothingPlays",
-                               .dropped = {QStringLiteral("promo.wav")},
-                               .playing = false,
-                               .lines = {kEfetuando, kSucesso},
-                               .messagesAfter = {QStringLiteral("promo.wav")},
-                               .started = QStringLiteral("promo.wav"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .watchEnabled = false,
-                               .pausedMs = 250},
-                      EdgeCase{.name = "EmptyMessageFolder",
-                               .dropped = {QStringLiteral("promo.wav")},
-                               .onAirBefore = kNone,
-                               .playing = false,
-                               .lines = {kEfetuando, kErroAntigo, kSucesso},
-                               .messagesAfter = {QStringLiteral("promo.wav")},
-                               .started = QStringLiteral("promo.wav"),
-                               .arquivoAnterior = QString(),
-                               .watchEnabled = false,
-                               .pausedMs = 250},
-                      EdgeCase{
-                          .name = "ChannelNotOnAir",
-                          .dropped = {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
-                          .channelActive = false,
-                          .droppedAfter = {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
-                          .resumeArmed = false}),
+    ::testing::Values(
+        EdgeCase{.name = "EmptyDropFolder"},
+        // Not a message: set aside where the operator finds it, with the rule
+        // that makes it one.
+        EdgeCase{.name = "UpperCaseExtension",
+                 .dropped = {QStringLiteral("promo.WAV")},
+                 .lines = {ignored(QStringLiteral("promo.WAV"))},
+                 .ignoredAfter = {QStringLiteral("promo.WAV")},
+                 .resumeArmed = false},
+        EdgeCase{.name = "MixedCaseExtension",
+                 .dropped = {QStringLiteral("promo.Mp3")},
+                 .lines = {ignored(QStringLiteral("promo.Mp3"))},
+                 .ignoredAfter = {QStringLiteral("promo.Mp3")},
+                 .resumeArmed = false},
+        EdgeCase{.name = "NoExtension",
+                 .dropped = {QStringLiteral("leia-me")},
+                 .lines = {ignored(QStringLiteral("leia-me"))},
+                 .ignoredAfter = {QStringLiteral("leia-me")},
+                 .resumeArmed = false},
+        EdgeCase{
+            .name = "OnlyTheFirstFileOfTheListing",
+            .dropped = {QStringLiteral("b.wav"), QStringLiteral("A.mp3"), QStringLiteral("c.txt")},
+            .lines = {kEfetuando, kSucesso},
+            .messagesAfter = {QStringLiteral("A.mp3")},
+            .droppedAfter = {QStringLiteral("b.wav"), QStringLiteral("c.txt")},
+            .started = QStringLiteral("A.mp3"),
+            .arquivoAnterior = QStringLiteral("espera.wav"),
+            .suspended = true,
+            .watchEnabled = false,
+            .pausedMs = 1000},
+        // Everything that is not a message ahead of the first message goes
+        // aside in one check; the message waits for the next.
+        EdgeCase{.name = "NotMessagesAheadOfAMessageGoAsideTogether",
+                 .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.WAV"),
+                             QStringLiteral("c.wav"), QStringLiteral("d.txt")},
+                 .lines = {ignored(QStringLiteral("a.txt")), ignored(QStringLiteral("B.WAV"))},
+                 .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
+                 .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
+                 .resumeArmed = false},
+        EdgeCase{.name = "SameNameAsTheMessageOnAir",
+                 .dropped = kOldMessageOnly,
+                 .lines = {kEfetuando, kSucesso},
+                 .started = QStringLiteral("espera.wav"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .suspended = true,
+                 .watchEnabled = false,
+                 .pausedMs = 1000},
+        EdgeCase{.name = "BlanksAccentsAndSeveralDots",
+                 .dropped = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
+                 .lines = {kEfetuando, kSucesso},
+                 .messagesAfter = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
+                 .started = QStringLiteral("Promoção de Natal.v2.final.mp3"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .suspended = true,
+                 .watchEnabled = false,
+                 .pausedMs = 1000},
+        EdgeCase{.name = "SwapWhileNothingPlays",
+                 .dropped = {QStringLiteral("promo.wav")},
+                 .playing = false,
+                 .lines = {kEfetuando, kSucesso},
+                 .messagesAfter = {QStringLiteral("promo.wav")},
+                 .started = QStringLiteral("promo.wav"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .watchEnabled = false,
+                 .pausedMs = 250},
+        EdgeCase{.name = "EmptyMessageFolder",
+                 .dropped = {QStringLiteral("promo.wav")},
+                 .onAirBefore = kNone,
+                 .playing = false,
+                 .lines = {kEfetuando, kErroAntigo, kSucesso},
+                 .messagesAfter = {QStringLiteral("promo.wav")},
+                 .started = QStringLiteral("promo.wav"),
+                 .arquivoAnterior = QString(),
+                 .watchEnabled = false,
+                 .pausedMs = 250},
+        EdgeCase{.name = "ChannelNotOnAir",
+                 .dropped = {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
+                 .channelActive = false,
+                 .droppedAfter = {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
+                 .resumeArmed = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Ten thousand files that are not messages ahead of one that is: all of them
@@ -441,8 +444,7 @@ TEST_F(Rotation, ABacklogOfFilesThatAreNotMessagesIsClearedInOneCheck) {
     put(drop, QStringLiteral("b-promo.wav"));
     twoChecks();
     EXPECT_EQ(log.lines,
-              (QStringList{kEfetuando,
-                           QStringLiteral("10000 arquivos que não são mensagens (só vão ao ar "
+              (QStringList{QStringLiteral("10000 arquivos que não são mensagens (só vão ao ar "
                                           "arquivos terminados em \".wav\" ou \".mp3\", em letras "
                                           "minúsculas), de a-00000.txt a a-09999.txt, foram "
                                           "movidos para a pasta \"Ignorados\" da pasta de "
@@ -567,7 +569,7 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
 
     const QString failed = QStringLiteral(
         "Erro ao copiar o arquivo de áudio promo.wav; a mensagem atual continua no ar.");
-    EXPECT_EQ(log.lines, (QStringList{kEfetuando, failed, kEfetuando}));
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, failed}));
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(messages), kOldMessageOnly);
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
@@ -844,6 +846,27 @@ TEST_F(Rotation, AnUnplayableFileThatChangesIsLookedAtAgainWhereItLies) {
     EXPECT_EQ(played().size(), 1);
 }
 
+// A hidden file is never taken. One whose name reads as a message was most
+// likely hidden by mistake: it is said once while it is there. A sync tool's
+// or an editor's file passes in silence.
+TEST_F(Rotation, AHiddenMessageIsSaidOnceAndSyncToolsFilesPassInSilence) {
+    for (const char* name : {".promo.wav", ".promo.wav.Xa1b2C", "._promo.wav", ".~lock.promo.wav#",
+                             ".syncthing.promo.wav.tmp", ".wav"})
+        put(drop, QString::fromLatin1(name));
+    loop.advance(4 * 30000);
+    EXPECT_EQ(log.lines, QStringList{hidden(QStringLiteral(".promo.wav"))});
+    EXPECT_EQ(filesIn(drop).size(), 6);
+    EXPECT_EQ(player.calls, QStringList{});
+
+    // Renamed by the operator: on air, and said again if it is hidden anew.
+    QFile::rename(drop + QStringLiteral("/.promo.wav"), drop + QStringLiteral("/promo.wav"));
+    loop.advance(2 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    put(drop, QStringLiteral(".promo.wav"));
+    loop.advance(7000 + 30000);
+    EXPECT_EQ(log.lines.filter(QStringLiteral("oculto")).size(), 2);
+}
+
 // A name may hold a line break: every line it goes into stays one line, so
 // no name can forge a line of the program's own.
 TEST_F(Rotation, ANameWithALineBreakNeverBreaksALine) {
@@ -857,8 +880,7 @@ TEST_F(Rotation, ANameWithALineBreakNeverBreaksALine) {
         "\\n11-12-2026 - 00:00:00 - Troca de arquivo de áudio efetuada com sucesso.");
     EXPECT_EQ(
         log.lines,
-        (QStringList{kEfetuando, ignored(QStringLiteral("a") + shown + QStringLiteral(".txt")),
-                     kEfetuando,
+        (QStringList{ignored(QStringLiteral("a") + shown + QStringLiteral(".txt")), kEfetuando,
                      QStringLiteral("O arquivo de áudio b%1.wav não pôde ser lido e foi "
                                     "movido para a pasta \"Inválidos\"; a mensagem atual "
                                     "continua no ar.")
@@ -876,8 +898,7 @@ TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
     twoChecks();
     loop.advance(30000);
     EXPECT_EQ(log.lines,
-              (QStringList{kEfetuando,
-                           QStringLiteral("O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
+              (QStringList{QStringLiteral("O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
                                           "arquivos terminados em \".wav\" ou \".mp3\", em letras "
                                           "minúsculas) e não pôde ser movido para a pasta "
                                           "\"Ignorados\": Permission denied. Ele fica na pasta de "
@@ -1182,7 +1203,7 @@ TEST_F(Rotation, ASettingChangedJustBeforeACheckIsNotUsedByIt) {
     state.settings.dropFolder = onTheWay;
     loop.advance(3 * 30000);
     EXPECT_EQ(filesIn(onTheWay), QStringList{});
-    EXPECT_EQ(log.lines, (QStringList{kEfetuando, ignored(QStringLiteral("planilha.xls"))}));
+    EXPECT_EQ(log.lines, (QStringList{ignored(QStringLiteral("planilha.xls"))}));
 }
 
 // On a case-insensitive message folder (vfat, exFAT, CIFS) "Promo.wav"
