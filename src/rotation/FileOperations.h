@@ -75,6 +75,9 @@ public:
     // that stalled is still open); false when none does, or when the file
     // system cannot tell.
     virtual bool hasWriters(const QString& path) const = 0;
+    // True when both files hold the same bytes; false when either cannot be
+    // read.
+    virtual bool sameContent(const QString& a, const QString& b) const = 0;
 };
 
 }  // namespace quindra

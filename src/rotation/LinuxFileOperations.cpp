@@ -236,4 +236,20 @@ bool LinuxFileOperations::hasWriters(const QString& path) const {
     return errno == EAGAIN;
 }
 
+bool LinuxFileOperations::sameContent(const QString& a, const QString& b) const {
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) ||
+        first.size() != second.size())
+        return false;
+    while (true) {
+        const QByteArray block = first.read(kBlockBytes);
+        if (block != second.read(kBlockBytes) || first.error() != QFileDevice::NoError ||
+            second.error() != QFileDevice::NoError)
+            return false;
+        if (block.isEmpty())
+            return true;
+    }
+}
+
 }  // namespace quindra

@@ -19,6 +19,7 @@ public:
     std::optional<QString> refusesWrites(const QString& folder) const override;
     int longestName(const QString& folder) const override;
     bool hasWriters(const QString& path) const override;
+    bool sameContent(const QString& a, const QString& b) const override;
 };
 
 }  // namespace quindra

@@ -32,7 +32,7 @@ QString MessageFolder::stagedPath() const {
     return Joined(path(), kStagedName);
 }
 
-QString MessageFolder::chooseMessageOnAir(const QString& preferredName) {
+QString MessageFolder::chooseMessageOnAir(const QString& preferredName, const QString& dropFolder) {
     const QString folder = path();
     if (files_.stamp(stagedPath())) {
         try {
@@ -59,7 +59,8 @@ QString MessageFolder::chooseMessageOnAir(const QString& preferredName) {
     QString chosen;
     for (const QString& name : messages) {
         if (!chosen.isEmpty()) {
-            removeLeftover(name);
+            if (!removeCopyOfDropped(name, dropFolder))
+                removeLeftover(name);
         } else if (probe_.decodable(Joined(folder, name))) {
             chosen = name;
         } else {
@@ -103,6 +104,22 @@ void MessageFolder::setAside(const QString& name, const QString& subfolder, cons
                                   "pasta \"%2\" dela: %3")
                        .arg(ShownName(name), subfolder, e.text()));
     }
+}
+
+bool MessageFolder::removeCopyOfDropped(const QString& name, const QString& dropFolder) {
+    const QString copy = Joined(path(), name);
+    if (dropFolder.isEmpty() || !files_.sameContent(copy, Joined(dropFolder, name)))
+        return false;
+    try {
+        files_.remove(copy);
+    } catch (const FileError&) {
+        return false;
+    }
+    log_.write(QStringLiteral("A cópia de %1 deixada na pasta de mensagens por uma troca "
+                              "interrompida foi apagada; o arquivo continua na pasta de "
+                              "reposição.")
+                   .arg(ShownName(name)));
+    return true;
 }
 
 // Another message beside the one on air (left by a crash, or put there by

@@ -79,7 +79,11 @@ void MessageRotation::findMessageOnAir() {
         } catch (const ConfigError&) {
         }
         try {
-            p_.onAir.file = messages_.chooseMessageOnAir(onHistory);
+            const QString setting = p_.state.settings.dropFolder;
+            const QString drop = guard_.refusal(setting)
+                                     ? QString()
+                                     : ListedFolder(p_.files, setting).value_or(QString());
+            p_.onAir.file = messages_.chooseMessageOnAir(onHistory, drop);
         } catch (const FileError&) {
             failure = std::current_exception();
         }
@@ -220,6 +224,8 @@ void MessageRotation::checkDropFolder() {
         setAsideNotAudio(drop, notAudio);
         return;
     }
+    if (!candidate->setAside && isOnAirAlready(*candidate))
+        return endCheck();
     // A copy that keeps failing is said once, not announced anew at every
     // check that tries it again.
     if (!transaction_.copyFailing() || candidate->path != lastTried_)
@@ -490,6 +496,30 @@ void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder
                                     "ao ar; a mensagem atual continua no ar.")
                          .arg(ShownName(file.name), why));
     }
+}
+
+// The dropped file is the message on air, same name and same bytes: a swap
+// whose dropped file could not be deleted (a read-only drop folder), seen
+// again after a restart, or one that a crash cut short before deleting it.
+// Nothing is swapped: the file goes as its swap would have taken it, or,
+// when it cannot, is passed over until it changes.
+bool MessageRotation::isOnAirAlready(const Seen& file) {
+    const QString& onAir = p_.onAir.file;
+    if (onAir.isEmpty() || QFileInfo(onAir).fileName() != file.name ||
+        !p_.files.sameContent(file.path, onAir))
+        return false;
+    try {
+        p_.files.remove(file.path);
+        p_.log.write(QStringLiteral("O arquivo %1 é igual à mensagem no ar e foi apagado da pasta "
+                                    "de reposição; nada foi trocado.")
+                         .arg(ShownName(file.name)));
+    } catch (const FileError&) {
+        passedOver_.add(file.path, file.stamp);
+        p_.log.write(QStringLiteral("O arquivo %1 é igual à mensagem no ar e fica na pasta de "
+                                    "reposição; nada foi trocado.")
+                         .arg(ShownName(file.name)));
+    }
+    return true;
 }
 
 // A file set aside as unplayable that has changed since and stands still

@@ -116,6 +116,7 @@ private:
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
     void setAsideUnplayable(const Seen& file, const QString& folder, AudioProbe::Verdict verdict);
     std::optional<Seen> changedSetAside();
+    bool isOnAirAlready(const Seen& file);
     bool canTakeInto(const Seen& file);
     bool messageFolderTakesFiles();
     void endCheck();

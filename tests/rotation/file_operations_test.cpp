@@ -161,4 +161,16 @@ TEST_F(FileOps, AFileOpenForWritingIsToldApart) {
     EXPECT_FALSE(files.hasWriters(path("ausente.wav")));
 }
 
+TEST_F(FileOps, TwoFilesAreTheSameOnlyByteForByte) {
+    const QByteArray big(200 * 1024, 'a');
+    write(path("a.wav"), big);
+    write(path("b.wav"), big);
+    write(path("c.wav"), QByteArray(big).replace(150 * 1024, 1, "b"));
+    write(path("d.wav"), big + "a");
+    EXPECT_TRUE(files.sameContent(path("a.wav"), path("b.wav")));
+    EXPECT_FALSE(files.sameContent(path("a.wav"), path("c.wav")));
+    EXPECT_FALSE(files.sameContent(path("a.wav"), path("d.wav")));
+    EXPECT_FALSE(files.sameContent(path("a.wav"), path("ausente.wav")));
+}
+
 }  // namespace

@@ -924,6 +924,76 @@ TEST_F(Rotation, ADroppedFileThatCannotBeDeletedGoesOnAirOnce) {
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
 }
 
+// A drop folder that takes no deletion (read-only): its file goes on air
+// once, and after a restart too it is not swapped in again, which would cut
+// the message and rewrite the history each time.
+TEST_F(Rotation, AFileThatCannotBeDeletedIsNotSwappedInAgainAfterARestart) {
+    files.undeletable = {QStringLiteral("promo.wav")};
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    ASSERT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    loop.advance(7000);
+    rotation.stopForShutdown();
+
+    // The program starts again on the same folders and store.
+    log.lines.clear();
+    MessageRotation restarted{{.loop = loop,
+                               .registry = registry,
+                               .clock = clock,
+                               .formats = formats,
+                               .swap = state.swap,
+                               .onAir = state.onAir,
+                               .state = state,
+                               .player = player,
+                               .log = log,
+                               .paths = paths,
+                               .files = files,
+                               .probe = probe,
+                               .onAirChanged = {}},
+                              {}};
+    restarted.findMessageOnAir();
+    EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/promo.wav"));
+    loop.advance(4 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(registry.changes, 1);
+    EXPECT_EQ(log.lines,
+              QStringList{QStringLiteral("O arquivo promo.wav é igual à mensagem no ar e "
+                                         "fica na pasta de reposição; nada foi "
+                                         "trocado.")});
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
+}
+
+// A swap killed after the new message was renamed into place, before the
+// history named it: the copy beside the old message is deleted at start
+// rather than kept in "Ignorados", since the dropped file is still there and
+// comes on air at a check. Killed after the history, before the dropped file
+// was deleted: that file is the message on air, and goes without a swap.
+TEST_F(Rotation, ASwapKilledHalfwayLeavesNoDuplicateBehind) {
+    store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("ArquivoAtual"),
+                   RegValue::String(QStringLiteral("espera.wav")));
+    put(drop, QStringLiteral("promo.wav"));
+    QFile::copy(drop + QStringLiteral("/promo.wav"), messages + QStringLiteral("/promo.wav"));
+    rotation.findMessageOnAir();
+    EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/espera.wav"));
+    EXPECT_EQ(log.lines, QStringList{QStringLiteral("A cópia de promo.wav deixada na pasta de "
+                                                    "mensagens por uma troca interrompida foi "
+                                                    "apagada; o arquivo continua na pasta de "
+                                                    "reposição.")});
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
+    EXPECT_FALSE(QFileInfo::exists(messages + QStringLiteral("/Ignorados")));
+
+    // The dropped file again, as a crash after the history leaves it.
+    put(drop, QStringLiteral("promo.wav"));
+    loop.advance(7000 + 2 * 30000);
+    EXPECT_EQ(log.lines.back(), QStringLiteral("O arquivo promo.wav é igual à mensagem no ar e foi "
+                                               "apagado da pasta de reposição; nada foi trocado."));
+    EXPECT_EQ(played().size(), 1);
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
+}
+
 // The failures the swap reports and goes on from.
 struct SwapFailure {
     const char* name;

@@ -99,6 +99,9 @@ public:
             return QStringLiteral("Read-only file system");
         return real.refusesWrites(resolve(folder));
     }
+    bool sameContent(const QString& a, const QString& b) const override {
+        return real.sameContent(resolve(a), resolve(b));
+    }
     bool hasWriters(const QString& path) const override {
         return writing.contains(name(path)) || real.hasWriters(resolve(path));
     }
