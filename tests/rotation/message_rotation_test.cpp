@@ -1333,6 +1333,32 @@ TEST_F(Rotation, AFileNamedInAnotherEncodingIsRenamedAndTaken) {
     EXPECT_EQ(filesIn(drop), QStringList{});
 }
 
+// Names that repair to one text, or to the name of a file that is there
+// already, all survive: each gets a name of its own, none is overwritten.
+TEST_F(Rotation, NamesThatRepairToTheSameTextAllSurvive) {
+    put(drop, QStringLiteral("Promoção.wav"));
+    const std::pair<QByteArray, QByteArray> undecodable[] = {
+        {"Promo\xe7\xe3o.wav", "latin-1"}, {"Promo\xc3\xa7\xe3o.wav", "metade utf-8"}};
+    for (const auto& [bytes, content] : undecodable) {
+        const int fd =
+            ::open((QFile::encodeName(drop) + '/' + bytes).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, content.constData(), static_cast<std::size_t>(content.size())),
+                  content.size());
+        ::close(fd);
+    }
+    loop.advance(30000);
+    const QStringList names = filesIn(drop);
+    ASSERT_EQ(names.size(), 3) << names.join(' ').toStdString();
+    EXPECT_TRUE(names.contains(QStringLiteral("Promoção.wav")));
+    QStringList contents;
+    for (const QString& name : names)
+        contents << contentOf(drop + QLatin1Char('/') + name);
+    contents.sort();
+    EXPECT_EQ(contents, (QStringList{QStringLiteral("drop:Promoção.wav"), QStringLiteral("latin-1"),
+                                     QStringLiteral("metade utf-8")}));
+}
+
 TEST_F(Rotation, AnUnreadableDropFolderIsReportedOnceAndNotTakenForAnEmptyOne) {
     files.unreadable = {drop};
     put(drop, QStringLiteral("promo.wav"));

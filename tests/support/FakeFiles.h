@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "ports/AudioProbe.h"
 #include "rotation/LinuxFileOperations.h"
@@ -55,11 +56,18 @@ public:
             throw FileError(QStringLiteral("Permission denied"));
         refuseReadOnly(to);
         // A case-insensitive folder has one entry for both spellings: the
-        // file that holds the other spelling is the one replaced.
+        // file that holds the other spelling is the one replaced. As on vfat,
+        // whose file numbers come from the entry's place, the new file then
+        // shows the number the replaced one had.
         const QString target = resolve(to);
-        if (target != to)
+        std::optional<FileStamp> replaced;
+        if (target != to) {
+            replaced = real.stamp(target);
             real.remove(target);
+        }
         real.rename(resolve(from), to);
+        if (const auto renamed = real.stamp(to); replaced && renamed)
+            reusedInodes.insert(renamed->inode, replaced->inode);
     }
     void renameBytes(const QString& folder, const QByteArray& from, const QString& to) override {
         calls << QStringLiteral("renameBytes %1").arg(name(to));
@@ -87,7 +95,10 @@ public:
         real.syncFolder(resolve(path));
     }
     std::optional<FileStamp> stamp(const QString& path) const override {
-        return real.stamp(resolve(path));
+        auto found = real.stamp(resolve(path));
+        if (found)
+            found->inode = reusedInodes.value(found->inode, found->inode);
+        return found;
     }
     FolderEntries list(const QString& folder) const override {
         if (unreadable.contains(QDir::cleanPath(folder)))
@@ -128,6 +139,7 @@ public:
     }
 
     LinuxFileOperations real;
+    QHash<std::uint64_t, std::uint64_t> reusedInodes;  // a file's number and the one it shows
 
 private:
     static QString name(const QString& path) { return QFileInfo(path).fileName(); }
