@@ -48,9 +48,12 @@ class FileOperations {
 public:
     virtual ~FileOperations() = default;
 
-    // Copies `from` into `to`, replacing a file there, and flushes it to the
-    // disk. A copy that fails leaves nothing at `to`.
+    // Copies `from` into `to`, replacing a file there. A copy that fails
+    // leaves nothing at `to`.
     virtual void copy(const QString& from, const QString& to) = 0;
+    // Writes the file's data to the disk (a write that could not be done
+    // shows here, as on a full disk).
+    virtual void flushFile(const QString& path) = 0;
     // Gives `from` the name `to` in one step, replacing a file there.
     virtual void rename(const QString& from, const QString& to) = 0;
     // As rename, for a file of `folder` whose name is not valid UTF-8.

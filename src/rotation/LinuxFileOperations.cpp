@@ -109,14 +109,18 @@ void LinuxFileOperations::copy(const QString& from, const QString& to) {
         if (out.write(block) != block.size())
             throw failed(out.errorString());
     }
-    // On the disk before it is renamed into place: a power cut never leaves
-    // an empty message under the new name.
-    if (::fsync(out.handle()) != 0)
-        throw failed(reason(errno));
     out.close();
     if (out.error() != QFileDevice::NoError)
         throw failed(out.errorString());
     partial.commit();
+}
+
+void LinuxFileOperations::flushFile(const QString& path) {
+    const Fd file(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.ok() || ::fsync(file.get()) != 0) {
+        throw FileError(QStringLiteral("Não foi possível gravar no disco o arquivo %1: %2")
+                            .arg(ShownName(path), reason(errno)));
+    }
 }
 
 void LinuxFileOperations::rename(const QString& from, const QString& to) {

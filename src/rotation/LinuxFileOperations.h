@@ -9,6 +9,7 @@ namespace quindra {
 class LinuxFileOperations final : public FileOperations {
 public:
     void copy(const QString& from, const QString& to) override;
+    void flushFile(const QString& path) override;
     void rename(const QString& from, const QString& to) override;
     void renameBytes(const QString& folder, const QByteArray& from, const QString& to) override;
     void remove(const QString& path) override;

@@ -63,7 +63,11 @@ QString SwapTransaction::stage(const DroppedFile& file) {
     const QString staged = p_.messages.stagedPath();
     try {
         p_.files.copy(file.path, staged);
+        // On the disk before it is renamed into place: a power cut never
+        // leaves an empty message under the new name.
+        p_.files.flushFile(staged);
     } catch (const FileError&) {
+        tryRemove(staged);
         copyReport_.write(copyFailed(file.name));
         copyFailing_ = true;
         return {};

@@ -130,6 +130,10 @@ TEST_F(FileOps, WhatTheFolderTakesIsKnownBeforehand) {
     EXPECT_GE(files.longestName(tmp.path()), 255);
     files.syncFolder(tmp.path());
     EXPECT_THROW(files.syncFolder(path("ausente")), FileError);
+    write(path("gravada.wav"), "RIFF");
+    files.flushFile(path("gravada.wav"));
+    files.remove(path("gravada.wav"));
+    EXPECT_THROW(files.flushFile(path("ausente.wav")), FileError);
 
     // A file whose name is not valid UTF-8 is renamed by its bytes.
     const QByteArray latin1 = "Promo\xe7\xe3o.wav";

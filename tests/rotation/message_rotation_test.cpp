@@ -581,6 +581,29 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
 }
 
+// The copy is on the disk before it takes the message's name, so a power
+// cut never leaves an empty message on air; a copy that cannot be written to
+// the disk is a failed copy, and leaves nothing behind.
+TEST_F(Rotation, TheCopyReachesTheDiskBeforeItTakesTheMessagesName) {
+    put(drop, QStringLiteral("promo.wav"));
+    files.flushFails = true;
+    twoChecks();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando,
+                                      QStringLiteral("Erro ao copiar o arquivo de áudio promo.wav; "
+                                                     "a mensagem atual continua no ar.")}));
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);
+    EXPECT_EQ(player.calls, QStringList{});
+
+    files.flushFails = false;
+    files.calls.clear();
+    loop.advance(30000);
+    const QStringList staged = files.calls.filter(QStringLiteral(".nova-mensagem.tmp"));
+    EXPECT_EQ(staged, (QStringList{QStringLiteral("copy promo.wav .nova-mensagem.tmp"),
+                                   QStringLiteral("flushFile .nova-mensagem.tmp"),
+                                   QStringLiteral("rename .nova-mensagem.tmp promo.wav")}));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+}
+
 // What cannot be known before the message stops: the staged copy cannot be
 // renamed into place. The old message starts again, the file is reported
 // once and passed over until it changes, so the message is not cut again at

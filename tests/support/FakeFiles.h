@@ -23,6 +23,7 @@ class FakeFileOperations final : public FileOperations {
 public:
     bool copyFails = false;  // as on a full disk; like the real copy, it leaves nothing
     bool renameFails = false;
+    bool flushFails = false;  // as a disk whose delayed writes fail
     bool makeFolderFails = false;
     bool renameBytesFails = false;
     QStringList undeletable;          // file names whose deletion is refused
@@ -47,6 +48,12 @@ public:
         real.copy(resolve(from), resolve(to));
         if (duringCopy)
             duringCopy(from);
+    }
+    void flushFile(const QString& path) override {
+        calls << QStringLiteral("flushFile %1").arg(name(path));
+        if (flushFails)
+            throw FileError(QStringLiteral("Input/output error"));
+        real.flushFile(resolve(path));
     }
     void rename(const QString& from, const QString& to) override {
         calls << QStringLiteral("rename %1 %2").arg(name(from), name(to));
