@@ -32,6 +32,17 @@ QString MessageFolder::stagedPath() const {
     return Joined(path(), kStagedName);
 }
 
+namespace {
+
+// The message already on air keeps playing when it is only shorter than a
+// new one may be: moving it aside would leave the line silent. What cannot
+// be played in real time, or holds no sound, is set aside.
+bool playsAtStart(AudioProbe::Verdict verdict) {
+    return verdict == AudioProbe::Verdict::Playable || verdict == AudioProbe::Verdict::TooShort;
+}
+
+}  // namespace
+
 QString MessageFolder::chooseMessageOnAir(const QString& preferredName, const QString& dropFolder) {
     const QString folder = path();
     if (files_.stamp(stagedPath())) {
@@ -61,7 +72,7 @@ QString MessageFolder::chooseMessageOnAir(const QString& preferredName, const QS
         if (!chosen.isEmpty()) {
             if (!removeCopyOfDropped(name, dropFolder))
                 removeLeftover(name);
-        } else if (probe_.decodable(Joined(folder, name))) {
+        } else if (playsAtStart(probe_.examine(Joined(folder, name)))) {
             chosen = name;
         } else {
             setAside(name, kUnplayableFolder,

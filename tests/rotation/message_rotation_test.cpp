@@ -1524,6 +1524,7 @@ struct StartCase {
     QStringList inFolder;  // the message folder's files; ".nova-mensagem.tmp" is a crash's
     QString onHistory{};   // "ArquivoAtual"
     QStringList undecodable{};
+    QStringList tooShort{};  // shorter than a new message may be
     QString onAir{};
     QStringList lines{};
     QStringList messagesAfter{};
@@ -1550,6 +1551,8 @@ TEST_P(RotationStart, ChoosesOneMessageAndSaysWhenThereIsNone) {
         store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("ArquivoAtual"),
                        RegValue::String(c.onHistory));
     probe.undecodable = c.undecodable;
+    for (const QString& name : c.tooShort)
+        probe.verdicts.insert(name, AudioProbe::Verdict::TooShort);
 
     rotation.findMessageOnAir();
 
@@ -1627,6 +1630,12 @@ INSTANTIATE_TEST_SUITE_P(
             .messagesAfter = {QStringLiteral("b.mp3")},
             .ignoredAfter = {QStringLiteral("c.wav")},
             .invalidAfter = {QStringLiteral("a.wav")}},
+        // Moving the only message aside would leave the line silent.
+        StartCase{.name = "AShortMessageKeepsPlaying",
+                  .inFolder = {QStringLiteral("curta.wav")},
+                  .tooShort = {QStringLiteral("curta.wav")},
+                  .onAir = QStringLiteral("curta.wav"),
+                  .messagesAfter = {QStringLiteral("curta.wav")}},
         StartCase{.name = "ACopyCutShortByACrash",
                   .inFolder = {QStringLiteral(".nova-mensagem.tmp"), QStringLiteral("espera.wav")},
                   .onAir = QStringLiteral("espera.wav"),
