@@ -191,9 +191,11 @@ void Shell::start(const QString& lineTaken) {
 }
 
 // The drop folder. A file stored by the browse button of earlier versions
-// means its folder; a text that names nothing (empty, a deleted folder, a
-// value that is not text) gives the default. Without a home folder there is
-// no default, and nothing is made at the file system's root.
+// means its folder; no text (empty, a value that is not text) gives the
+// default. A folder that is missing is kept, stored and in use: it may be a
+// share that is mounted later, and the watch serves from the default folder
+// meanwhile. Without a home folder there is no default, and nothing is made
+// at the file system's root.
 void Shell::loadDropFolder(StartupReader& read) {
     const auto stored = read.key().value(values::PathAudio.page());
     QString path = stored && stored->kind == RegValue::Kind::String ? stored->text : QString();
@@ -202,7 +204,7 @@ void Shell::loadDropFolder(StartupReader& read) {
     if (!path.isEmpty() && named.isFile() && named.dir().exists()) {
         path = named.absolutePath();
         errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });
-    } else if ((path.isEmpty() || !named.isDir()) && !fallback.isEmpty()) {
+    } else if (path.isEmpty() && !fallback.isEmpty()) {
         path = fallback;
         QDir().mkdir(path);
         errors_.guard([&] { read.key().writeString(values::PathAudio.written(), path); });

@@ -104,6 +104,7 @@ Paths programPaths(const QString& userHome) {
                   QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     p.executablePath = QCoreApplication::applicationFilePath();
     p.homeFolder = userHome;
+    p.storeFile = SqliteRegistry::defaultFile();
     if (!userHome.isEmpty())
         p.defaultDropFolder = userHome + QStringLiteral("/Vizudu Telefônica/");
     return p;

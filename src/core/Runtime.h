@@ -11,6 +11,7 @@ struct Paths {
     QString defaultDropFolder;  // used when the stored drop folder names no folder; empty
                                 // when the user has no home folder
     QString homeFolder;         // the user's home folder, never a drop folder itself
+    QString storeFile;          // the settings store's file; its folder is never a drop folder
 
     QString messageFolder() const { return appDir + QStringLiteral("Audio"); }
 };

@@ -9,11 +9,13 @@ class FileOperations;
 struct Paths;
 
 // Decides whether a folder may serve as the drop folder, whose files the
-// watch moves and deletes: never the program's own folders or a folder that
-// holds them, never a system folder, never the user's home folder itself.
-// Folders are compared by identity (device and inode), so an alias, a bind
-// mount or another letter case on a case-insensitive file system is the
-// folder it names.
+// watch moves and deletes: never a folder of the program's own files or one
+// that holds them, never the system's folders, never a home folder itself
+// or another user's, never a relative path (it would mean whatever folder
+// the program was started in). Folders are compared by identity (device and
+// inode), so an alias, a link, a bind mount or another letter case on a
+// case-insensitive file system is the folder it names. A folder that does
+// not exist yet is judged by the folders above it.
 class DropFolderGuard {
 public:
     DropFolderGuard(const FileOperations& files, const Paths& paths);

@@ -39,6 +39,7 @@ struct FileStamp {
 struct FolderEntries {
     QStringList names;
     QList<QByteArray> undecodableNames;
+    QStringList hiddenNames;  // plain files whose names start with a dot
 };
 
 // What the message swap does to files, behind a port so a test can make any
@@ -47,9 +48,12 @@ class FileOperations {
 public:
     virtual ~FileOperations() = default;
 
-    // Copies `from` into `to`, replacing a file there, and flushes it to the
-    // disk. A copy that fails leaves nothing at `to`.
+    // Copies `from` into `to`, replacing a file there. A copy that fails
+    // leaves nothing at `to`.
     virtual void copy(const QString& from, const QString& to) = 0;
+    // Writes the file's data to the disk (a write that could not be done
+    // shows here, as on a full disk).
+    virtual void flushFile(const QString& path) = 0;
     // Gives `from` the name `to` in one step, replacing a file there.
     virtual void rename(const QString& from, const QString& to) = 0;
     // As rename, for a file of `folder` whose name is not valid UTF-8.
@@ -62,14 +66,21 @@ public:
     // Nothing when there is no such file or folder.
     virtual std::optional<FileStamp> stamp(const QString& path) const = 0;
     // Plain visible files (no folders, no dot files, nothing that is not a
-    // regular file once links are followed). Throws when the folder cannot be
-    // read.
+    // regular file once links are followed), and apart the plain files whose
+    // names start with a dot. Throws when the folder cannot be read.
     virtual FolderEntries list(const QString& folder) const = 0;
     // Why no file can be created in the folder (read-only, no permission), or
     // nothing when one can.
     virtual std::optional<QString> refusesWrites(const QString& folder) const = 0;
     // The longest file name, in bytes, the folder's file system takes.
     virtual int longestName(const QString& folder) const = 0;
+    // True while another program holds the file open for writing (a copy
+    // that stalled is still open); false when none does, or when the file
+    // system cannot tell.
+    virtual bool hasWriters(const QString& path) const = 0;
+    // True when both files hold the same bytes; false when either cannot be
+    // read.
+    virtual bool sameContent(const QString& a, const QString& b) const = 0;
 };
 
 }  // namespace quindra

@@ -27,7 +27,8 @@ QStringList FolderListing(const FileOperations& files, const QString& folder,
 }
 
 std::optional<QString> ListedFolder(const FileOperations& files, const QString& path) {
-    if (path.isEmpty())
+    // A relative path would mean whatever folder the program was started in.
+    if (path.isEmpty() || QDir::isRelativePath(path))
         return std::nullopt;
     const QFileInfo info(path);
     const auto stamp = files.stamp(path);

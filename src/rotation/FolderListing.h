@@ -21,7 +21,7 @@ QStringList FolderListing(const FileOperations& files, const QString& folder,
 
 // The folder a setting's path means: the folder it names, or the folder of
 // the file it names (with no trailing '/', but "/" itself). Nothing when it
-// names neither.
+// names neither, or is relative.
 std::optional<QString> ListedFolder(const FileOperations& files, const QString& path);
 
 // `name` inside `folder`.

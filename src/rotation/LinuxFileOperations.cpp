@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include <climits>
 #include <memory>
 #include <system_error>
+
+#include "core/ShownName.h"
 
 namespace quindra {
 
@@ -84,8 +87,8 @@ std::optional<QString> decodedName(const QByteArray& bytes) {
 
 void LinuxFileOperations::copy(const QString& from, const QString& to) {
     const auto failed = [&](const QString& why) {
-        return FileError(
-            QStringLiteral("Não foi possível copiar %1 para %2: %3").arg(from, to, why));
+        return FileError(QStringLiteral("Não foi possível copiar %1 para %2: %3")
+                             .arg(ShownName(from), ShownName(to), why));
     };
     if (QFileInfo(from).isDir())
         throw failed(reason(EISDIR));
@@ -106,20 +109,24 @@ void LinuxFileOperations::copy(const QString& from, const QString& to) {
         if (out.write(block) != block.size())
             throw failed(out.errorString());
     }
-    // On the disk before it is renamed into place: a power cut never leaves
-    // an empty message under the new name.
-    if (::fsync(out.handle()) != 0)
-        throw failed(reason(errno));
     out.close();
     if (out.error() != QFileDevice::NoError)
         throw failed(out.errorString());
     partial.commit();
 }
 
+void LinuxFileOperations::flushFile(const QString& path) {
+    const Fd file(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.ok() || ::fsync(file.get()) != 0) {
+        throw FileError(QStringLiteral("Não foi possível gravar no disco o arquivo %1: %2")
+                            .arg(ShownName(path), reason(errno)));
+    }
+}
+
 void LinuxFileOperations::rename(const QString& from, const QString& to) {
     if (::rename(native(from).constData(), native(to).constData()) != 0) {
         throw FileError(QStringLiteral("Não foi possível renomear %1 para %2: %3")
-                            .arg(from, to, reason(errno)));
+                            .arg(ShownName(from), ShownName(to), reason(errno)));
     }
 }
 
@@ -127,27 +134,28 @@ void LinuxFileOperations::renameBytes(const QString& folder, const QByteArray& f
                                       const QString& to) {
     const QByteArray source = native(folder) + '/' + from;
     if (::rename(source.constData(), native(to).constData()) != 0) {
-        throw FileError(
-            QStringLiteral("Não foi possível renomear %1 para %2: %3")
-                .arg(QString::fromLatin1(from.toPercentEncoding("/ ")), to, reason(errno)));
+        throw FileError(QStringLiteral("Não foi possível renomear %1 para %2: %3")
+                            .arg(QString::fromLatin1(from.toPercentEncoding("/ ")), ShownName(to),
+                                 reason(errno)));
     }
 }
 
 void LinuxFileOperations::remove(const QString& path) {
     if (::unlink(native(path).constData()) != 0)
-        throw FileError(QStringLiteral("Não foi possível apagar %1: %2").arg(path, reason(errno)));
+        throw FileError(
+            QStringLiteral("Não foi possível apagar %1: %2").arg(ShownName(path), reason(errno)));
 }
 
 void LinuxFileOperations::makeFolder(const QString& path) {
     if (!QDir().mkpath(path) || !QFileInfo(path).isDir())
-        throw FileError(QStringLiteral("Não foi possível criar a pasta %1").arg(path));
+        throw FileError(QStringLiteral("Não foi possível criar a pasta %1").arg(ShownName(path)));
 }
 
 void LinuxFileOperations::syncFolder(const QString& path) {
     const Fd dir(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.ok() || ::fsync(dir.get()) != 0) {
         throw FileError(QStringLiteral("Não foi possível gravar no disco a pasta %1: %2")
-                            .arg(path, reason(errno)));
+                            .arg(ShownName(path), reason(errno)));
     }
 }
 
@@ -166,8 +174,8 @@ std::optional<FileStamp> LinuxFileOperations::stamp(const QString& path) const {
 FolderEntries LinuxFileOperations::list(const QString& folder) const {
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(native(folder).constData()));
     if (!dir) {
-        throw FileError(
-            QStringLiteral("Não foi possível ler a pasta %1: %2").arg(folder, reason(errno)));
+        throw FileError(QStringLiteral("Não foi possível ler a pasta %1: %2")
+                            .arg(ShownName(folder), reason(errno)));
     }
     FolderEntries entries;
     const int fd = ::dirfd(dir.get());
@@ -177,22 +185,27 @@ FolderEntries LinuxFileOperations::list(const QString& folder) const {
         if (!entry) {
             if (errno != 0) {
                 throw FileError(QStringLiteral("Não foi possível ler a pasta %1: %2")
-                                    .arg(folder, reason(errno)));
+                                    .arg(ShownName(folder), reason(errno)));
             }
             break;
         }
         const QByteArray name(entry->d_name);
-        if (name.startsWith('.'))
+        if (name == "." || name == "..")
             continue;
         // Links are followed: a link to a file counts as that file; a broken
         // link, a link loop, a pipe or a device is no file to take.
         struct stat st {};
         if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
             continue;
-        if (const auto text = decodedName(name))
+        const auto text = decodedName(name);
+        if (name.startsWith('.')) {
+            if (text)
+                entries.hiddenNames << *text;
+        } else if (text) {
             entries.names << *text;
-        else
+        } else {
             entries.undecodableNames << name;
+        }
     }
     return entries;
 }
@@ -208,6 +221,39 @@ int LinuxFileOperations::longestName(const QString& folder) const {
     const long max = ::pathconf(native(folder).constData(), _PC_NAME_MAX);
     // No limit known: the one every Linux file system keeps.
     return max > 0 ? static_cast<int>(std::min<long>(max, INT_MAX)) : NAME_MAX;
+}
+
+// A read lease is refused while any process has the file open for writing.
+// It is taken and given back at once; should a writer open the file in that
+// moment, the kernel tells the holder with a signal, which is SIGURG here (its
+// default is to be ignored) rather than SIGIO (whose default ends the
+// program). Leases need the file's owner or CAP_LEASE, and some file systems
+// (network shares among them) have none: then nothing is known.
+bool LinuxFileOperations::hasWriters(const QString& path) const {
+    const Fd fd(::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.ok() || ::fcntl(fd.get(), F_SETSIG, SIGURG) != 0)
+        return false;
+    if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN;
+}
+
+bool LinuxFileOperations::sameContent(const QString& a, const QString& b) const {
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) ||
+        first.size() != second.size())
+        return false;
+    while (true) {
+        const QByteArray block = first.read(kBlockBytes);
+        if (block != second.read(kBlockBytes) || first.error() != QFileDevice::NoError ||
+            second.error() != QFileDevice::NoError)
+            return false;
+        if (block.isEmpty())
+            return true;
+    }
 }
 
 }  // namespace quindra

@@ -4,6 +4,7 @@
 
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
+#include "core/ShownName.h"
 #include "ports/AudioProbe.h"
 #include "rotation/FileOperations.h"
 #include "rotation/FolderListing.h"
@@ -31,7 +32,18 @@ QString MessageFolder::stagedPath() const {
     return Joined(path(), kStagedName);
 }
 
-QString MessageFolder::chooseMessageOnAir(const QString& preferredName) {
+namespace {
+
+// The message already on air keeps playing when it is only shorter than a
+// new one may be: moving it aside would leave the line silent. What cannot
+// be played in real time, or holds no sound, is set aside.
+bool playsAtStart(AudioProbe::Verdict verdict) {
+    return verdict == AudioProbe::Verdict::Playable || verdict == AudioProbe::Verdict::TooShort;
+}
+
+}  // namespace
+
+QString MessageFolder::chooseMessageOnAir(const QString& preferredName, const QString& dropFolder) {
     const QString folder = path();
     if (files_.stamp(stagedPath())) {
         try {
@@ -58,8 +70,9 @@ QString MessageFolder::chooseMessageOnAir(const QString& preferredName) {
     QString chosen;
     for (const QString& name : messages) {
         if (!chosen.isEmpty()) {
-            removeLeftover(name);
-        } else if (probe_.decodable(Joined(folder, name))) {
+            if (!removeCopyOfDropped(name, dropFolder))
+                removeLeftover(name);
+        } else if (playsAtStart(probe_.examine(Joined(folder, name)))) {
             chosen = name;
         } else {
             setAside(name, kUnplayableFolder,
@@ -96,12 +109,28 @@ void MessageFolder::clearLeftovers(const FileStamp& keep, const QString& skip) {
 void MessageFolder::setAside(const QString& name, const QString& subfolder, const QString& line) {
     try {
         MoveAside(files_, path(), name, subfolder);
-        log_.write(line.arg(name, subfolder));
+        log_.write(line.arg(ShownName(name), subfolder));
     } catch (const FileError& e) {
         log_.write(QStringLiteral("O arquivo %1 da pasta de mensagens não pôde ser movido para a "
                                   "pasta \"%2\" dela: %3")
-                       .arg(name, subfolder, e.text()));
+                       .arg(ShownName(name), subfolder, e.text()));
     }
+}
+
+bool MessageFolder::removeCopyOfDropped(const QString& name, const QString& dropFolder) {
+    const QString copy = Joined(path(), name);
+    if (dropFolder.isEmpty() || !files_.sameContent(copy, Joined(dropFolder, name)))
+        return false;
+    try {
+        files_.remove(copy);
+    } catch (const FileError&) {
+        return false;
+    }
+    log_.write(QStringLiteral("A cópia de %1 deixada na pasta de mensagens por uma troca "
+                              "interrompida foi apagada; o arquivo continua na pasta de "
+                              "reposição.")
+                   .arg(ShownName(name)));
+    return true;
 }
 
 // Another message beside the one on air (left by a crash, or put there by

@@ -31,9 +31,11 @@ public:
     // Start-up: removes what an interrupted swap left, and returns the message
     // on air: `preferredName` (the one the history names) when it is there and
     // plays, else the first file by name that plays; empty when none does.
-    // The other messages are deleted. Throws FileError when the folder cannot
-    // be read.
-    QString chooseMessageOnAir(const QString& preferredName);
+    // The other messages are moved aside, but a copy of a file that is still
+    // in `dropFolder` under the same name (a swap cut short before the history
+    // was written) is deleted: the file itself comes on air at a check.
+    // Throws FileError when the folder cannot be read.
+    QString chooseMessageOnAir(const QString& preferredName, const QString& dropFolder = {});
 
     // After a swap: every file but the new message `keep` and `skip` (the old
     // one, dealt with by its owner) leaves the folder.
@@ -42,6 +44,7 @@ public:
 private:
     void setAside(const QString& name, const QString& subfolder, const QString& line);
     void removeLeftover(const QString& name);
+    bool removeCopyOfDropped(const QString& name, const QString& dropFolder);
 
     const Paths& paths_;
     FileOperations& files_;

@@ -1,5 +1,6 @@
 #include "rotation/MessageRotation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
@@ -10,6 +11,7 @@
 #include "core/LocaleFormats.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
+#include "core/ShownName.h"
 #include "ports/AudioProbe.h"
 #include "rotation/FolderListing.h"
 #include "rotation/SetAside.h"
@@ -61,7 +63,7 @@ void MessageRotation::findMessageOnAir() {
     if (stamp && !stamp->folder) {
         p_.log.write(QStringLiteral("A pasta de mensagens %1 não é uma pasta (há um arquivo com "
                                     "esse nome); nenhuma mensagem pode ir ao ar.")
-                         .arg(folder));
+                         .arg(ShownName(folder)));
     } else {
         if (!stamp) {
             try {
@@ -77,7 +79,11 @@ void MessageRotation::findMessageOnAir() {
         } catch (const ConfigError&) {
         }
         try {
-            p_.onAir.file = messages_.chooseMessageOnAir(onHistory);
+            const QString setting = p_.state.settings.dropFolder;
+            const QString drop = guard_.refusal(setting)
+                                     ? QString()
+                                     : ListedFolder(p_.files, setting).value_or(QString());
+            p_.onAir.file = messages_.chooseMessageOnAir(onHistory, drop);
         } catch (const FileError&) {
             failure = std::current_exception();
         }
@@ -85,6 +91,25 @@ void MessageRotation::findMessageOnAir() {
 
     const QString setting = p_.state.settings.dropFolder;
     pointListingAt(setting);
+    // A setting that names nothing at start may be a share that is mounted
+    // later: the default folder serves meanwhile, and the setting is kept.
+    const QString fallback = defaultFolder();
+    const bool named = knownSetting_ == setting && !knownFolder_.isEmpty();
+    if (!named && !setting.isEmpty() && !fallback.isEmpty() &&
+        QDir::cleanPath(setting) != fallback && !guard_.refusal(setting) &&
+        !guard_.refusal(fallback)) {
+        awaited_ = setting;
+        try {
+            if (!p_.files.stamp(fallback))
+                makeDefaultFolder();
+        } catch (const FileError&) {
+        }
+        p_.log.write(QStringLiteral("A pasta de reposição %1 não foi encontrada; até que ela "
+                                    "exista, é usada a pasta padrão %2, e a configuração fica "
+                                    "como está.")
+                         .arg(ShownName(setting), ShownName(fallback)));
+    }
+    const QString watched = !awaited_.isEmpty() ? fallback : named ? knownFolder_ : QString();
     if (p_.onAirChanged)
         p_.onAirChanged();
     if (p_.onAir.file.isEmpty()) {
@@ -94,15 +119,15 @@ void MessageRotation::findMessageOnAir() {
                       "escolha a pasta de reposição nas Configurações e coloque nela "
                       "um arquivo .wav ou .mp3")
                 : QStringLiteral("coloque um arquivo .wav ou .mp3 na pasta de reposição %1")
-                      .arg(knownFolder_.isEmpty() ? setting : knownFolder_);
+                      .arg(ShownName(watched.isEmpty() ? setting : watched));
         p_.log.write(QStringLiteral("Nenhuma mensagem no ar: a pasta de mensagens não tem um "
                                     "arquivo de áudio que possa ser tocado. Para pôr uma no ar, "
                                     "%1.")
                          .arg(how));
     }
     // Files already in the drop folder can go on air at the first check.
-    if (!knownFolder_.isEmpty() && !guard_.refusal(knownFolder_))
-        lookInto(knownFolder_, true);
+    if (!watched.isEmpty() && !guard_.refusal(watched) && p_.files.stamp(watched))
+        lookInto(watched, true);
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -146,42 +171,67 @@ void MessageRotation::checkDropFolder() {
     // goes on air at the next check.
     QList<Seen> notAudio;
     const Seen* candidate = nullptr;
+    const Seen* busyMessage = nullptr;
     for (const Seen& file : *seen) {
         if (passedOver_.contains(file.path, file.stamp))
             continue;
         if (file.state != SettleWatch::State::Settled) {
-            // It may still be being written: it waits, and the files behind
-            // it wait with it.
-            if (file.state == SettleWatch::State::Changed) {
-                settleReport_.write(
-                    QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica para "
-                                   "a próxima verificação.")
-                        .arg(file.name));
-            }
-            break;
+            // It may still be being written: it waits for a later check, and
+            // the files behind it are looked at (a log that grows for good
+            // never holds a message back).
+            if (file.state == SettleWatch::State::Changed && IsMessageName(file.name) &&
+                !busyMessage)
+                busyMessage = &file;
+            continue;
         }
         if (!IsMessageName(file.name)) {
             notAudio << file;
             continue;
         }
+        // A copy that stalled stands still but is still open: it is not
+        // judged before its writer is done.
+        if (p_.files.hasWriters(file.path)) {
+            if (!busyMessage)
+                busyMessage = &file;
+            continue;
+        }
         candidate = &file;
         break;
     }
+    std::optional<Seen> revisited;
+    if (!candidate && notAudio.isEmpty()) {
+        revisited = changedSetAside();
+        if (revisited)
+            candidate = &*revisited;
+    }
+    if (!candidate && busyMessage) {
+        settleReport_.write(QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica "
+                                           "para a próxima verificação.")
+                                .arg(ShownName(busyMessage->name)));
+    }
     if (notAudio.isEmpty() && !candidate)
         return endCheck();
-    settleReport_.clear();
+    if (!busyMessage)
+        settleReport_.clear();
     // A message folder that can take no file holds the swap back, reported
     // once, until it can.
     if (notAudio.isEmpty() && !messageFolderTakesFiles())
         return endCheck();
 
-    p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
-    checkTimer_->setEnabled(false);
+    // Setting files aside is no swap: the watch goes on, and the message
+    // waits for the next check.
     if (!notAudio.isEmpty()) {
         setAsideNotAudio(drop, notAudio);
-        checkTimer_->setEnabled(true);
         return;
     }
+    if (!candidate->setAside && isOnAirAlready(*candidate))
+        return endCheck();
+    // A copy that keeps failing is said once, not announced anew at every
+    // check that tries it again.
+    if (!transaction_.copyFailing() || candidate->path != lastTried_)
+        p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
+    lastTried_ = candidate->path;
+    checkTimer_->setEnabled(false);
 
     const auto outcome =
         canTakeInto(*candidate) ? transaction_.run(*candidate) : SwapTransaction::Outcome();
@@ -189,8 +239,14 @@ void MessageRotation::checkDropFolder() {
         checkTimer_->setEnabled(true);
         return;
     }
-    if (outcome.passOver)
+    if (candidate->setAside) {
+        if (outcome.passOver)
+            setAside_.insert(candidate->path, candidate->stamp);
+        else
+            setAside_.remove(candidate->path);
+    } else if (outcome.passOver) {
         passedOver_.add(candidate->path, candidate->stamp);
+    }
     endCheck();
     if (outcome.storeFailure)
         std::rethrow_exception(outcome.storeFailure);
@@ -204,43 +260,91 @@ bool MessageRotation::settingStood() {
 
 QString MessageRotation::dropFolder() {
     const QString setting = p_.state.settings.dropFolder;
+    if (!awaited_.isEmpty()) {
+        if (setting != awaited_) {
+            awaited_.clear();
+        } else if (knownSetting_ == setting) {
+            awaited_.clear();
+            p_.log.write(
+                QStringLiteral("A pasta de reposição %1 foi encontrada e passa a ser usada.")
+                    .arg(ShownName(knownFolder_)));
+        } else {
+            return usable(defaultFolder());
+        }
+    }
     const QString folder = setting == knownSetting_ ? knownFolder_ : QString();
     if (folder.isEmpty()) {
-        dropReport_.write(
-            QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
-                           "continua.")
-                .arg(setting));
+        // Judged before anything is said of it, though it names nothing yet.
+        if (!refused(setting)) {
+            dropReport_.write(
+                QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
+                               "continua.")
+                    .arg(ShownName(setting)));
+        }
         return {};
     }
+    return usable(folder);
+}
+
+// The folder, when the guard allows it and it is there; only the default
+// folder is made when it is missing, and never below a folder that is
+// missing too (a share that is not mounted leaves an empty folder behind).
+QString MessageRotation::usable(const QString& folder) {
     // Judged before anything is made or read there.
-    if (const auto why = guard_.refusal(folder)) {
-        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
-                                         "%2; nenhum arquivo dela foi movido ou apagado. "
-                                         "Escolha outra pasta nas Configurações.")
-                              .arg(folder, *why));
+    if (refused(folder))
         return {};
-    }
     const auto stamp = p_.files.stamp(folder);
     if (!stamp) {
+        if (folder != defaultFolder()) {
+            dropReport_.write(
+                QStringLiteral("A pasta de reposição %1 não foi encontrada; a verificação "
+                               "continua.")
+                    .arg(ShownName(folder)));
+            return {};
+        }
         try {
-            p_.files.makeFolder(folder);
+            makeDefaultFolder();
         } catch (const FileError&) {
             dropReport_.write(
                 QStringLiteral("A pasta de reposição %1 não existe e não pôde ser criada; a "
                                "verificação continua.")
-                    .arg(folder));
+                    .arg(ShownName(folder)));
             return {};
         }
         p_.log.write(QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.")
-                         .arg(folder));
+                         .arg(ShownName(folder)));
     } else if (!stamp->folder) {
         dropReport_.write(QStringLiteral("A pasta de reposição %1 não é uma pasta; a "
                                          "verificação continua.")
-                              .arg(folder));
+                              .arg(ShownName(folder)));
         return {};
     }
     dropReport_.clear();
     return folder;
+}
+
+bool MessageRotation::refused(const QString& folder) {
+    const auto why = guard_.refusal(folder);
+    if (why) {
+        dropReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser usada porque "
+                                         "%2; nenhum arquivo dela foi movido ou apagado. "
+                                         "Escolha outra pasta nas Configurações.")
+                              .arg(ShownName(folder), *why));
+    }
+    return why.has_value();
+}
+
+QString MessageRotation::defaultFolder() const {
+    const QString& folder = p_.paths.defaultDropFolder;
+    return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+}
+
+void MessageRotation::makeDefaultFolder() {
+    const QString folder = defaultFolder();
+    const auto parent = p_.files.stamp(QFileInfo(folder).absolutePath());
+    if (!parent || !parent->folder)
+        throw FileError(QStringLiteral("a pasta acima dela não existe"));
+    p_.files.makeFolder(folder);
 }
 
 // Lists the folder and looks at each file, for the settle rule. Nothing when
@@ -254,13 +358,15 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
         if (!quietly) {
             listReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser lida (%2); "
                                              "a verificação continua.")
-                                  .arg(folder, e.text()));
+                                  .arg(ShownName(folder), e.text()));
         }
         return std::nullopt;
     }
     listReport_.clear();
-    if (!quietly)
+    if (!quietly) {
         entries.names += repairNames(folder, entries.undecodableNames);
+        reportHidden(entries.hiddenNames);
+    }
 
     SortByName(entries.names, p_.formats.locale());
     QList<Seen> seen;
@@ -278,6 +384,30 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
     return seen;
 }
 
+// A file whose name starts with a dot is hidden and never taken. A sync
+// tool's or an editor's file is hidden on purpose and passes in silence; a
+// name that reads as a message (".promo.wav") was most likely hidden by
+// mistake, and is said once while it is there.
+void MessageRotation::reportHidden(const QStringList& names) {
+    const auto looksLikeAMessage = [](const QString& name) {
+        return IsMessageName(name) && !name.startsWith(QLatin1String("._")) &&
+               !name.startsWith(QLatin1String(".~")) && name.size() > 5;
+    };
+    QSet<QString> present;
+    for (const QString& name : names) {
+        if (!looksLikeAMessage(name))
+            continue;
+        present.insert(name);
+        if (hiddenReported_.contains(name))
+            continue;
+        p_.log.write(QStringLiteral("O arquivo %1 está oculto (o nome começa com ponto) e não vai "
+                                    "ao ar; renomeie-o sem o ponto inicial para que ele possa ir "
+                                    "ao ar.")
+                         .arg(ShownName(name)));
+    }
+    hiddenReported_ = present;
+}
+
 // A name that is not valid UTF-8 cannot be shown, stored or told apart as
 // text: the file gets a readable name in place and comes on air as any other.
 QStringList MessageRotation::repairNames(const QString& folder, const QList<QByteArray>& names) {
@@ -290,7 +420,7 @@ QStringList MessageRotation::repairNames(const QString& folder, const QList<QByt
             repairedNames << repaired;
             p_.log.write(QStringLiteral("O nome de um arquivo da pasta de reposição não era texto "
                                         "UTF-8 válido e foi corrigido para %1.")
-                             .arg(repaired));
+                             .arg(ShownName(repaired)));
         } catch (const FileError& e) {
             if (badNamesReported_.contains(bytes))
                 continue;
@@ -298,7 +428,7 @@ QStringList MessageRotation::repairNames(const QString& folder, const QList<QByt
             p_.log.write(QStringLiteral("O arquivo %1 da pasta de reposição tem um nome que não "
                                         "é texto UTF-8 válido e não pôde ser renomeado (%2); "
                                         "renomeie-o para que ele possa ir ao ar.")
-                             .arg(RepairedName(bytes), e.text()));
+                             .arg(ShownName(RepairedName(bytes)), e.text()));
         }
     }
     return repairedNames;
@@ -315,48 +445,117 @@ void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>&
             p_.log.write(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e não pôde ser "
                                         "movido para a pasta \"%3\": %4. Ele fica na pasta de "
                                         "reposição, ignorado até ser alterado.")
-                             .arg(file.name, kMessageRule, kNotAudioFolder, e.text()));
+                             .arg(ShownName(file.name), kMessageRule, kNotAudioFolder, e.text()));
         }
     }
     if (moved.size() > kLinesPerSetAside) {
         p_.log.write(QStringLiteral("%1 arquivos que não são mensagens (%2), de %3 a %4, foram "
                                     "movidos para a pasta \"%5\" da pasta de reposição.")
-                         .arg(QString::number(moved.size()), kMessageRule, moved.front(),
-                              moved.back(), kNotAudioFolder));
+                         .arg(QString::number(moved.size()), kMessageRule, ShownName(moved.front()),
+                              ShownName(moved.back()), kNotAudioFolder));
         return;
     }
     for (const QString& name : moved) {
         p_.log.write(QStringLiteral("O arquivo %1 não é uma mensagem (%2) e foi movido para a "
                                     "pasta \"%3\" da pasta de reposição.")
-                         .arg(name, kMessageRule, kNotAudioFolder));
+                         .arg(ShownName(name), kMessageRule, kNotAudioFolder));
     }
 }
 
-void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder, bool silent) {
-    const QString why =
-        silent ? QStringLiteral("só contém silêncio") : QStringLiteral("não pôde ser lido");
+void MessageRotation::setAsideUnplayable(const Seen& file, const QString& folder,
+                                         AudioProbe::Verdict verdict) {
+    const QString why = [&] {
+        switch (verdict) {
+            case AudioProbe::Verdict::Silent:
+                return QStringLiteral("só contém silêncio");
+            case AudioProbe::Verdict::BadRate:
+                return QStringLiteral("tem uma taxa de amostragem fora da faixa de %1 a %2 kHz")
+                    .arg(AudioProbe::kLowestRate / 1000)
+                    .arg(AudioProbe::kHighestRate / 1000);
+            case AudioProbe::Verdict::TooShort:
+                return QStringLiteral("dura menos de meio segundo");
+            case AudioProbe::Verdict::Playable:
+            case AudioProbe::Verdict::Undecodable:
+                break;
+        }
+        return QStringLiteral("não pôde ser lido");
+    }();
     try {
-        MoveAside(p_.files, folder, file.name, kUnplayableFolder);
+        const QString aside = Joined(Joined(folder, kUnplayableFolder),
+                                     MoveAside(p_.files, folder, file.name, kUnplayableFolder));
+        if (const auto stamp = p_.files.stamp(aside))
+            setAside_.insert(aside, *stamp);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e foi movido para a pasta \"%3\"; "
                                     "a mensagem atual continua no ar.")
-                         .arg(file.name, why, kUnplayableFolder));
+                         .arg(ShownName(file.name), why, kUnplayableFolder));
     } catch (const FileError&) {
         // It stays, but the checks pass over it (until it changes), so the
         // files behind it still come on air.
         passedOver_.add(file.path, file.stamp);
         p_.log.write(QStringLiteral("O arquivo de áudio %1 %2 e fica na pasta de reposição sem ir "
                                     "ao ar; a mensagem atual continua no ar.")
-                         .arg(file.name, why));
+                         .arg(ShownName(file.name), why));
     }
+}
+
+// The dropped file is the message on air, same name and same bytes: a swap
+// whose dropped file could not be deleted (a read-only drop folder), seen
+// again after a restart, or one that a crash cut short before deleting it.
+// Nothing is swapped: the file goes as its swap would have taken it, or,
+// when it cannot, is passed over until it changes.
+bool MessageRotation::isOnAirAlready(const Seen& file) {
+    const QString& onAir = p_.onAir.file;
+    if (onAir.isEmpty() || QFileInfo(onAir).fileName() != file.name ||
+        !p_.files.sameContent(file.path, onAir))
+        return false;
+    try {
+        p_.files.remove(file.path);
+        p_.log.write(QStringLiteral("O arquivo %1 é igual à mensagem no ar e foi apagado da pasta "
+                                    "de reposição; nada foi trocado.")
+                         .arg(ShownName(file.name)));
+    } catch (const FileError&) {
+        passedOver_.add(file.path, file.stamp);
+        p_.log.write(QStringLiteral("O arquivo %1 é igual à mensagem no ar e fica na pasta de "
+                                    "reposição; nada foi trocado.")
+                         .arg(ShownName(file.name)));
+    }
+    return true;
+}
+
+// A file set aside as unplayable that has changed since and stands still
+// again, with no writer, to be looked at where it lies.
+std::optional<MessageRotation::Seen> MessageRotation::changedSetAside() {
+    std::optional<Seen> found;
+    QStringList paths = setAside_.keys();
+    SortByName(paths, p_.formats.locale());
+    for (const QString& path : paths) {
+        const auto stamp = p_.files.stamp(path);
+        if (!stamp) {
+            setAside_.remove(path);
+            continue;
+        }
+        const SettleWatch::State state = settle_.look(path, *stamp);
+        if (!found && *stamp != setAside_.value(path) && state == SettleWatch::State::Settled &&
+            !p_.files.hasWriters(path))
+            found = Seen{{path, QFileInfo(path).fileName(), *stamp}, state, true};
+    }
+    return found;
 }
 
 // What can be known before the message on air stops: the file plays, and
 // the message folder can take it under its name.
 bool MessageRotation::canTakeInto(const Seen& file) {
     const AudioProbe::Verdict verdict = p_.probe.examine(file.path);
+    if (verdict != AudioProbe::Verdict::Playable && file.setAside) {
+        // Still unplayable where it lies: looked at again when it changes.
+        setAside_.insert(file.path, file.stamp);
+        p_.log.write(QStringLiteral("O arquivo de áudio %1 da pasta \"%2\" foi alterado, mas "
+                                    "ainda não pode ir ao ar; ele fica lá.")
+                         .arg(ShownName(file.name), kUnplayableFolder));
+        return false;
+    }
     if (verdict != AudioProbe::Verdict::Playable) {
-        setAsideUnplayable(file, QFileInfo(file.path).absolutePath(),
-                           verdict == AudioProbe::Verdict::Silent);
+        setAsideUnplayable(file, QFileInfo(file.path).absolutePath(), verdict);
         return false;
     }
     const QString folder = messages_.path();
@@ -364,10 +563,11 @@ bool MessageRotation::canTakeInto(const Seen& file) {
     const int longest = p_.files.longestName(folder);
     if (length > longest) {
         passedOver_.add(file.path, file.stamp);
-        p_.log.write(QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
-                                    "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
-                                    "fora do ar, até ser renomeado.")
-                         .arg(file.name, QString::number(length), QString::number(longest)));
+        p_.log.write(
+            QStringLiteral("O nome do arquivo %1 é longo demais para a pasta de mensagens "
+                           "(%2 bytes; o máximo é %3). Ele fica na pasta de reposição, "
+                           "fora do ar, até ser renomeado.")
+                .arg(ShownName(file.name), QString::number(length), QString::number(longest)));
         return false;
     }
     messageFolderReport_.clear();
@@ -383,7 +583,7 @@ bool MessageRotation::messageFolderTakesFiles() {
                 QStringLiteral("A pasta de mensagens %1 não aceita gravação (%2); a troca "
                                "fica para a próxima verificação e a mensagem atual "
                                "continua no ar.")
-                    .arg(folder, *why));
+                    .arg(ShownName(folder), *why));
             return false;
         }
         messageFolderReport_.clear();
@@ -397,12 +597,12 @@ bool MessageRotation::messageFolderTakesFiles() {
         messageFolderReport_.write(
             QStringLiteral("A pasta de mensagens %1 não existe e não pôde ser criada; a "
                            "troca fica para a próxima verificação.")
-                .arg(folder));
+                .arg(ShownName(folder)));
         return false;
     }
     messageFolderReport_.clear();
-    p_.log.write(
-        QStringLiteral("A pasta de mensagens %1 não existia e foi criada novamente.").arg(folder));
+    p_.log.write(QStringLiteral("A pasta de mensagens %1 não existia e foi criada novamente.")
+                     .arg(ShownName(folder)));
     return true;
 }
 

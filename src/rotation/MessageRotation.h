@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -10,6 +11,7 @@
 
 #include "core/EventLoop.h"
 #include "core/ReportOnce.h"
+#include "ports/AudioProbe.h"
 #include "rotation/DropFolderGuard.h"
 #include "rotation/FileOperations.h"
 #include "rotation/MessageFolder.h"
@@ -18,7 +20,6 @@
 
 namespace quindra {
 
-class AudioProbe;
 class Clock;
 class LocaleFormats;
 class MessageLog;
@@ -75,9 +76,11 @@ public:
     // when missing), which is left holding it alone; a start with nothing to
     // play says how to put a message on air. The watch takes its drop folder
     // from the setting and looks at its files once, so that those that stand
-    // still can go on air at the first check. A message folder that cannot
-    // be listed leaves nothing on air; its failure is thrown once the rest is
-    // done.
+    // still can go on air at the first check. A setting that names nothing
+    // (a share not mounted yet) is kept: the default folder is watched, said
+    // in one line, until the setting's folder exists. A message folder that
+    // cannot be listed leaves nothing on air; its failure is thrown once the
+    // rest is done.
     void findMessageOnAir();
     // Every way out: the end of a pass restarts nothing and the watch stops.
     void stopForShutdown();
@@ -94,6 +97,7 @@ private:
     // A file of the drop folder as this check found it.
     struct Seen : DroppedFile {
         SettleWatch::State state;
+        bool setAside = false;  // one this program moved into "Inválidos"
     };
 
     void checkDropFolder();
@@ -101,11 +105,18 @@ private:
     void remember(const QString& setting);
     bool settingStood();
     QString dropFolder();
+    QString usable(const QString& folder);
+    bool refused(const QString& folder);
+    QString defaultFolder() const;
+    void makeDefaultFolder();
     std::optional<QList<Seen>> lookInto(const QString& folder, bool quietly);
     // Gives each file a valid name in place; returns the new names.
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
+    void reportHidden(const QStringList& names);
     void setAsideNotAudio(const QString& folder, const QList<Seen>& files);
-    void setAsideUnplayable(const Seen& file, const QString& folder, bool silent);
+    void setAsideUnplayable(const Seen& file, const QString& folder, AudioProbe::Verdict verdict);
+    std::optional<Seen> changedSetAside();
+    bool isOnAirAlready(const Seen& file);
     bool canTakeInto(const Seen& file);
     bool messageFolderTakesFiles();
     void endCheck();
@@ -122,11 +133,17 @@ private:
     QString lastSetting_;    // the drop-folder setting as the previous check saw it
     QString knownSetting_;   // the last drop-folder setting that named something
     QString knownFolder_;    // and the folder it meant
+    QString lastTried_;      // the file the last swap was tried with
+    QString awaited_;        // the setting that named nothing at start, while the default serves
     ReportOnce dropReport_;  // about the drop folder itself
     ReportOnce listReport_;  // about reading it
     ReportOnce settleReport_;
     ReportOnce messageFolderReport_;
     QSet<QByteArray> badNamesReported_;
+    QSet<QString> hiddenReported_;
+    // Files set aside as unplayable by this program, as they were then: one
+    // that changes (a copy that stalled and then went on) is looked at again.
+    QHash<QString, FileStamp> setAside_;
 };
 
 }  // namespace quindra

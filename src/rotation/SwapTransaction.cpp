@@ -10,6 +10,7 @@
 #include "core/LocaleFormats.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
+#include "core/ShownName.h"
 #include "ports/WaveControl.h"
 #include "rotation/FolderListing.h"
 #include "rotation/MessageFolder.h"
@@ -20,7 +21,7 @@ namespace {
 
 QString copyFailed(const QString& name) {
     return QStringLiteral("Erro ao copiar o arquivo de áudio %1; a mensagem atual continua no ar.")
-        .arg(name);
+        .arg(ShownName(name));
 }
 
 }  // namespace
@@ -62,10 +63,16 @@ QString SwapTransaction::stage(const DroppedFile& file) {
     const QString staged = p_.messages.stagedPath();
     try {
         p_.files.copy(file.path, staged);
+        // On the disk before it is renamed into place: a power cut never
+        // leaves an empty message under the new name.
+        p_.files.flushFile(staged);
     } catch (const FileError&) {
+        tryRemove(staged);
         copyReport_.write(copyFailed(file.name));
+        copyFailing_ = true;
         return {};
     }
+    copyFailing_ = false;
     copyReport_.clear();
     step(u"copiada");
     // A file that changed while it was copied is not what was copied.
@@ -73,7 +80,7 @@ QString SwapTransaction::stage(const DroppedFile& file) {
         tryRemove(staged);
         p_.log.write(QStringLiteral("O arquivo %1 mudou durante a cópia e fica na pasta de "
                                     "reposição; a troca fica para a próxima verificação.")
-                         .arg(file.name));
+                         .arg(ShownName(file.name)));
         return {};
     }
     return staged;
@@ -97,7 +104,7 @@ SwapTransaction::Outcome SwapTransaction::exchange(const DroppedFile& file, cons
         p_.log.write(QStringLiteral("O arquivo de áudio %1 não pôde ser posto na pasta de "
                                     "mensagens (%2); a mensagem atual continua no ar e o arquivo "
                                     "fica na pasta de reposição até ser alterado.")
-                         .arg(file.name, e.text()));
+                         .arg(ShownName(file.name), e.text()));
         if (stopped) {
             playCurrentQuietly();
             replayOwed_ = true;
@@ -216,7 +223,7 @@ bool SwapTransaction::removeDropped(const DroppedFile& file) {
     if (p_.files.stamp(file.path) != file.stamp) {
         p_.log.write(QStringLiteral("O arquivo %1 foi alterado durante a troca e fica na pasta de "
                                     "reposição.")
-                         .arg(file.name));
+                         .arg(ShownName(file.name)));
         return true;
     }
     if (tryRemove(file.path))
@@ -224,7 +231,7 @@ bool SwapTransaction::removeDropped(const DroppedFile& file) {
     p_.log.write(QStringLiteral("Erro ao deletar da pasta de reposição."));
     p_.log.write(QStringLiteral("O arquivo %1 fica na pasta de reposição e não volta ao ar até ser "
                                 "alterado.")
-                     .arg(file.name));
+                     .arg(ShownName(file.name)));
     return false;
 }
 

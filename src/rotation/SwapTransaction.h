@@ -88,6 +88,8 @@ public:
     void endSuspension();
 
     Timer& pauseTimer() { return *pauseTimer_; }
+    // The last copy of a dropped file failed.
+    bool copyFailing() const { return copyFailing_; }
 
     // Called with the name of each step a swap completes ("copiada",
     // "parada", "renomeada", "historico", "antiga-apagada",
@@ -116,6 +118,7 @@ private:
     std::unique_ptr<Timer> pauseTimer_;
     ReportOnce copyReport_;
     bool replayOwed_ = false;
+    bool copyFailing_ = false;
 };
 
 }  // namespace quindra

@@ -239,25 +239,35 @@ TEST_F(ShellStart, MalformedValuesKeepInitialValues) {
     EXPECT_EQ(storedText(QStringLiteral("PortaSMTP")), QStringLiteral("abc"));
 }
 
-TEST_F(ShellStart, DropFolderStoredAsAFileMeansItsFolderAndAVanishedOneTheDefault) {
+TEST_F(ShellStart, DropFolderStoredAsAFileMeansItsFolderAndAMissingOneIsKept) {
     QDir().mkpath(tmp.path() + QStringLiteral("/Músicas"));
     const QString file = tmp.path() + QStringLiteral("/Músicas/promo.wav");
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    struct Case {
-        QString stored;
-        QString folder;
-    };
-    for (const Case& c : {Case{file, tmp.path() + QStringLiteral("/Músicas")},
-                          Case{tmp.path() + QStringLiteral("/apagada"), paths.defaultDropFolder}}) {
-        preset(QStringLiteral("PathAudio"), c.stored);
-        shell.reset();
-        Shell& s = start();
-        EXPECT_EQ(s.state().settings.dropFolder, c.folder) << c.stored.toStdString();
-        EXPECT_EQ(storedText(QStringLiteral("PathAudio")), c.folder);
-        EXPECT_EQ(window.settings.fields.value(Field::DropFolder), c.folder);
-    }
+    preset(QStringLiteral("PathAudio"), file);
+    shell.reset();
+    Shell& s = start();
+    EXPECT_EQ(s.state().settings.dropFolder, tmp.path() + QStringLiteral("/Músicas"));
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), tmp.path() + QStringLiteral("/Músicas"));
+    EXPECT_EQ(window.settings.fields.value(Field::DropFolder),
+              tmp.path() + QStringLiteral("/Músicas"));
+
+    // A folder that is not there (a share not mounted yet) stays the
+    // operator's setting, stored and shown; the default folder serves
+    // meanwhile, and one line says so.
+    const QString share = tmp.path() + QStringLiteral("/rede/espera");
+    preset(QStringLiteral("PathAudio"), share);
+    shell.reset();
+    window.log.lines.clear();
+    Shell& late = start();
+    EXPECT_EQ(late.state().settings.dropFolder, share);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), share);
+    EXPECT_EQ(window.settings.fields.value(Field::DropFolder), share);
+    EXPECT_TRUE(QFileInfo(paths.defaultDropFolder).isDir());
+    EXPECT_FALSE(QFileInfo::exists(share));
+    EXPECT_EQ(window.log.lines.filter(share).size(), 1)
+        << window.log.lines.join('\n').toStdString();
     // A value that is not text is a missing one, not an error.
     preset(QStringLiteral("PathAudio"), RegValue::Integer(47));
     shell.reset();

@@ -39,7 +39,7 @@ TEST_P(CrashDuringASwap, LeavesOnePlayableMessage) {
     storeText("DataAtual", QStringLiteral("01/12/2026-08:00:00"));
     ASSERT_TRUE(QDir().mkpath(dropFolder()));
     // There before the start: it stood still since, so the first check takes it.
-    const auto promo = message(dropFolder() + QStringLiteral("/promo.wav"), 0.3, 11);
+    const auto promo = message(dropFolder() + QStringLiteral("/promo.wav"), 0.6, 11);
 
     QProcessEnvironment env = environment();
     env.insert(QStringLiteral("QUINDRA_STOP_AT_STEP"), QString::fromLatin1(c.step));
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProgramRun, StraySignalsAndAClosedOutputNeitherStopTheProgramNorTheSwap) {
     message(messages() + QStringLiteral("/espera.wav"), 0.4, 7);
     ASSERT_TRUE(QDir().mkpath(dropFolder()));
-    const auto promo = message(dropFolder() + QStringLiteral("/promo.wav"), 0.3, 11);
+    const auto promo = message(dropFolder() + QStringLiteral("/promo.wav"), 0.6, 11);
     start();
     ASSERT_TRUE(onAirLine()) << out().toStdString();
 

@@ -151,7 +151,7 @@ TEST_P(OnAirSwap, AFileDroppedIntoTheDropFolderGoesOnAirAndTheOldOneIsGone) {
         << out().toStdString();
 
     // Dropped as a file manager does: written elsewhere, then moved in.
-    const auto promo = softNoise(44100 * 3 / 10, 11);
+    const auto promo = softNoise(44100 * 6 / 10, 11);
     const QString written = home.filePath(QStringLiteral("home/promo.wav"));
     writeSound(written, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, promo);
     ASSERT_TRUE(QFile::rename(written, dropFolder + QStringLiteral("/promo.wav")));

@@ -130,6 +130,10 @@ TEST_F(FileOps, WhatTheFolderTakesIsKnownBeforehand) {
     EXPECT_GE(files.longestName(tmp.path()), 255);
     files.syncFolder(tmp.path());
     EXPECT_THROW(files.syncFolder(path("ausente")), FileError);
+    write(path("gravada.wav"), "RIFF");
+    files.flushFile(path("gravada.wav"));
+    files.remove(path("gravada.wav"));
+    EXPECT_THROW(files.flushFile(path("ausente.wav")), FileError);
 
     // A file whose name is not valid UTF-8 is renamed by its bytes.
     const QByteArray latin1 = "Promo\xe7\xe3o.wav";
@@ -140,6 +144,37 @@ TEST_F(FileOps, WhatTheFolderTakesIsKnownBeforehand) {
     files.renameBytes(tmp.path(), latin1, path("Promoção.wav"));
     EXPECT_EQ(files.list(tmp.path()).names, QStringList{QStringLiteral("Promoção.wav")});
     EXPECT_THROW(files.renameBytes(tmp.path(), latin1, path("outra.wav")), FileError);
+}
+
+// A copy that stalled is still open for writing: that shows before the file
+// is judged broken, and looking leaves nothing behind that would hold up the
+// writer.
+TEST_F(FileOps, AFileOpenForWritingIsToldApart) {
+    write(path("parada.wav"), "RIFF");
+    {
+        QFile writer(path("parada.wav"));
+        ASSERT_TRUE(writer.open(QIODevice::Append));
+        EXPECT_TRUE(files.hasWriters(path("parada.wav")));
+    }
+    EXPECT_FALSE(files.hasWriters(path("parada.wav")));
+    QFile again(path("parada.wav"));
+    ASSERT_TRUE(again.open(QIODevice::Append | QIODevice::Unbuffered));
+    EXPECT_EQ(again.write("WAVE"), 4);
+    again.close();
+    EXPECT_EQ(read(path("parada.wav")), QByteArray("RIFFWAVE"));
+    EXPECT_FALSE(files.hasWriters(path("ausente.wav")));
+}
+
+TEST_F(FileOps, TwoFilesAreTheSameOnlyByteForByte) {
+    const QByteArray big(200 * 1024, 'a');
+    write(path("a.wav"), big);
+    write(path("b.wav"), big);
+    write(path("c.wav"), QByteArray(big).replace(150 * 1024, 1, "b"));
+    write(path("d.wav"), big + "a");
+    EXPECT_TRUE(files.sameContent(path("a.wav"), path("b.wav")));
+    EXPECT_FALSE(files.sameContent(path("a.wav"), path("c.wav")));
+    EXPECT_FALSE(files.sameContent(path("a.wav"), path("d.wav")));
+    EXPECT_FALSE(files.sameContent(path("a.wav"), path("ausente.wav")));
 }
 
 }  // namespace

@@ -41,6 +41,13 @@ QString ignored(const QString& name) {
         .arg(name);
 }
 
+QString hidden(const QString& name) {
+    return QStringLiteral(
+               "O arquivo %1 está oculto (o nome começa com ponto) e não vai ao ar; renomeie-o "
+               "sem o ponto inicial para que ele possa ir ao ar.")
+        .arg(name);
+}
+
 QString stillWritten(const QString& name) {
     return QStringLiteral(
                "O arquivo %1 ainda está sendo gravado; a troca fica para a próxima verificação.")
@@ -346,90 +353,86 @@ TEST_P(RotationEdge, OneCheck) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RotationEdge,
-    ::testing::Values(EdgeCase{.name = "EmptyDropFolder"},
-                      // Not a message: set aside where the operator finds it, with the rule
-                      // that makes it one.
-                      EdgeCase{.name = "UpperCaseExtension",
-                               .dropped = {QStringLiteral("promo.WAV")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("promo.WAV"))},
-                               .ignoredAfter = {QStringLiteral("promo.WAV")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "MixedCaseExtension",
-                               .dropped = {QStringLiteral("promo.Mp3")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("promo.Mp3"))},
-                               .ignoredAfter = {QStringLiteral("promo.Mp3")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "NoExtension",
-                               .dropped = {QStringLiteral("leia-me")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("leia-me"))},
-                               .ignoredAfter = {QStringLiteral("leia-me")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "HiddenFileIsNeverSeen",
-                               .dropped = {QStringLiteral(".oculto.wav")},
-                               .droppedAfter = {QStringLiteral(".oculto.wav")}},
-                      EdgeCase{.name = "OnlyTheFirstFileOfTheListing",
-                               .dropped = {QStringLiteral("b.wav"), QStringLiteral("A.mp3"),
-                                           QStringLiteral("c.txt")},
-                               .lines = {kEfetuando, kSucesso},
-                               .messagesAfter = {QStringLiteral("A.mp3")},
-                               .droppedAfter = {QStringLiteral("b.wav"), QStringLiteral("c.txt")},
-                               .started = QStringLiteral("A.mp3"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .suspended = true,
-                               .watchEnabled = false,
-                               .pausedMs = 1000},
-                      // Everything that is not a message ahead of the first message goes
-                      // aside in one check; the message waits for the next.
-                      EdgeCase{.name = "NotMessagesAheadOfAMessageGoAsideTogether",
-                               .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.WAV"),
-                                           QStringLiteral("c.wav"), QStringLiteral("d.txt")},
-                               .lines = {kEfetuando, ignored(QStringLiteral("a.txt")),
-                                         ignored(QStringLiteral("B.WAV"))},
-                               .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
-                               .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
-                               .resumeArmed = false},
-                      EdgeCase{.name = "SameNameAsTheMessageOnAir",
-                               .dropped = kOldMessageOnly,
-                               .lines = {kEfetuando, kSucesso},
-                               .started = QStringLiteral("espera.wav"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .suspended = true,
-                               .watchEnabled = false,
-                               .pausedMs = 1000},
-                      EdgeCase{.name = "BlanksAccentsAndSeveralDots",
-                               .dropped = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
-                               .lines = {kEfetuando, kSucesso},
-                               .messagesAfter = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
-                               .started = QStringLiteral("Promoção de Natal.v2.final.mp3"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .suspended = true,
-                               .watchEnabled = false,
-                               .pausedMs = 1000},
-                      EdgeCase{.name = "SwapWhileNothingPlays",
-                               .dropped = {QStringLiteral("promo.wav")},
-                               .playing = false,
-                               .lines = {kEfetuando, kSucesso},
-                               .messagesAfter = {QStringLiteral("promo.wav")},
-                               .started = QStringLiteral("promo.wav"),
-                               .arquivoAnterior = QStringLiteral("espera.wav"),
-                               .watchEnabled = false,
-                               .pausedMs = 250},
-                      EdgeCase{.name = "EmptyMessageFolder",
-                               .dropped = {QStringLiteral("promo.wav")},
-                               .onAirBefore = kNone,
-                               .playing = false,
-                               .lines = {kEfetuando, kErroAntigo, kSucesso},
-                               .messagesAfter = {QStringLiteral("promo.wav")},
-                               .started = QStringLiteral("promo.wav"),
-                               .arquivoAnterior = QString(),
-                               .watchEnabled = false,
-                               .pausedMs = 250},
-                      EdgeCase{
-                          .name = "ChannelNotOnAir",
-                          .dropped = {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
-                          .channelActive = false,
-                          .droppedAfter = {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
-                          .resumeArmed = false}),
+    ::testing::Values(
+        EdgeCase{.name = "EmptyDropFolder"},
+        // Not a message: set aside where the operator finds it, with the rule
+        // that makes it one.
+        EdgeCase{.name = "UpperCaseExtension",
+                 .dropped = {QStringLiteral("promo.WAV")},
+                 .lines = {ignored(QStringLiteral("promo.WAV"))},
+                 .ignoredAfter = {QStringLiteral("promo.WAV")},
+                 .resumeArmed = false},
+        EdgeCase{.name = "MixedCaseExtension",
+                 .dropped = {QStringLiteral("promo.Mp3")},
+                 .lines = {ignored(QStringLiteral("promo.Mp3"))},
+                 .ignoredAfter = {QStringLiteral("promo.Mp3")},
+                 .resumeArmed = false},
+        EdgeCase{.name = "NoExtension",
+                 .dropped = {QStringLiteral("leia-me")},
+                 .lines = {ignored(QStringLiteral("leia-me"))},
+                 .ignoredAfter = {QStringLiteral("leia-me")},
+                 .resumeArmed = false},
+        EdgeCase{
+            .name = "OnlyTheFirstFileOfTheListing",
+            .dropped = {QStringLiteral("b.wav"), QStringLiteral("A.mp3"), QStringLiteral("c.txt")},
+            .lines = {kEfetuando, kSucesso},
+            .messagesAfter = {QStringLiteral("A.mp3")},
+            .droppedAfter = {QStringLiteral("b.wav"), QStringLiteral("c.txt")},
+            .started = QStringLiteral("A.mp3"),
+            .arquivoAnterior = QStringLiteral("espera.wav"),
+            .suspended = true,
+            .watchEnabled = false,
+            .pausedMs = 1000},
+        // Everything that is not a message ahead of the first message goes
+        // aside in one check; the message waits for the next.
+        EdgeCase{.name = "NotMessagesAheadOfAMessageGoAsideTogether",
+                 .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.WAV"),
+                             QStringLiteral("c.wav"), QStringLiteral("d.txt")},
+                 .lines = {ignored(QStringLiteral("a.txt")), ignored(QStringLiteral("B.WAV"))},
+                 .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
+                 .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
+                 .resumeArmed = false},
+        EdgeCase{.name = "SameNameAsTheMessageOnAir",
+                 .dropped = kOldMessageOnly,
+                 .lines = {kEfetuando, kSucesso},
+                 .started = QStringLiteral("espera.wav"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .suspended = true,
+                 .watchEnabled = false,
+                 .pausedMs = 1000},
+        EdgeCase{.name = "BlanksAccentsAndSeveralDots",
+                 .dropped = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
+                 .lines = {kEfetuando, kSucesso},
+                 .messagesAfter = {QStringLiteral("Promoção de Natal.v2.final.mp3")},
+                 .started = QStringLiteral("Promoção de Natal.v2.final.mp3"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .suspended = true,
+                 .watchEnabled = false,
+                 .pausedMs = 1000},
+        EdgeCase{.name = "SwapWhileNothingPlays",
+                 .dropped = {QStringLiteral("promo.wav")},
+                 .playing = false,
+                 .lines = {kEfetuando, kSucesso},
+                 .messagesAfter = {QStringLiteral("promo.wav")},
+                 .started = QStringLiteral("promo.wav"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .watchEnabled = false,
+                 .pausedMs = 250},
+        EdgeCase{.name = "EmptyMessageFolder",
+                 .dropped = {QStringLiteral("promo.wav")},
+                 .onAirBefore = kNone,
+                 .playing = false,
+                 .lines = {kEfetuando, kErroAntigo, kSucesso},
+                 .messagesAfter = {QStringLiteral("promo.wav")},
+                 .started = QStringLiteral("promo.wav"),
+                 .arquivoAnterior = QString(),
+                 .watchEnabled = false,
+                 .pausedMs = 250},
+        EdgeCase{.name = "ChannelNotOnAir",
+                 .dropped = {QStringLiteral("promo.wav"), QStringLiteral("leia-me")},
+                 .channelActive = false,
+                 .droppedAfter = {QStringLiteral("leia-me"), QStringLiteral("promo.wav")},
+                 .resumeArmed = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Ten thousand files that are not messages ahead of one that is: all of them
@@ -441,8 +444,7 @@ TEST_F(Rotation, ABacklogOfFilesThatAreNotMessagesIsClearedInOneCheck) {
     put(drop, QStringLiteral("b-promo.wav"));
     twoChecks();
     EXPECT_EQ(log.lines,
-              (QStringList{kEfetuando,
-                           QStringLiteral("10000 arquivos que não são mensagens (só vão ao ar "
+              (QStringList{QStringLiteral("10000 arquivos que não são mensagens (só vão ao ar "
                                           "arquivos terminados em \".wav\" ou \".mp3\", em letras "
                                           "minúsculas), de a-00000.txt a a-09999.txt, foram "
                                           "movidos para a pasta \"Ignorados\" da pasta de "
@@ -567,7 +569,7 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
 
     const QString failed = QStringLiteral(
         "Erro ao copiar o arquivo de áudio promo.wav; a mensagem atual continua no ar.");
-    EXPECT_EQ(log.lines, (QStringList{kEfetuando, failed, kEfetuando}));
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, failed}));
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(messages), kOldMessageOnly);
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
@@ -577,6 +579,29 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
     loop.advance(30000);
     EXPECT_EQ(log.lines.back(), kSucesso);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
+}
+
+// The copy is on the disk before it takes the message's name, so a power
+// cut never leaves an empty message on air; a copy that cannot be written to
+// the disk is a failed copy, and leaves nothing behind.
+TEST_F(Rotation, TheCopyReachesTheDiskBeforeItTakesTheMessagesName) {
+    put(drop, QStringLiteral("promo.wav"));
+    files.flushFails = true;
+    twoChecks();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando,
+                                      QStringLiteral("Erro ao copiar o arquivo de áudio promo.wav; "
+                                                     "a mensagem atual continua no ar.")}));
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);
+    EXPECT_EQ(player.calls, QStringList{});
+
+    files.flushFails = false;
+    files.calls.clear();
+    loop.advance(30000);
+    const QStringList staged = files.calls.filter(QStringLiteral(".nova-mensagem.tmp"));
+    EXPECT_EQ(staged, (QStringList{QStringLiteral("copy promo.wav .nova-mensagem.tmp"),
+                                   QStringLiteral("flushFile .nova-mensagem.tmp"),
+                                   QStringLiteral("rename .nova-mensagem.tmp promo.wav")}));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
 }
 
 // What cannot be known before the message stops: the staged copy cannot be
@@ -763,6 +788,130 @@ INSTANTIATE_TEST_SUITE_P(
                        {QStringLiteral("a-quebrado.wav")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// What the player cannot play in real time never replaces the message on
+// air: each goes to "Inválidos" with its reason.
+TEST_F(Rotation, AMessageThePlayerCannotPlayInRealTimeIsSetAsideWithItsReason) {
+    put(drop, QStringLiteral("a-1-hz.wav"));
+    put(drop, QStringLiteral("b-uma-amostra.wav"));
+    put(drop, QStringLiteral("c-boa.wav"));
+    probe.verdicts = {{QStringLiteral("a-1-hz.wav"), AudioProbe::Verdict::BadRate},
+                      {QStringLiteral("b-uma-amostra.wav"), AudioProbe::Verdict::TooShort}};
+    loop.advance(3 * 30000);
+    EXPECT_EQ(log.lines.filter(QStringLiteral("Inválidos")),
+              (QStringList{QStringLiteral("O arquivo de áudio a-1-hz.wav tem uma taxa de "
+                                          "amostragem fora da faixa de 8 a 192 kHz e foi movido "
+                                          "para a pasta \"Inválidos\"; a mensagem atual continua "
+                                          "no ar."),
+                           QStringLiteral("O arquivo de áudio b-uma-amostra.wav dura menos de meio "
+                                          "segundo e foi movido para a pasta \"Inválidos\"; a "
+                                          "mensagem atual continua no ar.")}));
+    EXPECT_EQ(filesIn(drop + QStringLiteral("/Inválidos")),
+              (QStringList{QStringLiteral("a-1-hz.wav"), QStringLiteral("b-uma-amostra.wav")}));
+    EXPECT_EQ(played(), QStringList{});
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("c-boa.wav"))});
+}
+
+// A copy that stalled halfway stands still, but its writer still holds it
+// open: it is not judged broken, and the file behind it goes on air. Once
+// the writer is done it goes on air in turn.
+TEST_F(Rotation, AFileStillOpenForWritingIsNotJudged) {
+    put(drop, QStringLiteral("a-parada.wav"));
+    put(drop, QStringLiteral("b-pronta.wav"));
+    files.writing = {QStringLiteral("a-parada.wav")};
+    probe.undecodable = {QStringLiteral("a-parada.wav")};
+    twoChecks();
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-pronta.wav"))});
+    EXPECT_EQ(probe.probed, QStringList{QStringLiteral("b-pronta.wav")});
+    loop.advance(7000 + 30000);
+    EXPECT_EQ(log.lines.back(), stillWritten(QStringLiteral("a-parada.wav")));
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-parada.wav")});
+
+    files.writing.clear();
+    probe.undecodable.clear();
+    put(drop, QStringLiteral("a-parada.wav"), "resto");
+    loop.advance(2 * 30000);
+    EXPECT_EQ(played().back(), playing(QStringLiteral("a-parada.wav")));
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/a-parada.wav")),
+              QStringLiteral("drop:a-parada.wavresto"));
+}
+
+// A file set aside as unplayable that then changes (a copy that stalled with
+// no way to tell, and then went on) is looked at again where it lies, once
+// it stands still: whole, it goes on air from there; still broken, it stays,
+// said once.
+TEST_F(Rotation, AnUnplayableFileThatChangesIsLookedAtAgainWhereItLies) {
+    const QString invalid = drop + QStringLiteral("/Inválidos");
+    put(drop, QStringLiteral("parada.wav"));
+    put(drop, QStringLiteral("quebrada.wav"));
+    probe.undecodable = {QStringLiteral("parada.wav"), QStringLiteral("quebrada.wav")};
+    loop.advance(3 * 30000);
+    ASSERT_EQ(filesIn(invalid),
+              (QStringList{QStringLiteral("parada.wav"), QStringLiteral("quebrada.wav")}));
+    const int before = static_cast<int>(log.lines.size());
+
+    // Both go on being written; then they stand still.
+    probe.undecodable = {QStringLiteral("quebrada.wav")};
+    put(invalid, QStringLiteral("parada.wav"), "resto");
+    put(invalid, QStringLiteral("quebrada.wav"), "mais");
+    loop.advance(2 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("parada.wav"))});
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/parada.wav")),
+              QStringLiteral("Inválidos:parada.wavresto"));
+    EXPECT_EQ(filesIn(invalid), QStringList{QStringLiteral("quebrada.wav")});
+
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_EQ(log.lines.mid(before).filter(QStringLiteral("quebrada.wav")),
+              QStringList{QStringLiteral("O arquivo de áudio quebrada.wav da pasta \"Inválidos\" "
+                                         "foi alterado, mas ainda não pode ir ao ar; ele fica "
+                                         "lá.")});
+    EXPECT_EQ(filesIn(invalid), QStringList{QStringLiteral("quebrada.wav")});
+    EXPECT_EQ(played().size(), 1);
+}
+
+// A hidden file is never taken. One whose name reads as a message was most
+// likely hidden by mistake: it is said once while it is there. A sync tool's
+// or an editor's file passes in silence.
+TEST_F(Rotation, AHiddenMessageIsSaidOnceAndSyncToolsFilesPassInSilence) {
+    for (const char* name : {".promo.wav", ".promo.wav.Xa1b2C", "._promo.wav", ".~lock.promo.wav#",
+                             ".syncthing.promo.wav.tmp", ".wav"})
+        put(drop, QString::fromLatin1(name));
+    loop.advance(4 * 30000);
+    EXPECT_EQ(log.lines, QStringList{hidden(QStringLiteral(".promo.wav"))});
+    EXPECT_EQ(filesIn(drop).size(), 6);
+    EXPECT_EQ(player.calls, QStringList{});
+
+    // Renamed by the operator: on air, and said again if it is hidden anew.
+    QFile::rename(drop + QStringLiteral("/.promo.wav"), drop + QStringLiteral("/promo.wav"));
+    loop.advance(2 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    put(drop, QStringLiteral(".promo.wav"));
+    loop.advance(7000 + 30000);
+    EXPECT_EQ(log.lines.filter(QStringLiteral("oculto")).size(), 2);
+}
+
+// A name may hold a line break: every line it goes into stays one line, so
+// no name can forge a line of the program's own.
+TEST_F(Rotation, ANameWithALineBreakNeverBreaksALine) {
+    const QString forged =
+        QStringLiteral("\n11-12-2026 - 00:00:00 - Troca de arquivo de áudio efetuada com sucesso.");
+    put(drop, QStringLiteral("a") + forged + QStringLiteral(".txt"));
+    put(drop, QStringLiteral("b") + forged + QStringLiteral(".wav"));
+    probe.undecodable = {QStringLiteral("b") + forged + QStringLiteral(".wav")};
+    loop.advance(3 * 30000);
+    const QString shown = QStringLiteral(
+        "\\n11-12-2026 - 00:00:00 - Troca de arquivo de áudio efetuada com sucesso.");
+    EXPECT_EQ(
+        log.lines,
+        (QStringList{ignored(QStringLiteral("a") + shown + QStringLiteral(".txt")), kEfetuando,
+                     QStringLiteral("O arquivo de áudio b%1.wav não pôde ser lido e foi "
+                                    "movido para a pasta \"Inválidos\"; a mensagem atual "
+                                    "continua no ar.")
+                         .arg(shown)}));
+    for (const QString& line : log.lines)
+        EXPECT_FALSE(line.contains(QLatin1Char('\n'))) << line.toStdString();
+}
+
 // A file that is not a message and cannot be moved aside is reported once and
 // passed over; the message behind it still comes on air.
 TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
@@ -772,8 +921,7 @@ TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
     twoChecks();
     loop.advance(30000);
     EXPECT_EQ(log.lines,
-              (QStringList{kEfetuando,
-                           QStringLiteral("O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
+              (QStringList{QStringLiteral("O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
                                           "arquivos terminados em \".wav\" ou \".mp3\", em letras "
                                           "minúsculas) e não pôde ser movido para a pasta "
                                           "\"Ignorados\": Permission denied. Ele fica na pasta de "
@@ -797,6 +945,76 @@ TEST_F(Rotation, ADroppedFileThatCannotBeDeletedGoesOnAirOnce) {
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     EXPECT_EQ(registry.changes, 1);
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
+}
+
+// A drop folder that takes no deletion (read-only): its file goes on air
+// once, and after a restart too it is not swapped in again, which would cut
+// the message and rewrite the history each time.
+TEST_F(Rotation, AFileThatCannotBeDeletedIsNotSwappedInAgainAfterARestart) {
+    files.undeletable = {QStringLiteral("promo.wav")};
+    put(drop, QStringLiteral("promo.wav"));
+    twoChecks();
+    ASSERT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    loop.advance(7000);
+    rotation.stopForShutdown();
+
+    // The program starts again on the same folders and store.
+    log.lines.clear();
+    MessageRotation restarted{{.loop = loop,
+                               .registry = registry,
+                               .clock = clock,
+                               .formats = formats,
+                               .swap = state.swap,
+                               .onAir = state.onAir,
+                               .state = state,
+                               .player = player,
+                               .log = log,
+                               .paths = paths,
+                               .files = files,
+                               .probe = probe,
+                               .onAirChanged = {}},
+                              {}};
+    restarted.findMessageOnAir();
+    EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/promo.wav"));
+    loop.advance(4 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(registry.changes, 1);
+    EXPECT_EQ(log.lines,
+              QStringList{QStringLiteral("O arquivo promo.wav é igual à mensagem no ar e "
+                                         "fica na pasta de reposição; nada foi "
+                                         "trocado.")});
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
+}
+
+// A swap killed after the new message was renamed into place, before the
+// history named it: the copy beside the old message is deleted at start
+// rather than kept in "Ignorados", since the dropped file is still there and
+// comes on air at a check. Killed after the history, before the dropped file
+// was deleted: that file is the message on air, and goes without a swap.
+TEST_F(Rotation, ASwapKilledHalfwayLeavesNoDuplicateBehind) {
+    store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("ArquivoAtual"),
+                   RegValue::String(QStringLiteral("espera.wav")));
+    put(drop, QStringLiteral("promo.wav"));
+    QFile::copy(drop + QStringLiteral("/promo.wav"), messages + QStringLiteral("/promo.wav"));
+    rotation.findMessageOnAir();
+    EXPECT_EQ(state.onAir.file, messages + QStringLiteral("/espera.wav"));
+    EXPECT_EQ(log.lines, QStringList{QStringLiteral("A cópia de promo.wav deixada na pasta de "
+                                                    "mensagens por uma troca interrompida foi "
+                                                    "apagada; o arquivo continua na pasta de "
+                                                    "reposição.")});
+    loop.advance(30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
+    EXPECT_FALSE(QFileInfo::exists(messages + QStringLiteral("/Ignorados")));
+
+    // The dropped file again, as a crash after the history leaves it.
+    put(drop, QStringLiteral("promo.wav"));
+    loop.advance(7000 + 2 * 30000);
+    EXPECT_EQ(log.lines.back(), QStringLiteral("O arquivo promo.wav é igual à mensagem no ar e foi "
+                                               "apagado da pasta de reposição; nada foi trocado."));
+    EXPECT_EQ(played().size(), 1);
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
 }
 
 // The failures the swap reports and goes on from.
@@ -936,6 +1154,30 @@ INSTANTIATE_TEST_SUITE_P(
                                  .taken = false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A file still being written waits for a later check, but only itself: a
+// log that some program appends to for good never holds back the message
+// behind it, and goes aside once it stands still.
+TEST_F(Rotation, AFileStillBeingWrittenHoldsNothingBehindIt) {
+    put(drop, QStringLiteral("a-gravacao.log"));
+    put(drop, QStringLiteral("b-promo.wav"));
+    QByteArray logged;
+    const auto writer = loop.createTimer(4000, [&] {
+        logged += "linha\n";
+        put(drop, QStringLiteral("a-gravacao.log"), logged);
+    });
+    writer->setEnabled(true);
+    twoChecks();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-promo.wav"))});
+    EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-gravacao.log")});
+
+    writer->setEnabled(false);
+    loop.advance(7000 + 2 * 30000);
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(filesIn(drop + QStringLiteral("/Ignorados")),
+              QStringList{QStringLiteral("a-gravacao.log")});
+}
+
 // Folders the watch never moves or deletes a file in: each is refused with
 // one line, whatever name reaches it, and nothing in it is touched.
 struct RefusedCase {
@@ -1018,7 +1260,21 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"BelowProc", [](Rotation&) { return QStringLiteral("/proc/self/fd"); },
                     "fica dentro de uma pasta do sistema"},
         RefusedCase{"BelowSys", [](Rotation&) { return QStringLiteral("/sys/kernel"); },
-                    "fica dentro de uma pasta do sistema"}),
+                    "fica dentro de uma pasta do sistema"},
+        RefusedCase{"VarLog", [](Rotation&) { return QStringLiteral("/var/log"); },
+                    "fica dentro de uma pasta do sistema"},
+        // Not there yet: never made inside a system folder.
+        RefusedCase{"ANewFolderInEtc", [](Rotation&) { return QStringLiteral("/etc/quindra-x"); },
+                    "fica dentro de uma pasta do sistema"},
+        // The folder the program was started in, whatever it holds.
+        RefusedCase{"Relative",
+                    [](Rotation& r) {
+                        QDir::setCurrent(r.drop);
+                        r.put(r.drop, QStringLiteral("musica.wav"));
+                        return QStringLiteral(".");
+                    },
+                    "é um caminho relativo, que dependeria da pasta em que o programa foi "
+                    "iniciado; informe o caminho completo, começando por \"/\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The drop-folder field stores every keystroke: a check that falls while it
@@ -1040,7 +1296,7 @@ TEST_F(Rotation, ASettingChangedJustBeforeACheckIsNotUsedByIt) {
     state.settings.dropFolder = onTheWay;
     loop.advance(3 * 30000);
     EXPECT_EQ(filesIn(onTheWay), QStringList{});
-    EXPECT_EQ(log.lines, (QStringList{kEfetuando, ignored(QStringLiteral("planilha.xls"))}));
+    EXPECT_EQ(log.lines, (QStringList{ignored(QStringLiteral("planilha.xls"))}));
 }
 
 // On a case-insensitive message folder (vfat, exFAT, CIFS) "Promo.wav"
@@ -1100,6 +1356,32 @@ TEST_F(Rotation, AFileNamedInAnotherEncodingIsRenamedAndTaken) {
     EXPECT_EQ(filesIn(drop), QStringList{});
 }
 
+// Names that repair to one text, or to the name of a file that is there
+// already, all survive: each gets a name of its own, none is overwritten.
+TEST_F(Rotation, NamesThatRepairToTheSameTextAllSurvive) {
+    put(drop, QStringLiteral("Promoção.wav"));
+    const std::pair<QByteArray, QByteArray> undecodable[] = {
+        {"Promo\xe7\xe3o.wav", "latin-1"}, {"Promo\xc3\xa7\xe3o.wav", "metade utf-8"}};
+    for (const auto& [bytes, content] : undecodable) {
+        const int fd =
+            ::open((QFile::encodeName(drop) + '/' + bytes).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, content.constData(), static_cast<std::size_t>(content.size())),
+                  content.size());
+        ::close(fd);
+    }
+    loop.advance(30000);
+    const QStringList names = filesIn(drop);
+    ASSERT_EQ(names.size(), 3) << names.join(' ').toStdString();
+    EXPECT_TRUE(names.contains(QStringLiteral("Promoção.wav")));
+    QStringList contents;
+    for (const QString& name : names)
+        contents << contentOf(drop + QLatin1Char('/') + name);
+    contents.sort();
+    EXPECT_EQ(contents, (QStringList{QStringLiteral("drop:Promoção.wav"), QStringLiteral("latin-1"),
+                                     QStringLiteral("metade utf-8")}));
+}
+
 TEST_F(Rotation, AnUnreadableDropFolderIsReportedOnceAndNotTakenForAnEmptyOne) {
     files.unreadable = {drop};
     put(drop, QStringLiteral("promo.wav"));
@@ -1145,6 +1427,52 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
                                          "encontrada; a verificação continua.")
                               .arg(state.settings.dropFolder)});
     EXPECT_TRUE(rotation.checkTimer().enabled());
+    EXPECT_EQ(uncaught, QStringList{});
+}
+
+// A share that is mounted after the program starts: the default folder
+// serves meanwhile, the setting is kept, and the share's folder is used as
+// soon as it is there. Nothing is ever made where the share is not mounted.
+TEST_F(Rotation, AShareMountedLateIsUsedAsSoonAsItIsThere) {
+    const QString fallback = tmp.path() + QStringLiteral("/home/Vizudu Telefônica");
+    paths.defaultDropFolder = fallback + QLatin1Char('/');
+    const QString share = tmp.path() + QStringLiteral("/rede/espera");
+    state.settings.dropFolder = share;
+    QDir().mkpath(tmp.path() + QStringLiteral("/rede"));  // the empty mount point
+    rotation.findMessageOnAir();
+    EXPECT_EQ(log.lines,
+              QStringList{QStringLiteral("A pasta de reposição %1 não foi encontrada; até que ela "
+                                         "exista, é usada a pasta padrão %2, e a configuração "
+                                         "fica como está.")
+                              .arg(share, fallback)});
+    EXPECT_TRUE(QFileInfo(fallback).isDir());
+
+    // Messages dropped in the default folder go on air meanwhile.
+    put(fallback, QStringLiteral("provisoria.wav"));
+    loop.advance(4 * 30000);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("provisoria.wav"))});
+    EXPECT_FALSE(QFileInfo::exists(share));
+    EXPECT_EQ(state.settings.dropFolder, share);
+
+    // Mounted: its messages go on air, and the default folder is left alone.
+    QDir().mkpath(share);
+    put(share, QStringLiteral("da-rede.wav"));
+    put(fallback, QStringLiteral("esquecida.wav"));
+    loop.advance(3 * 30000);
+    EXPECT_TRUE(log.lines.contains(
+        QStringLiteral("A pasta de reposição %1 foi encontrada e passa a ser usada.").arg(share)));
+    EXPECT_EQ(played().back(), playing(QStringLiteral("da-rede.wav")));
+    EXPECT_EQ(filesIn(fallback), QStringList{QStringLiteral("esquecida.wav")});
+
+    // Unmounted again: the folder is not made on the disk beneath.
+    QDir(share).removeRecursively();
+    const int before = static_cast<int>(log.lines.size());
+    loop.advance(7000 + 3 * 30000);
+    EXPECT_FALSE(QFileInfo::exists(share));
+    EXPECT_EQ(log.lines.mid(before),
+              QStringList{QStringLiteral("A pasta de reposição %1 não foi encontrada; a "
+                                         "verificação continua.")
+                              .arg(share)});
     EXPECT_EQ(uncaught, QStringList{});
 }
 
@@ -1196,6 +1524,7 @@ struct StartCase {
     QStringList inFolder;  // the message folder's files; ".nova-mensagem.tmp" is a crash's
     QString onHistory{};   // "ArquivoAtual"
     QStringList undecodable{};
+    QStringList tooShort{};  // shorter than a new message may be
     QString onAir{};
     QStringList lines{};
     QStringList messagesAfter{};
@@ -1222,6 +1551,8 @@ TEST_P(RotationStart, ChoosesOneMessageAndSaysWhenThereIsNone) {
         store.setValue(Root::LocalMachine, kConfigKey, QStringLiteral("ArquivoAtual"),
                        RegValue::String(c.onHistory));
     probe.undecodable = c.undecodable;
+    for (const QString& name : c.tooShort)
+        probe.verdicts.insert(name, AudioProbe::Verdict::TooShort);
 
     rotation.findMessageOnAir();
 
@@ -1299,6 +1630,12 @@ INSTANTIATE_TEST_SUITE_P(
             .messagesAfter = {QStringLiteral("b.mp3")},
             .ignoredAfter = {QStringLiteral("c.wav")},
             .invalidAfter = {QStringLiteral("a.wav")}},
+        // Moving the only message aside would leave the line silent.
+        StartCase{.name = "AShortMessageKeepsPlaying",
+                  .inFolder = {QStringLiteral("curta.wav")},
+                  .tooShort = {QStringLiteral("curta.wav")},
+                  .onAir = QStringLiteral("curta.wav"),
+                  .messagesAfter = {QStringLiteral("curta.wav")}},
         StartCase{.name = "ACopyCutShortByACrash",
                   .inFolder = {QStringLiteral(".nova-mensagem.tmp"), QStringLiteral("espera.wav")},
                   .onAir = QStringLiteral("espera.wav"),

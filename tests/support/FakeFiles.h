@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "ports/AudioProbe.h"
 #include "rotation/LinuxFileOperations.h"
@@ -22,6 +23,7 @@ class FakeFileOperations final : public FileOperations {
 public:
     bool copyFails = false;  // as on a full disk; like the real copy, it leaves nothing
     bool renameFails = false;
+    bool flushFails = false;  // as a disk whose delayed writes fail
     bool makeFolderFails = false;
     bool renameBytesFails = false;
     QStringList undeletable;          // file names whose deletion is refused
@@ -29,6 +31,7 @@ public:
     QStringList unreadable;           // folders that cannot be listed
     QStringList readOnly;             // folders that take no new file
     QStringList caseFolding;          // folders whose names ignore letter case
+    QStringList writing;              // file names another program holds open for writing
     QHash<QString, QString> aliases;  // a path and the real path it reaches
     int longestNameInBytes = 0;       // 0: the file system's own
     QString confinedTo;
@@ -46,6 +49,12 @@ public:
         if (duringCopy)
             duringCopy(from);
     }
+    void flushFile(const QString& path) override {
+        calls << QStringLiteral("flushFile %1").arg(name(path));
+        if (flushFails)
+            throw FileError(QStringLiteral("Input/output error"));
+        real.flushFile(resolve(path));
+    }
     void rename(const QString& from, const QString& to) override {
         calls << QStringLiteral("rename %1 %2").arg(name(from), name(to));
         confine(from);
@@ -54,11 +63,18 @@ public:
             throw FileError(QStringLiteral("Permission denied"));
         refuseReadOnly(to);
         // A case-insensitive folder has one entry for both spellings: the
-        // file that holds the other spelling is the one replaced.
+        // file that holds the other spelling is the one replaced. As on vfat,
+        // whose file numbers come from the entry's place, the new file then
+        // shows the number the replaced one had.
         const QString target = resolve(to);
-        if (target != to)
+        std::optional<FileStamp> replaced;
+        if (target != to) {
+            replaced = real.stamp(target);
             real.remove(target);
+        }
         real.rename(resolve(from), to);
+        if (const auto renamed = real.stamp(to); replaced && renamed)
+            reusedInodes.insert(renamed->inode, replaced->inode);
     }
     void renameBytes(const QString& folder, const QByteArray& from, const QString& to) override {
         calls << QStringLiteral("renameBytes %1").arg(name(to));
@@ -86,7 +102,10 @@ public:
         real.syncFolder(resolve(path));
     }
     std::optional<FileStamp> stamp(const QString& path) const override {
-        return real.stamp(resolve(path));
+        auto found = real.stamp(resolve(path));
+        if (found)
+            found->inode = reusedInodes.value(found->inode, found->inode);
+        return found;
     }
     FolderEntries list(const QString& folder) const override {
         if (unreadable.contains(QDir::cleanPath(folder)))
@@ -97,6 +116,12 @@ public:
         if (readOnly.contains(QDir::cleanPath(folder)))
             return QStringLiteral("Read-only file system");
         return real.refusesWrites(resolve(folder));
+    }
+    bool sameContent(const QString& a, const QString& b) const override {
+        return real.sameContent(resolve(a), resolve(b));
+    }
+    bool hasWriters(const QString& path) const override {
+        return writing.contains(name(path)) || real.hasWriters(resolve(path));
     }
     int longestName(const QString& folder) const override {
         return longestNameInBytes > 0 ? longestNameInBytes : real.longestName(resolve(folder));
@@ -121,6 +146,7 @@ public:
     }
 
     LinuxFileOperations real;
+    QHash<std::uint64_t, std::uint64_t> reusedInodes;  // a file's number and the one it shows
 
 private:
     static QString name(const QString& path) { return QFileInfo(path).fileName(); }
@@ -147,12 +173,16 @@ public:
                !silent.contains(QFileInfo(path).fileName());
     }
     Verdict examine(const QString& path) override {
+        if (const auto it = verdicts.constFind(QFileInfo(path).fileName());
+            it != verdicts.constEnd())
+            return *it;
         if (silent.contains(QFileInfo(path).fileName()))
             return Verdict::Silent;
         return decodable(path) ? Verdict::Playable : Verdict::Undecodable;
     }
     QStringList undecodable;
-    QStringList silent;  // files that decode to silence only
+    QStringList silent;                // files that decode to silence only
+    QHash<QString, Verdict> verdicts;  // any other verdict, by file name
     QStringList probed;
 };
 

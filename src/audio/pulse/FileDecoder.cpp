@@ -35,6 +35,80 @@ bool riffCutShort(const QString& path) {
     return static_cast<qint64>(size) + 8 > f.size();
 }
 
+constexpr float kMinus3dB = 0.70710678f;
+constexpr float kMinus6dB = 0.5f;
+
+// A channel's weight in a mono mix and in the left and right of a stereo
+// one, by its place.
+struct Weights {
+    float mono;
+    float left;
+    float right;
+};
+
+Weights weightsOf(int place) {
+    switch (place) {
+        case SF_CHANNEL_MAP_MONO:
+        case SF_CHANNEL_MAP_CENTER:
+        case SF_CHANNEL_MAP_FRONT_CENTER:
+            return {1.0f, kMinus3dB, kMinus3dB};
+        case SF_CHANNEL_MAP_LEFT:
+        case SF_CHANNEL_MAP_FRONT_LEFT:
+        case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+            return {kMinus3dB, 1.0f, 0.0f};
+        case SF_CHANNEL_MAP_RIGHT:
+        case SF_CHANNEL_MAP_FRONT_RIGHT:
+        case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+            return {kMinus3dB, 0.0f, 1.0f};
+        case SF_CHANNEL_MAP_REAR_LEFT:
+        case SF_CHANNEL_MAP_SIDE_LEFT:
+        case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
+        case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+            return {kMinus6dB, kMinus3dB, 0.0f};
+        case SF_CHANNEL_MAP_REAR_RIGHT:
+        case SF_CHANNEL_MAP_SIDE_RIGHT:
+        case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
+        case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+            return {kMinus6dB, 0.0f, kMinus3dB};
+        case SF_CHANNEL_MAP_REAR_CENTER:
+        case SF_CHANNEL_MAP_TOP_CENTER:
+        case SF_CHANNEL_MAP_TOP_FRONT_CENTER:
+        case SF_CHANNEL_MAP_TOP_REAR_CENTER:
+            return {kMinus6dB, kMinus6dB * kMinus3dB, kMinus6dB * kMinus3dB};
+        case SF_CHANNEL_MAP_LFE:
+        default:
+            return {0.0f, 0.0f, 0.0f};
+    }
+}
+
+// The places of the usual layouts, in the order WAV files keep them, for a
+// file that does not say.
+std::vector<int> usualPlaces(int channels) {
+    switch (channels) {
+        case 3:
+            return {SF_CHANNEL_MAP_FRONT_LEFT, SF_CHANNEL_MAP_FRONT_RIGHT,
+                    SF_CHANNEL_MAP_FRONT_CENTER};
+        case 4:
+            return {SF_CHANNEL_MAP_FRONT_LEFT, SF_CHANNEL_MAP_FRONT_RIGHT, SF_CHANNEL_MAP_REAR_LEFT,
+                    SF_CHANNEL_MAP_REAR_RIGHT};
+        case 5:
+            return {SF_CHANNEL_MAP_FRONT_LEFT, SF_CHANNEL_MAP_FRONT_RIGHT,
+                    SF_CHANNEL_MAP_FRONT_CENTER, SF_CHANNEL_MAP_REAR_LEFT,
+                    SF_CHANNEL_MAP_REAR_RIGHT};
+        case 6:
+            return {SF_CHANNEL_MAP_FRONT_LEFT,   SF_CHANNEL_MAP_FRONT_RIGHT,
+                    SF_CHANNEL_MAP_FRONT_CENTER, SF_CHANNEL_MAP_LFE,
+                    SF_CHANNEL_MAP_REAR_LEFT,    SF_CHANNEL_MAP_REAR_RIGHT};
+        case 8:
+            return {SF_CHANNEL_MAP_FRONT_LEFT,   SF_CHANNEL_MAP_FRONT_RIGHT,
+                    SF_CHANNEL_MAP_FRONT_CENTER, SF_CHANNEL_MAP_LFE,
+                    SF_CHANNEL_MAP_REAR_LEFT,    SF_CHANNEL_MAP_REAR_RIGHT,
+                    SF_CHANNEL_MAP_SIDE_LEFT,    SF_CHANNEL_MAP_SIDE_RIGHT};
+        default:
+            return {};
+    }
+}
+
 std::int16_t clipped(float v) {
     if (!std::isfinite(v))
         return 0;
@@ -47,6 +121,8 @@ std::int16_t clipped(float v) {
 FileDecoder::FileDecoder(const QString& path, int rate, int channels)
     : path_(path), channels_(channels) {
     open();
+    if (info_.channels > 2 && info_.channels != channels_)
+        makeDownmix();
     if (rate > 0 && info_.samplerate != rate) {
         rate_ = rate;
         makeResampler();
@@ -73,6 +149,32 @@ void FileDecoder::makeResampler() {
                             .arg(path_, QString::fromUtf8(error ? error : "soxr")));
     }
     ratio_ = static_cast<double>(rate_) / info_.samplerate;
+}
+
+void FileDecoder::makeDownmix() {
+    const int in = info_.channels;
+    std::vector<int> places(static_cast<std::size_t>(in));
+    // Files that say nothing (or only "invalid") of their channels' places
+    // keep the usual order.
+    if (sf_command(file_.get(), SFC_GET_CHANNEL_MAP_INFO, places.data(),
+                   static_cast<int>(places.size() * sizeof(int))) != SF_TRUE ||
+        std::all_of(places.begin(), places.end(),
+                    [](int place) { return place == SF_CHANNEL_MAP_INVALID; }))
+        places = usualPlaces(in);
+    downmix_.assign(static_cast<std::size_t>(in * channels_), 0.0f);
+    bool placed = places.size() == static_cast<std::size_t>(in);
+    if (placed) {
+        for (int c = 0; c < in; ++c) {
+            const Weights w = weightsOf(places[static_cast<std::size_t>(c)]);
+            const float perOutput[2] = {channels_ == 1 ? w.mono : w.left, w.right};
+            for (int o = 0; o < channels_; ++o)
+                downmix_[static_cast<std::size_t>(o * in + c)] = o < 2 ? perOutput[o] : 0.0f;
+        }
+        placed = std::any_of(downmix_.begin(), downmix_.end(), [](float w) { return w != 0.0f; });
+    }
+    // Channels without known places: an even share of each in every output.
+    if (!placed)
+        std::fill(downmix_.begin(), downmix_.end(), 1.0f / static_cast<float>(in));
 }
 
 void FileDecoder::checkSoundFile(const QString& path) {
@@ -202,7 +304,16 @@ void FileDecoder::remix(std::size_t frames) {
     for (std::size_t f = 0; f < frames; ++f) {
         const std::int16_t* src = raw_.data() + f * static_cast<std::size_t>(in);
         std::int16_t* dst = mixed_.data() + f * static_cast<std::size_t>(channels_);
-        if (channels_ == 1) {
+        if (!downmix_.empty()) {
+            const float* source = decoded_.data() + f * static_cast<std::size_t>(in);
+            for (int o = 0; o < channels_; ++o) {
+                const float* weights = downmix_.data() + static_cast<std::size_t>(o * in);
+                float sum = 0.0f;
+                for (int c = 0; c < in; ++c)
+                    sum += weights[c] * source[c];
+                dst[o] = clipped(sum);
+            }
+        } else if (channels_ == 1) {
             long sum = 0;
             for (int c = 0; c < in; ++c)
                 sum += src[c];

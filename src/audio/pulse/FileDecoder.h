@@ -12,8 +12,11 @@
 namespace quindra::pulse {
 
 // Decodes a WAV or MP3 file (libsndfile) into interleaved 16-bit frames in
-// the player's channel format: several channels are averaged down to mono (a
-// mono file is doubled for stereo), another rate goes through libsoxr. A
+// the player's channel format: stereo is averaged down to mono (a mono file
+// is doubled for stereo); a surround file is mixed down by its channels'
+// places with the usual weights (centre at full level in mono, the front
+// pair at -3 dB, the surrounds at -6 dB, no LFE), so speech on the centre
+// channel keeps its level; another rate goes through libsoxr. A
 // 16-bit file that is already in the channel format comes out sample for
 // sample. Every file is read as floating point and brought to 16 bits with
 // clipping, so float and double WAV files keep their level and a loud MP3
@@ -44,6 +47,8 @@ public:
     bool broken() const { return broken_; }
 
     const QString& path() const { return path_; }
+    // The file's own sampling rate.
+    int sourceRate() const { return info_.samplerate; }
 
 private:
     struct SndfileClose {
@@ -59,6 +64,9 @@ private:
     bool refill();
     void convert(std::size_t samples);
     void remix(std::size_t frames);
+    // The weight of each of the file's channels in each output channel, for
+    // a file with more than two channels.
+    void makeDownmix();
     void resample(const std::int16_t* in, std::size_t frames);
 
     QString path_;
@@ -72,6 +80,7 @@ private:
     std::vector<std::int16_t> raw_;      // the same block in 16 bits
     std::vector<std::int16_t> mixed_;    // that block in the output channels
     std::vector<std::int16_t> pending_;  // decoded output not yet read
+    std::vector<float> downmix_;         // [output channel][file channel]
     std::size_t pos_ = 0;                // read position in pending_, in samples
     bool sourceEnded_ = false;
     bool finished_ = false;

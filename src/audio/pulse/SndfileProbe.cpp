@@ -1,5 +1,6 @@
 #include "audio/pulse/SndfileProbe.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "audio/pulse/FileDecoder.h"
@@ -13,11 +14,21 @@ AudioProbe::Verdict SndfileProbe::examine(const QString& path) {
         // The file's own rate: converting it would change nothing of what
         // is asked here, and costs more than the decoding.
         FileDecoder decoder(path, 0, channels_);
+        const int rate = decoder.sourceRate();
+        // Judged before decoding: at 1 Hz or 100 MHz the player would turn
+        // a few samples into gigabytes, or never keep up.
+        if (rate < kLowestRate || rate > kHighestRate)
+            return Verdict::BadRate;
         std::vector<std::int16_t> block(8192 * static_cast<std::size_t>(channels_));
+        std::int64_t frames = 0;
         while (!decoder.ended())
-            decoder.read(block.data(), 8192);
+            frames += static_cast<std::int64_t>(decoder.read(block.data(), 8192));
         if (decoder.broken())
             return Verdict::Undecodable;
+        // A message of a few samples would be replayed thousands of times a
+        // second.
+        if (frames * 1000 < std::int64_t{kShortestMs} * rate)
+            return Verdict::TooShort;
         return decoder.heardSound() ? Verdict::Playable : Verdict::Silent;
     } catch (const WaveError&) {
         return Verdict::Undecodable;

@@ -61,6 +61,38 @@ TEST_F(PulseFileDecoder, StereoIsAveragedToMonoAndMonoDoubledToStereo) {
     EXPECT_EQ(readAll(up, 2), (std::vector<std::int16_t>{5, 5, -7, -7}));
 }
 
+// Speech on the centre channel of a surround file keeps its level, in mono
+// and in stereo; the channels are where WAV files usually keep them, and the
+// LFE is left out.
+TEST_F(PulseFileDecoder, SurroundIsMixedDownByPlaceWithTheCentreAtFullLevel) {
+    const auto voice = noise(4410);
+    const auto surround = [&](int channels, int centre, int lfe) {
+        std::vector<std::int16_t> frames;
+        for (const std::int16_t v : voice) {
+            for (int c = 0; c < channels; ++c)
+                frames.push_back(c == centre ? v
+                                 : c == lfe  ? std::int16_t{30000}
+                                             : std::int16_t{0});
+        }
+        return frames;
+    };
+    // 5.1: L, R, C, LFE, Ls, Rs; 3.0: L, R, C.
+    writeSound(file("5.1.wav"), kWav16, 44100, 6, surround(6, 2, 3));
+    writeSound(file("3.0.wav"), kWav16, 44100, 3, surround(3, 2, -1));
+    for (const char* name : {"5.1.wav", "3.0.wav"}) {
+        FileDecoder mono(file(name), 44100, 1);
+        EXPECT_EQ(readAll(mono, 1), voice) << name;
+        FileDecoder stereo(file(name), 44100, 2);
+        const auto both = readAll(stereo, 2);
+        ASSERT_EQ(both.size(), 2 * voice.size()) << name;
+        for (std::size_t i = 0; i < voice.size(); ++i) {
+            const long expected = std::lround(voice[i] * 0.70710678);
+            ASSERT_NEAR(both[2 * i], expected, 1) << name << " frame " << i;
+            ASSERT_NEAR(both[2 * i + 1], expected, 1) << name << " frame " << i;
+        }
+    }
+}
+
 TEST_F(PulseFileDecoder, AnotherRateIsConvertedKeepingLengthAndPitch) {
     struct Case {
         int rate;

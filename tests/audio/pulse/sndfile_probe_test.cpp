@@ -43,7 +43,8 @@ TEST(SndfileProbe, TakesWhatThePlayerCanPlayAndNothingElse) {
     const auto file = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
     const auto sound = noise(44100, 3);
     writeSound(file("mensagem.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, sound);
-    writeSound(file("estereo-48k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, sound);
+    writeSound(file("estereo-48k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
+               noise(96000, 3));
     writeSound(file("mensagem.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1, sound);
     writeSound(file("sem-quadros.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, {});
     writeSound(file("silencio.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
@@ -69,6 +70,18 @@ TEST(SndfileProbe, TakesWhatThePlayerCanPlayAndNothingElse) {
     writeBytes(file("vazio.wav"), {});
     writeBytes(file("vazio.mp3"), {});
     writeBytes(file("texto.wav"), "Mensagem de espera: gravar de novo na segunda-feira.\n");
+    // What the player cannot play in real time: rates out of 8 to 192 kHz,
+    // and messages shorter than half a second.
+    writeSound(file("1-hz.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 1, noise(4));
+    writeSound(file("100-mhz.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 100000000, 1, noise(441000));
+    writeSound(file("7999-hz.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 7999, 1, noise(7999));
+    writeSound(file("8-khz.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, noise(4000));
+    writeSound(file("192-khz.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 192000, 1, noise(96000));
+    writeSound(file("192001-hz.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 192001, 1, noise(192001));
+    writeSound(file("uma-amostra.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, noise(1));
+    writeSound(file("quase-meio-segundo.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+               noise(22049));
+    writeSound(file("meio-segundo.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, noise(22050));
 
     using V = AudioProbe::Verdict;
     const std::vector<std::pair<const char*, V>> cases{
@@ -89,6 +102,15 @@ TEST(SndfileProbe, TakesWhatThePlayerCanPlayAndNothingElse) {
         {"vazio.mp3", V::Undecodable},
         {"texto.wav", V::Undecodable},
         {"ausente.wav", V::Undecodable},
+        {"1-hz.wav", V::BadRate},
+        {"100-mhz.wav", V::BadRate},
+        {"7999-hz.wav", V::BadRate},
+        {"8-khz.wav", V::Playable},
+        {"192-khz.wav", V::Playable},
+        {"192001-hz.wav", V::BadRate},
+        {"uma-amostra.wav", V::TooShort},
+        {"quase-meio-segundo.wav", V::TooShort},
+        {"meio-segundo.wav", V::Playable},
     };
     SndfileProbe probe;
     for (const auto& [name, verdict] : cases) {
