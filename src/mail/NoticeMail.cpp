@@ -4,6 +4,7 @@
 
 #include "core/Clock.h"
 #include "core/MessageLog.h"
+#include "core/ShownName.h"
 
 namespace quindra {
 
@@ -20,11 +21,11 @@ void NoticeMail::compose(Type type) {
     m.body << QStringLiteral("Quindra Vizudu envio de email!!!") << kCrLf;
     if (type == MailNotices::MessageSwapped) {
         m.body << QStringLiteral("Ocorreu uma troca de arquivo de áudio.") << kCrLf
-               << QStringLiteral("O nome do arquivo anterior é: ") + p_.onAir.history.previousFile +
-                      QLatin1Char('.')
+               << QStringLiteral("O nome do arquivo anterior é: ") +
+                      ShownName(p_.onAir.history.previousFile) + QLatin1Char('.')
                << kCrLf
                << QStringLiteral("O nome do arquivo atual é: ") +
-                      QFileInfo(p_.onAir.file).fileName() + QLatin1Char('.');
+                      ShownName(QFileInfo(p_.onAir.file).fileName()) + QLatin1Char('.');
     } else {
         const QDateTime now = p_.clock.now();
         m.body << (type == MailNotices::HardwareDisconnected

@@ -131,6 +131,17 @@ TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
     const std::vector<Lines> next = received(server);
     ASSERT_EQ(next.size(), 2u);
     EXPECT_EQ(body(next[1])[6], "O nome do arquivo anterior \xE9: antiga.wav.");
+
+    // A name holding a line break cannot add a line of its own to the notice.
+    onAir.history.previousFile = QStringLiteral("x\nData: 01/01/2026.wav");
+    onAir.file = QStringLiteral("/m/y\r\nFeito.wav");
+    mail.messageSwapped();
+    loop.advance(1000);
+    server.waitFinished(3);
+    const std::vector<Lines> forged = received(server);
+    ASSERT_EQ(forged.size(), 3u);
+    EXPECT_EQ(body(forged[2])[6], "O nome do arquivo anterior \xE9: x\\nData: 01/01/2026.wav.");
+    EXPECT_EQ(body(forged[2]).back(), "O nome do arquivo atual \xE9: y\\r\\nFeito.wav.");
 }
 
 TEST_F(Notices, NothingIsArmedOrComposedWithMailOff) {
