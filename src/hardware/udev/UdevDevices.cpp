@@ -204,7 +204,8 @@ void UdevDevices::takeHid(udev_device* d) {
     } else if (action == "add") {
         e.change = UsbChange::Arrival;
         // Read now: the node may be gone again by the time it is handled.
-        e.info = hidDevice(context_.get(), e.syspath, text(udev_device_get_devnode(d)));
+        if (auto info = hidDevice(context_.get(), e.syspath, text(udev_device_get_devnode(d))))
+            e.info = std::make_shared<const HidDeviceInfo>(std::move(*info));
     } else {
         return;
     }

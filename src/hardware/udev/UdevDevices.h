@@ -59,8 +59,11 @@ private:
         bool usb = false;
         UsbChange change = UsbChange::Arrival;  // a hidraw node's too
         UsbDeviceId id;
-        QByteArray syspath;                 // a hidraw node's
-        std::optional<HidDeviceInfo> info;  // an added node's, when it can be identified
+        QByteArray syspath;  // a hidraw node's
+        // An added node's, when it can be identified. Held by pointer: events
+        // are sorted, and a moved optional of it trips the optimiser's
+        // uninitialised-use warning.
+        std::shared_ptr<const HidDeviceInfo> info;
     };
 
     void takeUsb(udev_device* d);
