@@ -470,9 +470,15 @@ int judgeRun(const std::string& playedPath, const std::string& eventsPath) {
     for (const auto& r : j.restarts)
         std::cout << "  " << r << '\n';
     std::cout << "complete passes: " << passes << "; seamless joins: " << j.joins << '\n';
-    std::cout << "swaps heard: " << j.swaps << " (pause on the line "
-              << (j.swaps ? fixed(seconds(j.shortestSwapPause)) : "-") << " to "
-              << (j.swaps ? fixed(seconds(j.longestSwapPause)) : "-") << " s)\n";
+    // A pause that a restart fell into is not the swap's alone: not measured.
+    const bool pauseMeasured = j.shortestSwapPause <= j.longestSwapPause;
+    std::cout << "swaps heard: " << j.swaps;
+    if (pauseMeasured)
+        std::cout << " (pause on the line " << fixed(seconds(j.shortestSwapPause)) << " to "
+                  << fixed(seconds(j.longestSwapPause)) << " s)";
+    else if (j.swaps)
+        std::cout << " (each met a restart: no pause measured)";
+    std::cout << '\n';
     for (const auto& f : j.faults)
         std::cout << "  fault: " << f << '\n';
 
