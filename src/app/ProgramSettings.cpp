@@ -84,9 +84,9 @@ void ProgramSettings::hotKeyChanged(ShortCut key) {
     store_.writeHotKey(key);
 }
 
-std::optional<QString> ProgramSettings::dropFileChosen(const QString& file) {
+std::optional<QString> ProgramSettings::dropFileChosen(const QString& path) {
     const DropFolderChooser chooser(p_.boxes, p_.files, p_.locale);
-    const auto folder = chooser.folderFor(file, p_.copies.dropFolder);
+    const auto folder = chooser.folderFor(path, p_.copies.dropFolder);
     if (folder && *folder != p_.copies.dropFolder)
         fieldChanged(Field::DropFolder, *folder);
     return folder;

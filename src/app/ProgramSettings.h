@@ -43,7 +43,7 @@ public:
     void fieldChanged(Field f, const QString& text) override;
     void boxChanged(Box b, bool on) override;
     void hotKeyChanged(ShortCut key) override;
-    std::optional<QString> dropFileChosen(const QString& file) override;
+    std::optional<QString> dropFileChosen(const QString& path) override;
     void sendTestMail(const MailSettings& settings) override;
 
 private:

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/ManualOpener.h"
 #include "config/Conversions.h"
 #include "config/PasswordKeeper.h"
 #include "config/RegistryKey.h"
@@ -80,7 +81,8 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
       hotKey_(ports_.platform.hotKeys),
       modes_(window, window.tray(), ports_.platform.loop,
              {.shutdown = [this] { confirmShutdown(); },
-              .hotKeyRegistered = [this] { return hotKey_.registered(); }}),
+              .hotKeyRegistered = [this] { return hotKey_.registered(); },
+              .manual = [this] { openManual(); }}),
       mail_(ports_.platform.loop),
       office_(mail_, {.log = log_,
                       .clock = ports_.platform.clock,
@@ -295,6 +297,10 @@ void Shell::loadMailOptions(StartupReader& read, const QString& password) {
     smtp.port = read.port(values::PortaSMTP.runtime(), smtp.port);
     smtp.user = read.text(values::UserSMTP.runtime());
     smtp.password = password;
+}
+
+void Shell::openManual() {
+    ManualOpener(ports_.platform.viewer, ports_.platform.paths.manualPlaces, log_).open();
 }
 
 void Shell::confirmShutdown() {

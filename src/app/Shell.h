@@ -29,6 +29,7 @@ class AudioProbe;
 class DevicePlatform;
 class SessionAutostart;
 class Clock;
+class DocumentViewer;
 class FileOperations;
 class IdleSource;
 class MessageBoxes;
@@ -52,6 +53,8 @@ struct PlatformPorts {
     std::function<void(const QString&)> echo;  // each status line, to standard output
     // The desktop's keyring for the SMTP password; none: the store keeps it.
     PasswordKeeper* passwords = nullptr;
+    // Shows the manual; none: the program runs without a display.
+    DocumentViewer* viewer = nullptr;
 };
 
 // What the message swap does to files, and its test of a dropped file.
@@ -107,6 +110,7 @@ public:
     void closeRequested() override;
     void showPlayerOnViews() override;
     void minimizeBoxPressed() override;
+    void openManual() override;
 
     // Whether the run loop shows the window (the start mode).
     bool showOnRun() const { return modes_.showOnRun(); }

@@ -172,6 +172,10 @@ QWidget* MainWindow::buildHeader() {
     doc->setAccessibleName(doc->toolTip());
     doc->setIcon(DocumentIcon());
     doc->setIconSize(QSize(32, 32));
+    connect(doc, &QToolButton::clicked, this, [this] {
+        if (commands_)
+            commands_->openManual();
+    });
     row->addWidget(doc);
 
     auto* power = new QToolButton(header);
