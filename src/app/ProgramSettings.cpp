@@ -8,6 +8,7 @@
 #include "core/Runtime.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
+#include "metrics/LineMetrics.h"
 #include "window/GlobalHotKey.h"
 
 namespace quindra {
@@ -45,6 +46,9 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
             // Stored before it is converted: a bad text is kept and reported,
             // and the client keeps its previous port.
             smtp.port = StrToPort(text);
+            break;
+        case Field::MetricsFile:
+            p_.metrics.setPath(text);
             break;
         case Field::Company:
         case Field::Contact:

@@ -9,6 +9,7 @@ namespace quindra {
 
 class FileOperations;
 class GlobalHotKey;
+class LineMetrics;
 class MailNotices;
 class MailOffice;
 class MessageBoxes;
@@ -34,6 +35,7 @@ public:
         MessageBoxes& boxes;
         const FileOperations& files;
         QLocale locale;
+        LineMetrics& metrics;  // its file's path
         // The desktop's keyring for the SMTP password; none: the store.
         PasswordKeeper* passwords = nullptr;
     };

@@ -89,6 +89,7 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                       .formats = ports_.platform.formats,
                       .onAir = state_.onAir,
                       .boxes = ports_.platform.boxes}),
+      metrics_(ports_.platform.loop, ports_.platform.clock, log_),
       settings_({.registry = ports_.platform.registry,
                  .copies = state_.settings,
                  .mail = mail_,
@@ -98,6 +99,7 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .boxes = ports_.platform.boxes,
                  .files = ports_.rotation.files,
                  .locale = ports_.platform.formats.locale(),
+                 .metrics = metrics_,
                  .passwords = ports_.platform.passwords}),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
@@ -253,6 +255,7 @@ PageSettings Shell::loadSettingsPage(StartupReader& read, const QString& passwor
     for (Field f : {Field::Recipient, Field::SmtpUser, Field::SmtpPassword, Field::SmtpServer,
                     Field::SmtpPort})
         field(f);
+    field(Field::MetricsFile);
     return page;
 }
 
@@ -341,6 +344,7 @@ void Shell::finish() {
         }
     });
     presence_.stopUsbWatch();
+    metrics_.finish();
     // The journal keeps the end of the run, and says when it silenced the line.
     log_.write(stopped ? QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")
                        : QStringLiteral("Sistema finalizado."));

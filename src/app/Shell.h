@@ -13,6 +13,7 @@
 #include "hardware/HoldHardwareScan.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
+#include "metrics/LineMetrics.h"
 #include "rotation/MessageRotation.h"
 #include "status/StatusPanel.h"
 #include "window/ErrorHandler.h"
@@ -147,6 +148,7 @@ private:
     WindowModes modes_;
     MailNotices mail_;
     MailOffice office_;
+    LineMetrics metrics_;
     ProgramSettings settings_;
     MessageRotation rotation_;
     HoldChannel channel_;

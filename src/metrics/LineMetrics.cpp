@@ -12,7 +12,14 @@
 namespace quindra {
 
 LineMetrics::LineMetrics(EventLoop& loop, const Clock& clock, MessageLog& log)
-    : clock_(clock), report_(log), rewrite_(loop.createTimer(kRewriteMs, [this] { rewrite(); })) {}
+    : clock_(clock),
+      report_(log),
+      rewrite_(loop.createTimer(kRewriteMs, [this] { rewrite(); })),
+      pathSettle_(loop.createTimer(kPathSettleMs, [this] {
+          pathSettle_->setEnabled(false);
+          pathSettled_ = true;
+          rewrite();
+      })) {}
 
 LineMetrics::~LineMetrics() = default;
 
@@ -22,8 +29,10 @@ void LineMetrics::setPath(const QString& path) {
         return;
     path_ = trimmed;
     report_.clear();
+    pathSettled_ = false;
     rewrite_->setEnabled(!path_.isEmpty());
-    rewrite();
+    pathSettle_->setEnabled(false);
+    pathSettle_->setEnabled(!path_.isEmpty());
 }
 
 void LineMetrics::lineChanged(bool onAir, bool unexpected, bool hardwarePresent,
@@ -57,6 +66,7 @@ void LineMetrics::finish() {
     if (f_.onAir)
         lineChanged(false, false, f_.hardwarePresent, {});
     rewrite_->setEnabled(false);
+    pathSettle_->setEnabled(false);
 }
 
 LineFigures LineMetrics::figures() const {
@@ -68,7 +78,7 @@ LineFigures LineMetrics::figures() const {
 }
 
 void LineMetrics::rewrite() {
-    if (path_.isEmpty())
+    if (path_.isEmpty() || !pathSettled_)
         return;
     const QString problem = MetricsFile::write(path_, PrometheusText(figures()));
     if (problem.isEmpty()) {

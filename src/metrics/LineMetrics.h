@@ -21,13 +21,16 @@ class Timer;
 class LineMetrics {
 public:
     static constexpr int kRewriteMs = 60000;
+    // A path is used once it has stood this long: the settings page hands
+    // over every keystroke, and a half-typed path is no place to write to.
+    static constexpr int kPathSettleMs = 3000;
 
     LineMetrics(EventLoop& loop, const Clock& clock, MessageLog& log);
     ~LineMetrics();
     LineMetrics(const LineMetrics&) = delete;
     LineMetrics& operator=(const LineMetrics&) = delete;
 
-    // Empty: no file. A new path is written at once.
+    // Empty: no file. A new path is written once it has settled.
     void setPath(const QString& path);
     const QString& path() const { return path_; }
 
@@ -47,7 +50,9 @@ private:
     const Clock& clock_;
     ReportOnce report_;
     std::unique_ptr<Timer> rewrite_;
+    std::unique_ptr<Timer> pathSettle_;
     QString path_;
+    bool pathSettled_ = false;
     LineFigures f_;
     QDateTime onAirSince_;  // valid while on air
     std::int64_t onAirBefore_ = 0;

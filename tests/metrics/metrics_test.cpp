@@ -132,6 +132,8 @@ protected:
 
 TEST_F(LineMetricsTest, FollowsTheLineAndCountsOnlySilencesNobodyAskedFor) {
     metrics.setPath(path);
+    EXPECT_FALSE(QFile::exists(path));
+    loop.advance(LineMetrics::kPathSettleMs);
     EXPECT_TRUE(has("quindra_on_air 0"));
 
     metrics.lineChanged(true, false, true, QStringLiteral("/x/Audio/promo.wav"));
@@ -170,6 +172,10 @@ TEST_F(LineMetricsTest, NoPathNoFileAProblemToldOnceAndTheEndIsOffAir) {
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
     const QString missing = dir.path() + QStringLiteral("/falta/quindra.prom");
+    // Each keystroke of the page is a new path; only the one left standing
+    // is written to.
+    for (int n = 1; n < missing.size(); ++n)
+        metrics.setPath(missing.left(n));
     metrics.setPath(missing);
     metrics.swapped();
     loop.advance(3 * LineMetrics::kRewriteMs);
@@ -178,6 +184,7 @@ TEST_F(LineMetricsTest, NoPathNoFileAProblemToldOnceAndTheEndIsOffAir) {
                                         missing + QStringLiteral(": ")));
 
     metrics.setPath(path);
+    loop.advance(LineMetrics::kPathSettleMs);
     metrics.finish();
     EXPECT_TRUE(has("quindra_on_air 0"));
     EXPECT_TRUE(has("quindra_swaps_total 1"));
