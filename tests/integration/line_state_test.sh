@@ -4,16 +4,19 @@
 # and sound server: the band read through the accessibility tree (AT-SPI),
 # the tray icon's tooltip read from its StatusNotifierItem, and the desktop
 # notifications taken by a recording notification server. The hold device is
-# taken out of the sound server and put back, as a pulled cable does there.
+# taken out of the sound server and put back, as a pulled cable does there;
+# given the USB test bed helper, its USB and HID devices are pulled out of
+# umockdev's test bed too, which the program watches.
 # A second run has no notification server on the bus: nothing fails, the
 # band still follows, and the message comes back on air.
 #
-# usage: line_state_test.sh <espera binary> <artefact folder>
+# usage: line_state_test.sh <espera binary> <artefact folder> [<usb_testbed helper>]
 # Leaves fora-do-ar.png in the artefact folder, for a look by eye.
 set -u
 
 prog=${1:?usage: line_state_test.sh <espera binary> <artefact folder>}
 artefacts=${2:?usage: line_state_test.sh <espera binary> <artefact folder>}
+testbed=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 py=/usr/bin/python3
 
@@ -31,17 +34,17 @@ done
 mkdir -p "$artefacts" || die "cannot create $artefacts"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quindra-line.XXXXXX") || die "mktemp failed"
-xvfb_pid="" bus_pid="" a11y_pid="" services_pid="" app_pid=""
+xvfb_pid="" bus_pid="" a11y_pid="" services_pid="" app_pid="" TESTBED_PID=""
 hold_device="$(cd "$here/../../scripts" && pwd)/virtual-hold-device"
 sound=""
 
 cleanup() {
   [ -n "$sound" ] && "$hold_device" stop "$sound" >/dev/null 2>&1
   local pid
-  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid"; do
+  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid" "$TESTBED_PID"; do
     [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
   done
-  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid"; do
+  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid" "$TESTBED_PID"; do
     [ -n "$pid" ] && wait "$pid" 2>/dev/null
   done
   rm -rf "$work"
@@ -118,6 +121,35 @@ sound="$work/sound"
 mkdir -p "$sound" && chmod 700 "$sound"
 eval "$("$hold_device" start "$sound")" || die "could not start the private sound server"
 
+# The USB test bed, when given: the program sees the hold hardware's USB
+# and HID devices there.
+program_env=()
+if [ -n "$testbed" ]; then
+  coproc TESTBED { "$testbed" 2>"$work/testbed.err"; }
+  while read -r -t 30 line <&"${TESTBED[0]}"; do
+    case $line in
+      UMOCKDEV_DIR=* | LD_PRELOAD=*) program_env+=("$line") ;;
+      ready) break ;;
+    esac
+  done
+  [ "${#program_env[@]}" -eq 2 ] || die "the USB test bed did not start: $(cat "$work/testbed.err")"
+fi
+testbed_does() { # pull | plug
+  [ -n "$testbed" ] || return 0
+  local answer=""
+  echo "$1" >&"${TESTBED[1]}"
+  read -r -t 30 answer <&"${TESTBED[0]}"
+  [ "$answer" = done ] || fail "the USB test bed did not $1 the hold hardware"
+}
+pull_cable() {
+  "$hold_device" unplug "$sound" >/dev/null || fail "could not take the hold device out"
+  testbed_does pull
+}
+plug_cable() {
+  "$hold_device" replug "$sound" >/dev/null || fail "could not put the hold device back"
+  testbed_does plug
+}
+
 band() { "$py" "$here/read_line_state.py" band 2>>"$work/read.err"; }
 band_is() { [ "$(band)" = "$1" ]; }
 tooltip() { "$py" "$here/read_line_state.py" tooltip "$work/notices.log.items" 2>>"$work/read.err"; }
@@ -125,7 +157,7 @@ tooltip_has() { tooltip | grep -qxF "$1"; }
 noticed() { grep -qxF "$1" "$work/notices.log"; }
 
 run_program() { # run name
-  "$prog" >"$work/$1.out" 2>"$work/$1.err" &
+  env "${program_env[@]}" "$prog" >"$work/$1.out" 2>"$work/$1.err" &
   app_pid=$!
 }
 end_program() {
@@ -159,13 +191,20 @@ else
   fail "the tray icon's tooltip is \"$(tooltip | tr '\n' '|')\" (items: $(cat "$work/notices.log.items" 2>/dev/null | tr '\n' ' '); $(tail -n 2 "$work/read.err" 2>/dev/null))"
 fi
 
-"$hold_device" unplug "$sound" >/dev/null || fail "could not take the hold device out"
+pull_cable
 if wait_for 150 band_is "$unplugged"; then
   pass "after the hold device left, the band reads \"$unplugged\""
   win=$(xdotool search --maxdepth 1 --onlyvisible --name '^Quindra - VIZUDU$' 2>/dev/null | head -n 1)
   [ -n "$win" ] && import -window "$win" "$artefacts/fora-do-ar.png" 2>/dev/null
 else
   fail "after the hold device left, the band reads \"$(band)\""
+fi
+if [ -n "$testbed" ]; then
+  if grep -q "O Hardware da espera foi desconectado." "$work/main.out"; then
+    pass "the program saw the hold hardware's HID device leave the USB test bed"
+  else
+    fail "no unplug line from the USB test bed"
+  fi
 fi
 if wait_for 100 tooltip_has "$unplugged" && tooltip_has "Mensagem: boas-vindas.wav"; then
   pass "the tooltip changed to the off-air state with the message"
@@ -178,7 +217,7 @@ else
   fail "no off-air notification (got: $(tr '\n' '/' <"$work/notices.log"))"
 fi
 
-"$hold_device" replug "$sound" >/dev/null || fail "could not put the hold device back"
+plug_cable
 if wait_for 300 band_is "$on_air" && wait_for 50 noticed "Mensagem de espera de volta ao ar|$on_air|1"; then
   pass "back on air: the band and a notification say so"
 else
@@ -197,9 +236,9 @@ stop_services
 start_services --no-notifications
 run_program quiet
 wait_for 300 band_is "$on_air" || fail "without a notification server the band reads \"$(band)\""
-"$hold_device" unplug "$sound" >/dev/null
+pull_cable
 wait_for 150 band_is "$unplugged" || fail "without a notification server the unplug shows \"$(band)\""
-"$hold_device" replug "$sound" >/dev/null
+plug_cable
 if wait_for 300 band_is "$on_air" && alive "$app_pid"; then
   pass "without a notification server nothing fails: off air and back on the band"
 else
