@@ -105,7 +105,9 @@ LineState LineStatus::derive() const {
     else
         s.reason = OffAirReason::None;
     s.onAir = s.reason == OffAirReason::None;
-    s.onPurpose = s.reason == OffAirReason::Swapping || s.reason == OffAirReason::Closing;
+    // The start delay is the program bringing the line up, not a fault.
+    s.onPurpose = s.reason == OffAirReason::Swapping || s.reason == OffAirReason::Closing ||
+                  s.reason == OffAirReason::Opening;
     return s;
 }
 

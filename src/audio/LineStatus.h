@@ -27,7 +27,7 @@ struct LineState {
     bool onAir = false;
     OffAirReason reason = OffAirReason::Opening;
     // Off air by the program's or the operator's own doing (a swap's pause,
-    // the end of the program), not by a fault.
+    // the start delay, the end of the program), not by a fault.
     bool onPurpose = false;
     QString file;                      // full path of the message on air, or empty
     std::optional<qint64> durationMs;  // its length, when it could be read

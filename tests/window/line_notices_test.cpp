@@ -79,10 +79,11 @@ TEST(LineNotices, OnlyAnUnexpectedSilenceAndItsEndAreTold) {
         QStringList sent;
     } cases[] = {
         {"off air from the start: never on air, nothing to tell",
-         {offAir(OffAirReason::Opening), offAir(OffAirReason::HardwareAbsent)},
+         {offAir(OffAirReason::Opening, true), offAir(OffAirReason::HardwareAbsent)},
          {}},
         {"unplugged and back",
-         {onAir(), offAir(OffAirReason::HardwareAbsent), offAir(OffAirReason::Opening), onAir()},
+         {onAir(), offAir(OffAirReason::HardwareAbsent), offAir(OffAirReason::Opening, true),
+          onAir()},
          {kOff + QStringLiteral("Hardware desconectado."),
           kBack + QStringLiteral("No ar · promo.wav · 1:23")}},
         {"a swap's pause is on purpose",
