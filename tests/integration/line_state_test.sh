@@ -34,17 +34,17 @@ done
 mkdir -p "$artefacts" || die "cannot create $artefacts"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quindra-line.XXXXXX") || die "mktemp failed"
-xvfb_pid="" bus_pid="" a11y_pid="" services_pid="" app_pid="" TESTBED_PID=""
+xvfb_pid="" bus_pid="" a11y_pid="" services_pid="" app_pid=""
 hold_device="$(cd "$here/../../scripts" && pwd)/virtual-hold-device"
 sound=""
 
 cleanup() {
   [ -n "$sound" ] && "$hold_device" stop "$sound" >/dev/null 2>&1
   local pid
-  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid" "$TESTBED_PID"; do
+  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid" "${TESTBED_PID:-}"; do
     [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
   done
-  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid" "$TESTBED_PID"; do
+  for pid in "$app_pid" "$services_pid" "$a11y_pid" "$bus_pid" "$xvfb_pid" "${TESTBED_PID:-}"; do
     [ -n "$pid" ] && wait "$pid" 2>/dev/null
   done
   rm -rf "$work"
@@ -176,8 +176,23 @@ show_logs() {
 on_air='No ar · boas-vindas.wav · 0:03'
 unplugged='Fora do ar · hardware desconectado'
 
-# --- with a notification server ------------------------------------------------------
+# --- a first start with no message -----------------------------------------------------
 start_services
+mv "$QUINDRA_HOME/Audio/boas-vindas.wav" "$work/boas-vindas.wav"
+run_program empty
+no_message='Fora do ar · sem mensagem na pasta'
+opened() { grep -q "Stream inicializado com sucesso." "$work/empty.out"; }
+if wait_for 300 opened && wait_for 50 band_is "$no_message"; then
+  pass "a first start with no message, channel open, reads \"$no_message\""
+else
+  fail "a first start with no message reads \"$(band)\""
+  show_logs empty
+fi
+end_program
+mv "$work/boas-vindas.wav" "$QUINDRA_HOME/Audio/boas-vindas.wav"
+[ -s "$work/notices.log" ] && fail "notifications at a start that never went on air: $(tr '\n' '/' <"$work/notices.log")"
+
+# --- with a notification server ------------------------------------------------------
 run_program main
 if wait_for 300 band_is "$on_air"; then
   pass "the band reads \"$on_air\" in the accessibility tree"
