@@ -113,7 +113,12 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .paths = ports_.platform.paths,
                  .files = ports_.rotation.files,
                  .probe = ports_.rotation.probe,
-                 .onAirChanged = [this] { window_.showOnAir(state_.onAir); }},
+                 .onAirChanged =
+                     [this] {
+                         window_.showOnAir(state_.onAir);
+                         messageChanged();
+                     },
+                 .onSwapPause = [this](bool on) { line_.swapPause(on); }},
                 [this] { mail_.messageSwapped(); }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
@@ -126,13 +131,26 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .player = ports_.audio.player,
                  .monitor = ports_.audio.monitor,
                  .alert = window.alert(),
-                 .channelUnplugged = [this] { channel_.hardwareUnplugged(); },
+                 .channelUnplugged =
+                     [this] {
+                         // The cause first, so that nobody hears of an
+                         // opening in between.
+                         line_.hardwarePresent(false);
+                         channel_.hardwareUnplugged();
+                     },
                  .unplugged = [this] { mail_.hardwareDisconnected(); },
-                 .pluggedBack = [this] { mail_.hardwareReconnected(); }}),
+                 .pluggedBack =
+                     [this] {
+                         line_.hardwarePresent(true);
+                         mail_.hardwareReconnected();
+                     }}),
       statusPanel_(ports_.status.sysInfo, window.statusView(), ports_.platform.formats,
                    state_.settings),
       cpuGauge_(ports_.status.sysInfo, window.statusView(), ports_.platform.loop) {
     hotKey_.onPress = [this] { modes_.hotKeyPressed(); };
+    channel_.reportTo(line_);
+    line_.onChange([this](const LineState& line) { window_.showLine(line); });
+    window_.showLine(line_.state());
     ports_.platform.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
 }
 
@@ -186,12 +204,29 @@ void Shell::start(const QString& lineTaken) {
 
     if (!onLine) {
         channel_.hardwareUnplugged();
+        line_.lineTaken();
         log_.write(lineTaken);
         return;
     }
     // Last: look for the hold hardware; when it is there the channel opens
     // and the message starts a few seconds later.
-    errors_.guard([this] { scan_.scan(); });
+    errors_.guard([this] {
+        try {
+            scan_.scan();
+        } catch (const WaveError&) {
+            line_.soundServer(false);
+            throw;
+        }
+        line_.hardwarePresent(state_.scan.hardwareFound);
+    });
+}
+
+void Shell::messageChanged() {
+    const QString& file = state_.onAir.file;
+    std::optional<qint64> length;
+    if (!file.isEmpty() && ports_.messageLength)
+        length = ports_.messageLength(file);
+    line_.messageChanged(file, length);
 }
 
 // The drop folder. A file stored by the browse button of earlier versions
@@ -310,11 +345,13 @@ void Shell::confirmShutdown() {
     if (!ports_.platform.boxes.confirm(QStringLiteral("Confirmação"),
                                        QStringLiteral("Deseja realmente finalizar o sistema?")))
         return;
+    line_.closing();
     rotation_.stopForShutdown();
     ports_.platform.loop.quit();
 }
 
 void Shell::closeRequested() {
+    line_.closing();
     rotation_.stopForShutdown();
 }
 
@@ -330,6 +367,7 @@ void Shell::finish() {
     if (finished_)
         return;
     finished_ = true;
+    line_.closing();
     log_.clearTimer().setEnabled(false);
     ports_.status.idle.setIdleHandler(nullptr);
     cpuGauge_.stop();

@@ -3,9 +3,11 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/ProgramSettings.h"
 #include "audio/HoldChannel.h"
+#include "audio/LineStatus.h"
 #include "core/EventLoop.h"
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
@@ -84,6 +86,9 @@ struct ShellPorts {
     RotationPorts rotation;
     HardwarePorts hardware;
     StatusPorts status;
+    // The length of a message file in milliseconds, when it can be read; none
+    // leaves the length unknown.
+    std::function<std::optional<qint64>(const QString&)> messageLength = {};
 };
 
 // The program: the owner of the runtime state, the timers and every
@@ -127,6 +132,8 @@ public:
     Timer& checkTimer() { return rotation_.checkTimer(); }
     MessageRotation& rotation() { return rotation_; }
     HoldChannel& channel() { return channel_; }
+    // On air or why not; listeners added before start() hear the start-up.
+    LineStatus& line() { return line_; }
     HardwarePresence& presence() { return presence_; }
     StatusPanel& statusPanel() { return statusPanel_; }
     CpuUsageGauge& cpuGauge() { return cpuGauge_; }
@@ -138,11 +145,13 @@ private:
     PageSettings loadSettingsPage(StartupReader& read, const QString& password);
     QString settlePassword(StartupReader& read);
     void loadMailOptions(StartupReader& read, const QString& password);
+    void messageChanged();
 
     ShellPorts ports_;
     ProgramWindow& window_;
     ErrorHandler errors_;
     RuntimeState state_;
+    LineStatus line_;
     StatusLog log_;
     GlobalHotKey hotKey_;
     WindowModes modes_;

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/AppFolder.h"
@@ -21,6 +22,7 @@
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
+#include "audio/pulse/MessageLength.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
@@ -33,7 +35,9 @@
 #include "status/IdleSource.h"
 #include "status/LinuxSysInfo.h"
 #include "window/Artwork.h"
+#include "window/DBusNoticeSender.h"
 #include "window/DocumentViewer.h"
+#include "window/LineNotices.h"
 #include "window/MainWindow.h"
 #include "window/MessageBoxes.h"
 #include "window/QtTranslations.h"
@@ -204,6 +208,7 @@ int main(int argc, char** argv) {
         .rotation = {.files = files, .probe = probe},
         .hardware = {.devices = devices},
         .status = {.sysInfo = sysInfo, .idle = idle},
+        .messageLength = pulse::MessageLengthMs,
     };
     // A stop can come while the window is still being built, even while a
     // start-up box waits for an operator who is not there: it closes the box,
@@ -228,7 +233,15 @@ int main(int argc, char** argv) {
 
     MainWindow window(/*withTray=*/!headless,
                       headless ? MainWindow::Output::NoDisplay : MainWindow::Output::Screen);
+    // Before the shell, which still tells the line's end as it goes.
+    std::optional<DBusNoticeSender> noticeSender;
+    std::optional<LineNotices> notices;
+    // A notification needs a desktop to be seen on.
+    if (!headless)
+        notices.emplace(noticeSender.emplace());
     Shell shell(std::move(ports), window);
+    if (notices)
+        shell.line().onChange([&notices](const LineState& line) { notices->lineChanged(line); });
     window.connectTo(shell, shell.settings(), shell.errors());
     // Gone first: the window's controls reach nothing while the shell ends.
     const struct Detach {

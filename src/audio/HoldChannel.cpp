@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "audio/LineStatus.h"
 #include "core/MessageLog.h"
 #include "core/Runtime.h"
 #include "hardware/DeviceName.h"
@@ -88,6 +89,8 @@ void HoldChannel::start() {
     // mend when the hardware shows up.
     unplugged_ = false;
     if (!openOnHoldHardware()) {
+        if (line_)
+            line_->hardwarePresent(false);
         if (!flags_.active) {
             lookReport_.write(
                 QStringLiteral("O hardware da espera não está no servidor de som; a mensagem "
@@ -101,6 +104,8 @@ void HoldChannel::start() {
     lookReport_.clear();
     playCurrent();
     allowedStarts_ = c_.player.starts();
+    if (line_)
+        line_->channelOpened();
     backOnAir();
 }
 
@@ -133,6 +138,8 @@ void HoldChannel::hardwareUnplugged() {
     // The unplug writes its own line.
     pendingLoss_.reset();
     lossGrace_->setEnabled(false);
+    if (line_)
+        line_->channelTakenDown();
 }
 
 // The hardware's devices may have come into the sound server: a channel that
@@ -141,7 +148,10 @@ void HoldChannel::hardwareUnplugged() {
 void HoldChannel::devicesChanged() {
     if (flags_.active || unplugged_ || state_.swap.replaySuspended || startTimer_->enabled())
         return;
-    if (!holdHardwareListed())
+    const bool listed = holdHardwareListed();
+    if (line_ && listed)
+        line_->hardwarePresent(true);
+    if (!listed)
         return;
     lookReport_.clear();
     log_.write(QStringLiteral("O hardware da espera foi localizado."));
@@ -159,8 +169,12 @@ bool HoldChannel::holdHardwareListed(bool reportFailure) {
         lookReport_.write(
             QStringLiteral("O servidor de som não está disponível; o canal da espera será "
                            "aberto quando o hardware da espera aparecer nele."));
+        if (line_)
+            line_->soundServer(false);
         return false;
     }
+    if (line_ && reportFailure)
+        line_->soundServer(true);
     return std::any_of(devices.cbegin(), devices.cend(),
                        [](const QString& name) { return IsHoldDeviceName(name); });
 }
@@ -170,6 +184,8 @@ void HoldChannel::playbackLost(PlaybackLoss why) {
         return;
     if (why == PlaybackLoss::FileFailed) {
         failedFile_ = state_.onAir.file;
+        if (line_)
+            line_->messageFailed(failedFile_);
         log_.write(QStringLiteral("O arquivo de áudio %1 não pôde ser reproduzido; a mensagem de "
                                   "espera está fora do ar.")
                        .arg(QFileInfo(state_.onAir.file).fileName()));
@@ -184,6 +200,10 @@ void HoldChannel::lossConfirmed() {
     const auto why = std::exchange(pendingLoss_, std::nullopt);
     if (!why || !flags_.active)
         return;
+    if (line_)
+        line_->soundLost(*why == PlaybackLoss::ServerGone   ? OffAirReason::SoundServerDown
+                         : *why == PlaybackLoss::DeviceGone ? OffAirReason::HardwareAbsent
+                                                            : OffAirReason::SoundStopped);
     QString cause;
     switch (*why) {
         case PlaybackLoss::ServerGone:
@@ -214,6 +234,8 @@ void HoldChannel::playbackRestored() {
 }
 
 void HoldChannel::backOnAir() {
+    if (line_)
+        line_->soundBack();
     if (!std::exchange(silenceWritten_, false))
         return;
     log_.write(QStringLiteral("A mensagem de espera voltou ao ar."));
@@ -263,6 +285,8 @@ void HoldChannel::watchLine() {
     const bool said = silenceWritten_ || pendingLoss_;
     if (pendingLoss_)
         lossConfirmed();
+    else if (line_ && !said)
+        line_->soundLost(OffAirReason::SoundStopped);
     log_.write(said ? QStringLiteral("A mensagem de espera seguia fora do ar e foi reiniciada.")
                     : QStringLiteral("A mensagem de espera estava em silêncio sem aviso e foi "
                                      "reiniciada."));

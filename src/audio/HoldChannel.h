@@ -12,6 +12,7 @@
 
 namespace quindra {
 
+class LineStatus;
 class MessageLog;
 struct ChannelFlags;
 struct RuntimeState;
@@ -95,6 +96,9 @@ public:
     void hardwareUnplugged();
     // The program ends: the watch no longer brings the message back.
     void stopWatching();
+    // Whoever keeps the line's state hears from now on what the channel
+    // learns about the line.
+    void reportTo(LineStatus& line) { line_ = &line; }
 
     Timer& startTimer() { return *startTimer_; }
     // Underruns since start-up.
@@ -119,6 +123,7 @@ private:
     MessageLog& log_;
     EventLoop& loop_;
     std::function<void(WaveControl*)> linkViews_;
+    LineStatus* line_ = nullptr;
     ReportOnce lookReport_;  // about looking for the hardware
     std::unique_ptr<Timer> startTimer_;
     std::unique_ptr<Timer> lossGrace_;

@@ -63,6 +63,8 @@ public:
         AudioProbe& probe;
         // Runs whenever the file or the history of onAir changed; may be empty.
         std::function<void()> onAirChanged;
+        // A swap's pause begins (true) and ends (false); may be empty.
+        std::function<void(bool)> onSwapPause = {};
     };
 
     // swapDone runs when a new message has gone on air, for the notice mail

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <utility>
 
 #include "config/RegistryKey.h"
@@ -37,6 +38,10 @@ SwapTransaction::Outcome SwapTransaction::run(const DroppedFile& file) {
     const QString staged = stage(file);
     if (staged.isEmpty())
         return {};
+    const auto pauseOver = qScopeGuard([this] {
+        if (p_.onPause)
+            p_.onPause(false);
+    });
     return exchange(file, staged);
 }
 
@@ -150,6 +155,8 @@ bool SwapTransaction::suspendPlayback() {
     // Suspended before the first stop, so that the end of the file and a
     // removal notice handled meanwhile restart nothing.
     p_.swap.replaySuspended = true;
+    if (p_.onPause)
+        p_.onPause(true);
     p_.loop.processMessagesUntil([this] {
         if (p_.player.playing())
             p_.player.stop();

@@ -57,6 +57,9 @@ public:
         MessageFolder& messages;
         std::function<void()> onAirChanged;  // may be empty
         std::function<void()> swapDone;      // a new message went on air; may be empty
+        // The line's pause: true as the message on air stops, false once the
+        // swap is over; may be empty.
+        std::function<void(bool)> onPause;
     };
 
     // What the swap leaves the watch to go on from.

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
 
 namespace quindra {
 
@@ -113,6 +114,31 @@ QIcon ProgramIcon() {
         icon.addPixmap(pm);
     }
     return icon;
+}
+
+QIcon OffAirIcon(const QIcon& icon) {
+    QIcon marked;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pm = canvas(size);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        // The on-air picture faded, so the badge is seen even at 16 pixels.
+        p.setOpacity(0.55);
+        icon.paint(&p, QRect(0, 0, size, size));
+        p.setOpacity(1.0);
+        const qreal d = size * 0.62;
+        const QRectF badge(size - d, size - d, d, d);
+        p.setPen(QPen(Qt::white, std::max(1.0, size / 16.0)));
+        p.setBrush(QColor(200, 20, 30));
+        p.drawEllipse(badge.adjusted(0.5, 0.5, -0.5, -0.5));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        const qreal barH = std::max(2.0, d * 0.22);
+        p.drawRect(QRectF(badge.left() + d * 0.2, badge.center().y() - barH / 2, d * 0.6, barH));
+        p.end();
+        marked.addPixmap(pm);
+    }
+    return marked;
 }
 
 QIcon MenuGlyph(int glyph) {

@@ -18,5 +18,7 @@ QIcon MenuGlyph(int glyph);
 // for the window, the desktop menu and the installed icon files.
 void PaintProgramIcon(QPainter& p, qreal size);
 QIcon ProgramIcon();
+// The same icon marked off air: faded, with a red "no entry" badge.
+QIcon OffAirIcon(const QIcon& icon);
 
 }  // namespace quindra

@@ -20,6 +20,7 @@
 #include "window/Artwork.h"
 #include "window/CaseLineEdit.h"
 #include "window/HotKeyEdit.h"
+#include "window/LineTexts.h"
 #include "window/MessageBoxes.h"
 #include "window/QtTrayIcon.h"
 #include "window/StatusLogView.h"
@@ -114,6 +115,10 @@ MainWindow::MainWindow(bool withTray, Output output)
     page_.dialogParent = this;
     presenter_ = new SettingsPresenter(page_, this);
 
+    onAirIcon_ = ProgramIcon();
+    offAirIcon_ = OffAirIcon(onAirIcon_);
+    showLine(LineState{});
+
     // Centred on the desktop when first shown.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -197,6 +202,16 @@ QWidget* MainWindow::buildMainPage() {
     page->setObjectName(QStringLiteral("mainPage"));
     auto* col = new QVBoxLayout(page);
     col->setContentsMargins(6, 6, 6, 6);
+
+    lineBand_ = new QLabel(page);
+    lineBand_->setObjectName(QStringLiteral("lineBand"));
+    lineBand_->setAlignment(Qt::AlignCenter);
+    lineBand_->setFixedHeight(28);
+    QFont bf = lineBand_->font();
+    bf.setBold(true);
+    bf.setPointSizeF(bf.pointSizeF() * 1.2);
+    lineBand_->setFont(bf);
+    col->addWidget(lineBand_);
 
     auto* info = new ClickableGroupBox(QStringLiteral("Informações dos arquivos de áudio"), page);
     info->setObjectName(QStringLiteral("filePanel"));
@@ -437,6 +452,24 @@ void MainWindow::showOnAir(const MessageOnAir& onAir) {
     previousFile_->setText(onAir.history.previousFile);
     previousSince_->setText(onAir.history.previousSince);
     previousUntil_->setText(onAir.history.previousUntil);
+}
+
+// White on a dark green, red or amber: the colour tells the state at a
+// glance and the text reads on each.
+void MainWindow::showLine(const LineState& line) {
+    const QString text = LineText(line);
+    const QString background = line.onAir       ? QStringLiteral("#1e6f34")
+                               : line.onPurpose ? QStringLiteral("#8a5300")
+                                                : QStringLiteral("#b3261e");
+    lineBand_->setText(text);
+    lineBand_->setStyleSheet(
+        QStringLiteral("QLabel#lineBand { color: white; background: %1; border-radius: 3px; }")
+            .arg(background));
+    lineBand_->setAccessibleName(text);
+    lineBand_->setAccessibleDescription(LineToolTip(line));
+    setWindowIcon(line.onAir ? onAirIcon_ : offAirIcon_);
+    if (tray_)
+        tray_->showLine(line.onAir, LineToolTip(line));
 }
 
 void MainWindow::setViewsSource(WaveControl* control) {

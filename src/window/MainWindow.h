@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -76,6 +77,7 @@ public:
     Alert& alert() override;
     void showSettings(const PageSettings& page) override;
     void showOnAir(const MessageOnAir& onAir) override;
+    void showLine(const LineState& line) override;
     void conceal() override;
     void reveal() override;
     void bringForward() override;
@@ -97,6 +99,10 @@ private:
     SettingsPresenter::Page page_;
     SettingsPresenter* presenter_ = nullptr;
     WindowCommands* commands_ = nullptr;
+    // The line's state, at the top of the main page.
+    QLabel* lineBand_ = nullptr;
+    QIcon onAirIcon_;
+    QIcon offAirIcon_;
     // The main page's account of the messages.
     QLabel* onAirFile_ = nullptr;
     QLabel* onAirSince_ = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/LineStatus.h"
 #include "config/Settings.h"
 #include "core/Runtime.h"
 #include "window/StatusLog.h"
@@ -30,6 +31,9 @@ public:
     virtual void showSettings(const PageSettings& page) = 0;
     // The message on air and the history of the messages, on the main page.
     virtual void showOnAir(const MessageOnAir& onAir) = 0;
+    // The line's state: the main page's band, the tray icon and its
+    // tooltip, and the window's icon. Cheap: it runs on every change.
+    virtual void showLine(const LineState& line) = 0;
 };
 
 }  // namespace quindra

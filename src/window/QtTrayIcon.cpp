@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <utility>
 
 #include "window/Artwork.h"
 
@@ -20,6 +21,7 @@ void call(const std::function<void()>& f) {
 QtTrayIcon::QtTrayIcon(QObject* parent)
     : QObject(parent),
       frames_{TrayIconFrame(0), TrayIconFrame(1), TrayIconFrame(2)},
+      offAirFrames_{OffAirIcon(frames_[0]), OffAirIcon(frames_[1]), OffAirIcon(frames_[2])},
       icon_(new QSystemTrayIcon(frames_[0], this)),
       menu_(std::make_unique<QMenu>()) {
     menu_->setObjectName(QStringLiteral("trayMenu"));
@@ -64,7 +66,14 @@ bool QtTrayIcon::inNotificationArea() const {
 }
 
 void QtTrayIcon::setFrame(int frame) {
-    icon_->setIcon(frames_[static_cast<std::size_t>(frame) % frames_.size()]);
+    frame_ = static_cast<std::size_t>(frame) % frames_.size();
+    icon_->setIcon(onAir_ ? frames_[frame_] : offAirFrames_[frame_]);
+}
+
+void QtTrayIcon::showLine(bool onAir, const QString& toolTip) {
+    icon_->setToolTip(toolTip);
+    if (std::exchange(onAir_, onAir) != onAir)
+        setFrame(static_cast<int>(frame_));
 }
 
 void QtTrayIcon::setEnabled(bool on) {

@@ -26,11 +26,15 @@ public:
     bool inNotificationArea() const override;
     void setFrame(int frame) override;
     void setEnabled(bool on) override;
+    void showLine(bool onAir, const QString& toolTip) override;
 
     QMenu* menu() const { return menu_.get(); }
 
 private:
     std::array<QIcon, 3> frames_;
+    std::array<QIcon, 3> offAirFrames_;
+    bool onAir_ = true;
+    std::size_t frame_ = 0;
     QSystemTrayIcon* icon_;
     std::unique_ptr<QMenu> menu_;  // a tray menu is a top-level popup: no widget parent
     bool enabled_ = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 namespace quindra {
@@ -19,6 +20,9 @@ public:
     virtual void setFrame(int frame) = 0;
     // Off: the icon ignores the mouse, its menu included.
     virtual void setEnabled(bool on) = 0;
+    // The line's state: off air the icon takes its off-air look; the tooltip
+    // says the state and the message.
+    virtual void showLine(bool onAir, const QString& toolTip) = 0;
 
     std::function<void()> onDoubleClick;
     // The right button, just before the menu opens.

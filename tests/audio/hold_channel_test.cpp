@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/HoldChannel.h"
+#include "audio/LineStatus.h"
 #include "core/Runtime.h"
 #include "core/VirtualEventLoop.h"
 #include "support/FakeLog.h"
@@ -450,6 +451,57 @@ TEST_F(Channel, TheWatchLeavesAloneWhatAStartCannotMendOrWhatWasStoppedOnPurpose
         EXPECT_EQ(t.player.plays, plays);
         EXPECT_FALSE(t.log.lines.contains(kFoundSilent));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// What the channel learns about the line reaches the line's state: a loss
+// only once its grace is over, the watch's restart as a silence until the
+// sound moves, an unplug, a file the player cannot read, a server away.
+TEST_F(Channel, TellsTheLineStateWhatItLearns) {
+    LineStatus line;
+    line.messageChanged(state.onAir.file, 3000);
+    channel.reportTo(line);
+    const auto reason = [&] { return line.state().reason; };
+
+    lister.listFails = true;
+    lister.changeDevices();
+    EXPECT_EQ(reason(), OffAirReason::SoundServerDown);
+    lister.listFails = false;
+    lister.changeDevices();
+    EXPECT_EQ(reason(), OffAirReason::Opening);
+    EXPECT_TRUE(line.state().hardwarePresent);
+    loop.advance(6000);
+    EXPECT_TRUE(line.state().onAir);
+
+    player.loseSound(PlaybackLoss::ServerGone);
+    loop.advance(1999);
+    EXPECT_TRUE(line.state().onAir) << "within the grace";
+    loop.advance(1);
+    EXPECT_EQ(reason(), OffAirReason::SoundServerDown);
+    player.restoreSound();
+    EXPECT_TRUE(line.state().onAir);
+
+    player.silent = true;
+    loop.advance(kStallMs);
+    EXPECT_EQ(reason(), OffAirReason::SoundStopped);
+    EXPECT_FALSE(line.state().onPurpose);
+    player.silent = false;
+    loop.advance(HoldChannel::kWatchMs * 2);
+    EXPECT_TRUE(line.state().onAir);
+
+    player.loseSound(PlaybackLoss::FileFailed);
+    EXPECT_EQ(reason(), OffAirReason::MessageUnplayable);
+    line.messageChanged(state.onAir.file, 3000);
+    EXPECT_TRUE(line.state().onAir);
+
+    channel.hardwareUnplugged();
+    EXPECT_FALSE(line.state().onAir);
+    lister.inputs = {QStringLiteral("Microfone (Realtek HD)")};
+    channel.start();
+    EXPECT_EQ(reason(), OffAirReason::HardwareAbsent);
 }
 
 }  // namespace

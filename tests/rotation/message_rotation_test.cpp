@@ -180,6 +180,9 @@ public:
     FakeAudioProbe probe;
     int notices = 0;
     QStringList uncaught;
+    // When the swap's pause began (true) and ended (false).
+    std::vector<std::pair<std::int64_t, bool>> pauses;
+    void paused(bool on) { pauses.emplace_back(loop.now(), on); }
     MessageRotation rotation{{.loop = loop,
                               .registry = registry,
                               .clock = clock,
@@ -192,7 +195,8 @@ public:
                               .paths = paths,
                               .files = files,
                               .probe = probe,
-                              .onAirChanged = [this] { announced.push_back(state.onAir); }},
+                              .onAirChanged = [this] { announced.push_back(state.onAir); },
+                              .onSwapPause = [this](bool on) { paused(on); }},
                              [this] { mail.messageSwapped(); }};
 };
 
@@ -220,6 +224,8 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
               (std::vector<std::pair<std::int64_t, QString>>{
                   {60000, QStringLiteral("stop")}, {64000, playing(QStringLiteral("promo.wav"))}}));
     EXPECT_EQ(loop.pausedMs(), 750 + 250);
+    // The line's pause, as its state is told: from the stop to the new start.
+    EXPECT_EQ(pauses, (std::vector<std::pair<std::int64_t, bool>>{{60000, true}, {64000, false}}));
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")), QStringLiteral("drop:promo.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{});

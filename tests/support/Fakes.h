@@ -79,7 +79,13 @@ public:
     bool inNotificationArea() const override { return notificationArea; }
     void setFrame(int frame) override { frames.push_back(frame); }
     void setEnabled(bool on) override { enabled = on; }
+    void showLine(bool onAir, const QString& tip) override {
+        lineOnAir = onAir;
+        toolTip = tip;
+    }
     bool visible = false;
+    bool lineOnAir = true;
+    QString toolTip;
     bool enabled = true;
     bool notificationArea = true;
     std::vector<int> frames;
@@ -118,6 +124,7 @@ public:
 
     void showSettings(const PageSettings& page) override { settings = page; }
     void showOnAir(const MessageOnAir& onAir) override { onAirShown = onAir; }
+    void showLine(const LineState& line) override { lineStates.push_back(line); }
     // The name the main page shows for the message on air.
     QString onAirFile() const { return QFileInfo(onAirShown.file).fileName(); }
 
@@ -138,6 +145,7 @@ public:
 
     PageSettings settings;
     MessageOnAir onAirShown;
+    std::vector<LineState> lineStates;  // each state of the line shown
     FakeLogView log;
     FakeStatusView status;
     bool hasTray = true;

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QSystemTrayIcon>
 
 #include "audio/views/MonitorView.h"
 #include "config/SqliteRegistry.h"
@@ -26,6 +27,7 @@
 #include "window/LevelBar.h"
 #include "window/MainWindow.h"
 #include "window/QtTranslations.h"
+#include "window/QtTrayIcon.h"
 #include "window/StatusLogView.h"
 
 using namespace quindra;
@@ -39,8 +41,8 @@ protected:
 
     // As the program builds it: the window, the shell on it, then the
     // start-up.
-    MainWindow& open() {
-        form = std::make_unique<MainWindow>(false);
+    MainWindow& open(bool withTray = false) {
+        form = std::make_unique<MainWindow>(withTray);
         shell = std::make_unique<Shell>(ports(), *form);
         form->connectTo(*shell, shell->settings(), shell->errors());
         shell->start();
@@ -321,6 +323,60 @@ TEST_F(MainWindowTest, StatusPanelIsFilledAndItsBarsReadAsProgressBarsWithTheirF
         QWidget* w = child<QWidget>(button);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), w->toolTip());
     }
+}
+
+// The line's state at a glance: the band on the main page, read by a screen
+// reader as it changes, the tray icon's look and tooltip, the window's icon.
+TEST_F(MainWindowTest, TheBandTheTrayAndTheTitleIconFollowTheLine) {
+    lister.inputs = {QStringLiteral("Microfone (Q-ZORBE)")};
+    open(/*withTray=*/true);
+    auto* band = child<QLabel>("lineBand");
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(band);
+    ASSERT_NE(a, nullptr);
+    auto* icon = form->trayIcon()->findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    const auto read = [&] { return a->text(QAccessible::Name); };
+
+    // A first start without a message, once the channel is open.
+    loop.advance(6000);
+    EXPECT_EQ(band->text(), QStringLiteral("Fora do ar · sem mensagem na pasta"));
+    EXPECT_EQ(read(), band->text());
+    EXPECT_EQ(icon->toolTip(), band->text());
+    const qint64 offAirIcon = form->windowIcon().cacheKey();
+    const qint64 offAirTray = icon->icon().cacheKey();
+
+    const LineState onAir{.onAir = true,
+                          .reason = OffAirReason::None,
+                          .file = QStringLiteral("/opt/quindra/Audio/promo.wav"),
+                          .durationMs = 83000,
+                          .hardwarePresent = true};
+    form->showLine(onAir);
+    EXPECT_EQ(read(), QStringLiteral("No ar · promo.wav · 1:23"));
+    EXPECT_EQ(a->text(QAccessible::Description), QStringLiteral("No ar · promo.wav · 1:23"));
+    EXPECT_EQ(icon->toolTip(), QStringLiteral("No ar · promo.wav · 1:23"));
+    EXPECT_NE(form->windowIcon().cacheKey(), offAirIcon);
+    EXPECT_NE(icon->icon().cacheKey(), offAirTray);
+    const QColor onAirColour = band->grab().toImage().pixelColor(3, band->height() / 2);
+
+    LineState unplugged = onAir;
+    unplugged.onAir = false;
+    unplugged.reason = OffAirReason::HardwareAbsent;
+    unplugged.hardwarePresent = false;
+    form->showLine(unplugged);
+    EXPECT_EQ(read(), QStringLiteral("Fora do ar · hardware desconectado"));
+    EXPECT_EQ(icon->toolTip(),
+              QStringLiteral("Fora do ar · hardware desconectado\nMensagem: promo.wav"));
+    EXPECT_EQ(form->windowIcon().cacheKey(), offAirIcon);
+    // The animation goes on in the off-air look.
+    form->trayIcon()->setFrame(1);
+    const qint64 offAirFrame1 = icon->icon().cacheKey();
+    form->showLine(onAir);
+    form->trayIcon()->setFrame(1);
+    EXPECT_NE(icon->icon().cacheKey(), offAirFrame1);
+    form->showLine(unplugged);
+    const QColor offAirColour = band->grab().toImage().pixelColor(3, band->height() / 2);
+    EXPECT_GT(onAirColour.green(), onAirColour.red());
+    EXPECT_GT(offAirColour.red(), offAirColour.green());
 }
 
 TEST_F(MainWindowTest, FileDialogShowsTheFiltersAsWrittenAndQtsOwnWordsInPortuguese) {

@@ -1,5 +1,7 @@
 #include "audio/views/MonitorView.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDebug>
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -41,6 +43,55 @@ QFont labelFont(const QFont& base) {
     return f;
 }
 
+// Below this the level view says silence, as its bar shows nothing.
+constexpr double kSpokenFloorDb = -MonitorView::kLevelRangeDb;
+// A spectrum whose strongest bin is this low holds no tone worth naming.
+constexpr float kSpokenSpectrumFloorDb = -MonitorView::kSpectrumRangeDb;
+
+// The views as a screen reader sees them: the level a progress bar, the
+// spectrum a chart, each with the value it shows.
+class MonitorAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit MonitorAccessible(MonitorView* view)
+        : QAccessibleWidget(view, view->kind() == MonitorView::Kind::Level
+                                      ? QAccessible::ProgressBar
+                                      : QAccessible::Chart) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::ValueInterface && view()->kind() != MonitorView::Kind::Waveform)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value || t == QAccessible::Description) {
+            const QString spoken = view()->spokenText();
+            if (!spoken.isEmpty())
+                return spoken;
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return view()->spokenValue().value_or(minimum()); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override {
+        return view()->kind() == MonitorView::Kind::Level ? 0.0 : 24000.0;
+    }
+    QVariant minimumValue() const override { return minimum(); }
+    QVariant minimumStepSize() const override { return 1.0; }
+
+private:
+    MonitorView* view() const { return static_cast<MonitorView*>(widget()); }
+    double minimum() const {
+        return view()->kind() == MonitorView::Kind::Level ? kSpokenFloorDb : 0.0;
+    }
+};
+
+QAccessibleInterface* monitorAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(MonitorView::staticMetaObject.className()))
+        return new MonitorAccessible(static_cast<MonitorView*>(object));
+    return nullptr;
+}
+
 }  // namespace
 
 MonitorView::MonitorView(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
@@ -64,6 +115,9 @@ MonitorView::MonitorView(Kind kind, QWidget* parent) : QWidget(parent), kind_(ki
 
     frameTimer_.setInterval(1000 / kFramesPerSecond);
     connect(&frameTimer_, &QTimer::timeout, this, &MonitorView::tick);
+    // Qt owns the interfaces a factory makes, one per view.
+    static const bool accessible = (QAccessible::installFactory(monitorAccessible), true);
+    (void)accessible;
 }
 
 MonitorView::~MonitorView() {
@@ -182,6 +236,49 @@ void MonitorView::tick() {
     }
     if (changed)
         update();
+    if (++framesSinceSpoken_ >= kSpokenEveryFrames) {
+        framesSinceSpoken_ = 0;
+        speak();
+    }
+}
+
+std::optional<double> MonitorView::shownValue() const {
+    switch (kind_) {
+        case Kind::Level:
+            if (meter_.barDb() < kSpokenFloorDb)
+                return std::nullopt;
+            return std::round(meter_.barDb());
+        case Kind::Spectrum: {
+            const std::size_t peak = analyzer_->peakBin();
+            if (ring_.empty() || peak == 0 || shownSpectrum_[peak] < kSpokenSpectrumFloorDb)
+                return std::nullopt;
+            return std::round(binFrequency(peak, analyzer_->size(), rate_));
+        }
+        case Kind::Waveform:
+            break;
+    }
+    return std::nullopt;
+}
+
+QString MonitorView::spokenText() const {
+    if (kind_ == Kind::Waveform)
+        return {};
+    if (!spokenValue_)
+        return QStringLiteral("silêncio");
+    return QStringLiteral("%1 %2")
+        .arg(*spokenValue_, 0, 'f', 0)
+        .arg(kind_ == Kind::Level ? QStringLiteral("dB") : QStringLiteral("Hz"));
+}
+
+// Only a change is told, and at most once a second, so a screen reader is
+// not flooded by a view that moves 25 times a second.
+void MonitorView::speak() {
+    const std::optional<double> now = shownValue();
+    if (now == spokenValue_)
+        return;
+    spokenValue_ = now;
+    QAccessibleValueChangeEvent event(this, spokenValue_.value_or(0.0));
+    QAccessible::updateAccessibility(&event);
 }
 
 void MonitorView::showEvent(QShowEvent* event) {

@@ -72,6 +72,13 @@ public:
     std::span<const std::int16_t> waveSamples() const;
     const LevelMeter& level() const { return meter_; }
 
+    // What a screen reader is told the view shows, renewed at most once a
+    // second: the level in dB, the spectrum's strongest frequency in Hz;
+    // none in silence and for the waveform.
+    std::optional<double> spokenValue() const { return spokenValue_; }
+    QString spokenText() const;
+    static constexpr int kSpokenEveryFrames = kFramesPerSecond;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -86,6 +93,9 @@ private:
     void restart();
     std::size_t samplesFor(double seconds) const;
     std::span<const std::int16_t> latest(std::size_t count);
+
+    std::optional<double> shownValue() const;
+    void speak();
 
     void paintSpectrum(QPainter& p, const QRectF& area);
     void paintWaveform(QPainter& p, const QRectF& area);
@@ -114,6 +124,9 @@ private:
 
     LevelMeter meter_;
     double meterSeconds_ = 0.0;  // since the meter's last update
+
+    std::optional<double> spokenValue_;
+    int framesSinceSpoken_ = 0;
 };
 
 }  // namespace quindra

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
@@ -289,6 +291,52 @@ TEST(MonitorViewPicture, VolumeBarAndPeakMarkerStandAtTheirLevels) {
     }
     EXPECT_NEAR(barTop, Picture::kMargin + 9.03 / 60 * plot, 2);
     EXPECT_NE(pic.image.pixel(x, 110), qRgb(54, 59, 68));
+}
+
+}  // namespace
+
+namespace {
+
+// A screen reader hears the level in dB and the spectrum's strongest
+// frequency, told at most once a second, and silence as such.
+TEST_F(ShownView, AScreenReaderHearsTheLevelAndTheStrongestFrequency) {
+    const struct {
+        Kind kind;
+        QAccessible::Role role;
+        double value;
+        double tolerance;
+        const char* unit;
+    } cases[] = {
+        {Kind::Level, QAccessible::ProgressBar, std::round(20 * std::log10(0.25 / std::sqrt(2.0))),
+         0.0, " dB"},
+        {Kind::Spectrum, QAccessible::Chart, 1000.0, 8000.0 / MonitorView::kFftSize, " Hz"},
+    };
+    const QString silence = QStringLiteral("silêncio");
+    for (const auto& c : cases) {
+        MonitorView& v = make(c.kind);
+        v.setSource(&a);
+        QAccessibleInterface* acc = QAccessible::queryAccessibleInterface(&v);
+        ASSERT_NE(acc, nullptr);
+        ASSERT_NE(acc->valueInterface(), nullptr);
+        EXPECT_EQ(acc->role(), c.role);
+        EXPECT_EQ(acc->text(QAccessible::Value), silence);
+
+        for (int i = 0; i < MonitorView::kSpokenEveryFrames - 1; ++i) {
+            a.feed(sine(1000, 8000, 0.25, 320), 8000);
+            v.tick();
+        }
+        EXPECT_EQ(acc->text(QAccessible::Value), silence) << "renewed once a second at most";
+        a.feed(sine(1000, 8000, 0.25, 320), 8000);
+        v.tick();
+        EXPECT_NEAR(acc->valueInterface()->currentValue().toDouble(), c.value, c.tolerance);
+        EXPECT_TRUE(acc->text(QAccessible::Value).endsWith(QLatin1String(c.unit)))
+            << acc->text(QAccessible::Value).toStdString();
+        EXPECT_EQ(acc->text(QAccessible::Description), acc->text(QAccessible::Value));
+
+        for (int i = 0; i < 10 * MonitorView::kFramesPerSecond; ++i)
+            v.tick();
+        EXPECT_EQ(acc->text(QAccessible::Value), silence);
+    }
 }
 
 }  // namespace
