@@ -119,7 +119,10 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                          messageChanged();
                      },
                  .onSwapPause = [this](bool on) { line_.swapPause(on); }},
-                [this] { mail_.messageSwapped(); }),
+                [this] {
+                    metrics_.swapped();
+                    mail_.messageSwapped();
+                }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
       scan_(ports_.audio.lister, state_.scan, log_, channel_.startTimer()),
@@ -150,7 +153,9 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
     hotKey_.onPress = [this] { modes_.hotKeyPressed(); };
     channel_.reportTo(line_);
     line_.onChange([this](const LineState& line) { window_.showLine(line); });
+    line_.onChange([this](const LineState& line) { feedMetrics(line); });
     window_.showLine(line_.state());
+    feedMetrics(line_.state());
     ports_.platform.loop.setUncaughtHandler([this](const std::exception& e) { errors_.report(e); });
 }
 
@@ -361,6 +366,18 @@ void Shell::showPlayerOnViews() {
 
 void Shell::minimizeBoxPressed() {
     modes_.minimizeBoxPressed();
+}
+
+// A sound fault is counted once as the line falls silent for it; the
+// silence itself is counted unless the program or the operator asked for it.
+void Shell::feedMetrics(const LineState& line) {
+    const bool fault = !line.onAir && (line.reason == OffAirReason::SoundServerDown ||
+                                       line.reason == OffAirReason::SoundStopped ||
+                                       line.reason == OffAirReason::MessageUnplayable);
+    if (fault && metricsFault_ != line.reason)
+        metrics_.soundFault();
+    metricsFault_ = fault ? std::optional(line.reason) : std::nullopt;
+    metrics_.lineChanged(line.onAir, !line.onPurpose, line.hardwarePresent, line.file);
 }
 
 void Shell::finish() {

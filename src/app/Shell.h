@@ -146,12 +146,14 @@ private:
     QString settlePassword(StartupReader& read);
     void loadMailOptions(StartupReader& read, const QString& password);
     void messageChanged();
+    void feedMetrics(const LineState& line);
 
     ShellPorts ports_;
     ProgramWindow& window_;
     ErrorHandler errors_;
     RuntimeState state_;
     LineStatus line_;
+    std::optional<OffAirReason> metricsFault_;  // the fault the metrics last counted
     StatusLog log_;
     GlobalHotKey hotKey_;
     WindowModes modes_;

@@ -93,9 +93,10 @@ TEST(XdgDocumentViewer, HandsTheFileToXdgOpenAndFailsWithoutIt) {
     const QString record = tmp.path() + QStringLiteral("/opened");
     QFile script(bin + QStringLiteral("/xdg-open"));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1.tmp' && /bin/mv '%1.tmp' '%1'\n")
-                     .arg(record)
-                     .toUtf8());
+    script.write(
+        QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1.tmp' && /bin/mv '%1.tmp' '%1'\n")
+            .arg(record)
+            .toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 

@@ -1,5 +1,9 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sndfile.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,6 +16,8 @@
 #include "TestAudio.h"
 #include "Testbed.h"
 #include "VirtualHoldDevice.h"
+#include "config/SqliteRegistry.h"
+#include "config/Values.h"
 #include "core/QtEventLoop.h"
 #include "support/HardwareLines.h"
 #include "support/ProgramEnvironment.h"
@@ -188,6 +194,117 @@ protected:
     QString output;
     std::vector<std::int16_t> message;
 };
+
+// A loopback port nobody listens on now.
+quint16 freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    quint16 port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// Debian's node_exporter on loopback with only its textfile collector, as an
+// IT team runs it on each switchboard PC.
+class NodeExporter {
+public:
+    bool start(const QString& textfileDir) {
+        port_ = freePort();
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(
+            QStringLiteral("prometheus-node-exporter"),
+            {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port_),
+             QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.textfile"),
+             QStringLiteral("--collector.textfile.directory=") + textfileDir});
+        return port_ != 0 && process_.waitForStarted(5000);
+    }
+    ~NodeExporter() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    // The quindra_ samples of one scrape, and whether the collector read the
+    // file without an error.
+    QStringList scrape() {
+        QProcess curl;
+        curl.start(QStringLiteral("curl"),
+                   {QStringLiteral("-s"), QStringLiteral("--max-time"), QStringLiteral("5"),
+                    QStringLiteral("http://127.0.0.1:%1/metrics").arg(port_)});
+        curl.waitForFinished(10000);
+        QStringList out;
+        for (const QString& line :
+             QString::fromUtf8(curl.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("quindra_")) ||
+                line.startsWith(QLatin1String("node_textfile_scrape_error")))
+                out << line;
+        }
+        return out;
+    }
+    QString log() { return QString::fromUtf8(process_.readAll()); }
+
+private:
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+// The monitoring's view of one switchboard: node_exporter shows the program's
+// figures, and they follow a swap and an unplug.
+TEST_F(Unplug, NodeExporterShowsTheLineAndItFollowsASwapAndAnUnplug) {
+    const QString textfiles = home.filePath(QStringLiteral("textfile"));
+    ASSERT_TRUE(QDir().mkpath(textfiles));
+    {
+        SqliteRegistry store(home.filePath(QStringLiteral("registry.db")));
+        ASSERT_TRUE(store.createKey(Root::LocalMachine, kConfigKey));
+        ASSERT_TRUE(store.setValue(Root::LocalMachine, kConfigKey, values::PathMetricas.written(),
+                                   RegValue::String(textfiles + QStringLiteral("/quindra.prom"))));
+    }
+    NodeExporter exporter;
+    ASSERT_TRUE(exporter.start(textfiles));
+    played = std::make_unique<PlayedAudio>(device.playedFifo());
+    startProgram();
+
+    QStringList seen;
+    const auto shows = [&](const QStringList& samples) {
+        return waitFor(
+            loop,
+            [&] {
+                seen = exporter.scrape();
+                for (const QString& s : samples)
+                    if (!seen.contains(s))
+                        return false;
+                return true;
+            },
+            std::chrono::seconds(60));
+    };
+    ASSERT_TRUE(
+        shows({QStringLiteral("node_textfile_scrape_error 0"), QStringLiteral("quindra_on_air 1"),
+               QStringLiteral("quindra_hardware_present 1"),
+               QStringLiteral("quindra_message_info{file=\"espera.wav\"} 1"),
+               QStringLiteral("quindra_swaps_total 0")}))
+        << seen.join('\n').toStdString() << "\n"
+        << lines().join('\n').toStdString() << exporter.log().toStdString();
+
+    writeSound(home.filePath(QStringLiteral("home/Vizudu Telefônica/natal.wav")),
+               SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, noise(44100 / 2, 11));
+    ASSERT_TRUE(shows({QStringLiteral("quindra_on_air 1"),
+                       QStringLiteral("quindra_message_info{file=\"natal.wav\"} 1"),
+                       QStringLiteral("quindra_swaps_total 1")}))
+        << seen.join('\n').toStdString() << "\n"
+        << lines().join('\n').toStdString();
+    EXPECT_FALSE(seen.filter(QStringLiteral("quindra_last_swap_timestamp_seconds")).isEmpty());
+
+    unplug();
+    ASSERT_TRUE(
+        shows({QStringLiteral("quindra_on_air 0"), QStringLiteral("quindra_hardware_present 0"),
+               QStringLiteral("quindra_off_air_events_total 1")}))
+        << seen.join('\n').toStdString() << "\n"
+        << lines().join('\n').toStdString();
+}
 
 // QUINDRA_UNPLUG_CYCLES sets how many times (one unless set); the program's
 // descriptors and resident memory after the first and the last return are
