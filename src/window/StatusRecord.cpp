@@ -120,19 +120,20 @@ StatusRecord::~StatusRecord() {
 void StatusRecord::keep(const QString& message, const QString& line) noexcept {
     try {
         Entry e{message, line, ClassifyLogMessage(message)};
-        std::lock_guard lock(mutex_);
-        if (queue_.size() >= kMaxQueued) {
-            if (!overflowSaid_) {
-                overflowSaid_ = true;
-                queue_.push_back({QStringLiteral("Linhas do registro foram perdidas: o disco não "
-                                                 "acompanha; elas seguem só na janela."),
-                                  {},
-                                  {"error", kError}});
+        bool overflowing = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (queue_.size() < kMaxQueued) {
+                queue_.push_back(std::move(e));
+                wake_.notify_one();
+            } else if (!overflowSaid_) {
+                overflowSaid_ = overflowing = true;
             }
-            return;
         }
-        queue_.push_back(std::move(e));
-        wake_.notify_one();
+        if (overflowing && problem_)
+            problem_(
+                QStringLiteral("O registro não acompanha as linhas e perdeu algumas; elas "
+                               "seguem só na janela."));
     } catch (...) {
         // The window has the line; only its copy is lost.
     }

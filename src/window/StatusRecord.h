@@ -28,12 +28,14 @@ LogEvent ClassifyLogMessage(const QString& message);
 // files kept, so a restart does not lose the day's record. The writing is
 // done on a thread of its own: the UI thread only queues the line, whatever
 // the disk does. A file that cannot be written is said once, through
-// problem (called on the writer's thread); the window keeps every line.
+// problem (called on the writer's thread, which must hand it on); the window
+// keeps every line.
 class StatusRecord final : public LogRecord {
 public:
     static constexpr qint64 kRotateAtBytes = 1024 * 1024;
     static constexpr int kKeptFiles = 3;
-    // Lines waiting beyond this many are dropped (and said once).
+    // Lines waiting beyond this many are dropped, and that is said once
+    // through problem (called on the UI thread then).
     static constexpr std::size_t kMaxQueued = 10000;
 
     struct Options {

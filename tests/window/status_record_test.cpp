@@ -1,11 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <map>
+#include <thread>
 
 #include "core/VirtualEventLoop.h"
 #include "support/FakeClock.h"
@@ -172,6 +176,41 @@ TEST_F(RecordFile, AFolderThatCannotBeMadeIsSaidOnce) {
     EXPECT_EQ(problems, QStringList{QStringLiteral("O registro em %1 não pôde ser gravado (Not a "
                                                    "directory); as linhas seguem só na janela.")
                                         .arg(path)});
+}
+
+// A disk that does not keep up (here a pipe nobody reads yet): the UI
+// thread never waits on it; past the queue's bound the copies are dropped
+// and that is said once, and the lines queued before still arrive.
+TEST_F(RecordFile, ADiskThatDoesNotKeepUpCostsCopiesNotTheWindow) {
+    const QString fifo = dir.filePath(QStringLiteral("fila"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    StatusRecord::Options o;
+    o.logFile = fifo;
+    o.journal = false;
+    std::string drained;
+    std::thread reader;
+    {
+        StatusRecord record(o, said);
+        for (std::size_t i = 0; i < StatusRecord::kMaxQueued + 10; ++i)
+            record.keep(QStringLiteral("linha"), QStringLiteral("linha"));
+        EXPECT_EQ(problems,
+                  QStringList{QStringLiteral("O registro não acompanha as linhas e "
+                                             "perdeu algumas; elas seguem só na janela.")});
+        reader = std::thread([&] {
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_CLOEXEC);
+            char buffer[4096];
+            ssize_t n;
+            while (fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0)
+                drained.append(buffer, static_cast<std::size_t>(n));
+            if (fd >= 0)
+                ::close(fd);
+        });
+        record.flush();
+    }
+    reader.join();
+    const auto lines = std::count(drained.begin(), drained.end(), '\n');
+    EXPECT_GE(lines, static_cast<long>(StatusRecord::kMaxQueued));
+    EXPECT_LE(lines, static_cast<long>(StatusRecord::kMaxQueued) + 1);
 }
 
 TEST(StatusRecordFile, FollowsXdgStateHome) {
