@@ -68,6 +68,7 @@ const Row kRows[] = {
     // Whatever else says the line went silent.
     {Row::Match::Contains, "fora do ar", {"sound", kWarning}},
     {Row::Match::Contains, "saiu do ar", {"sound", kWarning}},
+    {Row::Match::Prefix, "O servidor de som", {"sound", kWarning}},
     // The drop and message folders and the files in them.
     {Row::Match::Prefix, "A pasta de reposição", {"drop", kWarning}},
     {Row::Match::Prefix, "A pasta de mensagens", {"drop", kWarning}},

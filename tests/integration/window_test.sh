@@ -59,6 +59,7 @@ mkdir -p "$work/home" "$work/config" "$work/runtime" "$work/quindra/Audio" "$wor
 chmod 700 "$work/runtime"
 export HOME="$work/home"
 export XDG_CONFIG_HOME="$work/config"
+export XDG_STATE_HOME="$work/state"
 export XDG_RUNTIME_DIR="$work/runtime"
 # Single-instance guards of its own: a program of a real session, or of a test
 # running beside this one, is not this test's first instance.

@@ -69,6 +69,8 @@ TEST(StatusRecord, EachMessageHasItsEvent) {
              // Composed lines, by what they hold.
              Kind{"O som parou; a mensagem de espera está fora do ar.", "sound", 4},
              Kind{"A mensagem de espera voltou ao ar.", "sound", 6},
+             Kind{"O servidor de som não está disponível; o canal da espera será aberto...",
+                  "sound", 4},
              Kind{"Sistema finalizado: a mensagem de espera saiu do ar.", "stop", 6},
              Kind{"O arquivo promo.txt não é uma mensagem (texto) e foi movido para a pasta x.",
                   "drop", 6},
