@@ -10,7 +10,8 @@ class FileOperations;
 class MessageBoxes;
 
 // The browse button of "Diretório do arquivo de Áudio": the operator picks an
-// audio file, and its folder becomes the drop folder. Every file in the drop
+// audio file, and its folder becomes the drop folder, or picks the folder
+// itself. Every file in the drop
 // folder is put on air and then removed from it in turn, so a folder that
 // holds other files (a music collection) is taken only once the operator has
 // agreed to that.
@@ -19,11 +20,12 @@ public:
     DropFolderChooser(MessageBoxes& boxes, const FileOperations& files, const QLocale& locale)
         : boxes_(boxes), files_(files), locale_(locale) {}
 
-    // The folder to store for the chosen file, or nothing when the operator
-    // says no and the drop folder stays as it is.
-    std::optional<QString> folderFor(const QString& chosenFile, const QString& dropFolder) const;
+    // The folder to store for the chosen file or folder, or nothing when the
+    // operator says no and the drop folder stays as it is.
+    std::optional<QString> folderFor(const QString& chosen, const QString& dropFolder) const;
 
-    // The question for a folder holding `others` files besides the chosen one.
+    // The question for a folder holding `others` files besides the chosen
+    // one; with no chosen name, the folder itself was chosen and holds them.
     static QString Question(const QString& folder, const QString& chosenName, int others);
 
 private:

@@ -8,6 +8,7 @@
 #include "core/Runtime.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
+#include "metrics/LineMetrics.h"
 #include "window/GlobalHotKey.h"
 
 namespace quindra {
@@ -48,6 +49,9 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
             // and the client keeps its previous port.
             smtp.port = StrToPort(text);
             break;
+        case Field::MetricsFile:
+            p_.metrics.setPath(text);
+            break;
         case Field::Company:
         case Field::Contact:
         case Field::Phone:
@@ -87,9 +91,9 @@ void ProgramSettings::hotKeyChanged(ShortCut key) {
     store_.writeHotKey(key);
 }
 
-std::optional<QString> ProgramSettings::dropFileChosen(const QString& file) {
+std::optional<QString> ProgramSettings::dropFileChosen(const QString& path) {
     const DropFolderChooser chooser(p_.boxes, p_.files, p_.locale);
-    const auto folder = chooser.folderFor(file, p_.copies.dropFolder);
+    const auto folder = chooser.folderFor(path, p_.copies.dropFolder);
     if (folder && *folder != p_.copies.dropFolder)
         fieldChanged(Field::DropFolder, *folder);
     return folder;

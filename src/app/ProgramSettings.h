@@ -9,6 +9,7 @@ namespace quindra {
 
 class FileOperations;
 class GlobalHotKey;
+class LineMetrics;
 class MailNotices;
 class MailOffice;
 class MessageBoxes;
@@ -34,6 +35,7 @@ public:
         MessageBoxes& boxes;
         const FileOperations& files;
         QLocale locale;
+        LineMetrics& metrics;  // its file's path
         // The desktop's keyring for the SMTP password; none: the store.
         PasswordKeeper* passwords = nullptr;
     };
@@ -43,7 +45,7 @@ public:
     void fieldChanged(Field f, const QString& text) override;
     void boxChanged(Box b, bool on) override;
     void hotKeyChanged(ShortCut key) override;
-    std::optional<QString> dropFileChosen(const QString& file) override;
+    std::optional<QString> dropFileChosen(const QString& path) override;
     bool sendTestMail(const MailSettings& settings, std::function<void()> done) override;
 
 private:

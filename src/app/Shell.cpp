@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/ManualOpener.h"
 #include "config/Conversions.h"
 #include "config/PasswordKeeper.h"
 #include "config/RegistryKey.h"
@@ -80,13 +81,15 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
       hotKey_(ports_.platform.hotKeys),
       modes_(window, window.tray(), ports_.platform.loop,
              {.shutdown = [this] { confirmShutdown(); },
-              .hotKeyRegistered = [this] { return hotKey_.registered(); }}),
+              .hotKeyRegistered = [this] { return hotKey_.registered(); },
+              .manual = [this] { openManual(); }}),
       mail_(ports_.platform.loop),
       office_(mail_, {.log = log_,
                       .clock = ports_.platform.clock,
                       .formats = ports_.platform.formats,
                       .onAir = state_.onAir,
                       .boxes = ports_.platform.boxes}),
+      metrics_(ports_.platform.loop, ports_.platform.clock, log_),
       settings_({.registry = ports_.platform.registry,
                  .copies = state_.settings,
                  .mail = mail_,
@@ -96,6 +99,7 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .boxes = ports_.platform.boxes,
                  .files = ports_.rotation.files,
                  .locale = ports_.platform.formats.locale(),
+                 .metrics = metrics_,
                  .passwords = ports_.platform.passwords}),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
@@ -251,6 +255,7 @@ PageSettings Shell::loadSettingsPage(StartupReader& read, const QString& passwor
     for (Field f : {Field::Recipient, Field::Sender, Field::SmtpUser, Field::SmtpPassword,
                     Field::SmtpServer, Field::SmtpPort})
         field(f);
+    field(Field::MetricsFile);
     return page;
 }
 
@@ -297,6 +302,10 @@ void Shell::loadMailOptions(StartupReader& read, const QString& password) {
     smtp.password = password;
 }
 
+void Shell::openManual() {
+    ManualOpener(ports_.platform.viewer, ports_.platform.paths.manualPlaces, log_).open();
+}
+
 void Shell::confirmShutdown() {
     if (!ports_.platform.boxes.confirm(QStringLiteral("Confirmação"),
                                        QStringLiteral("Deseja realmente finalizar o sistema?")))
@@ -335,6 +344,7 @@ void Shell::finish() {
         }
     });
     presence_.stopUsbWatch();
+    metrics_.finish();
     // The journal keeps the end of the run, and says when it silenced the line.
     log_.write(stopped ? QStringLiteral("Sistema finalizado: a mensagem de espera saiu do ar.")
                        : QStringLiteral("Sistema finalizado."));

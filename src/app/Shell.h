@@ -13,6 +13,7 @@
 #include "hardware/HoldHardwareScan.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
+#include "metrics/LineMetrics.h"
 #include "rotation/MessageRotation.h"
 #include "status/StatusPanel.h"
 #include "window/ErrorHandler.h"
@@ -29,6 +30,7 @@ class AudioProbe;
 class DevicePlatform;
 class SessionAutostart;
 class Clock;
+class DocumentViewer;
 class FileOperations;
 class IdleSource;
 class MessageBoxes;
@@ -52,6 +54,8 @@ struct PlatformPorts {
     std::function<void(const QString&)> echo;  // each status line, to standard output
     // The desktop's keyring for the SMTP password; none: the store keeps it.
     PasswordKeeper* passwords = nullptr;
+    // Shows the manual; none: the program runs without a display.
+    DocumentViewer* viewer = nullptr;
 };
 
 // What the message swap does to files, and its test of a dropped file.
@@ -107,6 +111,7 @@ public:
     void closeRequested() override;
     void showPlayerOnViews() override;
     void minimizeBoxPressed() override;
+    void openManual() override;
 
     // Whether the run loop shows the window (the start mode).
     bool showOnRun() const { return modes_.showOnRun(); }
@@ -143,6 +148,7 @@ private:
     WindowModes modes_;
     MailNotices mail_;
     MailOffice office_;
+    LineMetrics metrics_;
     ProgramSettings settings_;
     MessageRotation rotation_;
     HoldChannel channel_;

@@ -17,6 +17,7 @@
 #include "app/AppFolder.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "app/ManualOpener.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
@@ -32,6 +33,7 @@
 #include "status/IdleSource.h"
 #include "status/LinuxSysInfo.h"
 #include "window/Artwork.h"
+#include "window/DocumentViewer.h"
 #include "window/MainWindow.h"
 #include "window/MessageBoxes.h"
 #include "window/QtTranslations.h"
@@ -106,6 +108,7 @@ Paths programPaths(const QString& userHome) {
     p.executablePath = QCoreApplication::applicationFilePath();
     p.homeFolder = userHome;
     p.storeFile = SqliteRegistry::defaultFile();
+    p.manualPlaces = ManualOpener::PlacesBeside(QCoreApplication::applicationDirPath());
     if (!userHome.isEmpty())
         p.defaultDropFolder = userHome + QStringLiteral("/Vizudu Telefônica/");
     return p;
@@ -175,6 +178,7 @@ int main(int argc, char** argv) {
     XdgAutostartFile autostart(XdgAutostartFile::defaultFile(), paths.executablePath);
     XcbHotKeyRegistrar hotKeys;
     SecretServiceKeeper passwords;
+    XdgDocumentViewer viewer;
     // One sound-server connection, shared by the player, the capture
     // monitor and the device lister.
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
@@ -199,7 +203,8 @@ int main(int argc, char** argv) {
                      .echo = StatusRecord::stdoutIsJournal() && StatusRecord::journalRuns()
                                  ? std::function<void(const QString&)>()
                                  : EchoToStdout,
-                     .passwords = &passwords},
+                     .passwords = &passwords,
+                     .viewer = headless ? nullptr : &viewer},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
         .rotation = {.files = files, .probe = probe},
         .hardware = {.devices = devices},

@@ -37,6 +37,8 @@ Row rowOf(Field f) {
             return {values::ServerSMTP, true};
         case Field::SmtpPort:
             return {values::PortaSMTP, true};
+        case Field::MetricsFile:
+            return {values::PathMetricas, true};
     }
     return {values::Empresa, false};
 }

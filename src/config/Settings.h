@@ -21,7 +21,8 @@ enum class Field {
     SmtpUser,
     SmtpPassword,
     SmtpServer,
-    SmtpPort,  // as typed: a number, or a text that is reported as none
+    SmtpPort,     // as typed: a number, or a text that is reported as none
+    MetricsFile,  // node_exporter's textfile; empty: no metrics
 };
 
 // The settings page's check boxes.

@@ -54,6 +54,10 @@ inline constexpr ConfigValue SenhaSMTP{"SenhaSmtp", "SenhaSMTP", "SenhaSMTP", Va
 inline constexpr ConfigValue ServerSMTP{"ServerSmtp", "ServerSMTP", "ServerSMTP", ValueKind::Text};
 inline constexpr ConfigValue PortaSMTP{"PortaSmtp", "PortaSMTP", "PortaSMTP",
                                        ValueKind::IntegerText};
+// Where the hold line's metrics are written for node_exporter; new in this
+// version, so it has one spelling.
+inline constexpr ConfigValue PathMetricas{"PathMetricas", "PathMetricas", "PathMetricas",
+                                          ValueKind::Text};
 inline constexpr ConfigValue HotKey{"Hotkey", "Hotkey", "HotKey", ValueKind::Integer};
 inline constexpr ConfigValue ArquivoAtual{"ArquivoAtual", "ArquivoAtual", "ArquivoAtual",
                                           ValueKind::Text};
@@ -68,14 +72,14 @@ inline constexpr ConfigValue DataAnteriorSai{"DataAnteriorSai", "DataAnteriorSai
 
 // Every value of the settings key.
 inline constexpr std::array kConfigValues{
-    values::PathAudio,       values::Contato,    values::Empresa,
-    values::Telefone,        values::HideMode,   values::IniWin,
-    values::EstadoJanela,    values::SendMail,   values::TrocaMsg,
-    values::HardDesc,        values::AuthSeguro, values::SendTo,
-    values::UserSMTP,        values::SenhaSMTP,  values::ServerSMTP,
-    values::PortaSMTP,       values::HotKey,     values::ArquivoAtual,
-    values::ArquivoAnterior, values::DataAtual,  values::DataAnteriorEntra,
-    values::DataAnteriorSai, values::SendFrom,
+    values::PathAudio,       values::Contato,      values::Empresa,
+    values::Telefone,        values::HideMode,     values::IniWin,
+    values::EstadoJanela,    values::SendMail,     values::TrocaMsg,
+    values::HardDesc,        values::AuthSeguro,   values::SendTo,
+    values::UserSMTP,        values::SenhaSMTP,    values::ServerSMTP,
+    values::PortaSMTP,       values::HotKey,       values::ArquivoAtual,
+    values::ArquivoAnterior, values::DataAtual,    values::DataAnteriorEntra,
+    values::DataAnteriorSai, values::PathMetricas, values::SendFrom,
 };
 
 }  // namespace quindra

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace quindra {
 
@@ -12,6 +13,7 @@ struct Paths {
                                 // when the user has no home folder
     QString homeFolder;         // the user's home folder, never a drop folder itself
     QString storeFile;          // the settings store's file; its folder is never a drop folder
+    QStringList manualPlaces;   // where the manual's HTML form may be, the installed one first
 
     QString messageFolder() const { return appDir + QStringLiteral("Audio"); }
 };

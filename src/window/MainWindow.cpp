@@ -172,6 +172,10 @@ QWidget* MainWindow::buildHeader() {
     doc->setAccessibleName(doc->toolTip());
     doc->setIcon(DocumentIcon());
     doc->setIconSize(QSize(32, 32));
+    connect(doc, &QToolButton::clicked, this, [this] {
+        if (commands_)
+            commands_->openManual();
+    });
     row->addWidget(doc);
 
     auto* power = new QToolButton(header);
@@ -367,9 +371,22 @@ QWidget* MainWindow::buildSettingsPage() {
                          QStringLiteral("Mensagem de troca de gravação")));
     grid->addWidget(notices, 2, 1);
 
+    // For the company's monitoring: node_exporter's textfile collector reads
+    // the hold line's figures from this file.
+    auto* monitoring = new QGroupBox(QStringLiteral("Monitoramento"), page);
+    auto* mon = new QFormLayout(monitoring);
+    QLineEdit* metrics = addField(Field::MetricsFile, QStringLiteral("metricsFile"));
+    metrics->setPlaceholderText(
+        QStringLiteral("/var/lib/prometheus/node-exporter/quindra.prom (vazio: sem métricas)"));
+    metrics->setToolTip(
+        QStringLiteral("Arquivo .prom que o coletor textfile do node_exporter lê: no ar, hardware "
+                       "presente, mensagem, trocas e falhas.\nVazio: nenhuma métrica é escrita."));
+    mon->addRow(QStringLiteral("Arquivo de métricas (Prometheus)"), metrics);
+    grid->addWidget(monitoring, 3, 0, 1, 2);
+
     // The groups spread over the page rather than leave its lower part empty.
     grid->setVerticalSpacing(18);
-    grid->setRowStretch(3, 1);
+    grid->setRowStretch(4, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     return page;

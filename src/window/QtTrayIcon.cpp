@@ -30,8 +30,7 @@ QtTrayIcon::QtTrayIcon(QObject* parent)
     menu_->addAction(QStringLiteral("Ocultar"), this, [this] { call(onHide); })
         ->setObjectName(QStringLiteral("hideItem"));
     menu_->addSeparator();
-    // "Manual" does nothing.
-    menu_->addAction(MenuGlyph(3), QStringLiteral("Manual"))
+    menu_->addAction(MenuGlyph(3), QStringLiteral("Manual"), this, [this] { call(onManual); })
         ->setObjectName(QStringLiteral("manualItem"));
     menu_->addSeparator();
     menu_->addAction(MenuGlyph(2), QStringLiteral("Fechar"), this, [this] { call(onClose); })

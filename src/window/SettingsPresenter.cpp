@@ -127,11 +127,11 @@ void SettingsPresenter::boxToggled(Box b, bool on) {
 void SettingsPresenter::browse() {
     QLineEdit* folder = page_.fields.value(Field::DropFolder);
     const auto dialog = MakeAudioFileDialog(page_.dialogParent, folder->text());
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    if (dialog->exec() != QDialog::Accepted || dialog->chosen().isEmpty())
         return;
-    const QString file = dialog->selectedFiles().constFirst();
+    const QString picked = dialog->chosen();
     guard([&] {
-        if (const auto chosen = target_->dropFileChosen(file)) {
+        if (const auto chosen = target_->dropFileChosen(picked)) {
             const QSignalBlocker quiet(folder);
             folder->setText(*chosen);
         }

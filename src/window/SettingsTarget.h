@@ -21,9 +21,9 @@ public:
     virtual void boxChanged(Box b, bool on) = 0;
     // A combination pressed in the hot-key field.
     virtual void hotKeyChanged(ShortCut key) = 0;
-    // The file chosen with the browse button: the drop folder taken for it,
-    // or nothing when the operator kept the one there was.
-    virtual std::optional<QString> dropFileChosen(const QString& file) = 0;
+    // The file, or the folder, chosen with the browse button: the drop folder
+    // taken for it, or nothing when the operator kept the one there was.
+    virtual std::optional<QString> dropFileChosen(const QString& path) = 0;
     // The "Teste" button, with the mail settings as the page shows them. The
     // test runs while the window goes on; done is called once it has ended.
     // False, and done never called, when a test was already running.

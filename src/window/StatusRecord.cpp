@@ -65,6 +65,7 @@ const Row kRows[] = {
     // The store and the hot-key.
     {Row::Match::Prefix, "O arquivo de configurações", {"config", kWarning}},
     {Row::Match::Prefix, "A tecla de atalho", {"config", kWarning}},
+    {Row::Match::Prefix, "As métricas", {"config", kWarning}},
     // Whatever else says the line went silent.
     {Row::Match::Contains, "fora do ar", {"sound", kWarning}},
     {Row::Match::Contains, "saiu do ar", {"sound", kWarning}},

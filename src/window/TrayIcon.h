@@ -23,10 +23,12 @@ public:
     std::function<void()> onDoubleClick;
     // The right button, just before the menu opens.
     std::function<void()> onMenuRequested;
-    // The menu's items "Maximizar", "Minimizar", "Ocultar" and "Fechar".
+    // The menu's items "Maximizar", "Minimizar", "Ocultar", "Manual" and
+    // "Fechar".
     std::function<void()> onShow;
     std::function<void()> onMinimize;
     std::function<void()> onHide;
+    std::function<void()> onManual;
     std::function<void()> onClose;
 };
 

@@ -16,6 +16,8 @@ public:
     virtual void showPlayerOnViews() = 0;
     // The minimise box, which may send the window to the tray.
     virtual void minimizeBoxPressed() = 0;
+    // "Documentação On-line" and the tray's "Manual".
+    virtual void openManual() = 0;
 };
 
 }  // namespace quindra

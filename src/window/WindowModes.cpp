@@ -18,6 +18,10 @@ WindowModes::WindowModes(ModalWindow& window, TrayIcon* tray, EventLoop& loop, A
     tray_->onShow = [this] { showFromMenu(); };
     tray_->onMinimize = [this] { minimizeFromMenu(); };
     tray_->onHide = [this] { hideFromMenu(); };
+    tray_->onManual = [this] {
+        if (trayEnabled_ && actions_.manual)
+            actions_.manual();
+    };
     tray_->onClose = [this] {
         if (trayEnabled_ && actions_.shutdown)
             actions_.shutdown();
@@ -32,6 +36,7 @@ WindowModes::~WindowModes() {
     tray_->onShow = nullptr;
     tray_->onMinimize = nullptr;
     tray_->onHide = nullptr;
+    tray_->onManual = nullptr;
     tray_->onClose = nullptr;
 }
 

@@ -37,6 +37,8 @@ public:
         std::function<void()> shutdown;
         // Whether the restore hot-key is registered with the desktop.
         std::function<bool()> hotKeyRegistered;
+        // The menu's "Manual".
+        std::function<void()> manual;
     };
 
     // The icon's animation starts with the first frame now and runs until

@@ -13,6 +13,7 @@
 #include "core/VirtualEventLoop.h"
 #include "mail/MailNotices.h"
 #include "mail/MailOffice.h"
+#include "metrics/LineMetrics.h"
 #include "support/FakeAutostart.h"
 #include "support/FakeClock.h"
 #include "support/FakeFiles.h"
@@ -73,6 +74,7 @@ public:
     FakeRegistrar registrar;
     GlobalHotKey hotKey{registrar};
     testing::FakeFileOperations files;
+    LineMetrics metrics{loop, clock, log};
     // Made afresh for each change: a test may reopen the store.
     ProgramSettings settings() {
         return ProgramSettings({.registry = store.registry(),
@@ -83,7 +85,8 @@ public:
                                 .hotKey = hotKey,
                                 .boxes = boxes,
                                 .files = files,
-                                .locale = QLocale(QStringLiteral("pt_BR"))});
+                                .locale = QLocale(QStringLiteral("pt_BR")),
+                                .metrics = metrics});
     }
 };
 
@@ -128,6 +131,16 @@ const TextCase kTextCases[] = {
     {Field::SmtpServer, "ServerSMTP", false,
      [](ProgramSettingsTest& h) -> QString& { return h.smtp.host; }},
 };
+
+// The metrics file's path is stored and followed; empty writes no metrics.
+TEST_F(ProgramSettingsTest, TheMetricsFileIsStoredAndFollowed) {
+    for (const QString& path :
+         {QStringLiteral("/var/lib/prometheus/node-exporter/quindra.prom"), QString()}) {
+        settings().fieldChanged(Field::MetricsFile, path);
+        EXPECT_EQ(storedText(QStringLiteral("PathMetricas")), path);
+        EXPECT_EQ(metrics.path(), path);
+    }
+}
 
 TEST_P(ProgramSettingsFields, WritesTheTextThenUpdates) {
     const TextCase& c = GetParam();

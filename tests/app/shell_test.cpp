@@ -330,6 +330,43 @@ TEST_F(ShellStart, ChosenFileGivesItsFolderOnceTheOperatorAgreesToWhatHappensToT
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
 }
 
+// "Usar esta pasta" hands the folder itself over: an empty one, the usual
+// first set-up, is taken at once; one holding files is asked about. A '%'
+// in a name is shown as it is.
+TEST_F(ShellStart, AChosenFolderIsTakenAsItIsAndOneWithFilesOnlyOnceTheOperatorAgrees) {
+    const QString empty = tmp.path() + QStringLiteral("/nova");
+    const QString full = tmp.path() + QStringLiteral("/100%2 mensagens");
+    QDir().mkpath(empty);
+    QDir().mkpath(full);
+    for (const QString& name : {QStringLiteral("a.wav"), QStringLiteral("b.mp3")}) {
+        QFile f(full + QLatin1Char('/') + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    Shell* s = &start();
+    s->errors().guard([&] { s->settings().dropFileChosen(empty); });
+    EXPECT_TRUE(boxes.questions.isEmpty());
+    EXPECT_EQ(s->state().settings.dropFolder, empty);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
+
+    boxes.answer = false;
+    s->errors().guard([&] { s->settings().dropFileChosen(full); });
+    ASSERT_EQ(boxes.questions.size(), 1);
+    EXPECT_EQ(boxes.questions[0],
+              QStringLiteral("Confirmação: A pasta ") + full +
+                  QStringLiteral(" contém 2 arquivos.\nCada arquivo desta pasta será colocado no "
+                                 "ar e removido dela, um após o outro.\nDeseja usar esta pasta "
+                                 "para as mensagens de espera?"));
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), empty);
+
+    boxes.answer = true;
+    s->errors().guard([&] { s->settings().dropFileChosen(full); });
+    EXPECT_EQ(s->state().settings.dropFolder, full);
+    EXPECT_EQ(storedText(QStringLiteral("PathAudio")), full);
+    EXPECT_EQ(QDir(full).entryList(QDir::Files).size(), 2);
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
 TEST_F(ShellStart, AHotKeyTheDesktopRefusesIsWrittenOnceAndHiddenStartKeepsAWayBack) {
     preset(QStringLiteral("HideMode"), QStringLiteral("-1"));
     preset(QStringLiteral("HotKey"), RegValue::Integer(kCtrlKey | 'Q'));

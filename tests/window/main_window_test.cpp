@@ -411,4 +411,19 @@ TEST_F(MainWindowTest, FileDialogShowsTheFiltersAsWrittenAndQtsOwnWordsInPortugu
     EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
 }
 
+// An empty folder, the usual first set-up, has no file to open: the dialog
+// takes the folder it shows.
+TEST_F(MainWindowTest, FileDialogTakesTheFolderItShowsEvenAnEmptyOne) {
+    QDir(tmp.path()).mkdir(QStringLiteral("vazia"));
+    const QString empty = tmp.path() + QStringLiteral("/vazia");
+    const auto dialog = MakeAudioFileDialog(nullptr, empty);
+    auto* useFolder = dialog->findChild<QPushButton*>(QStringLiteral("useFolderButton"));
+    ASSERT_NE(useFolder, nullptr);
+    EXPECT_EQ(useFolder->text(), QStringLiteral("Usar esta pasta"));
+    EXPECT_TRUE(useFolder->isEnabled());
+    useFolder->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(QDir(dialog->chosen()).canonicalPath(), QDir(empty).canonicalPath());
+}
+
 }  // namespace

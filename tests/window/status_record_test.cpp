@@ -76,6 +76,7 @@ TEST(StatusRecord, EachMessageHasItsEvent) {
                   "drop", 6},
              Kind{"A pasta de reposição /x não foi encontrada; até que ela volte...", "drop", 4},
              Kind{"O arquivo de configurações /x voltou a funcionar.", "config", 4},
+             Kind{"As métricas não foram escritas em /x.prom: é uma pasta.", "config", 4},
              Kind{"Erro desconhecido", "error", 3},
              Kind{"Uma linha que ninguém previu.", "other", 6},
          }) {

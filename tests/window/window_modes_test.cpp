@@ -41,7 +41,8 @@ struct Running {
         : hotKey(d.hotKey),
           modes(window, d.tray ? &tray : nullptr, loop,
                 {.shutdown = [this] { ++shutdowns; },
-                 .hotKeyRegistered = [this] { return hotKey; }}) {
+                 .hotKeyRegistered = [this] { return hotKey; },
+                 .manual = [this] { ++manuals; }}) {
         tray.notificationArea = d.notificationArea;
         modes.applyStartMode(startHidden, startMinimized);
         window.shown = modes.showOnRun();
@@ -51,6 +52,7 @@ struct Running {
     FakeTray tray;
     bool hotKey;
     int shutdowns = 0;
+    int manuals = 0;
     WindowModes modes;
 };
 
@@ -258,15 +260,19 @@ TEST(WindowModes, FecharAsksForTheShutdownAndADisabledIconIgnoresTheMouse) {
     Running r(false, true);
     r.tray.onClose();
     EXPECT_EQ(r.shutdowns, 1);
+    r.tray.onManual();
+    EXPECT_EQ(r.manuals, 1);
 
     r.modes.disableTray();
     EXPECT_FALSE(r.tray.enabled);
     r.tray.onDoubleClick();
     r.tray.onShow();
     r.tray.onClose();
+    r.tray.onManual();
     EXPECT_FALSE(r.window.shown);
     EXPECT_EQ(r.modes.mode(), Mode::InTray);
     EXPECT_EQ(r.shutdowns, 1);
+    EXPECT_EQ(r.manuals, 1);
 }
 
 }  // namespace
