@@ -43,7 +43,8 @@ sleep_until_us() {
 start_program() {
   local program=$1 dir=$2
   (
-    export HOME="$dir/home" XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime"
+    export HOME="$dir/home" XDG_CONFIG_HOME="$dir/config" XDG_STATE_HOME="$dir/state"
+    export XDG_RUNTIME_DIR="$dir/runtime"
     export QUINDRA_HOME="$dir/quindra" QUINDRA_REGISTRY="$dir/registry.db"
     export LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/no-bus"

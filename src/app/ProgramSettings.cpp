@@ -17,6 +17,8 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
     // The notices go where the page says, whether the store took it or not.
     if (f == Field::Recipient)
         p_.mail.setRecipient(text);
+    if (f == Field::Sender)
+        p_.mail.setSender(text);
     SmtpClientSettings& smtp = p_.mail.smtp();
     if (f == Field::SmtpPassword && p_.passwords && p_.passwords->write(text)) {
         smtp.password = text;
@@ -54,6 +56,7 @@ void ProgramSettings::fieldChanged(Field f, const QString& text) {
         case Field::Contact:
         case Field::Phone:
         case Field::Recipient:
+        case Field::Sender:
             break;
     }
 }
@@ -96,11 +99,11 @@ std::optional<QString> ProgramSettings::dropFileChosen(const QString& path) {
     return folder;
 }
 
-void ProgramSettings::sendTestMail(const MailSettings& settings) {
+bool ProgramSettings::sendTestMail(const MailSettings& settings, std::function<void()> done) {
     // The page hands the port over as a number; one outside the range is
     // refused as its text would be.
     StrToPort(QString::number(settings.server.port));
-    p_.office.sendTestMail(settings);
+    return p_.office.sendTestMail(settings, std::move(done));
 }
 
 }  // namespace quindra

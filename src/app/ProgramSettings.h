@@ -46,7 +46,7 @@ public:
     void boxChanged(Box b, bool on) override;
     void hotKeyChanged(ShortCut key) override;
     std::optional<QString> dropFileChosen(const QString& path) override;
-    void sendTestMail(const MailSettings& settings) override;
+    bool sendTestMail(const MailSettings& settings, std::function<void()> done) override;
 
 private:
     Ports p_;

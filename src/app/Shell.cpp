@@ -292,8 +292,8 @@ PageSettings Shell::loadSettingsPage(StartupReader& read, const QString& passwor
     for (Box b : {Box::StartHidden, Box::StartWithSession, Box::StartMinimized, Box::MailEnabled,
                   Box::MailOnSwap, Box::MailOnHardware, Box::SecureMail})
         box(b);
-    for (Field f : {Field::Recipient, Field::SmtpUser, Field::SmtpPassword, Field::SmtpServer,
-                    Field::SmtpPort})
+    for (Field f : {Field::Recipient, Field::Sender, Field::SmtpUser, Field::SmtpPassword,
+                    Field::SmtpServer, Field::SmtpPort})
         field(f);
     field(Field::MetricsFile);
     return page;

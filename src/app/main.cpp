@@ -42,6 +42,7 @@
 #include "window/MessageBoxes.h"
 #include "window/QtTranslations.h"
 #include "window/StatusLog.h"
+#include "window/StatusRecord.h"
 #include "window/XcbHotKeyRegistrar.h"
 
 using namespace quindra;
@@ -201,7 +202,11 @@ int main(int argc, char** argv) {
                      .boxes = boxes,
                      .autostart = autostart,
                      .hotKeys = hotKeys,
-                     .echo = EchoToStdout,
+                     // Under a service whose output is the journal, the
+                     // journal has each line from the record already.
+                     .echo = StatusRecord::stdoutIsJournal() && StatusRecord::journalRuns()
+                                 ? std::function<void(const QString&)>()
+                                 : EchoToStdout,
                      .passwords = &passwords,
                      .viewer = headless ? nullptr : &viewer},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
@@ -231,6 +236,20 @@ int main(int argc, char** argv) {
         });
     }
 
+    // Every status line is kept in the journal and in the log file too. It
+    // outlives the shell, whose last lines it still takes; a file it cannot
+    // write is said in the log.
+    StatusLog* recordProblemsTo = nullptr;
+    StatusRecord::Options kept;
+    kept.logFile = StatusRecord::defaultLogFile();
+    kept.journal = StatusRecord::journalRuns();
+    StatusRecord record(kept, [&loop, &recordProblemsTo](const QString& problem) {
+        loop.post([&recordProblemsTo, problem] {
+            if (recordProblemsTo)
+                recordProblemsTo->write(problem);
+        });
+    });
+
     MainWindow window(/*withTray=*/!headless,
                       headless ? MainWindow::Output::NoDisplay : MainWindow::Output::Screen);
     // Before the shell, which still tells the line's end as it goes.
@@ -242,6 +261,12 @@ int main(int argc, char** argv) {
     Shell shell(std::move(ports), window);
     if (notices)
         shell.line().onChange([&notices](const LineState& line) { notices->lineChanged(line); });
+    shell.log().setRecord(&record);
+    recordProblemsTo = &shell.log();
+    const struct ForgetRecordProblems {
+        StatusLog*& to;
+        ~ForgetRecordProblems() { to = nullptr; }
+    } forgetRecordProblems{recordProblemsTo};
     window.connectTo(shell, shell.settings(), shell.errors());
     // Gone first: the window's controls reach nothing while the shell ends.
     const struct Detach {

@@ -27,6 +27,8 @@ Row rowOf(Field f) {
             return {values::PathAudio, false};
         case Field::Recipient:
             return {values::SendTo, true};
+        case Field::Sender:
+            return {values::SendFrom, true};
         case Field::SmtpUser:
             return {values::UserSMTP, true};
         case Field::SmtpPassword:

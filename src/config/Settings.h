@@ -17,6 +17,7 @@ enum class Field {
     Phone,
     DropFolder,
     Recipient,  // where the notices go
+    Sender,     // "De:", the notices' sender address; empty: the recipient
     SmtpUser,
     SmtpPassword,
     SmtpServer,

@@ -47,6 +47,8 @@ inline constexpr ConfigValue HardDesc{"HardDesc", "HardDesc", "HardDesc", ValueK
 inline constexpr ConfigValue AuthSeguro{"AuthSeguro", "AuthSeguro", "AuthSeguro",
                                         ValueKind::Boolean};
 inline constexpr ConfigValue SendTo{"SendTo", "SendTo", "SendTo", ValueKind::Text};
+// The notices' sender ("De:"); newer than the others, one name for all uses.
+inline constexpr ConfigValue SendFrom{"SendFrom", "SendFrom", "SendFrom", ValueKind::Text};
 inline constexpr ConfigValue UserSMTP{"UserSmtp", "UserSMTP", "UserSMTP", ValueKind::Text};
 inline constexpr ConfigValue SenhaSMTP{"SenhaSmtp", "SenhaSMTP", "SenhaSMTP", ValueKind::Text};
 inline constexpr ConfigValue ServerSMTP{"ServerSmtp", "ServerSMTP", "ServerSMTP", ValueKind::Text};
@@ -77,7 +79,7 @@ inline constexpr std::array kConfigValues{
     values::UserSMTP,        values::SenhaSMTP,    values::ServerSMTP,
     values::PortaSMTP,       values::HotKey,       values::ArquivoAtual,
     values::ArquivoAnterior, values::DataAtual,    values::DataAnteriorEntra,
-    values::DataAnteriorSai, values::PathMetricas,
+    values::DataAnteriorSai, values::PathMetricas, values::SendFrom,
 };
 
 }  // namespace quindra

@@ -45,12 +45,18 @@ QString MailFailureReason(const std::exception& e, std::chrono::milliseconds rep
             return QStringLiteral("a conexão segura com o servidor falhou");
         case MailFault::ControlCharacter:
             return QStringLiteral("o endereço em \"Enviar para\" tem um caractere de controle");
+        case MailFault::SenderControlCharacter:
+            return QStringLiteral("o endereço em \"De:\" tem um caractere de controle");
         case MailFault::Abandoned:
             return QStringLiteral("o sistema foi finalizado durante o envio");
         case MailFault::Other:
             break;
     }
     return QStringLiteral("falha inesperada no envio");
+}
+
+QString MailReasonLine(const std::exception& e, std::chrono::milliseconds replyLimit) {
+    return QStringLiteral("Motivo: %1.").arg(MailFailureReason(e, replyLimit));
 }
 
 bool HoldsControlCharacter(const QString& text) {

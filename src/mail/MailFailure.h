@@ -26,7 +26,8 @@ enum class MailFault {
     TlsVersionRefused,        // the server offers only TLS older than 1.2
     NotTlsPort,               // plain text where TLS was expected
     TlsFailure,               // any other handshake or TLS fault
-    ControlCharacter,         // an address holding a control character
+    ControlCharacter,         // the recipient text holding a control character
+    SenderControlCharacter,   // the "De:" address holding a control character
     Abandoned,                // the program is stopping
 };
 
@@ -50,6 +51,10 @@ MailFault FaultOf(const std::exception& e);
 // The reason in the operator's words, without a final period: "o servidor
 // não respondeu em 30 s". replyLimit is the client's limit on each reply.
 QString MailFailureReason(const std::exception& e, std::chrono::milliseconds replyLimit);
+
+// The reason as a line of its own under a box's text or a log line:
+// "Motivo: o servidor não respondeu em 30 s."
+QString MailReasonLine(const std::exception& e, std::chrono::milliseconds replyLimit);
 
 // Whether the text holds a control character (C0, DEL or C1): in an address
 // it would end the SMTP command or the header line it stands in.

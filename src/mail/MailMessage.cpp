@@ -1,5 +1,7 @@
 #include "mail/MailMessage.h"
 
+#include <QRandomGenerator>
+
 #include "core/AppError.h"
 #include "mail/MailFailure.h"
 
@@ -172,6 +174,20 @@ void MailMessage::setExtraHeader(const QString& name, const QString& value) {
     }
     if (!value.isEmpty())
         extraHeaders.append({name, value});
+}
+
+QString NewMessageId(const QString& host) {
+    bool plain = !host.isEmpty() && !host.startsWith(QLatin1Char('.')) &&
+                 !host.endsWith(QLatin1Char('.')) && !host.contains(QLatin1String(".."));
+    for (const QChar c : host)
+        plain = plain && c.unicode() < 0x80 &&
+                (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.'));
+    // Time and randomness together: unique across restarts and computers.
+    const quint64 random = QRandomGenerator::system()->generate64();
+    return QStringLiteral("<%1.%2@%3>")
+        .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36)
+        .arg(random, 0, 36)
+        .arg(plain ? host : QStringLiteral("localhost"));
 }
 
 namespace wire {

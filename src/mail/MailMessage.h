@@ -51,6 +51,10 @@ public:
     void setExtraHeader(const QString& name, const QString& value);
 };
 
+// A Message-ID of its own for each mail composed: "<unique@host>". A host
+// name that is no plain dot-atom is replaced by "localhost".
+QString NewMessageId(const QString& host);
+
 // How the body travels: 7bit when it is plain ASCII, 8bit when the server
 // accepts 8-bit data (8BITMIME), quoted-printable otherwise.
 enum class TransferEncoding { SevenBit, EightBit, QuotedPrintable };

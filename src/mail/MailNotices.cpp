@@ -3,7 +3,8 @@
 namespace quindra {
 
 MailNotices::MailNotices(EventLoop& loop)
-    : swapTimer_(
+    : loop_(loop),
+      swapTimer_(
           loop.createTimer(kSwapNoticeDelayMs, [this] { due(*swapTimer_, MessageSwapped); })),
       unplugTimer_(loop.createTimer(kUnplugNoticeDelayMs,
                                     [this] { due(*unplugTimer_, HardwareDisconnected); })),

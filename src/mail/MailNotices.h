@@ -37,6 +37,13 @@ public:
     // Where the notices go, as the settings page shows it.
     void setRecipient(const QString& text) { recipient_ = text; }
     const QString& recipient() const { return recipient_; }
+    // The "De:" address; empty: the recipient text.
+    void setSender(const QString& text) { sender_ = text; }
+    const QString& sender() const { return sender_; }
+
+    // The loop the notices' timers run on, where a send that ran elsewhere
+    // hands its outcome back.
+    EventLoop& loop() { return loop_; }
 
     SmtpClientSettings& smtp() { return smtp_; }
     const SmtpClientSettings& smtp() const { return smtp_; }
@@ -58,8 +65,10 @@ public:
 private:
     void due(Timer& timer, Type type);
 
+    EventLoop& loop_;
     MailFlags flags_;
     QString recipient_;
+    QString sender_;
     SmtpClientSettings smtp_;
     std::unique_ptr<Timer> swapTimer_;
     std::unique_ptr<Timer> unplugTimer_;

@@ -12,7 +12,10 @@ MailOffice::MailOffice(MailNotices& notices, Ports ports)
                .clock = ports.clock,
                .formats = formats_,
                .onAir = ports.onAir}),
-      test_({.desk = {message_, client_, tls_}, .boxes = ports.boxes}) {
+      test_({.desk = {message_, client_, tls_},
+             .boxes = ports.boxes,
+             .loop = notices.loop(),
+             .clock = ports.clock}) {
     notices_.send = [this](MailNotices::Type type) { sendNotice(type); };
 }
 

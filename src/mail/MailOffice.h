@@ -36,7 +36,12 @@ public:
     MailOffice& operator=(const MailOffice&) = delete;
 
     void sendNotice(MailNotices::Type type) { notice_.send(type); }
-    void sendTestMail(const MailSettings& settings) { test_.send(settings); }
+    // Starts the "Teste" mail; done runs on the UI thread once its box is
+    // closed. False (and nothing done) while a test still runs.
+    bool sendTestMail(const MailSettings& settings, std::function<void()> done = {}) {
+        return test_.start(settings, std::move(done));
+    }
+    bool testRunning() const { return test_.running(); }
 
     SmtpClient& client() { return client_; }
     const MailMessage& message() const { return message_; }
@@ -48,6 +53,7 @@ private:
     TlsLayer tls_;
     SmtpClient client_;
     NoticeMail notice_;
+    // Last: a test still running is ended before what it uses goes.
     SettingsTestMail test_;
 };
 

@@ -15,6 +15,22 @@ const QString kSender = QStringLiteral("Quindra Vizudu");
 
 }  // namespace
 
+QString ComputerLine() {
+    return QStringLiteral("Enviado pelo computador: %1").arg(ComputerName());
+}
+
+QString SenderAddress(const QString& sender, const QString& recipient) {
+    return sender.trimmed().isEmpty() ? recipient : sender.trimmed();
+}
+
+std::optional<MailFault> UnsafeAddressFault(const MailMessage& m, const QString& sender) {
+    if (HoldsControlCharacter(sender))
+        return MailFault::SenderControlCharacter;
+    if (m.holdsUnsafeAddress())
+        return MailFault::ControlCharacter;
+    return std::nullopt;
+}
+
 void NoticeMail::compose(Type type) {
     MailMessage& m = p_.desk.message;
     p_.notices.setPending(true);
@@ -35,11 +51,13 @@ void NoticeMail::compose(Type type) {
                << QStringLiteral("Data: ") + p_.formats.shortDate(now.date()) +
                       QStringLiteral("  Hora: ") + p_.formats.longTime(now.time());
     }
+    m.body << kCrLf << ComputerLine();
     const QString& sendTo = p_.notices.recipient();
     m.from.name = kSender;
-    m.from.address = sendTo;
+    m.from.address = SenderAddress(p_.notices.sender(), sendTo);
     m.recipients.setFromText(sendTo);
     m.priority = MailPriority::Highest;
+    m.setExtraHeader(QStringLiteral("Message-ID"), NewMessageId(ComputerName()));
     switch (type) {
         case MailNotices::MessageSwapped:
             m.subject = QStringLiteral("Quindra Vizudu troca de arquivo de áudio.");
@@ -83,8 +101,8 @@ void NoticeMail::send(Type type) {
     }
     // Nothing goes out to an address that could rewrite the envelope; the
     // notice waits for a recipient that can be used.
-    if (m.holdsUnsafeAddress()) {
-        notSent(MailError({}, MailFault::ControlCharacter));
+    if (const auto unsafe = UnsafeAddressFault(m, p_.notices.sender())) {
+        notSent(MailError({}, *unsafe));
         return;
     }
 
@@ -148,8 +166,7 @@ bool NoticeMail::abandoned(const std::exception_ptr& failure) {
 
 void NoticeMail::failed(const std::exception& e) {
     p_.log.write(QStringLiteral("Erro ao enviar e-mail."));
-    p_.log.write(
-        QStringLiteral("Motivo: %1.").arg(MailFailureReason(e, p_.desk.client.readTimeout)));
+    p_.log.write(MailReasonLine(e, p_.desk.client.readTimeout));
 }
 
 void NoticeMail::notSent(const std::exception& e) {

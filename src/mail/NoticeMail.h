@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
@@ -20,6 +21,15 @@ struct MailDesk {
     SmtpClient& client;
     const TlsLayer& tls;
 };
+
+// The body line that names the computer the mail was sent from.
+QString ComputerLine();
+// The sender address of a mail: the "De:" text, or the recipient text when
+// it is empty.
+QString SenderAddress(const QString& sender, const QString& recipient);
+// Why a composed mail must not go out: an address in it holds a control
+// character (in "De:" when sender holds it); nothing when all are usable.
+std::optional<MailFault> UnsafeAddressFault(const MailMessage& m, const QString& sender);
 
 // Composes a notice into the shared message and sends it: inside TLS when
 // secure mail is chosen, otherwise in plain text with one retry.

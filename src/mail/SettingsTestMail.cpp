@@ -1,5 +1,7 @@
 #include "mail/SettingsTestMail.h"
 
+#include "core/Clock.h"
+#include "core/EventLoop.h"
 #include "mail/InfoBox.h"
 #include "mail/MailFailure.h"
 
@@ -9,30 +11,67 @@ namespace {
 
 const QString kSuccess = QStringLiteral("E-mail enviado com sucesso!!!");
 
-}  // namespace
+// The moment the test was started, for its Date header: the exchange's
+// thread reads no clock of the UI thread.
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(QDateTime at) : at_(std::move(at)) {}
+    QDateTime now() const override { return at_; }
 
-SettingsTestMail::Outcome SettingsTestMail::plainAttempt(const MailMessage& mail) {
-    SmtpClient& smtp = p_.desk.client;
-    smtp.useTls(nullptr);
+private:
+    QDateTime at_;
+};
+
+bool abandoned(const std::exception_ptr& failure) {
     try {
-        smtp.connect();
-        smtp.send(mail);
-        return Outcome::Sent;
+        std::rethrow_exception(failure);
     } catch (const std::exception& e) {
-        return FaultOf(e) == MailFault::Abandoned ? Outcome::Abandoned : Outcome::Failed;
+        return FaultOf(e) == MailFault::Abandoned;
     }
 }
 
-void SettingsTestMail::send(const MailSettings& settings) {
+}  // namespace
+
+// Everything the exchange needs, copied on the UI thread.
+struct SettingsTestMail::Job {
+    MailMessage mail;
+    SmtpClientSettings server;
+    bool secure = false;
+    QString heloName;
+    QString mailAgent;
+    std::chrono::milliseconds readTimeout{};
+    int maxLineLength = 0;
+    QDateTime now;
+};
+
+struct SettingsTestMail::Outcome {
+    enum class Result { Sent, Failed, Abandoned };
+    Result result = Result::Sent;
+    bool secure = false;
+    QString reason;  // when failed: why, in the operator's words
+};
+
+SettingsTestMail::SettingsTestMail(Ports ports) : p_(ports) {}
+
+SettingsTestMail::~SettingsTestMail() {
+    if (thread_.joinable()) {
+        p_.desk.client.abortSwitch().trigger();
+        thread_.join();
+    }
+}
+
+bool SettingsTestMail::start(const MailSettings& settings, std::function<void()> done) {
+    if (running_)
+        return false;
     MailMessage& shared = p_.desk.message;
     SmtpClient& smtp = p_.desk.client;
     const QString crlf = QStringLiteral("\r\n");
 
     // The test takes whatever the message holds (a notice still pending goes
     // out at its head) and leaves the message empty, however it ends. It
-    // sends its own copy, so a notice that falls due while a box is open
-    // composes into an empty message.
-    MailMessage mail;
+    // sends its own copy, so a notice that falls due while it runs composes
+    // into an empty message.
+    Job job;
     {
         struct ClearAtEnd {
             MailMessage& m;
@@ -40,13 +79,14 @@ void SettingsTestMail::send(const MailSettings& settings) {
         } clear{shared};
         shared.body << QStringLiteral("SUCESSO NO ENVIO") << crlf
                     << QStringLiteral("Quindra Vizudu envio de E-mail!!!") << crlf << crlf
-                    << QStringLiteral("Teste Efetuado com Sucesso.");
+                    << QStringLiteral("Teste Efetuado com Sucesso.") << crlf << ComputerLine();
         shared.from.name = QStringLiteral("Quindra Vizudu");
-        shared.from.address = settings.recipient;
+        shared.from.address = SenderAddress(settings.sender, settings.recipient);
         shared.recipients.setFromText(settings.recipient);
         shared.priority = MailPriority::Highest;
         shared.subject = QStringLiteral("TESTE DE ENVIO DE E-MAIL Quindra Vizudu");
-        mail = shared;
+        shared.setExtraHeader(QStringLiteral("Message-ID"), NewMessageId(ComputerName()));
+        job.mail = shared;
     }
 
     SmtpClientSettings& s = smtp.settings();
@@ -54,53 +94,106 @@ void SettingsTestMail::send(const MailSettings& settings) {
     s.auth = SmtpClientSettings::Auth::Login;
 
     // Nothing goes out to an address that could rewrite the envelope.
-    if (mail.holdsUnsafeAddress()) {
-        p_.boxes.showInfo(
-            QStringLiteral("E-mail não enviado: %1.")
-                .arg(MailFailureReason(MailError({}, MailFault::ControlCharacter), {})));
-        return;
+    if (const auto unsafe = UnsafeAddressFault(job.mail, settings.sender)) {
+        if (done)
+            done();
+        p_.boxes.showInfo(QStringLiteral("E-mail não enviado: %1.")
+                              .arg(MailFailureReason(MailError({}, *unsafe), smtp.readTimeout)));
+        return true;
     }
 
-    // An exchange abandoned because the program is stopping shows no box:
-    // nobody would answer it.
-    if (settings.secure) {
-        smtp.useTls(&p_.desk.tls);
+    job.server = s;
+    job.secure = settings.secure;
+    job.heloName = smtp.heloName;
+    job.mailAgent = smtp.mailAgent;
+    job.readTimeout = smtp.readTimeout;
+    job.maxLineLength = smtp.maxLineLength;
+    job.now = p_.clock.now();
+
+    // An ending from an earlier test has already run: its thread is done.
+    if (thread_.joinable())
+        thread_.join();
+    running_ = true;
+    thread_ = std::thread([this, job = std::move(job), done = std::move(done),
+                           alive = std::weak_ptr<const bool>(alive_)] {
+        const Outcome outcome = exchange(job, p_.desk.tls, p_.desk.client.abortSwitch());
+        p_.loop.post([this, outcome, done, alive] {
+            if (!alive.expired())
+                finish(outcome, done);
+        });
+    });
+    return true;
+}
+
+SettingsTestMail::Outcome SettingsTestMail::exchange(const Job& job, const TlsLayer& tls,
+                                                     const AbortSwitch& abort) {
+    FixedClock clock(job.now);
+    SmtpClientSettings server = job.server;
+    SmtpClient smtp(server, clock, tls, abort);
+    smtp.heloName = job.heloName;
+    smtp.mailAgent = job.mailAgent;
+    smtp.readTimeout = job.readTimeout;
+    smtp.maxLineLength = job.maxLineLength;
+    smtp.useTls(job.secure ? &tls : nullptr);
+
+    const auto attempt = [&]() -> std::exception_ptr {
+        std::exception_ptr failure;
         try {
             smtp.connect();
-        } catch (const std::exception& e) {
-            if (FaultOf(e) == MailFault::Abandoned)
-                return;
-            throw;
-        }
-        Outcome outcome = Outcome::Sent;
-        try {
-            smtp.send(mail);
-        } catch (const std::exception& e) {
-            outcome = FaultOf(e) == MailFault::Abandoned ? Outcome::Abandoned : Outcome::Failed;
+            smtp.send(job.mail);
+        } catch (const std::exception&) {
+            failure = std::current_exception();
         }
         smtp.disconnect();
-        if (outcome != Outcome::Abandoned)
-            p_.boxes.showInfo(
-                outcome == Outcome::Sent ? kSuccess : QStringLiteral("Erro ao enviar E-mail!!!"));
-        return;
-    }
+        return failure;
+    };
 
-    Outcome outcome = plainAttempt(mail);
-    smtp.disconnect();
-    if (outcome == Outcome::Sent)
-        p_.boxes.showInfo(kSuccess);
-    if (outcome != Outcome::Failed)
-        return;
-    p_.boxes.showInfo(QStringLiteral("Ocorreu um erro verifique suas configurações"));
-    // The retry starts from the page's server again.
-    s.host = settings.server.host;
-    s.auth = SmtpClientSettings::Auth::Login;
-    outcome = plainAttempt(mail);
-    smtp.disconnect();
-    if (outcome != Outcome::Abandoned)
-        p_.boxes.showInfo(outcome == Outcome::Sent
-                              ? kSuccess
-                              : QStringLiteral("Ocorreu um erro verifique suas configurações."));
+    // In plain text a failed attempt is tried once more from the page's
+    // server; inside TLS there is one attempt.
+    std::exception_ptr failure = attempt();
+    if (failure && !job.secure && !abandoned(failure)) {
+        server.host = job.server.host;
+        server.auth = SmtpClientSettings::Auth::Login;
+        failure = attempt();
+    }
+    Outcome outcome;
+    outcome.secure = job.secure;
+    if (!failure)
+        return outcome;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        if (FaultOf(e) == MailFault::Abandoned) {
+            outcome.result = Outcome::Result::Abandoned;
+        } else {
+            outcome.result = Outcome::Result::Failed;
+            outcome.reason = MailReasonLine(e, job.readTimeout);
+        }
+    }
+    return outcome;
+}
+
+void SettingsTestMail::finish(const Outcome& outcome, const std::function<void()>& done) {
+    if (thread_.joinable())
+        thread_.join();
+    running_ = false;
+    if (done)
+        done();
+    // An exchange abandoned because the program is stopping shows no box:
+    // nobody would answer it.
+    switch (outcome.result) {
+        case Outcome::Result::Sent:
+            p_.boxes.showInfo(kSuccess);
+            break;
+        case Outcome::Result::Failed:
+            p_.boxes.showInfo(
+                (outcome.secure ? QStringLiteral("Erro ao enviar E-mail!!!")
+                                : QStringLiteral("Ocorreu um erro verifique suas configurações.")) +
+                QLatin1Char('\n') + outcome.reason);
+            break;
+        case Outcome::Result::Abandoned:
+            break;
+    }
 }
 
 }  // namespace quindra

@@ -7,14 +7,14 @@
 
 namespace quindra {
 
-namespace {
-
-QString computerName() {
+QString ComputerName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
         return QStringLiteral("localhost");
     return QString::fromUtf8(name);
 }
+
+namespace {
 
 // An address inside an SMTP command or a header line: a line break in it
 // would end the command and start one of the sender's choosing, so an
@@ -28,7 +28,11 @@ void refuseControlCharacters(const MailMessage& m) {
 }  // namespace
 
 SmtpClient::SmtpClient(SmtpClientSettings& settings, const Clock& clock, const TlsLayer& startTls)
-    : clock_(clock), startTls_(startTls), settings_(settings) {}
+    : clock_(clock), startTls_(startTls), settings_(settings), abort_(ownAbort_) {}
+
+SmtpClient::SmtpClient(SmtpClientSettings& settings, const Clock& clock, const TlsLayer& startTls,
+                       const AbortSwitch& abort)
+    : clock_(clock), startTls_(startTls), settings_(settings), abort_(abort) {}
 
 SmtpClient::~SmtpClient() {
     try {
@@ -118,7 +122,7 @@ void SmtpClient::greet() {
     mechanisms_.clear();
     eightBitMime_ = false;
     offersStartTls_ = false;
-    const QByteArray name = (heloName.isEmpty() ? computerName() : heloName).toUtf8();
+    const QByteArray name = (heloName.isEmpty() ? ComputerName() : heloName).toUtf8();
 
     const auto collect = [this](const Reply& ehlo) {
         mechanisms_.clear();

@@ -18,6 +18,9 @@ namespace quindra {
 
 class Clock;
 
+// The computer's host name, as the greeting and the notices give it.
+QString ComputerName();
+
 // A reply whose code the step did not expect; the text is the reply's lines,
 // each ended by CR LF.
 class SmtpReplyError : public MailError {
@@ -41,6 +44,10 @@ public:
     // The settings stay with their owner; the client reads them at each
     // step. startTls is the layer a plain connection upgrades with.
     SmtpClient(SmtpClientSettings& settings, const Clock& clock, const TlsLayer& startTls);
+    // A client that stops with another's abort switch: a stop of the
+    // program ends both exchanges.
+    SmtpClient(SmtpClientSettings& settings, const Clock& clock, const TlsLayer& startTls,
+               const AbortSwitch& abort);
     ~SmtpClient();
     SmtpClient(const SmtpClient&) = delete;
     SmtpClient& operator=(const SmtpClient&) = delete;
@@ -110,7 +117,8 @@ private:
     bool encrypted_ = false;
     bool authenticated_ = false;
     Reply lastReply_;
-    AbortSwitch abort_;
+    AbortSwitch ownAbort_;
+    const AbortSwitch& abort_;
     // Last, so it stops before the connection it works on is released.
     BlockingWorker worker_;
 };

@@ -350,6 +350,10 @@ QWidget* MainWindow::buildSettingsPage() {
     QLineEdit* sendTo = addField(Field::Recipient, QStringLiteral("recipient"),
                                  new CaseLineEdit(CaseLineEdit::Case::Lower, mail));
     mf->addRow(QStringLiteral("Enviar para:"), sendTo);
+    QLineEdit* sender = addField(Field::Sender, QStringLiteral("sender"),
+                                 new CaseLineEdit(CaseLineEdit::Case::Lower, mail));
+    sender->setPlaceholderText(QStringLiteral("o mesmo de \"Enviar para\""));
+    mf->addRow(QStringLiteral("De:"), sender);
     mf->addRow(QStringLiteral("Usuário SMTP"),
                addField(Field::SmtpUser, QStringLiteral("smtpUser")));
     QLineEdit* password = addField(Field::SmtpPassword, QStringLiteral("smtpPassword"));

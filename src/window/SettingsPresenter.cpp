@@ -11,12 +11,23 @@
 #include "window/AudioFileDialog.h"
 #include "window/ErrorHandler.h"
 #include "window/HotKeyEdit.h"
+#include "window/PortValidator.h"
 #include "window/SettingsTarget.h"
 
 namespace quindra {
 
+namespace {
+
+const QString kTesting = QStringLiteral("Testando…");
+
+}  // namespace
+
 SettingsPresenter::SettingsPresenter(Page page, QObject* parent)
     : QObject(parent), page_(std::move(page)) {
+    // Only a port can be typed, so no conversion error can come of typing.
+    if (QLineEdit* port = page_.fields.value(Field::SmtpPort))
+        port->setValidator(new PortValidator(port));
+    testCaption_ = page_.test->text();
     for (auto it = page_.fields.cbegin(); it != page_.fields.cend(); ++it) {
         const Field f = it.key();
         // Only a real change of the text comes here, never one to the same
@@ -31,8 +42,7 @@ SettingsPresenter::SettingsPresenter(Page page, QObject* parent)
     connect(page_.hotKey, &HotKeyEdit::changed, this,
             [this](quint16 key) { guard([&] { target_->hotKeyChanged(key); }); });
     connect(page_.browse, &QAbstractButton::clicked, this, [this] { browse(); });
-    connect(page_.test, &QAbstractButton::clicked, this,
-            [this] { guard([&] { target_->sendTestMail(mailSettings()); }); });
+    connect(page_.test, &QAbstractButton::clicked, this, [this] { testMail(); });
 }
 
 void SettingsPresenter::connectTo(SettingsTarget& target, ErrorHandler& errors) {
@@ -52,6 +62,7 @@ void SettingsPresenter::show(const PageSettings& settings) {
         it.value()->setText(settings.fields.value(it.key()));
         showCompanyLine(it.key(), it.value()->text());
     }
+    rememberPort(settings.fields.value(Field::SmtpPort));
     for (auto it = page_.boxes.cbegin(); it != page_.boxes.cend(); ++it) {
         const QSignalBlocker quiet(it.value());
         it.value()->setChecked(settings.boxes.value(it.key()));
@@ -64,7 +75,10 @@ MailSettings SettingsPresenter::mailSettings() const {
     MailSettings s;
     s.recipient = text(Field::Recipient);
     s.server.host = text(Field::SmtpServer);
-    s.server.port = StrToPort(text(Field::SmtpPort));
+    const QString port = text(Field::SmtpPort);
+    s.server.port = port.isEmpty() ? port_ : StrToPort(port);
+    if (QLineEdit* sender = page_.fields.value(Field::Sender))
+        s.sender = sender->text();
     s.server.user = text(Field::SmtpUser);
     s.server.password = text(Field::SmtpPassword);
     s.secure = page_.boxes.value(Box::SecureMail)->isChecked();
@@ -72,8 +86,38 @@ MailSettings SettingsPresenter::mailSettings() const {
 }
 
 void SettingsPresenter::fieldEdited(Field f, const QString& text) {
-    if (guard([&] { target_->fieldChanged(f, text); }))
-        showCompanyLine(f, text);
+    // A cleared "Porta" is a port being retyped: the stored one stays.
+    if (f == Field::SmtpPort && text.isEmpty())
+        return;
+    if (!guard([&] { target_->fieldChanged(f, text); }))
+        return;
+    showCompanyLine(f, text);
+    if (f == Field::SmtpPort)
+        rememberPort(text);
+}
+
+void SettingsPresenter::rememberPort(const QString& text) {
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    if (ok && port >= 1 && port <= 65535)
+        port_ = port;
+}
+
+void SettingsPresenter::testMail() {
+    // A second click while a test runs does nothing.
+    if (testing_)
+        return;
+    setTesting(true);
+    bool started = false;
+    guard([&] { started = target_->sendTestMail(mailSettings(), [this] { setTesting(false); }); });
+    if (!started)
+        setTesting(false);
+}
+
+void SettingsPresenter::setTesting(bool on) {
+    testing_ = on;
+    page_.test->setEnabled(!on);
+    page_.test->setText(on ? kTesting : testCaption_);
 }
 
 void SettingsPresenter::boxToggled(Box b, bool on) {

@@ -47,19 +47,28 @@ public:
     // Shows the settings as stored; showing is no change.
     void show(const PageSettings& settings);
     // The mail settings as the page shows them; a port that is no number
-    // throws its conversion error.
+    // throws its conversion error. An empty "Porta" is the port last shown
+    // or stored (25 when there was none).
     MailSettings mailSettings() const;
+    // Whether a "Teste" started here is still running.
+    bool testing() const { return testing_; }
 
 private:
     void fieldEdited(Field f, const QString& text);
     void boxToggled(Box b, bool on);
     void browse();
+    void testMail();
+    void setTesting(bool on);
+    void rememberPort(const QString& text);
     void showCompanyLine(Field f, const QString& text);
     bool guard(const std::function<void()>& change);
 
     Page page_;
     SettingsTarget* target_ = nullptr;
     ErrorHandler* errors_ = nullptr;
+    QString testCaption_;
+    bool testing_ = false;
+    int port_ = 25;
 };
 
 }  // namespace quindra

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "config/Settings.h"
@@ -23,8 +24,10 @@ public:
     // The file, or the folder, chosen with the browse button: the drop folder
     // taken for it, or nothing when the operator kept the one there was.
     virtual std::optional<QString> dropFileChosen(const QString& path) = 0;
-    // The "Teste" button, with the mail settings as the page shows them.
-    virtual void sendTestMail(const MailSettings& settings) = 0;
+    // The "Teste" button, with the mail settings as the page shows them. The
+    // test runs while the window goes on; done is called once it has ended.
+    // False, and done never called, when a test was already running.
+    virtual bool sendTestMail(const MailSettings& settings, std::function<void()> done) = 0;
 };
 
 }  // namespace quindra

@@ -23,6 +23,8 @@ bool StatusLog::write(const QString& message) noexcept {
         view_.appendLine(line);
         if (echo_)
             echo_(line);
+        if (record_)
+            record_->keep(message, line);
         return false;
     } catch (...) {
         return true;

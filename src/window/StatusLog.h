@@ -22,6 +22,15 @@ public:
     virtual void clearLines() = 0;
 };
 
+// Where each line is kept besides the window (the journal, a file). Called
+// on the UI thread; it must return at once and never throw.
+class LogRecord {
+public:
+    virtual ~LogRecord() = default;
+    // message is the text as written, line the time-stamped line.
+    virtual void keep(const QString& message, const QString& line) noexcept = 0;
+};
+
 // The operator's running account: one time-stamped line per event, shown in
 // the window and echoed to standard output for the journal.
 class StatusLog final : public MessageLog {
@@ -36,6 +45,9 @@ public:
     // dropped.
     bool write(const QString& message) noexcept override;
 
+    // Every line from now on is also kept there; none: the window only.
+    void setRecord(LogRecord* record) { record_ = record; }
+
     // Empties the box once it holds the limit of rows.
     void clearWhenFull();
     Timer& clearTimer() { return *clearTimer_; }
@@ -45,6 +57,7 @@ private:
     LocaleFormats formats_;
     LogView& view_;
     std::function<void(const QString&)> echo_;
+    LogRecord* record_ = nullptr;
     std::unique_ptr<Timer> clearTimer_;
 };
 

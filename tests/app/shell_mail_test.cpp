@@ -194,3 +194,38 @@ TEST_F(ShellMail, APortOutsideTheRangeIsRefusedNotWrapped) {
 }
 
 }  // namespace
+
+namespace {
+
+// "De:" as stored: shown on the page and the sender of the notices; edited,
+// it is stored and followed at once; cleared, the recipient is the sender.
+TEST_F(ShellMail, TheStoredSenderSendsTheNotices) {
+    ScriptedSmtpServer server;
+    ASSERT_TRUE(registry->createKey(Root::LocalMachine, kConfigKey));
+    ASSERT_TRUE(registry->setValue(Root::LocalMachine, kConfigKey, QStringLiteral("SendFrom"),
+                                   RegValue::String(QStringLiteral("central@empresa.com.br"))));
+    start(server.port());
+    EXPECT_EQ(window.settings.fields.value(Field::Sender),
+              QStringLiteral("central@empresa.com.br"));
+    shell->mail().messageSwapped();
+    loop.advance(1000);
+
+    window.edit(Field::Sender, QString());
+    EXPECT_EQ(registry->value(Root::LocalMachine, kConfigKey, QStringLiteral("SendFrom"))->text,
+              QString());
+    shell->mail().messageSwapped();
+    loop.advance(1000);
+    server.waitFinished(2);
+    const std::vector<std::vector<std::string>> sessions = server.sessions();
+    ASSERT_EQ(sessions.size(), 2u);
+    const auto mailFrom = [&](std::size_t n) {
+        for (const std::string& line : sessions[n])
+            if (line.rfind("MAIL FROM:", 0) == 0)
+                return line.substr(0, line.find('>') + 1);
+        return std::string("(none)");
+    };
+    EXPECT_EQ(mailFrom(0), "MAIL FROM:<central@empresa.com.br>");
+    EXPECT_EQ(mailFrom(1), "MAIL FROM:<operador@empresa.com.br>");
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 
 #include <QLocale>
 #include <memory>
+#include <thread>
 
 #include "core/VirtualEventLoop.h"
 #include "mail/MailNotices.h"
@@ -232,35 +233,97 @@ TEST_F(RealServer, AFailedNoticeOverTlsIsWrittenWithItsReason) {
     }
 }
 
-TEST_F(RealServer, TheTestButtonOverTls) {
-    auto server = start({.mode = QStringLiteral("tls"), .cert = localhost});
-    VirtualEventLoop loop;
-    quindra::testing::FakeLog log;
-    quindra::testing::FakeInfoBoxes boxes;
-    const MessageOnAir onAir;
-    MailNotices notices(loop);
-    MailOffice office(notices, {.log = log,
-                                .clock = clock,
-                                .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
-                                .onAir = onAir,
-                                .boxes = boxes});
-    MailSettings page;
-    page.recipient = QStringLiteral("op@empresa.com.br");
-    page.server.host = QStringLiteral("localhost");
-    page.server.port = server->port();
-    page.server.user = QStringLiteral("quindra");
-    page.server.password = QStringLiteral("errada");
-    page.secure = true;
+// The "Teste" button against the real server: one box, the outcome first
+// and, under a failure, its reason in Portuguese.
+TEST_F(RealServer, TheTestButtonGivesEachReason) {
+    const QString secureFailed = QStringLiteral("Erro ao enviar E-mail!!!\nMotivo: ");
+    struct Case {
+        const char* name;
+        MailServerProcess::Options server;
+        const char* host;
+        bool trustTestAuthority;
+        QString password;
+        QString box;
+    };
+    for (const Case& c : {
+             Case{"works",
+                  {.mode = QStringLiteral("tls"), .cert = localhost},
+                  "localhost",
+                  true,
+                  QStringLiteral("segredo"),
+                  QStringLiteral("E-mail enviado com sucesso!!!")},
+             Case{"wrong password",
+                  {.mode = QStringLiteral("tls"), .cert = localhost},
+                  "localhost",
+                  true,
+                  QStringLiteral("errada"),
+                  secureFailed + QStringLiteral("o servidor recusou o usuário ou a senha.")},
+             Case{"plain-text port",
+                  {.mode = QStringLiteral("plain"), .cert = localhost},
+                  "localhost",
+                  true,
+                  QStringLiteral("segredo"),
+                  secureFailed + QStringLiteral("a porta do servidor não usa TLS, mas "
+                                                "\"Autenticação Segura\" está marcada.")},
+             Case{"untrusted certificate",
+                  {.mode = QStringLiteral("tls"), .cert = localhost},
+                  "localhost",
+                  false,
+                  QStringLiteral("segredo"),
+                  secureFailed +
+                      QStringLiteral(
+                          "o certificado do servidor não é de uma autoridade confiável.")},
+             Case{"certificate of another name",
+                  {.mode = QStringLiteral("tls"), .cert = elsewhere},
+                  "localhost",
+                  true,
+                  QStringLiteral("segredo"),
+                  secureFailed + QStringLiteral("o certificado do servidor é de outro nome.")},
+             Case{"unknown name",
+                  {.mode = QStringLiteral("tls"), .cert = localhost},
+                  "nao-existe.invalid",
+                  true,
+                  QStringLiteral("segredo"),
+                  secureFailed + QStringLiteral("o nome do servidor não foi encontrado.")},
+         }) {
+        SCOPED_TRACE(c.name);
+        ::setenv(
+            "SSL_CERT_FILE",
+            c.trustTestAuthority ? authority->caFile().toLocal8Bit().constData() : "/nonexistent",
+            1);
+        auto server = start(c.server);
+        VirtualEventLoop loop;
+        quindra::testing::FakeLog log;
+        quindra::testing::FakeInfoBoxes boxes;
+        const MessageOnAir onAir;
+        MailNotices notices(loop);
+        MailOffice office(notices, {.log = log,
+                                    .clock = clock,
+                                    .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                                    .onAir = onAir,
+                                    .boxes = boxes});
+        office.client().readTimeout = std::chrono::seconds(10);
+        MailSettings page;
+        page.recipient = QStringLiteral("op@empresa.com.br");
+        page.server.host = QString::fromLatin1(c.host);
+        page.server.port = server->port();
+        page.server.user = QStringLiteral("quindra");
+        page.server.password = c.password;
+        page.secure = true;
 
-    office.sendTestMail(page);
-    EXPECT_EQ(boxes.shown, QStringList{QStringLiteral("Erro ao enviar E-mail!!!")});
-    EXPECT_FALSE(office.client().connected());
-
-    page.server.password = QStringLiteral("segredo");
-    office.sendTestMail(page);
-    EXPECT_EQ(boxes.shown.last(), QStringLiteral("E-mail enviado com sucesso!!!"));
-    EXPECT_TRUE(server->message(1).contains("Teste Efetuado com Sucesso."));
-    EXPECT_TRUE(log.lines.isEmpty());
+        bool ended = false;
+        ASSERT_TRUE(office.sendTestMail(page, [&ended] { ended = true; }));
+        while (!ended) {
+            loop.processPendingMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(boxes.shown, QStringList{c.box});
+        EXPECT_FALSE(office.client().connected());
+        const bool works = std::string(c.name) == "works";
+        EXPECT_EQ(server->message(1, works ? 5000 : 0).contains("Teste Efetuado com Sucesso."),
+                  works);
+        EXPECT_TRUE(log.lines.isEmpty());
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "core/AppError.h"
@@ -69,6 +71,21 @@ struct Notices : ::testing::Test {
                 return l.substr(name.size() + 2);
         return "(none)";
     }
+    // Presses "Teste" and lets the loop run until the test has ended, as the
+    // window does; false when a test was already running.
+    static bool runTest(VirtualEventLoop& loop, MailOffice& office, const MailSettings& page) {
+        bool ended = false;
+        if (!office.sendTestMail(page, [&ended] { ended = true; }))
+            return false;
+        while (!ended) {
+            loop.processPendingMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        EXPECT_FALSE(office.testRunning());
+        return true;
+    }
+    bool runTest() { return runTest(loop, office, page); }
+
     static Lines body(const Lines& message) {
         const auto blank = std::find(message.begin(), message.end(), "");
         return Lines(blank + 1, message.end());
@@ -121,7 +138,8 @@ TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
     EXPECT_EQ(body(got[0]), (Lines{"Quindra Vizudu envio de email!!!", "", "",
                                    "Ocorreu uma troca de arquivo de \xE1udio.", "", "",
                                    "O nome do arquivo anterior \xE9: .", "", "",
-                                   "O nome do arquivo atual \xE9: promo.wav."}));
+                                   "O nome do arquivo atual \xE9: promo.wav.", "", "",
+                                   "Enviado pelo computador: " + ComputerName().toStdString()}));
 
     // The next swap quotes the message before it.
     onAir.history.previousFile = QStringLiteral("antiga.wav");
@@ -141,7 +159,7 @@ TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
     const std::vector<Lines> forged = received(server);
     ASSERT_EQ(forged.size(), 3u);
     EXPECT_EQ(body(forged[2])[6], "O nome do arquivo anterior \xE9: x\\nData: 01/01/2026.wav.");
-    EXPECT_EQ(body(forged[2]).back(), "O nome do arquivo atual \xE9: y\\r\\nFeito.wav.");
+    EXPECT_EQ(body(forged[2])[9], "O nome do arquivo atual \xE9: y\\r\\nFeito.wav.");
 }
 
 TEST_F(Notices, NothingIsArmedOrComposedWithMailOff) {
@@ -192,7 +210,8 @@ TEST_F(Notices, ReplugsAndUnplugsWithinTheCountdown) {
     EXPECT_EQ(header(got[1], "Subject"), "Quindra Vizudu aviso de Hardware Desconectado.");
     EXPECT_EQ(body(got[1]), (Lines{"Quindra Vizudu envio de email!!!", "", "",
                                    "O Quindra Vizudu foi desconectada do computador:", "", "",
-                                   "Data: 10/12/2026  Hora: 14:05:33"}));
+                                   "Data: 10/12/2026  Hora: 14:05:33", "", "",
+                                   "Enviado pelo computador: " + ComputerName().toStdString()}));
     EXPECT_EQ(header(got[2], "Subject"), "Quindra Vizudu aviso de Hardware reconectado.");
     EXPECT_EQ(body(got[2])[3], "O Quindra Vizudu foi reconectada ao computador:");
 }
@@ -295,7 +314,7 @@ TEST_F(Notices, ARecipientTextThatCannotBeParsedFailsTheComposition) {
     EXPECT_TRUE(log.lines.isEmpty());
     EXPECT_TRUE(mail.flags().pending);
     EXPECT_EQ(office.message().subject, QString());
-    EXPECT_EQ(office.message().body.size(), 7);
+    EXPECT_EQ(office.message().body.size(), 9);  // with the computer line
     EXPECT_EQ(server.connections(), 0);
 }
 
@@ -410,7 +429,7 @@ TEST_F(Notices, ARecipientHoldingAControlCharacterSendsNothing) {
 
     // The "Teste" button says so in its box, and sends nothing either.
     page.recipient = QStringLiteral("op@empresa.com.br\r\nintruso@fora.com");
-    office.sendTestMail(page);
+    EXPECT_TRUE(runTest());
     EXPECT_EQ(infos.shown, QStringList{refused});
     EXPECT_EQ(server.connections(), 1);
     EXPECT_TRUE(office.message().isEmpty());
@@ -466,7 +485,7 @@ TEST_F(Notices, AStopAbandonsTheExchangeAtOnce) {
 
         // Every later exchange ends before it begins, and no box waits.
         log.lines.clear();
-        stopping.sendTestMail(page);
+        EXPECT_TRUE(runTest(loop, stopping, page));
         EXPECT_TRUE(infos.shown.isEmpty());
         notices.hardwareReconnected();
         loop.advance(3000);
@@ -478,8 +497,9 @@ TEST_F(Notices, AStopAbandonsTheExchangeAtOnce) {
 struct SettingsTest : Notices {};
 
 const QString kBoxSent = QStringLiteral("E-mail enviado com sucesso!!!");
-const QString kBoxRetry = QStringLiteral("Ocorreu um erro verifique suas configurações");
 const QString kBoxFailed = QStringLiteral("Ocorreu um erro verifique suas configurações.");
+const QString kBoxSecureFailed = QStringLiteral("Erro ao enviar E-mail!!!");
+const QString kRefusedPort = QStringLiteral("Motivo: o servidor recusou a conexão nesta porta.");
 
 TEST_F(SettingsTest, BoxesOnThePlainPath) {
     struct Case {
@@ -489,19 +509,16 @@ TEST_F(SettingsTest, BoxesOnThePlainPath) {
         QStringList boxes;
         int connections;
     };
+    // One box, after the retry: the outcome, and under a failure its reason.
     for (const Case& c : {
              Case{"works", {{}}, true, {kBoxSent}, 1},
-             Case{"second attempt",
-                  {{{"RCPT", "450 Busy\r\n"}}, {}},
-                  true,
-                  {kBoxRetry, kBoxSent},
-                  2},
+             Case{"second attempt", {{{"RCPT", "450 Busy\r\n"}}, {}}, true, {kBoxSent}, 2},
              Case{"refused twice",
                   {{{"PASS", "535 Bad credentials\r\n"}}},
                   true,
-                  {kBoxRetry, kBoxFailed},
+                  {kBoxFailed + "\nMotivo: o servidor recusou o usuário ou a senha."},
                   2},
-             Case{"unreachable", {{}}, false, {kBoxRetry, kBoxFailed}, 0},
+             Case{"unreachable", {{}}, false, {kBoxFailed + '\n' + kRefusedPort}, 0},
          }) {
         SCOPED_TRACE(c.name);
         infos.shown.clear();
@@ -509,7 +526,7 @@ TEST_F(SettingsTest, BoxesOnThePlainPath) {
         use(server);
         if (!c.reachable)
             page.server.port = closedPort();
-        office.sendTestMail(page);
+        EXPECT_TRUE(runTest());
         EXPECT_EQ(infos.shown, c.boxes);
         EXPECT_EQ(server.connections(), c.connections);
         EXPECT_FALSE(office.client().connected());
@@ -523,8 +540,8 @@ TEST_F(SettingsTest, TheTestMailAndWhatItLeavesBehind) {
     use(server);
     page.server.user = QStringLiteral("quindra");
     page.server.password = QStringLiteral("segredo");
-    office.sendTestMail(page);
-    office.sendTestMail(page);
+    EXPECT_TRUE(runTest());
+    EXPECT_TRUE(runTest());
     EXPECT_EQ(mail.smtp().port, server.port());
     EXPECT_EQ(mail.smtp().user, QStringLiteral("quindra"));
 
@@ -533,13 +550,22 @@ TEST_F(SettingsTest, TheTestMailAndWhatItLeavesBehind) {
     server.waitFinished(3);
     const std::vector<Lines> got = received(server);
     ASSERT_EQ(got.size(), 3u);
-    const Lines testBody = {
-        "SUCESSO NO ENVIO",           "", "", "Quindra Vizudu envio de E-mail!!!", "", "", "", "",
-        "Teste Efetuado com Sucesso."};
+    const Lines testBody = {"SUCESSO NO ENVIO",
+                            "",
+                            "",
+                            "Quindra Vizudu envio de E-mail!!!",
+                            "",
+                            "",
+                            "",
+                            "",
+                            "Teste Efetuado com Sucesso.",
+                            "",
+                            "",
+                            "Enviado pelo computador: " + ComputerName().toStdString()};
     EXPECT_EQ(header(got[0], "Subject"), "TESTE DE ENVIO DE E-MAIL Quindra Vizudu");
     EXPECT_EQ(body(got[0]), testBody);
     EXPECT_EQ(body(got[1]), testBody);
-    EXPECT_EQ(body(got[2]).size(), 7u);  // the notice alone
+    EXPECT_EQ(body(got[2]).size(), 10u);  // the notice alone
     // The account went with each connection.
     const Lines s = server.sessions()[0];
     EXPECT_NE(std::find(s.begin(), s.end(), "c2VncmVkbw=="), s.end());
@@ -552,12 +578,12 @@ TEST_F(SettingsTest, APendingNoticeGoesOutAtTheHeadOfTheTest) {
 
     ScriptedSmtpServer server;
     use(server);
-    office.sendTestMail(page);
+    EXPECT_TRUE(runTest());
     server.waitFinished(1);
     const std::vector<Lines> got = received(server);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(body(got[0]).front(), "Quindra Vizudu envio de email!!!");
-    EXPECT_EQ(body(got[0]).back(), "Teste Efetuado com Sucesso.");
+    EXPECT_EQ(body(got[0])[body(got[0]).size() - 4], "Teste Efetuado com Sucesso.");
     EXPECT_TRUE(mail.flags().pending);
 
     // Nothing is left to send: no empty mail follows.
@@ -568,15 +594,134 @@ TEST_F(SettingsTest, APendingNoticeGoesOutAtTheHeadOfTheTest) {
     EXPECT_FALSE(mail.flags().pending);
 }
 
-TEST_F(SettingsTest, ASecureConnectThatFailsEndsTheTestEarly) {
-    // Secure and unreachable: the connect's own failure, no box. The secure
-    // path follows the page, not the stored option.
+TEST_F(SettingsTest, ASecureConnectThatFailsGivesItsReasonInTheBox) {
+    // Secure and unreachable: one attempt, one box with the reason. The
+    // secure path follows the page, not the stored option.
     page.server.port = closedPort();
     page.secure = true;
-    EXPECT_EQ(quindra::testing::failureText([this] { office.sendTestMail(page); }),
-              "Socket Error # 111\r\nConnection refused.");
-    EXPECT_TRUE(infos.shown.isEmpty());
+    EXPECT_TRUE(runTest());
+    EXPECT_EQ(infos.shown, QStringList{kBoxSecureFailed + '\n' + kRefusedPort});
+    EXPECT_TRUE(errors.isEmpty());
     EXPECT_TRUE(office.message().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// A server that never answers: the test runs on while the loop goes on (its
+// timers fire, its posted work runs), a second press does nothing, and the
+// one box says the server did not answer in time.
+TEST_F(SettingsTest, ASilentServerLeavesTheLoopRunningAndGivesTheTimeOut) {
+    ScriptedSmtpServer server(Scripts{{{"greeting", "silent"}}});
+    use(server);
+    office.client().readTimeout = std::chrono::seconds(1);
+    int ticks = 0;
+    const auto timer = loop.createTimer(100, [&ticks] { ++ticks; });
+    timer->setEnabled(true);
+
+    bool ended = false;
+    ASSERT_TRUE(office.sendTestMail(page, [&ended] { ended = true; }));
+    EXPECT_TRUE(office.testRunning());
+    EXPECT_FALSE(office.sendTestMail(page, [] { ADD_FAILURE() << "a second test ran"; }));
+    while (!ended) {
+        loop.advance(100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GT(ticks, 10);  // two attempts of a second each, the loop running
+    EXPECT_EQ(infos.shown, QStringList{kBoxFailed + "\nMotivo: o servidor não respondeu em 1 s."});
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_FALSE(office.client().connected());
+}
+
+// The program closing while a test waits on a silent server: the test is
+// abandoned at once, no box is shown and nothing is left running.
+TEST_F(SettingsTest, ClosingDuringATestNeitherWaitsNorShowsABox) {
+    ScriptedSmtpServer server(Scripts{{{"greeting", "silent"}}});
+    use(server);
+    bool ended = false;
+    const auto started = std::chrono::steady_clock::now();
+    {
+        MailNotices notices(loop);
+        MailOffice closing{notices,
+                           {.log = log,
+                            .clock = clock,
+                            .formats = LocaleFormats(QLocale(QStringLiteral("pt_BR"))),
+                            .onAir = onAir,
+                            .boxes = infos}};
+        ASSERT_EQ(closing.client().readTimeout, std::chrono::seconds(30));
+        ASSERT_TRUE(closing.sendTestMail(page, [&ended] { ended = true; }));
+        while (server.connections() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    loop.processPendingMessages();
+    EXPECT_FALSE(ended);
+    EXPECT_TRUE(infos.shown.isEmpty());
+}
+
+// "De:" is the sender of the envelope and of the From line; empty, the
+// recipient is, as before. Each mail carries a Message-ID of its own and
+// names the computer that sent it. A sender holding a control character
+// sends nothing.
+TEST_F(Notices, TheSenderTheMessageIdAndTheComputer) {
+    ScriptedSmtpServer server;
+    use(server);
+    on();
+    mail.setSender(QStringLiteral("central@empresa.com.br"));
+    mail.hardwareDisconnected();
+    loop.advance(3000);
+    page.sender = QStringLiteral("mesa@empresa.com.br");
+    EXPECT_TRUE(runTest());
+    mail.setSender(QString());
+    mail.hardwareReconnected();
+    loop.advance(3000);
+    server.waitFinished(3);
+
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 3u);
+    const std::vector<Lines> sessions = server.sessions();
+    const char* senders[] = {"central@empresa.com.br", "mesa@empresa.com.br",
+                             "operador@empresa.com.br"};
+    std::set<std::string> ids;
+    const std::regex messageId(R"(<[0-9a-z]+\.[0-9a-z]+@[A-Za-z0-9.-]+>)");
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const std::string from = senders[i];
+        EXPECT_EQ(header(got[i], "From"), "\"Quindra Vizudu\" <" + from + ">");
+        EXPECT_EQ(header(got[i], "To"), kRecipient.toStdString());
+        const Lines& s = sessions[i];
+        EXPECT_NE(std::find_if(s.begin(), s.end(),
+                               [&](const std::string& l) {
+                                   return l.rfind("MAIL FROM:<" + from + ">", 0) == 0;
+                               }),
+                  s.end());
+        const std::string id = header(got[i], "Message-ID");
+        EXPECT_TRUE(std::regex_match(id, messageId)) << id;
+        ids.insert(id);
+        EXPECT_EQ(body(got[i]).back(), "Enviado pelo computador: " + ComputerName().toStdString());
+    }
+    EXPECT_EQ(ids.size(), 3u);
+
+    const QString refused =
+        QStringLiteral("E-mail não enviado: o endereço em \"De:\" tem um caractere de controle.");
+    log.lines.clear();
+    mail.setSender(QStringLiteral("central@empresa.com.br\r\nRCPT TO:<intruso@fora.com>"));
+    mail.hardwareReconnected();
+    loop.advance(3000);
+    EXPECT_EQ(log.lines, QStringList({kSending3, refused}));
+    page.sender = mail.sender();
+    EXPECT_TRUE(runTest());
+    EXPECT_EQ(infos.shown.last(), refused);
+    EXPECT_EQ(server.connections(), 3);
+}
+
+TEST(MessageId, AHostNameThatIsNoDotAtomBecomesLocalhost) {
+    for (const char* host : {"", "está", "a b", ".x", "x..y", "x.", "<x>"})
+        EXPECT_TRUE(NewMessageId(QString::fromUtf8(host)).endsWith(QStringLiteral("@localhost>")))
+            << host;
+    EXPECT_TRUE(
+        NewMessageId(QStringLiteral("pc-07.empresa")).endsWith(QStringLiteral("@pc-07.empresa>")));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "app/Shell.h"
@@ -110,6 +112,7 @@ public:
     MailSettings mailSettings() const {
         MailSettings s;
         s.recipient = settings.fields.value(Field::Recipient);
+        s.sender = settings.fields.value(Field::Sender);
         s.server.host = settings.fields.value(Field::SmtpServer);
         s.server.port = StrToInt(settings.fields.value(Field::SmtpPort));
         s.server.user = settings.fields.value(Field::SmtpUser);
@@ -117,9 +120,20 @@ public:
         s.secure = settings.boxes.value(Box::SecureMail);
         return s;
     }
+    // The test runs on a thread of its own and hands its ending to the loop:
+    // the press returns once the test has ended.
     void pressTest() {
-        if (shell)
-            shell->errors().guard([&] { shell->settings().sendTestMail(mailSettings()); });
+        if (!shell)
+            return;
+        bool started = false;
+        bool ended = false;
+        shell->errors().guard([&] {
+            started = shell->settings().sendTestMail(mailSettings(), [&ended] { ended = true; });
+        });
+        while (started && !ended) {
+            shell->mail().loop().processPendingMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     }
 
     void showSettings(const PageSettings& page) override { settings = page; }

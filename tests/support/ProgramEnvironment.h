@@ -33,6 +33,7 @@ inline QProcessEnvironment ProgramEnvironment(const QDir& home) {
     env.insert(QStringLiteral("QUINDRA_REGISTRY"), home.filePath(QStringLiteral("registry.db")));
     env.insert(QStringLiteral("HOME"), home.filePath(QStringLiteral("home")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
     env.insert(QStringLiteral("QUINDRA_INSTANCE_TAG"),
                QString::fromLatin1(

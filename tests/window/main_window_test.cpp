@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 
@@ -22,10 +23,12 @@
 #include "audio/views/MonitorView.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
+#include "mail/ScriptedSmtpServer.h"
 #include "support/ShellRig.h"
 #include "window/AudioFileDialog.h"
 #include "window/LevelBar.h"
 #include "window/MainWindow.h"
+#include "window/PortValidator.h"
 #include "window/QtTranslations.h"
 #include "window/QtTrayIcon.h"
 #include "window/StatusLogView.h"
@@ -230,6 +233,75 @@ TEST_F(MainWindowTest, ARefusedEditIsReportedAndLeavesTheHeaderAsItWas) {
     EXPECT_EQ(boxes.errors,
               QStringList(2, QStringLiteral("'70000' is not a valid integer value.")));
     EXPECT_TRUE(boxes.infos.isEmpty());
+}
+
+// "Porta" takes a TCP port only: a letter typed is not taken, and clearing
+// the field to type another port stores nothing and asks nothing.
+TEST_F(MainWindowTest, PortaTakesAPortOnly) {
+    struct Case {
+        const char* text;
+        QValidator::State state;
+    };
+    PortValidator validator;
+    for (const Case& c : {Case{"", QValidator::Intermediate}, Case{"1", QValidator::Acceptable},
+                          Case{"25", QValidator::Acceptable}, Case{"587", QValidator::Acceptable},
+                          Case{"65535", QValidator::Acceptable}, Case{"65536", QValidator::Invalid},
+                          Case{"0", QValidator::Invalid}, Case{"025", QValidator::Invalid},
+                          Case{"25a", QValidator::Invalid}, Case{"-25", QValidator::Invalid},
+                          Case{" 25", QValidator::Invalid}, Case{"100000", QValidator::Invalid},
+                          Case{"٢٥", QValidator::Invalid}}) {
+        QString text = QString::fromUtf8(c.text);
+        int pos = 0;
+        EXPECT_EQ(validator.validate(text, pos), c.state) << c.text;
+    }
+
+    open();
+    auto* port = child<QLineEdit>("smtpPort");
+    QTest::keyClicks(port, QStringLiteral("587"));
+    EXPECT_EQ(stored(QStringLiteral("PortaSMTP")), QStringLiteral("587"));
+    QTest::keyClicks(port, QStringLiteral("a"));
+    EXPECT_EQ(port->text(), QStringLiteral("587"));
+    port->selectAll();
+    QTest::keyClick(port, Qt::Key_Backspace);
+    EXPECT_EQ(port->text(), QString());
+    EXPECT_EQ(stored(QStringLiteral("PortaSMTP")), QStringLiteral("587"));
+    EXPECT_EQ(shell->mail().smtp().port, 587);
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
+// "Teste" against a server that never answers: the window goes on handling
+// its events (a timer of its own keeps firing), the button says a test is
+// running and takes no second click, and one box gives the time-out reason.
+TEST_F(MainWindowTest, TheTestRunsWhileTheWindowGoesOn) {
+    ScriptedSmtpServer server(std::vector<ScriptedSmtpServer::Replies>{{{"greeting", "silent"}}});
+    open();
+    shell->office().client().readTimeout = std::chrono::seconds(1);
+    child<QLineEdit>("recipient")->setText(QStringLiteral("op@empresa.com.br"));
+    child<QLineEdit>("smtpServer")->setText(QStringLiteral("127.0.0.1"));
+    child<QLineEdit>("smtpPort")->setText(QString::number(server.port()));
+    auto* test = child<QPushButton>("testMail");
+    const QString caption = test->text();
+
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(50);
+    test->click();
+    EXPECT_FALSE(test->isEnabled());
+    EXPECT_EQ(test->text(), QStringLiteral("Testando…"));
+    test->click();
+    QTest::mouseClick(test, Qt::LeftButton);
+    for (int i = 0; i < 1000 && boxes.infos.isEmpty(); ++i) {
+        QTest::qWait(10);
+        loop.processPendingMessages();
+    }
+    EXPECT_GT(ticks, 20);  // two attempts of a second each
+    EXPECT_EQ(boxes.infos,
+              QStringList{QStringLiteral("Ocorreu um erro verifique suas configurações.\n"
+                                         "Motivo: o servidor não respondeu em 1 s.")});
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_TRUE(test->isEnabled());
+    EXPECT_EQ(test->text(), caption);
 }
 
 TEST_F(MainWindowTest, FilledAtStartTheHotKeyFieldShowsTheCombinationWithoutWritingIt) {
