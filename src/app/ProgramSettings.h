@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLocale>
+#include <functional>
 
 #include "config/Settings.h"
 #include "window/SettingsTarget.h"
@@ -36,6 +37,8 @@ public:
         QLocale locale;
         // The desktop's keyring for the SMTP password; none: the store.
         PasswordKeeper* passwords = nullptr;
+        // Every message at one loudness, or each as it is; may be empty.
+        std::function<void(bool)> levelMessages;
     };
 
     explicit ProgramSettings(Ports ports) : p_(std::move(ports)), store_(p_.registry) {}

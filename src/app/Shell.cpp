@@ -96,7 +96,16 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .boxes = ports_.platform.boxes,
                  .files = ports_.rotation.files,
                  .locale = ports_.platform.formats.locale(),
-                 .passwords = ports_.platform.passwords}),
+                 .passwords = ports_.platform.passwords,
+                 .levelMessages = [this](bool on) { ports_.audio.player.setLevelling(on); }}),
+      sound_(ports_.rotation.measure
+                 ? std::make_unique<loudness::MessageSoundCheck>(
+                       loudness::MessageSoundCheck::Ports{.loop = ports_.platform.loop,
+                                                          .log = log_,
+                                                          .player = ports_.audio.player,
+                                                          .onAir = state_.onAir,
+                                                          .measure = ports_.rotation.measure})
+                 : nullptr),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
                  .clock = ports_.platform.clock,
@@ -109,8 +118,20 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .paths = ports_.platform.paths,
                  .files = ports_.rotation.files,
                  .probe = ports_.rotation.probe,
-                 .onAirChanged = [this] { window_.showOnAir(state_.onAir); }},
-                [this] { mail_.messageSwapped(); }),
+                 .onAirChanged = [this] { window_.showOnAir(state_.onAir); },
+                 .messageSeen =
+                     [this](const DroppedFile& file) {
+                         if (sound_)
+                             sound_->dropped(file.path, {.size = file.stamp.size,
+                                                         .modifiedNs = file.stamp.modifiedNs,
+                                                         .changedNs = file.stamp.changedNs,
+                                                         .inode = file.stamp.inode});
+                     }},
+                [this] {
+                    if (sound_)
+                        sound_->swapped();
+                    mail_.messageSwapped();
+                }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
                [&window](WaveControl* c) { window.setViewsSource(c); }),
       scan_(ports_.audio.lister, state_.scan, log_, channel_.startTimer()),
@@ -148,6 +169,8 @@ void Shell::start(const QString& lineTaken) {
 
     loadDropFolder(read);
     errors_.guard([this] { rotation_.findMessageOnAir(); });
+    if (sound_)
+        sound_->startedWith(state_.onAir.file);
     const QString password = settlePassword(read);
     PageSettings page = loadSettingsPage(read, password);
     loadMailOptions(read, password);
@@ -246,7 +269,7 @@ PageSettings Shell::loadSettingsPage(StartupReader& read, const QString& passwor
     window_.showOnAir(state_.onAir);
 
     for (Box b : {Box::StartHidden, Box::StartWithSession, Box::StartMinimized, Box::MailEnabled,
-                  Box::MailOnSwap, Box::MailOnHardware, Box::SecureMail})
+                  Box::MailOnSwap, Box::MailOnHardware, Box::SecureMail, Box::LevelMessages})
         box(b);
     for (Field f : {Field::Recipient, Field::SmtpUser, Field::SmtpPassword, Field::SmtpServer,
                     Field::SmtpPort})

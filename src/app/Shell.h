@@ -6,6 +6,7 @@
 
 #include "app/ProgramSettings.h"
 #include "audio/HoldChannel.h"
+#include "audio/loudness/MessageSoundCheck.h"
 #include "core/EventLoop.h"
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
@@ -58,6 +59,9 @@ struct PlatformPorts {
 struct RotationPorts {
     FileOperations& files;
     AudioProbe& probe;
+    // How a message is measured for what it will sound like on the phone;
+    // none: nothing is measured.
+    loudness::SoundAnalyser::Measure measure;
 };
 
 // How the hold hardware's USB and HID devices come and go.
@@ -144,6 +148,7 @@ private:
     MailNotices mail_;
     MailOffice office_;
     ProgramSettings settings_;
+    std::unique_ptr<loudness::MessageSoundCheck> sound_;
     MessageRotation rotation_;
     HoldChannel channel_;
     HoldHardwareScan scan_;

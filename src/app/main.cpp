@@ -20,6 +20,7 @@
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
+#include "audio/loudness/FileSound.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
 #include "config/Autostart.h"
@@ -196,7 +197,12 @@ int main(int argc, char** argv) {
                      .echo = EchoToStdout,
                      .passwords = &passwords},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
-        .rotation = {.files = files, .probe = probe},
+        .rotation = {.files = files,
+                     .probe = probe,
+                     .measure =
+                         [](const QString& path, const std::atomic<bool>& stop) {
+                             return loudness::MeasureFile(path, kHoldMessageFormat, &stop);
+                         }},
         .hardware = {.devices = devices},
         .status = {.sysInfo = sysInfo, .idle = idle},
     };

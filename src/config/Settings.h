@@ -32,6 +32,7 @@ enum class Box {
     MailOnSwap,
     MailOnHardware,
     SecureMail,
+    LevelMessages,  // every message played at one loudness
 };
 
 // What the settings page shows, as stored.

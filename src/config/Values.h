@@ -46,6 +46,8 @@ inline constexpr ConfigValue TrocaMsg{"TrocaMsg", "TrocaMsg", "TrocaMSg", ValueK
 inline constexpr ConfigValue HardDesc{"HardDesc", "HardDesc", "HardDesc", ValueKind::Boolean};
 inline constexpr ConfigValue AuthSeguro{"AuthSeguro", "AuthSeguro", "AuthSeguro",
                                         ValueKind::Boolean};
+inline constexpr ConfigValue NivelaVolume{"NivelaVolume", "NivelaVolume", "NivelaVolume",
+                                          ValueKind::Boolean};
 inline constexpr ConfigValue SendTo{"SendTo", "SendTo", "SendTo", ValueKind::Text};
 inline constexpr ConfigValue UserSMTP{"UserSmtp", "UserSMTP", "UserSMTP", ValueKind::Text};
 inline constexpr ConfigValue SenhaSMTP{"SenhaSmtp", "SenhaSMTP", "SenhaSMTP", ValueKind::Text};
@@ -66,14 +68,14 @@ inline constexpr ConfigValue DataAnteriorSai{"DataAnteriorSai", "DataAnteriorSai
 
 // Every value of the settings key.
 inline constexpr std::array kConfigValues{
-    values::PathAudio,       values::Contato,    values::Empresa,
-    values::Telefone,        values::HideMode,   values::IniWin,
-    values::EstadoJanela,    values::SendMail,   values::TrocaMsg,
-    values::HardDesc,        values::AuthSeguro, values::SendTo,
-    values::UserSMTP,        values::SenhaSMTP,  values::ServerSMTP,
-    values::PortaSMTP,       values::HotKey,     values::ArquivoAtual,
-    values::ArquivoAnterior, values::DataAtual,  values::DataAnteriorEntra,
-    values::DataAnteriorSai,
+    values::PathAudio,       values::Contato,      values::Empresa,
+    values::Telefone,        values::HideMode,     values::IniWin,
+    values::EstadoJanela,    values::SendMail,     values::TrocaMsg,
+    values::HardDesc,        values::AuthSeguro,   values::SendTo,
+    values::UserSMTP,        values::SenhaSMTP,    values::ServerSMTP,
+    values::PortaSMTP,       values::HotKey,       values::ArquivoAtual,
+    values::ArquivoAnterior, values::DataAtual,    values::DataAnteriorEntra,
+    values::DataAnteriorSai, values::NivelaVolume,
 };
 
 }  // namespace quindra

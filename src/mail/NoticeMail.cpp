@@ -26,6 +26,10 @@ void NoticeMail::compose(Type type) {
                << kCrLf
                << QStringLiteral("O nome do arquivo atual é: ") +
                       ShownName(QFileInfo(p_.onAir.file).fileName()) + QLatin1Char('.');
+        // What the message will sound like on the phone, as the status log
+        // said it after the swap.
+        if (!p_.onAir.soundNotes.isEmpty())
+            m.body << kCrLf << p_.onAir.soundNotes;
     } else {
         const QDateTime now = p_.clock.now();
         m.body << (type == MailNotices::HardwareDisconnected

@@ -63,6 +63,9 @@ public:
         AudioProbe& probe;
         // Runs whenever the file or the history of onAir changed; may be empty.
         std::function<void()> onAirChanged;
+        // Each message file a look at the drop folder finds, as it finds it,
+        // so that it can be measured before it goes on air; may be empty.
+        std::function<void(const DroppedFile&)> messageSeen;
     };
 
     // swapDone runs when a new message has gone on air, for the notice mail
