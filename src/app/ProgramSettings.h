@@ -38,7 +38,7 @@ public:
         // The desktop's keyring for the SMTP password; none: the store.
         PasswordKeeper* passwords = nullptr;
         // Every message at one loudness, or each as it is; may be empty.
-        std::function<void(bool)> levelMessages;
+        std::function<void(bool)> levelMessages = nullptr;
     };
 
     explicit ProgramSettings(Ports ports) : p_(std::move(ports)), store_(p_.registry) {}

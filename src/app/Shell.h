@@ -61,7 +61,7 @@ struct RotationPorts {
     AudioProbe& probe;
     // How a message is measured for what it will sound like on the phone;
     // none: nothing is measured.
-    loudness::SoundAnalyser::Measure measure;
+    loudness::SoundAnalyser::Measure measure = nullptr;
 };
 
 // How the hold hardware's USB and HID devices come and go.

@@ -65,7 +65,7 @@ public:
         std::function<void()> onAirChanged;
         // Each message file a look at the drop folder finds, as it finds it,
         // so that it can be measured before it goes on air; may be empty.
-        std::function<void(const DroppedFile&)> messageSeen;
+        std::function<void(const DroppedFile&)> messageSeen = nullptr;
     };
 
     // swapDone runs when a new message has gone on air, for the notice mail

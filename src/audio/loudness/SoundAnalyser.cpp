@@ -1,5 +1,10 @@
 #include "audio/loudness/SoundAnalyser.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "core/AppError.h"
 
 namespace quindra::loudness {
@@ -25,6 +30,9 @@ std::uint64_t SoundAnalyser::request(const QString& path) {
     {
         std::lock_guard lock(mutex_);
         ticket = ++lastTicket_;
+        // A newer state of the same file makes a measure still waiting
+        // pointless.
+        std::erase_if(queue_, [&](const auto& queued) { return queued.second == path; });
         queue_.emplace_back(ticket, path);
     }
     wake_.notify_all();
@@ -37,6 +45,9 @@ bool SoundAnalyser::idle() {
 }
 
 void SoundAnalyser::run() {
+    // The decoding thread of the line comes first: a measure may take as long
+    // as it needs. A refusal changes nothing else.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     std::unique_lock lock(mutex_);
     while (!quit_) {
         if (queue_.empty()) {

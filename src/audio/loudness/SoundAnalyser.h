@@ -37,7 +37,9 @@ public:
     SoundAnalyser(const SoundAnalyser&) = delete;
     SoundAnalyser& operator=(const SoundAnalyser&) = delete;
 
-    // Queues a measure of `path`; its result carries the ticket returned.
+    // Queues a measure of `path`; its result carries the ticket returned. A
+    // measure of the same path still waiting is dropped, and its ticket
+    // never comes back.
     std::uint64_t request(const QString& path);
     // Nothing is queued or being measured, and every result is posted.
     bool idle();

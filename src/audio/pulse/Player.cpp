@@ -76,6 +76,8 @@ void Player::setLevelling(bool on) {
 }
 
 void Player::setFileGain(const QString& path, std::optional<double> gainDb) {
+    // Only the file on air and the one about to be are ever played.
+    gains_.removeIf([&](const auto& kept) { return kept.key() != path_ && kept.key() != path; });
     if (gainDb)
         gains_.insert(path, std::pow(10.0, *gainDb / 20.0));
     else
