@@ -18,6 +18,7 @@ constexpr pa_usec_t kRefillUsec = 20'000;
 constexpr int kAheadSeconds = 2;
 // How often a lost sound is tried again when no server event says more.
 constexpr int kRetryMs = 2000;
+constexpr qsizetype kGainsKept = 32;
 
 pa_buffer_attr bufferFor(const pa_sample_spec& sampleSpec) {
     pa_buffer_attr attr;
@@ -76,8 +77,10 @@ void Player::setLevelling(bool on) {
 }
 
 void Player::setFileGain(const QString& path, std::optional<double> gainDb) {
-    // Only the file on air and the one about to be are ever played.
-    gains_.removeIf([&](const auto& kept) { return kept.key() != path_ && kept.key() != path; });
+    // Each message on air leaves its gain behind; past a few dozen, only the
+    // file that plays keeps its own.
+    if (gains_.size() >= kGainsKept && !gains_.contains(path))
+        gains_.removeIf([this](const auto& kept) { return kept.key() != path_; });
     if (gainDb)
         gains_.insert(path, std::pow(10.0, *gainDb / 20.0));
     else
