@@ -56,21 +56,30 @@ public:
 
     double outOfBandShare() {
         // A message shorter than one window, or its tail, is measured with
-        // the samples it has.
+        // the samples it has, in a copy: more samples may follow.
+        const std::vector<double> kept = power_;
+        const std::uint64_t keptFrames = frames_;
         if (frames_ == 0 || frame_.size() > kFftSize - kHop)
             transform(frame_.size());
+        const double share = shareOf(power_);
+        power_ = kept;
+        frames_ = keptFrames;
+        return share;
+    }
+
+private:
+    double shareOf(const std::vector<double>& power) const {
         double inBand = 0.0;
         double total = 0.0;
-        for (std::size_t k = 0; k < power_.size(); ++k) {
+        for (std::size_t k = 0; k < power.size(); ++k) {
             const double hz = static_cast<double>(k) * rate_ / kFftSize;
-            total += power_[k];
+            total += power[k];
             if (hz >= kBandLowHz && hz <= kBandHighHz)
-                inBand += power_[k];
+                inBand += power[k];
         }
         return total > 0.0 ? (total - inBand) / total : 0.0;
     }
 
-private:
     void transform(std::size_t used) {
         std::fill_n(in_.get(), kFftSize, 0.0f);
         for (std::size_t i = 0; i < used; ++i)

@@ -56,6 +56,20 @@ TEST(SoundMeterTest, SinesGiveTheirLevelPeakAndBand) {
     }
 }
 
+// Looking at the figures on the way changes nothing of the end result.
+TEST(SoundMeterTest, FiguresTakenMidwayLeaveTheFinalOnesAsTheyAre) {
+    const auto low = sine(100, kRate, 0.3, kRate);
+    const auto mid = sine(1000, kRate, 0.3, kRate + 1234);
+    SoundMeter once(kRate), twice(kRate);
+    for (SoundMeter* m : {&once, &twice})
+        m->add(low.data(), low.size());
+    twice.figures();
+    for (SoundMeter* m : {&once, &twice})
+        m->add(mid.data(), mid.size());
+    EXPECT_DOUBLE_EQ(twice.figures().outOfBandShare, once.figures().outOfBandShare);
+    EXPECT_NEAR(once.figures().outOfBandShare, 0.5, 0.05);
+}
+
 TEST(SoundMeterTest, FlatTopsAreCountedAndSingleFullScaleSamplesAreNot) {
     std::vector<std::int16_t> s(kRate, 0);
     s[100] = 32767;  // a clean peak touches full scale once
