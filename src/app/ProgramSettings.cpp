@@ -75,6 +75,10 @@ void ProgramSettings::boxChanged(Box b, bool on) {
         case Box::MailOnHardware:
             p_.mail.setOnHardware(on);
             break;
+        case Box::LevelMessages:
+            if (p_.levelMessages)
+                p_.levelMessages(on);
+            break;
         case Box::SecureMail:
             // The notices keep the choice read at start; the settings test
             // is handed the box as it is.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLocale>
+#include <functional>
 
 #include "config/Settings.h"
 #include "window/SettingsTarget.h"
@@ -38,6 +39,8 @@ public:
         LineMetrics& metrics;  // its file's path
         // The desktop's keyring for the SMTP password; none: the store.
         PasswordKeeper* passwords = nullptr;
+        // Every message at one loudness, or each as it is; may be empty.
+        std::function<void(bool)> levelMessages = nullptr;
     };
 
     explicit ProgramSettings(Ports ports) : p_(std::move(ports)), store_(p_.registry) {}

@@ -100,7 +100,16 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                  .files = ports_.rotation.files,
                  .locale = ports_.platform.formats.locale(),
                  .metrics = metrics_,
-                 .passwords = ports_.platform.passwords}),
+                 .passwords = ports_.platform.passwords,
+                 .levelMessages = [this](bool on) { ports_.audio.player.setLevelling(on); }}),
+      sound_(ports_.rotation.measure
+                 ? std::make_unique<loudness::MessageSoundCheck>(
+                       loudness::MessageSoundCheck::Ports{.loop = ports_.platform.loop,
+                                                          .log = log_,
+                                                          .player = ports_.audio.player,
+                                                          .onAir = state_.onAir,
+                                                          .measure = ports_.rotation.measure})
+                 : nullptr),
       rotation_({.loop = ports_.platform.loop,
                  .registry = ports_.platform.registry,
                  .clock = ports_.platform.clock,
@@ -118,9 +127,19 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                          window_.showOnAir(state_.onAir);
                          messageChanged();
                      },
-                 .onSwapPause = [this](bool on) { line_.swapPause(on); }},
+                 .onSwapPause = [this](bool on) { line_.swapPause(on); },
+                 .messageSeen =
+                     [this](const DroppedFile& file) {
+                         if (sound_)
+                             sound_->dropped(file.path, {.size = file.stamp.size,
+                                                         .modifiedNs = file.stamp.modifiedNs,
+                                                         .changedNs = file.stamp.changedNs,
+                                                         .inode = file.stamp.inode});
+                     }},
                 [this] {
                     metrics_.swapped();
+                    if (sound_)
+                        sound_->swapped();
                     mail_.messageSwapped();
                 }),
       channel_(ports_.audio, state_.channel, state_, log_, ports_.platform.loop,
@@ -175,6 +194,8 @@ void Shell::start(const QString& lineTaken) {
 
     loadDropFolder(read);
     errors_.guard([this] { rotation_.findMessageOnAir(); });
+    if (sound_)
+        sound_->startedWith(state_.onAir.file);
     const QString password = settlePassword(read);
     PageSettings page = loadSettingsPage(read, password);
     loadMailOptions(read, password);
@@ -290,7 +311,7 @@ PageSettings Shell::loadSettingsPage(StartupReader& read, const QString& passwor
     window_.showOnAir(state_.onAir);
 
     for (Box b : {Box::StartHidden, Box::StartWithSession, Box::StartMinimized, Box::MailEnabled,
-                  Box::MailOnSwap, Box::MailOnHardware, Box::SecureMail})
+                  Box::MailOnSwap, Box::MailOnHardware, Box::SecureMail, Box::LevelMessages})
         box(b);
     for (Field f : {Field::Recipient, Field::Sender, Field::SmtpUser, Field::SmtpPassword,
                     Field::SmtpServer, Field::SmtpPort})

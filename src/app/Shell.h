@@ -8,6 +8,7 @@
 #include "app/ProgramSettings.h"
 #include "audio/HoldChannel.h"
 #include "audio/LineStatus.h"
+#include "audio/loudness/MessageSoundCheck.h"
 #include "core/EventLoop.h"
 #include "core/LocaleFormats.h"
 #include "core/Runtime.h"
@@ -64,6 +65,9 @@ struct PlatformPorts {
 struct RotationPorts {
     FileOperations& files;
     AudioProbe& probe;
+    // How a message is measured for what it will sound like on the phone;
+    // none: nothing is measured.
+    loudness::SoundAnalyser::Measure measure = nullptr;
 };
 
 // How the hold hardware's USB and HID devices come and go.
@@ -161,6 +165,7 @@ private:
     MailOffice office_;
     LineMetrics metrics_;
     ProgramSettings settings_;
+    std::unique_ptr<loudness::MessageSoundCheck> sound_;
     MessageRotation rotation_;
     HoldChannel channel_;
     HoldHardwareScan scan_;

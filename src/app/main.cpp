@@ -22,6 +22,7 @@
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/StopSignals.h"
+#include "audio/loudness/FileSound.h"
 #include "audio/pulse/MessageLength.h"
 #include "audio/pulse/PulseWaveControl.h"
 #include "audio/pulse/SndfileProbe.h"
@@ -210,7 +211,12 @@ int main(int argc, char** argv) {
                      .passwords = &passwords,
                      .viewer = headless ? nullptr : &viewer},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
-        .rotation = {.files = files, .probe = probe},
+        .rotation = {.files = files,
+                     .probe = probe,
+                     .measure =
+                         [](const QString& path, const std::atomic<bool>& stop) {
+                             return loudness::MeasureFile(path, kHoldMessageFormat, &stop);
+                         }},
         .hardware = {.devices = devices},
         .status = {.sysInfo = sysInfo, .idle = idle},
         .messageLength = pulse::MessageLengthMs,

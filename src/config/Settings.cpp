@@ -59,6 +59,8 @@ Row rowOf(Box b) {
             return {values::HardDesc, true};
         case Box::SecureMail:
             return {values::AuthSeguro, true};
+        case Box::LevelMessages:
+            return {values::NivelaVolume, true};
     }
     return {values::IniWin, false};
 }

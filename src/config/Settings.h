@@ -34,6 +34,7 @@ enum class Box {
     MailOnSwap,
     MailOnHardware,
     SecureMail,
+    LevelMessages,  // every message played at one loudness
 };
 
 // What the settings page shows, as stored.

@@ -46,6 +46,8 @@ inline constexpr ConfigValue TrocaMsg{"TrocaMsg", "TrocaMsg", "TrocaMSg", ValueK
 inline constexpr ConfigValue HardDesc{"HardDesc", "HardDesc", "HardDesc", ValueKind::Boolean};
 inline constexpr ConfigValue AuthSeguro{"AuthSeguro", "AuthSeguro", "AuthSeguro",
                                         ValueKind::Boolean};
+inline constexpr ConfigValue NivelaVolume{"NivelaVolume", "NivelaVolume", "NivelaVolume",
+                                          ValueKind::Boolean};
 inline constexpr ConfigValue SendTo{"SendTo", "SendTo", "SendTo", ValueKind::Text};
 // The notices' sender ("De:"); newer than the others, one name for all uses.
 inline constexpr ConfigValue SendFrom{"SendFrom", "SendFrom", "SendFrom", ValueKind::Text};
@@ -80,6 +82,7 @@ inline constexpr std::array kConfigValues{
     values::PortaSMTP,       values::HotKey,       values::ArquivoAtual,
     values::ArquivoAnterior, values::DataAtual,    values::DataAnteriorEntra,
     values::DataAnteriorSai, values::PathMetricas, values::SendFrom,
+    values::NivelaVolume,
 };
 
 }  // namespace quindra

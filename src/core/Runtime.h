@@ -53,6 +53,9 @@ struct MessageHistory {
 struct MessageOnAir {
     QString file;  // full path, or empty
     MessageHistory history;
+    // What the last swap's message will sound like on the phone, as its
+    // lines said it, for the swap's notice; empty when nothing was measured.
+    QStringList soundNotes;
 };
 
 // Written by the start-up scan for the hold hardware.

@@ -42,6 +42,14 @@ void NoticeMail::compose(Type type) {
                << kCrLf
                << QStringLiteral("O nome do arquivo atual é: ") +
                       ShownName(QFileInfo(p_.onAir.file).fileName()) + QLatin1Char('.');
+        // What the message will sound like on the phone, as the status log
+        // said it after the swap.
+        // The notice travels in ISO-8859-1, which has no minus sign.
+        if (!p_.onAir.soundNotes.isEmpty()) {
+            m.body << kCrLf;
+            for (QString note : p_.onAir.soundNotes)
+                m.body << note.replace(QChar(0x2212), QLatin1Char('-'));
+        }
     } else {
         const QDateTime now = p_.clock.now();
         m.body << (type == MailNotices::HardwareDisconnected

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "core/AppError.h"
 
@@ -102,6 +103,16 @@ public:
     virtual void play(const QString& path) = 0;
     // Ends the playback, its loop included.
     virtual void stop() = 0;
+    // Levelling plays each file at the gain last given for its path, so that
+    // every message sounds equally loud; a file without a gain, or any file
+    // with levelling off, plays exactly as decoded. A change is heard at once,
+    // eased in over a few milliseconds: no sample is added or dropped. A
+    // control that cannot level plays every file as decoded.
+    virtual void setLevelling(bool on) { (void)on; }
+    virtual void setFileGain(const QString& path, std::optional<double> gainDb) {
+        (void)path;
+        (void)gainDb;
+    }
     // True from play() until stop().
     virtual bool playing() const = 0;
     // How many times play() started a file from its beginning: tells the

@@ -380,6 +380,8 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
             continue;
         seen.append(Seen{{path, name, *stamp}, settle_.look(path, *stamp)});
         present.insert(path);
+        if (p_.messageSeen && IsMessageName(name))
+            p_.messageSeen(seen.back());
     }
     passedOver_.keepOnly(present);
     return seen;

@@ -65,6 +65,9 @@ public:
         std::function<void()> onAirChanged;
         // A swap's pause begins (true) and ends (false); may be empty.
         std::function<void(bool)> onSwapPause = {};
+        // Each message file a look at the drop folder finds, as it finds it,
+        // so that it can be measured before it goes on air; may be empty.
+        std::function<void(const DroppedFile&)> messageSeen = nullptr;
     };
 
     // swapDone runs when a new message has gone on air, for the notice mail

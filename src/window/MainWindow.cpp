@@ -318,6 +318,8 @@ QWidget* MainWindow::buildSettingsPage() {
     browseRow->addWidget(path, 1);
     browseRow->addWidget(browse);
     dl->addLayout(browseRow);
+    dl->addWidget(addBox(Box::LevelMessages, QStringLiteral("levelMessages"),
+                         QStringLiteral("Tocar todas as mensagens no mesmo volume")));
     grid->addWidget(dir, 1, 0);
 
     // Start-up options, and the way back from the hidden mode.

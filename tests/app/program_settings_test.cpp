@@ -75,6 +75,7 @@ public:
     GlobalHotKey hotKey{registrar};
     testing::FakeFileOperations files;
     LineMetrics metrics{loop, clock, log};
+    std::vector<bool> levelled;  // what the player was told of levelling
     // Made afresh for each change: a test may reopen the store.
     ProgramSettings settings() {
         return ProgramSettings({.registry = store.registry(),
@@ -86,7 +87,8 @@ public:
                                 .boxes = boxes,
                                 .files = files,
                                 .locale = QLocale(QStringLiteral("pt_BR")),
-                                .metrics = metrics});
+                                .metrics = metrics,
+                                .levelMessages = [this](bool on) { levelled.push_back(on); }});
     }
 };
 
@@ -230,6 +232,7 @@ const BoxCase kBoxCases[] = {
      .name = "AuthSeguro",
      .flag = &MailFlags::secure,
      .setFlag = &MailNotices::setSecure},
+    {.box = Box::LevelMessages, .name = "NivelaVolume"},
 };
 
 // Starts without the settings key: the first click creates it.
@@ -262,6 +265,17 @@ INSTANTIATE_TEST_SUITE_P(Settings, ProgramSettingsBoxes, ::testing::ValuesIn(kBo
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The port is stored as typed, keystroke by keystroke, and converted after.
+// The player levels from the moment the box is stored, and not when the
+// store refuses it.
+TEST_F(ProgramSettingsTest, LevellingFollowsTheBoxOnceStored) {
+    settings().boxChanged(Box::LevelMessages, true);
+    settings().boxChanged(Box::LevelMessages, false);
+    EXPECT_EQ(levelled, (std::vector<bool>{true, false}));
+    makeReadOnly();
+    EXPECT_ANY_THROW(settings().boxChanged(Box::LevelMessages, true));
+    EXPECT_EQ(levelled, (std::vector<bool>{true, false}));
+}
+
 TEST_F(ProgramSettingsTest, PortIsStoredBeforeItIsConverted) {
     struct Step {
         QString text;

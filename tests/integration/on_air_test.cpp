@@ -166,6 +166,18 @@ TEST_P(OnAirSwap, AFileDroppedIntoTheDropFolderGoesOnAirAndTheOldOneIsGone) {
         // The first check sees it, the one 30 s later takes it.
         std::chrono::seconds(75)))
         << out().toStdString() << program.readAllStandardError().toStdString();
+    // The line after the swap's says what the message will sound like on the
+    // phone: it was measured while it settled in the drop folder.
+    const QStringList lines = out().split(QLatin1Char('\n'));
+    const auto swapLine = std::find_if(lines.begin(), lines.end(), [](const QString& l) {
+        return l.endsWith(QStringLiteral(" - Troca de arquivo de áudio efetuada com sucesso."));
+    });
+    ASSERT_NE(swapLine, lines.end());
+    ASSERT_NE(swapLine + 1, lines.end());
+    const QRegularExpression figures(QStringLiteral(
+        " - Duração 0:01 · volume −?\\d+,\\d LUFS · pico real −?\\d+,\\d dBTP · \\d+% fora da "
+        "faixa telefônica$"));
+    EXPECT_TRUE(figures.match(*(swapLine + 1)).hasMatch()) << (swapLine + 1)->toStdString();
     // Once the swap's suspension lifts, the new message loops.
     EXPECT_TRUE(waitFor(
         loop, [&] { return heard(played.samples(), promo, true) >= 3; }, std::chrono::seconds(15)));

@@ -162,6 +162,34 @@ TEST_F(Notices, ASwapNoticeGoesOutASecondAfterTheSwap) {
     EXPECT_EQ(body(forged[2])[9], "O nome do arquivo atual \xE9: y\\r\\nFeito.wav.");
 }
 
+// What the message will sound like on the phone, as the status log said it
+// after the swap, closes the swap notice in a paragraph of its own.
+TEST_F(Notices, ASwapNoticeEndsWithWhatTheMessageWillSoundLike) {
+    ScriptedSmtpServer server;
+    use(server);
+    on();
+    onAir.history.previousFile = QStringLiteral("antiga.wav");
+    onAir.soundNotes = {
+        QStringLiteral("Duração 0:32 · volume −41,0 LUFS · pico real −1,2 dBTP · 4% fora da "
+                       "faixa telefônica"),
+        QStringLiteral("Atenção: esta mensagem está muito baixa.")};
+    mail.messageSwapped();
+    loop.advance(1000);
+    server.waitFinished(1);
+    const std::vector<Lines> got = received(server);
+    ASSERT_EQ(got.size(), 1u);
+    const Lines b = body(got[0]);
+    // The sending computer's line closes every notice.
+    ASSERT_EQ(b.size(), 17u);
+    EXPECT_EQ(b[9], "O nome do arquivo atual \xE9: promo.wav.");
+    EXPECT_EQ(Lines(b.begin() + 10, b.begin() + 14),
+              (Lines{"", "",
+                     "Dura\xE7\xE3o 0:32 \xB7 volume -41,0 LUFS \xB7 pico real -1,2 dBTP \xB7 4% "
+                     "fora da faixa telef\xF4nica",
+                     "Aten\xE7\xE3o: esta mensagem est\xE1 muito baixa."}));
+    EXPECT_EQ(b[16].rfind("Enviado pelo computador: ", 0), 0u) << b[16];
+}
+
 TEST_F(Notices, NothingIsArmedOrComposedWithMailOff) {
     ScriptedSmtpServer server;
     use(server);

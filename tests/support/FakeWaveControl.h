@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -90,6 +92,14 @@ public:
             stops_ = 0;
         }
     }
+    // Kept apart from the calls, so that their order reads as before.
+    void setLevelling(bool on) override { levelling = on; }
+    void setFileGain(const QString& path, std::optional<double> gainDb) override {
+        if (gainDb)
+            gains.insert(path, *gainDb);
+        else
+            gains.remove(path);
+    }
     void startCapture(int bufferBytes) override {
         record(QStringLiteral("startCapture %1").arg(bufferBytes));
         if (captureFails)
@@ -150,7 +160,9 @@ public:
     const QString& file() const { return file_; }
     int plays = 0;
     bool capturing = false;
-    bool silent = false;  // playing, yet the device takes nothing
+    bool levelling = false;
+    QHash<QString, double> gains;  // dB, by path
+    bool silent = false;           // playing, yet the device takes nothing
     std::vector<SampleListener*> listeners;
 
 private:

@@ -4,6 +4,7 @@
 #include <pulse/rtclock.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "audio/pulse/MemberCallback.h"
 
@@ -14,6 +15,9 @@ namespace {
 constexpr std::size_t kChunkFrames = 4096;
 // How soon a hungry stream looks at the buffer again.
 constexpr pa_usec_t kLookAgainUsec = 10'000;
+// A gain change is eased in with this time constant: short enough to be
+// heard as at once, long enough not to click.
+constexpr double kEaseSeconds = 0.02;
 
 }  // namespace
 
@@ -25,6 +29,31 @@ PlaybackFeed::~PlaybackFeed() {
 void PlaybackFeed::setPlaying(bool on) {
     playing_ = on;
     sounded_ = false;
+}
+
+void PlaybackFeed::setGain(double gain, bool atOnce) {
+    gain_ = gain;
+    if (atOnce)
+        applied_ = gain;
+}
+
+void PlaybackFeed::applyGain(std::size_t frames) {
+    if (applied_ == 1.0 && gain_ == 1.0)
+        return;
+    const auto channels = static_cast<std::size_t>(format_.channels);
+    const double ease = 1.0 - std::exp(-1.0 / (kEaseSeconds * format_.rate));
+    for (std::size_t f = 0; f < frames; ++f) {
+        if (applied_ != gain_) {
+            applied_ += (gain_ - applied_) * ease;
+            if (std::abs(gain_ - applied_) <= 1e-6 * gain_)
+                applied_ = gain_;
+        }
+        for (std::size_t c = 0; c < channels; ++c) {
+            std::int16_t& v = samples_[f * channels + c];
+            const long scaled = std::lround(v * applied_);
+            v = static_cast<std::int16_t>(std::clamp(scaled, -32768L, 32767L));
+        }
+    }
 }
 
 void PlaybackFeed::fill(pa_stream* s) {
@@ -42,6 +71,7 @@ void PlaybackFeed::streamWritable(pa_stream* s, std::size_t bytes) {
         samples_.resize(want * static_cast<std::size_t>(format_.channels));
         const ReadAhead::Taken got = source_.take(samples_.data(), want);
         if (got.frames > 0) {
+            applyGain(got.frames);
             write(s, got.frames);
             sounded_ = true;
         }

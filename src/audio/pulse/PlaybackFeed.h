@@ -50,6 +50,11 @@ public:
     // A message plays (and its gaps count as underruns) or not.
     void setPlaying(bool on);
     void setTap(bool on) { tap_ = on; }
+    // The gain every sample is multiplied by from now on. A new file jumps
+    // to it (`atOnce`); on a file that plays it is eased in over a few
+    // milliseconds, so that the change makes no click. At 1 the samples go
+    // out untouched.
+    void setGain(double gain, bool atOnce);
     // Writes as much as the stream takes now.
     void fill(pa_stream* s);
 
@@ -59,6 +64,7 @@ public:
     void streamSuspended(pa_stream*, bool suspended) override { events_.suspended(suspended); }
 
 private:
+    void applyGain(std::size_t frames);
     void write(pa_stream* s, std::size_t frames);
     void lookAgainSoon(pa_stream* s);
     void lookAgain(pa_mainloop_api*, pa_time_event*, const struct timeval*);
@@ -71,6 +77,8 @@ private:
     bool playing_ = false;
     bool sounded_ = false;  // this message has reached the stream
     bool tap_ = false;
+    double gain_ = 1.0;            // the gain asked for
+    double applied_ = 1.0;         // the gain of the last frame, on its way to gain_
     pa_stream* stream_ = nullptr;  // the one stream that calls this feed
     pa_time_event* retry_ = nullptr;
     std::vector<std::int16_t> samples_;  // one chunk as taken

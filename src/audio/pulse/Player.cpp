@@ -2,6 +2,7 @@
 
 #include <pulse/introspect.h>
 
+#include <cmath>
 #include <utility>
 
 #include "audio/pulse/FileDecoder.h"
@@ -17,6 +18,7 @@ constexpr pa_usec_t kRefillUsec = 20'000;
 constexpr int kAheadSeconds = 2;
 // How often a lost sound is tried again when no server event says more.
 constexpr int kRetryMs = 2000;
+constexpr qsizetype kGainsKept = 32;
 
 pa_buffer_attr bufferFor(const pa_sample_spec& sampleSpec) {
     pa_buffer_attr attr;
@@ -65,6 +67,38 @@ void Player::setTap(bool on) {
         return;
     PulseConnection::Lock lock(connection_);
     feed_->setTap(on);
+}
+
+void Player::setLevelling(bool on) {
+    if (on == levelling_)
+        return;
+    levelling_ = on;
+    retune();
+}
+
+void Player::setFileGain(const QString& path, std::optional<double> gainDb) {
+    // Each message on air leaves its gain behind; past a few dozen, only the
+    // file that plays keeps its own.
+    if (gains_.size() >= kGainsKept && !gains_.contains(path))
+        gains_.removeIf([this](const auto& kept) { return kept.key() != path_; });
+    if (gainDb)
+        gains_.insert(path, std::pow(10.0, *gainDb / 20.0));
+    else
+        gains_.remove(path);
+    if (path == path_)
+        retune();
+}
+
+double Player::gainOf(const QString& path) const {
+    return levelling_ ? gains_.value(path, 1.0) : 1.0;
+}
+
+// The file that plays takes its gain now, eased in.
+void Player::retune() {
+    if (!feed_)
+        return;
+    PulseConnection::Lock lock(connection_);
+    feed_->setGain(gainOf(path_), false);
 }
 
 void Player::play(const QString& path) {
@@ -141,6 +175,8 @@ void Player::begin(bool cut) {
     PulseConnection::Lock lock(connection_);
     if (cut)
         stream_->flush();
+    // A file starts at its own gain from its first sample.
+    feed_->setGain(gainOf(path_), true);
     feed_->setPlaying(true);
     feed_->fill(stream_->get());
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "audio/pulse/DeviceDirectory.h"
@@ -61,6 +63,9 @@ public:
     std::uint64_t framesPlayed() const { return framesPlayed_.load(std::memory_order_relaxed); }
     // Whether the played samples are handed to onSamples.
     void setTap(bool on);
+    // With levelling on, each file plays at the gain given for its path.
+    void setLevelling(bool on);
+    void setFileGain(const QString& path, std::optional<double> gainDb);
 
     void serverLost();
     void serverReady() { resume(); }
@@ -78,6 +83,8 @@ private:
     void outputFailed(std::uint64_t generation);
     void outputSuspended(std::uint64_t generation, bool suspended);
     void askToRunDevice();
+    double gainOf(const QString& path) const;
+    void retune();
 
     PulseConnection& connection_;
     DeviceDirectory& devices_;
@@ -93,6 +100,8 @@ private:
     bool lossTold_ = false;   // a loss was reported and is not restored yet
     bool inPassEnd_ = false;
     bool tap_ = false;
+    bool levelling_ = false;
+    QHash<QString, double> gains_;  // linear, by path
     QString path_;
     unsigned starts_ = 0;
     std::uint64_t session_ = 0;                    // which start a report is about

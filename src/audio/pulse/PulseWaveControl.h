@@ -40,6 +40,10 @@ public:
 
     void play(const QString& path) override { player_.play(path); }
     void stop() override { player_.stop(); }
+    void setLevelling(bool on) override { player_.setLevelling(on); }
+    void setFileGain(const QString& path, std::optional<double> gainDb) override {
+        player_.setFileGain(path, gainDb);
+    }
     bool playing() const override { return player_.playing(); }
     unsigned starts() const override { return player_.starts(); }
     std::uint64_t framesPlayed() const override { return player_.framesPlayed(); }
