@@ -30,6 +30,7 @@ class DevicePlatform;
 class SessionAutostart;
 class Clock;
 class FileOperations;
+class FolderWatch;
 class IdleSource;
 class MessageBoxes;
 class PasswordKeeper;
@@ -58,6 +59,7 @@ struct PlatformPorts {
 struct RotationPorts {
     FileOperations& files;
     AudioProbe& probe;
+    FolderWatch* watch = nullptr;  // none: the drop folder's checks alone
 };
 
 // How the hold hardware's USB and HID devices come and go.

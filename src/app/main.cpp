@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/AppFolder.h"
@@ -28,6 +29,7 @@
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
 #include "hardware/udev/UdevDevices.h"
+#include "rotation/InotifyFolderWatch.h"
 #include "rotation/LinuxFileOperations.h"
 #include "status/IdleSource.h"
 #include "status/LinuxSysInfo.h"
@@ -179,6 +181,11 @@ int main(int argc, char** argv) {
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
     pulse::PulseWaveControl player(pulse), monitor(pulse), lister(pulse);
     LinuxFileOperations files;
+    // QUINDRA_DROP_POLLING (for tests and measurements) leaves the drop
+    // folder to its periodic check alone, as on a network share.
+    std::optional<InotifyFolderWatch> folderWatch;
+    if (qEnvironmentVariableIsEmpty("QUINDRA_DROP_POLLING"))
+        folderWatch.emplace();
     pulse::SndfileProbe probe;
     udev::UdevDevices devices(loop);
     LinuxSysInfo sysInfo;
@@ -196,7 +203,9 @@ int main(int argc, char** argv) {
                      .echo = EchoToStdout,
                      .passwords = &passwords},
         .audio = {.player = player, .monitor = monitor, .lister = lister},
-        .rotation = {.files = files, .probe = probe},
+        .rotation = {.files = files,
+                     .probe = probe,
+                     .watch = folderWatch ? &*folderWatch : nullptr},
         .hardware = {.devices = devices},
         .status = {.sysInfo = sysInfo, .idle = idle},
     };
