@@ -4,6 +4,9 @@
 //       writes a message of SECONDS of noise from VARIANT to FILE (a 16-bit WAV
 //       or an MP3, by its extension) and what the program's decoder makes of
 //       it, as raw s16 mono, to FILE.raw
+//   quindra_soak first PLAYED.raw REFERENCE.raw FROM
+//       prints the sample of the recording at which REFERENCE first starts
+//       at or after sample FROM, or -1 when it does not (bench/drop_to_line)
 //   quindra_soak judge PLAYED.raw EVENTS
 //       reads what the hold device played over the whole run and the run's
 //       events, one per line, fields split by tabs:
@@ -512,14 +515,31 @@ int judgeRun(const std::string& playedPath, const std::string& eventsPath) {
     return allMet ? 0 : 1;
 }
 
+// The first place, from `from` on, where the reference's start plays: its
+// first kShortestRun samples, which no other noise shares.
+int firstStart(const std::string& playedPath, const std::string& referencePath, std::size_t from) {
+    const Samples played = readRaw(playedPath);
+    const Samples reference = readRaw(referencePath);
+    if (reference.size() < kShortestRun)
+        fail(referencePath + ": too short");
+    const auto begin = played.begin() + static_cast<std::ptrdiff_t>(std::min(from, played.size()));
+    const auto found = std::search(begin, played.end(), reference.begin(),
+                                   reference.begin() + static_cast<std::ptrdiff_t>(kShortestRun));
+    std::cout << (found == played.end() ? -1 : found - played.begin()) << '\n';
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 4 && args[0] == "make")
         return make(args[1], std::stod(args[2]), static_cast<std::uint32_t>(std::stoul(args[3])));
+    if (args.size() == 4 && args[0] == "first")
+        return firstStart(args[1], args[2], std::stoull(args[3]));
     if (args.size() == 3 && args[0] == "judge")
         return judgeRun(args[1], args[2]);
-    std::cerr << "usage: quindra_soak make FILE SECONDS VARIANT | judge PLAYED.raw EVENTS\n";
+    std::cerr << "usage: quindra_soak make FILE SECONDS VARIANT | first PLAYED.raw REFERENCE.raw "
+                 "FROM | judge PLAYED.raw EVENTS\n";
     return 2;
 }

@@ -35,6 +35,7 @@ class SessionAutostart;
 class Clock;
 class DocumentViewer;
 class FileOperations;
+class FolderWatch;
 class IdleSource;
 class MessageBoxes;
 class PasswordKeeper;
@@ -68,6 +69,7 @@ struct RotationPorts {
     // How a message is measured for what it will sound like on the phone;
     // none: nothing is measured.
     loudness::SoundAnalyser::Measure measure = nullptr;
+    FolderWatch* watch = nullptr;  // none: the drop folder's checks alone
 };
 
 // How the hold hardware's USB and HID devices come and go.

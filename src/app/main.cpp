@@ -32,6 +32,7 @@
 #include "core/Clock.h"
 #include "core/QtEventLoop.h"
 #include "hardware/udev/UdevDevices.h"
+#include "rotation/InotifyFolderWatch.h"
 #include "rotation/LinuxFileOperations.h"
 #include "status/IdleSource.h"
 #include "status/LinuxSysInfo.h"
@@ -189,6 +190,11 @@ int main(int argc, char** argv) {
     auto pulse = std::make_shared<pulse::PulseConnection>(loop);
     pulse::PulseWaveControl player(pulse), monitor(pulse), lister(pulse);
     LinuxFileOperations files;
+    // QUINDRA_DROP_POLLING (for tests and measurements) leaves the drop
+    // folder to its periodic check alone, as on a network share.
+    std::optional<InotifyFolderWatch> folderWatch;
+    if (qEnvironmentVariableIsEmpty("QUINDRA_DROP_POLLING"))
+        folderWatch.emplace();
     pulse::SndfileProbe probe;
     udev::UdevDevices devices(loop);
     LinuxSysInfo sysInfo;
@@ -216,7 +222,8 @@ int main(int argc, char** argv) {
                      .measure =
                          [](const QString& path, const std::atomic<bool>& stop) {
                              return loudness::MeasureFile(path, kHoldMessageFormat, &stop);
-                         }},
+                         },
+                     .watch = folderWatch ? &*folderWatch : nullptr},
         .hardware = {.devices = devices},
         .status = {.sysInfo = sysInfo, .idle = idle},
         .messageLength = pulse::MessageLengthMs,

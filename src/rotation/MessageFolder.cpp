@@ -17,7 +17,8 @@ const QString MessageFolder::kStagedName = QStringLiteral(".nova-mensagem.tmp");
 bool IsMessageName(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot < 0 ? QString() : name.mid(dot);
-    return extension == QStringLiteral(".mp3") || extension == QStringLiteral(".wav");
+    return extension.compare(QLatin1String(".mp3"), Qt::CaseInsensitive) == 0 ||
+           extension.compare(QLatin1String(".wav"), Qt::CaseInsensitive) == 0;
 }
 
 MessageFolder::MessageFolder(const Paths& paths, FileOperations& files, AudioProbe& probe,

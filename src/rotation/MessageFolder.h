@@ -53,8 +53,8 @@ private:
     const QLocale& locale_;
 };
 
-// Only ".wav" and ".mp3", exactly as written, are messages: the extension is
-// the text from the last dot on.
+// Only ".wav" and ".mp3" are messages, in any letter case (".WAV", ".Mp3"):
+// the extension is the text from the last dot on.
 bool IsMessageName(const QString& name);
 
 }  // namespace quindra

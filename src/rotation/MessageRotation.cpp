@@ -13,6 +13,8 @@
 #include "core/Runtime.h"
 #include "core/ShownName.h"
 #include "ports/AudioProbe.h"
+#include "ports/WaveControl.h"
+#include "rotation/FilesInFlight.h"
 #include "rotation/FolderListing.h"
 #include "rotation/SetAside.h"
 
@@ -20,8 +22,14 @@ namespace quindra {
 
 namespace {
 
-const QString kMessageRule = QStringLiteral(
-    "só vão ao ar arquivos terminados em \".wav\" ou \".mp3\", em letras minúsculas");
+const QString kMessageRule =
+    QStringLiteral("só vão ao ar arquivos terminados em \".wav\" ou \".mp3\"");
+
+// What one message ahead of another costs it: its swap, the wait after it,
+// and the check that takes the next one.
+constexpr int kTurnMs = SwapTransaction::kPauseMs + SwapTransaction::kWaitAfterPauseMs +
+                        SwapTransaction::kPauseBeforeStartMs + MessageRotation::kResumeAfterMs +
+                        MessageRotation::kCheckIntervalMs;
 
 }  // namespace
 
@@ -29,6 +37,7 @@ MessageRotation::MessageRotation(Ports ports, std::function<void()> swapDone)
     : p_(std::move(ports)),
       checkTimer_(p_.loop.createTimer(kCheckIntervalMs, [this] { checkDropFolder(); })),
       resumeTimer_(p_.loop.createTimer(kResumeAfterMs, [this] { resume(); })),
+      settleTimer_(p_.loop.createTimer(kSettleMs, [this] { settleLook(); })),
       guard_(p_.files, p_.paths),
       messages_(p_.paths, p_.files, p_.probe, p_.log, p_.formats.locale()),
       transaction_({.loop = p_.loop,
@@ -48,13 +57,19 @@ MessageRotation::MessageRotation(Ports ports, std::function<void()> swapDone)
       dropReport_(p_.log),
       listReport_(p_.log),
       settleReport_(p_.log),
-      messageFolderReport_(p_.log) {
+      messageFolderReport_(p_.log),
+      watchReport_(p_.log) {
     // The watch runs from the moment the window exists; until the channel is
     // on air each check returns at once.
     checkTimer_->setEnabled(true);
+    if (p_.watch)
+        p_.watch->setHandler([this](const QList<FolderWatch::Event>& e) { changesArrived(e); });
 }
 
-MessageRotation::~MessageRotation() = default;
+MessageRotation::~MessageRotation() {
+    if (p_.watch)
+        p_.watch->setHandler({});
+}
 
 void MessageRotation::findMessageOnAir() {
     const QString folder = messages_.path();
@@ -127,8 +142,11 @@ void MessageRotation::findMessageOnAir() {
                          .arg(how));
     }
     // Files already in the drop folder can go on air at the first check.
-    if (!watched.isEmpty() && !guard_.refusal(watched) && p_.files.stamp(watched))
-        lookInto(watched, true);
+    if (!watched.isEmpty() && !guard_.refusal(watched) && p_.files.stamp(watched)) {
+        inUse_ = watched;
+        follow(watched);
+        lookInto(watched, Look::AtStart);
+    }
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -136,6 +154,10 @@ void MessageRotation::findMessageOnAir() {
 void MessageRotation::stopForShutdown() {
     transaction_.suspendReplay();
     checkTimer_->setEnabled(false);
+    settleTimer_->setEnabled(false);
+    if (p_.watch)
+        p_.watch->stop();
+    following_ = false;
 }
 
 void MessageRotation::pointListingAt(const QString& path) {
@@ -156,24 +178,130 @@ void MessageRotation::checkDropFolder() {
         return;
     // A setting that changed since the previous check may be one typed on
     // its way ("/home/op/" before "/home/op/espera"): it is used only once it
-    // has stood for a whole check.
+    // has stood for a whole check. Nor do the settles look anywhere until it
+    // has.
+    inUse_.clear();
     if (!stood)
         return endCheck();
 
     const QString drop = dropFolder();
     if (drop.isEmpty())
         return endCheck();
-    const auto seen = lookInto(drop, false);
+    inUse_ = drop;
+    follow(drop);
+    const auto seen = lookInto(drop, Look::Check);
     if (!seen)
         return endCheck();
+    takeFrom(drop, *seen, Look::Check);
+}
 
+// The end of a settle: what has stood still since its start may be taken
+// now rather than at the next check.
+void MessageRotation::settleLook() {
+    settleTimer_->setEnabled(false);
+    if (!p_.state.channel.active || inUse_.isEmpty())
+        return;
+    // A swap, or the wait after it: looked at again when the watch resumes.
+    if (!checkTimer_->enabled()) {
+        changesPending_ = true;
+        return;
+    }
+    // A setting changed since the last check is not used before it stood.
+    if (p_.state.settings.dropFolder != lastSetting_)
+        return;
+    const auto seen = lookInto(inUse_, Look::Settle);
+    if (seen)
+        takeFrom(inUse_, *seen, Look::Settle);
+}
+
+void MessageRotation::changesArrived(const QList<FolderWatch::Event>& events) {
+    bool worthALook = false;
+    for (const FolderWatch::Event& event : events) {
+        switch (event.change) {
+            case FolderWatch::Change::FolderGone:
+                // Followed again by the next check, when it is there.
+                following_ = false;
+                worthALook = true;
+                break;
+            case FolderWatch::Change::Overflow:
+                worthALook = true;
+                break;
+            case FolderWatch::Change::Arrived:
+                worthALook = worthALook || !IsFileInFlight(event.name);
+                break;
+        }
+    }
+    if (!worthALook || !p_.state.channel.active)
+        return;
+    if (!checkTimer_->enabled()) {
+        changesPending_ = true;
+        return;
+    }
+    startSettle();
+}
+
+// Looks at every file now, and again once the settle is over: each file
+// that stood still all that time can then be taken. A change told meanwhile
+// starts it afresh, so a file is never taken sooner than the settle after
+// its last change.
+void MessageRotation::startSettle() {
+    settleTimer_->setEnabled(false);
+    if (inUse_.isEmpty() || p_.state.settings.dropFolder != lastSetting_)
+        return;
+    if (!following_)
+        follow(inUse_);
+    const auto seen = lookInto(inUse_, Look::Settle);
+    if (seen)
+        settleTimer_->setEnabled(true);
+}
+
+// The watch follows the drop folder in use, and follows it again when it
+// was replaced. A folder it cannot follow is said once; the checks find
+// its files all the same.
+void MessageRotation::follow(const QString& folder) {
+    if (!p_.watch)
+        return;
+    const auto stamp = p_.files.stamp(folder);
+    if (!stamp || !stamp->folder)
+        return;
+    if (following_ && folder == followed_ && followedStamp_ && followedStamp_->sameFileAs(*stamp))
+        return;
+    followed_ = folder;
+    followedStamp_ = stamp;
+    const auto refusal = p_.watch->watch(folder);
+    following_ = !refusal;
+    if (!refusal) {
+        watchReport_.clear();
+        return;
+    }
+    if (refusal->networkShare) {
+        watchReport_.write(QStringLiteral("A pasta de reposição %1 fica em outro computador "
+                                          "(pasta de rede); os arquivos novos dela são vistos "
+                                          "na verificação a cada 30 segundos.")
+                               .arg(ShownName(folder)));
+    } else {
+        watchReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser acompanhada de "
+                                          "imediato (%2); os arquivos novos dela são vistos na "
+                                          "verificação a cada 30 segundos.")
+                               .arg(ShownName(folder), refusal->reason));
+    }
+}
+
+void MessageRotation::takeFrom(const QString& drop, const QList<Seen>& seen, Look look) {
+    const bool byCheck = look == Look::Check;
+    // Only a check lifts the replay's suspension; a settle's look that finds
+    // nothing to do leaves the watch as it was.
+    const auto endLook = [&] {
+        if (byCheck)
+            endCheck();
+    };
     // Every file that is not a message ahead of the first one that is goes
     // aside at once, so a backlog never holds a message back; the message
     // goes on air at the next check.
     QList<Seen> notAudio;
     const Seen* candidate = nullptr;
     const Seen* busyMessage = nullptr;
-    for (const Seen& file : *seen) {
+    for (const Seen& file : seen) {
         if (passedOver_.contains(file.path, file.stamp))
             continue;
         if (file.state != SettleWatch::State::Settled) {
@@ -186,7 +314,9 @@ void MessageRotation::checkDropFolder() {
             continue;
         }
         if (!IsMessageName(file.name)) {
-            notAudio << file;
+            // A file another program still writes to is no file to judge.
+            if (!p_.files.hasWriters(file.path))
+                notAudio << file;
             continue;
         }
         // A copy that stalled stands still but is still open: it is not
@@ -200,24 +330,24 @@ void MessageRotation::checkDropFolder() {
         break;
     }
     std::optional<Seen> revisited;
-    if (!candidate && notAudio.isEmpty()) {
+    if (!candidate && notAudio.isEmpty() && byCheck) {
         revisited = changedSetAside();
         if (revisited)
             candidate = &*revisited;
     }
-    if (!candidate && busyMessage) {
+    if (!candidate && busyMessage && byCheck) {
         settleReport_.write(QStringLiteral("O arquivo %1 ainda está sendo gravado; a troca fica "
                                            "para a próxima verificação.")
                                 .arg(ShownName(busyMessage->name)));
     }
     if (notAudio.isEmpty() && !candidate)
-        return endCheck();
+        return endLook();
     if (!busyMessage)
         settleReport_.clear();
     // A message folder that can take no file holds the swap back, reported
     // once, until it can.
     if (notAudio.isEmpty() && !messageFolderTakesFiles())
-        return endCheck();
+        return endLook();
 
     // Setting files aside is no swap: the watch goes on, and the message
     // waits for the next check.
@@ -226,18 +356,28 @@ void MessageRotation::checkDropFolder() {
         return;
     }
     if (!candidate->setAside && isOnAirAlready(*candidate))
-        return endCheck();
+        return endLook();
+    // Gone, or written again, since it was looked at: nothing is begun.
+    if (!stillThere(*candidate))
+        return endLook();
     // A copy that keeps failing is said once, not announced anew at every
     // check that tries it again.
     if (!transaction_.copyFailing() || candidate->path != lastTried_)
         p_.log.write(QStringLiteral("Efetuando troca de arquivo de áudio."));
     lastTried_ = candidate->path;
+    // Neither the check nor the end of an earlier wait may come in the
+    // middle of the swap; the wait after it starts when it is done.
     checkTimer_->setEnabled(false);
+    const bool resumeArmed = resumeTimer_->enabled();
+    resumeTimer_->setEnabled(false);
 
     const auto outcome =
         canTakeInto(*candidate) ? transaction_.run(*candidate) : SwapTransaction::Outcome();
     if (!outcome.staged) {
+        if (outcome.vanished)
+            reportVanished(*candidate);
         checkTimer_->setEnabled(true);
+        resumeTimer_->setEnabled(resumeArmed);
         return;
     }
     if (candidate->setAside) {
@@ -348,43 +488,104 @@ void MessageRotation::makeDefaultFolder() {
     p_.files.makeFolder(folder);
 }
 
-// Lists the folder and looks at each file, for the settle rule. Nothing when
-// the folder cannot be read (reported once, unless quietly).
+// Lists the folder and looks at each file, for the settle rule: a check
+// compares with the check before, a settle's look with its start. Nothing
+// when the folder cannot be read (reported once, by a check).
 std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QString& folder,
-                                                                      bool quietly) {
+                                                                      Look look) {
     FolderEntries entries;
     try {
         entries = p_.files.list(folder);
     } catch (const FileError& e) {
-        if (!quietly) {
+        if (look == Look::Check) {
             listReport_.write(QStringLiteral("A pasta de reposição %1 não pode ser lida (%2); "
                                              "a verificação continua.")
                                   .arg(ShownName(folder), e.text()));
         }
         return std::nullopt;
     }
-    listReport_.clear();
-    if (!quietly) {
+    if (look == Look::Check) {
+        listReport_.clear();
         entries.names += repairNames(folder, entries.undecodableNames);
         reportHidden(entries.hiddenNames);
     }
+    entries.names.removeIf([](const QString& name) { return IsFileInFlight(name); });
 
     SortByName(entries.names, p_.formats.locale());
+    SettleWatch& watch = look == Look::Settle ? quick_ : settle_;
+    // A check's look also starts a settle, unless one is running already.
+    const bool startsSettle = look == Look::Check && !settleTimer_->enabled();
+    watch.begin();
+    if (startsSettle)
+        quick_.begin();
     QList<Seen> seen;
     QSet<QString> present;
-    settle_.begin();
+    bool unsettled = false;
     for (const QString& name : entries.names) {
         const QString path = Joined(folder, name);
         const auto stamp = p_.files.stamp(path);
         if (!stamp)
             continue;
-        seen.append(Seen{{path, name, *stamp}, settle_.look(path, *stamp)});
+        seen.append(Seen{{path, name, *stamp}, watch.look(path, *stamp)});
+        if (startsSettle)
+            quick_.look(path, *stamp);
         present.insert(path);
+        unsettled = unsettled || (seen.back().state != SettleWatch::State::Settled &&
+                                  !passedOver_.contains(path, *stamp));
         if (p_.messageSeen && IsMessageName(name))
             p_.messageSeen(seen.back());
     }
     passedOver_.keepOnly(present);
+    if (look == Look::AtStart)
+        return seen;
+    received_.intersect(present);
+    announceArrivals(seen);
+    // What was new or still changing gets another look once the settle is
+    // over, rather than at the next check.
+    if (unsettled && (startsSettle || look == Look::Settle))
+        settleTimer_->setEnabled(true);
     return seen;
+}
+
+// The first sight of a message: one line says it arrived and about when it
+// goes on air, counting the messages ahead of it in the listing.
+void MessageRotation::announceArrivals(const QList<Seen>& seen) {
+    const int swapMs = p_.player.playing()
+                           ? SwapTransaction::kPauseMs + SwapTransaction::kWaitAfterPauseMs +
+                                 SwapTransaction::kPauseBeforeStartMs
+                           : SwapTransaction::kPauseBeforeStartMs;
+    int ahead = 0;
+    for (const Seen& file : seen) {
+        if (!IsMessageName(file.name) || passedOver_.contains(file.path, file.stamp))
+            continue;
+        if (!received_.contains(file.path)) {
+            received_.insert(file.path);
+            const int ms = kSettleMs + swapMs + ahead * kTurnMs;
+            p_.log.write(QStringLiteral("O arquivo %1 foi recebido e vai ao ar em cerca de %2 "
+                                        "segundos.")
+                             .arg(ShownName(file.name), QString::number((ms + 999) / 1000)));
+        }
+        ++ahead;
+    }
+}
+
+// The file is as it was looked at. One that is gone is said once; one that
+// changed is looked at again after a settle.
+bool MessageRotation::stillThere(const Seen& file) {
+    const auto now = p_.files.stamp(file.path);
+    if (now == file.stamp)
+        return true;
+    if (!now)
+        reportVanished(file);
+    else
+        settleTimer_->setEnabled(true);
+    return false;
+}
+
+void MessageRotation::reportVanished(const Seen& file) {
+    p_.log.write(QStringLiteral("O arquivo %1 saiu da pasta de reposição antes de ir ao ar; a "
+                                "mensagem atual continua no ar.")
+                     .arg(ShownName(file.name)));
 }
 
 // A file whose name starts with a dot is hidden and never taken. A sync
@@ -392,13 +593,9 @@ std::optional<QList<MessageRotation::Seen>> MessageRotation::lookInto(const QStr
 // name that reads as a message (".promo.wav") was most likely hidden by
 // mistake, and is said once while it is there.
 void MessageRotation::reportHidden(const QStringList& names) {
-    const auto looksLikeAMessage = [](const QString& name) {
-        return IsMessageName(name) && !name.startsWith(QLatin1String("._")) &&
-               !name.startsWith(QLatin1String(".~")) && name.size() > 5;
-    };
     QSet<QString> present;
     for (const QString& name : names) {
-        if (!looksLikeAMessage(name))
+        if (!LooksHiddenByMistake(name))
             continue;
         present.insert(name);
         if (hiddenReported_.contains(name))
@@ -440,6 +637,9 @@ QStringList MessageRotation::repairNames(const QString& folder, const QList<QByt
 void MessageRotation::setAsideNotAudio(const QString& folder, const QList<Seen>& files) {
     QStringList moved;
     for (const Seen& file : files) {
+        // Gone or written again since the look: nothing to set aside now.
+        if (p_.files.stamp(file.path) != file.stamp)
+            continue;
         try {
             MoveAside(p_.files, folder, file.name, kNotAudioFolder);
             moved << file.name;
@@ -549,6 +749,9 @@ std::optional<MessageRotation::Seen> MessageRotation::changedSetAside() {
 // the message folder can take it under its name.
 bool MessageRotation::canTakeInto(const Seen& file) {
     const AudioProbe::Verdict verdict = p_.probe.examine(file.path);
+    // Gone or changed while it was read: not judged on what was read.
+    if (verdict != AudioProbe::Verdict::Playable && !stillThere(file))
+        return false;
     if (verdict != AudioProbe::Verdict::Playable && file.setAside) {
         // Still unplayable where it lies: looked at again when it changes.
         setAside_.insert(file.path, file.stamp);
@@ -613,6 +816,9 @@ void MessageRotation::resume() {
     resumeTimer_->setEnabled(false);
     checkTimer_->setEnabled(true);
     transaction_.endSuspension();
+    // What arrived during the swap and the wait after it.
+    if (std::exchange(changesPending_, false) && p_.state.channel.active)
+        startSettle();
 }
 
 void MessageRotation::endCheck() {

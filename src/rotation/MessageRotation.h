@@ -14,6 +14,7 @@
 #include "ports/AudioProbe.h"
 #include "rotation/DropFolderGuard.h"
 #include "rotation/FileOperations.h"
+#include "rotation/FolderWatch.h"
 #include "rotation/MessageFolder.h"
 #include "rotation/SettleWatch.h"
 #include "rotation/SwapTransaction.h"
@@ -37,8 +38,11 @@ struct SwapFlags;
 // Nothing the operator owns is destroyed: a file that is not a message is
 // moved into the drop folder's "Ignorados", one that cannot be played into
 // its "Inválidos", and a dropped file is deleted only once its copy is on
-// air. A file is taken only once it has stood unchanged since the previous
-// check, and whatever can fail is tried before the message on air stops.
+// air. A file is taken only once it has stood unchanged for a while: since the
+// previous check, or for the short settle that follows its arrival (told by
+// the folder watch) or its first sight by a check. Names of files still in
+// flight are never touched, and whatever can fail is tried before the
+// message on air stops.
 class MessageRotation {
 public:
     static constexpr int kCheckIntervalMs = 30000;
@@ -47,6 +51,9 @@ public:
     static constexpr int kResumeAfterMs = 7000;
     // Above this many files set aside in one check, one line says it for all.
     static constexpr int kLinesPerSetAside = 3;
+    // How long a new file must stand still (size, times and inode) before
+    // it is taken, when no check-to-check look has seen it stand.
+    static constexpr int kSettleMs = 2000;
 
     struct Ports {
         EventLoop& loop;
@@ -68,6 +75,8 @@ public:
         // Each message file a look at the drop folder finds, as it finds it,
         // so that it can be measured before it goes on air; may be empty.
         std::function<void(const DroppedFile&)> messageSeen = nullptr;
+        // Tells of files as they arrive; none: the checks alone find them.
+        FolderWatch* watch = nullptr;
     };
 
     // swapDone runs when a new message has gone on air, for the notice mail
@@ -96,6 +105,7 @@ public:
 
     Timer& checkTimer() { return *checkTimer_; }
     Timer& resumeTimer() { return *resumeTimer_; }
+    Timer& settleTimer() { return *settleTimer_; }
     SwapTransaction& transaction() { return transaction_; }
 
 private:
@@ -105,7 +115,19 @@ private:
         bool setAside = false;  // one this program moved into "Inválidos"
     };
 
+    // Who looks into the drop folder: the start-up (before anything is on
+    // air), the periodic check, or the look at the end of a settle.
+    enum class Look { AtStart, Check, Settle };
+
     void checkDropFolder();
+    void settleLook();
+    void changesArrived(const QList<FolderWatch::Event>& events);
+    void startSettle();
+    void follow(const QString& folder);
+    void takeFrom(const QString& drop, const QList<Seen>& seen, Look look);
+    void announceArrivals(const QList<Seen>& seen);
+    bool stillThere(const Seen& file);
+    void reportVanished(const Seen& file);
     void resume();
     void remember(const QString& setting);
     bool settingStood();
@@ -114,7 +136,7 @@ private:
     bool refused(const QString& folder);
     QString defaultFolder() const;
     void makeDefaultFolder();
-    std::optional<QList<Seen>> lookInto(const QString& folder, bool quietly);
+    std::optional<QList<Seen>> lookInto(const QString& folder, Look look);
     // Gives each file a valid name in place; returns the new names.
     QStringList repairNames(const QString& folder, const QList<QByteArray>& names);
     void reportHidden(const QStringList& names);
@@ -129,23 +151,33 @@ private:
     Ports p_;
     std::unique_ptr<Timer> checkTimer_;
     std::unique_ptr<Timer> resumeTimer_;
+    std::unique_ptr<Timer> settleTimer_;
     DropFolderGuard guard_;
     MessageFolder messages_;
     SwapTransaction transaction_;
-    SettleWatch settle_;
+    SettleWatch settle_;  // from check to check
+    SettleWatch quick_;   // over a settle: from its start to the look that ends it
     PassedOverFiles passedOver_;
 
-    QString lastSetting_;    // the drop-folder setting as the previous check saw it
-    QString knownSetting_;   // the last drop-folder setting that named something
-    QString knownFolder_;    // and the folder it meant
-    QString lastTried_;      // the file the last swap was tried with
-    QString awaited_;        // the setting that named nothing at start, while the default serves
+    QString lastSetting_;   // the drop-folder setting as the previous check saw it
+    QString knownSetting_;  // the last drop-folder setting that named something
+    QString knownFolder_;   // and the folder it meant
+    QString lastTried_;     // the file the last swap was tried with
+    QString awaited_;       // the setting that named nothing at start, while the default serves
+    QString inUse_;         // the drop folder the last check used
+    QString followed_;      // the folder the watch was last asked to follow
+    std::optional<FileStamp> followedStamp_;
+    bool following_ = false;  // the watch tells of that folder's changes
+    // Changes told while the watch was paused, looked at when it resumes.
+    bool changesPending_ = false;
     ReportOnce dropReport_;  // about the drop folder itself
     ReportOnce listReport_;  // about reading it
     ReportOnce settleReport_;
     ReportOnce messageFolderReport_;
+    ReportOnce watchReport_;
     QSet<QByteArray> badNamesReported_;
     QSet<QString> hiddenReported_;
+    QSet<QString> received_;  // files whose arrival was said, while they are there
     // Files set aside as unplayable by this program, as they were then: one
     // that changes (a copy that stalled and then went on) is looked at again.
     QHash<QString, FileStamp> setAside_;

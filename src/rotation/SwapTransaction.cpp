@@ -35,9 +35,10 @@ SwapTransaction::SwapTransaction(Ports ports)
 SwapTransaction::~SwapTransaction() = default;
 
 SwapTransaction::Outcome SwapTransaction::run(const DroppedFile& file) {
-    const QString staged = stage(file);
+    Outcome outcome;
+    const QString staged = stage(file, outcome);
     if (staged.isEmpty())
-        return {};
+        return outcome;
     const auto pauseOver = qScopeGuard([this] {
         if (p_.onPause)
             p_.onPause(false);
@@ -64,7 +65,7 @@ void SwapTransaction::endSuspension() {
 
 // The new file is copied whole beside the old message before anything
 // stops. Empty when the swap cannot go on.
-QString SwapTransaction::stage(const DroppedFile& file) {
+QString SwapTransaction::stage(const DroppedFile& file, Outcome& outcome) {
     const QString staged = p_.messages.stagedPath();
     try {
         p_.files.copy(file.path, staged);
@@ -73,6 +74,11 @@ QString SwapTransaction::stage(const DroppedFile& file) {
         p_.files.flushFile(staged);
     } catch (const FileError&) {
         tryRemove(staged);
+        // Taken away by whoever put it there: no fault of the copy.
+        if (!p_.files.stamp(file.path)) {
+            outcome.vanished = true;
+            return {};
+        }
         copyReport_.write(copyFailed(file.name));
         copyFailing_ = true;
         return {};
@@ -81,8 +87,12 @@ QString SwapTransaction::stage(const DroppedFile& file) {
     copyReport_.clear();
     step(u"copiada");
     // A file that changed while it was copied is not what was copied.
-    if (p_.files.stamp(file.path) != file.stamp) {
+    if (const auto now = p_.files.stamp(file.path); now != file.stamp) {
         tryRemove(staged);
+        if (!now) {
+            outcome.vanished = true;
+            return {};
+        }
         p_.log.write(QStringLiteral("O arquivo %1 mudou durante a cópia e fica na pasta de "
                                     "reposição; a troca fica para a próxima verificação.")
                          .arg(ShownName(file.name)));
@@ -184,9 +194,12 @@ void SwapTransaction::writeHistory(const QString& newName, const QString& oldNam
     };
     RegistryKey reg(p_.registry, Root::LocalMachine);
     reg.openKey(kConfigKeySlash, false);
-    const QString enteredBefore = reg.readString(values::DataAtual.page());
+    // With nothing on air before, there is no previous message to have
+    // entered or left.
+    const bool hadMessage = !oldName.isEmpty();
+    const QString enteredBefore = hadMessage ? reg.readString(values::DataAtual.page()) : QString();
     const QString entered = moment();
-    const QString left = moment();
+    const QString left = hadMessage ? moment() : QString();
     reg.writeStrings({{values::ArquivoAtual.written(), newName},
                       {values::ArquivoAnterior.written(), oldName},
                       {values::DataAnteriorEntra.written(), enteredBefore},
@@ -212,7 +225,10 @@ void SwapTransaction::readHistory() {
 // place, and that name now reaches the new message.
 void SwapTransaction::removeOldMessage(const QString& old, const std::optional<FileStamp>& oldStamp,
                                        const std::optional<FileStamp>& newStamp) {
-    if (old.isEmpty() || !oldStamp) {
+    // Nothing was on air: there is nothing to delete.
+    if (old.isEmpty())
+        return;
+    if (!oldStamp) {
         p_.log.write(QStringLiteral("Erro ao deletar arquivo antigo."));
         return;
     }

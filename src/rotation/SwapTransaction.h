@@ -70,6 +70,9 @@ public:
         // The dropped file stays in the drop folder and is not to be taken
         // again until it changes.
         bool passOver = false;
+        // The dropped file left the drop folder (moved, renamed or deleted)
+        // before it could be copied: nothing was stopped or changed.
+        bool vanished = false;
         // The store refused the history; the new message is on air all the
         // same, and the failure is for the error box once the check is done.
         std::exception_ptr storeFailure;
@@ -100,7 +103,7 @@ public:
     void setStepHook(std::function<void(QStringView)> hook) { stepHook_ = std::move(hook); }
 
 private:
-    QString stage(const DroppedFile& file);
+    QString stage(const DroppedFile& file, Outcome& outcome);
     Outcome exchange(const DroppedFile& file, const QString& staged);
     bool suspendPlayback();
     void endPause();

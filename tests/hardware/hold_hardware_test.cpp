@@ -95,7 +95,8 @@ TEST_F(HoldHardware, AnUnplugDuringASwapChangesNothing) {
         if (call == QStringLiteral("stop") && !std::exchange(pulled, true))
             loop.post([this] { unplug(); });
     };
-    // A dropped file is taken at the second check that finds it unchanged.
+    // A dropped file is taken by the look that ends the settle after the
+    // first check sees it.
     loop.advance(2 * 30000 + 4000);
     player.onCall = nullptr;
     ASSERT_TRUE(pulled);

@@ -108,8 +108,8 @@ TEST_F(NoticeOnAir, ASlowMailServerIsNeverHeardOnTheLine) {
         QFile::rename(written, home.filePath(QStringLiteral("home/Vizudu Telefônica/promo.wav"))));
 
     // Where the hold device's stream stood when the notice started to go
-    // out and when it had gone. A dropped file goes on air at the second check
-    // that finds it unchanged, so about a minute after the start.
+    // out and when it had gone. A file moved into the drop folder goes on air
+    // a short settle after it arrives, seconds after the start.
     ASSERT_TRUE(waitFor(
         loop,
         [&] { return logged(QStringLiteral("Enviando e-mail de troca de arquivo de áudio.")); },

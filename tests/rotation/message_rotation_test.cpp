@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "FakeFolderWatch.h"
 #include "audio/HoldChannel.h"
 #include "config/SqliteRegistry.h"
 #include "config/Values.h"
@@ -36,7 +37,7 @@ const QString kErroReposicao = QStringLiteral("Erro ao deletar da pasta de repos
 QString ignored(const QString& name) {
     return QStringLiteral(
                "O arquivo %1 não é uma mensagem (só vão ao ar arquivos terminados em "
-               "\".wav\" ou \".mp3\", em letras minúsculas) e foi movido para a pasta "
+               "\".wav\" ou \".mp3\") e foi movido para a pasta "
                "\"Ignorados\" da pasta de reposição.")
         .arg(name);
 }
@@ -86,17 +87,32 @@ private:
     Registry& store_;
 };
 
-// Status lines with the virtual time they were written at.
+QString received(const QString& name, int seconds) {
+    return QStringLiteral("O arquivo %1 foi recebido e vai ao ar em cerca de %2 segundos.")
+        .arg(name)
+        .arg(seconds);
+}
+
+// Status lines with the virtual time they were written at. The line that
+// greets a new message goes apart, into `received`, so that the lines of a
+// check read as they do without it; its own tests read it there.
 class TimedLog final : public MessageLog {
 public:
     explicit TimedLog(const VirtualEventLoop& loop) : loop_(loop) {}
     bool write(const QString& message) noexcept override {
+        if (message.contains(QStringLiteral(" foi recebido e vai ao ar em cerca de "))) {
+            received << message;
+            receivedAt.push_back(loop_.now());
+            return false;
+        }
         lines << message;
         at.push_back(loop_.now());
         return false;
     }
     QStringList lines;
     std::vector<std::int64_t> at;
+    QStringList received;
+    std::vector<std::int64_t> receivedAt;
 
 private:
     const VirtualEventLoop& loop_;
@@ -158,9 +174,11 @@ public:
     QString playing(const QString& name) const {
         return QStringLiteral("play ") + messages + QLatin1Char('/') + name;
     }
-    // The first check after a file arrives only looks at it; a swap takes a
-    // second one, 30 s later.
-    void twoChecks() { loop.advance(2 * MessageRotation::kCheckIntervalMs); }
+    // The first check after a file arrives only looks at it; the look at
+    // the end of the settle that follows takes it.
+    void checkAndSettle() {
+        loop.advance(MessageRotation::kCheckIntervalMs + MessageRotation::kSettleMs);
+    }
 
     QTemporaryDir tmp;
     Paths paths;
@@ -178,6 +196,7 @@ public:
     std::vector<MessageOnAir> announced;  // the message on air at each onAirChanged
     FakeFileOperations files;
     FakeAudioProbe probe;
+    FakeFolderWatch folderWatch;
     int notices = 0;
     QStringList uncaught;
     // When the swap's pause began (true) and ended (false).
@@ -196,7 +215,8 @@ public:
                               .files = files,
                               .probe = probe,
                               .onAirChanged = [this] { announced.push_back(state.onAir); },
-                              .onSwapPause = [this](bool on) { paused(on); }},
+                              .onSwapPause = [this](bool on) { paused(on); },
+                              .watch = &folderWatch},
                              [this] { mail.messageSwapped(); }};
 };
 
@@ -208,10 +228,13 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     std::vector<std::pair<std::int64_t, QString>> playerAt;
     player.onCall = [&](const QString& call) { playerAt.emplace_back(loop.now(), call); };
 
-    // 1-2. The check at 30 s sees promo.wav for the first time; the one at
-    // 60 s finds it as it was, so it is not being written any more.
-    loop.advance(59999);
+    // 1-2. The check at 30 s sees promo.wav for the first time and says
+    // so; the look 2 s later finds it as it was, so it is not being written
+    // any more.
+    loop.advance(31999);
     EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_EQ(log.received, QStringList{received(QStringLiteral("promo.wav"), 6)});
+    EXPECT_EQ(log.receivedAt, std::vector<std::int64_t>{30000});
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
     loop.advance(1);
 
@@ -219,13 +242,13 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     // timer and 750 ms; 4. files exchanged; 5. the new message starts after
     // 250 ms.
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
-    EXPECT_EQ(log.at, (std::vector<std::int64_t>{60000, 64000}));
+    EXPECT_EQ(log.at, (std::vector<std::int64_t>{32000, 36000}));
     EXPECT_EQ(playerAt,
               (std::vector<std::pair<std::int64_t, QString>>{
-                  {60000, QStringLiteral("stop")}, {64000, playing(QStringLiteral("promo.wav"))}}));
+                  {32000, QStringLiteral("stop")}, {36000, playing(QStringLiteral("promo.wav"))}}));
     EXPECT_EQ(loop.pausedMs(), 750 + 250);
     // The line's pause, as its state is told: from the stop to the new start.
-    EXPECT_EQ(pauses, (std::vector<std::pair<std::int64_t, bool>>{{60000, true}, {64000, false}}));
+    EXPECT_EQ(pauses, (std::vector<std::pair<std::int64_t, bool>>{{32000, true}, {36000, false}}));
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")), QStringLiteral("drop:promo.wav"));
     EXPECT_EQ(filesIn(drop), QStringList{});
@@ -268,7 +291,7 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
 
     // 7. 7000 ms after the check the replay is allowed and the watch resumes;
     // its next check comes 30 s later.
-    loop.advance(71000 - 1 - loop.now());
+    loop.advance(43000 - 1 - loop.now());
     EXPECT_TRUE(state.swap.replaySuspended);
     loop.advance(1);
     EXPECT_FALSE(state.swap.replaySuspended);
@@ -276,8 +299,9 @@ TEST_F(Rotation, TheRoadOfOneMessageChange) {
     put(drop, QStringLiteral("leia-me.txt"));
     loop.advance(30000);
     EXPECT_EQ(log.lines.size(), 2);  // seen for the first time
-    loop.advance(30000);
-    EXPECT_EQ(log.at.back(), 131000);
+    loop.advance(MessageRotation::kSettleMs);
+    EXPECT_EQ(log.at.back(), 75000);
+    EXPECT_EQ(log.received.size(), 1);  // only messages are greeted
     EXPECT_EQ(notices, 1);
 }
 
@@ -325,11 +349,11 @@ TEST_P(RotationEdge, OneCheck) {
         put(drop, name);
     state.channel.active = c.channelActive;
 
-    // The first check only looks.
+    // The first check only looks; the look after the settle acts.
     loop.advance(30000);
     EXPECT_EQ(log.lines, QStringList{});
     EXPECT_EQ(filesIn(drop).size(), c.dropped.size());
-    loop.advance(30000);
+    loop.advance(MessageRotation::kSettleMs);
 
     EXPECT_EQ(log.lines, c.lines);
     EXPECT_EQ(filesIn(messages), c.messagesAfter);
@@ -361,23 +385,32 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RotationEdge,
     ::testing::Values(
         EdgeCase{.name = "EmptyDropFolder"},
-        // Not a message: set aside where the operator finds it, with the rule
-        // that makes it one.
+        // Extensions match whatever their letter case.
         EdgeCase{.name = "UpperCaseExtension",
-                 .dropped = {QStringLiteral("promo.WAV")},
-                 .lines = {ignored(QStringLiteral("promo.WAV"))},
-                 .ignoredAfter = {QStringLiteral("promo.WAV")},
-                 .resumeArmed = false},
+                 .dropped = {QStringLiteral("PROMO.WAV")},
+                 .lines = {kEfetuando, kSucesso},
+                 .messagesAfter = {QStringLiteral("PROMO.WAV")},
+                 .started = QStringLiteral("PROMO.WAV"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .suspended = true,
+                 .watchEnabled = false,
+                 .pausedMs = 1000},
         EdgeCase{.name = "MixedCaseExtension",
                  .dropped = {QStringLiteral("promo.Mp3")},
-                 .lines = {ignored(QStringLiteral("promo.Mp3"))},
-                 .ignoredAfter = {QStringLiteral("promo.Mp3")},
-                 .resumeArmed = false},
+                 .lines = {kEfetuando, kSucesso},
+                 .messagesAfter = {QStringLiteral("promo.Mp3")},
+                 .started = QStringLiteral("promo.Mp3"),
+                 .arquivoAnterior = QStringLiteral("espera.wav"),
+                 .suspended = true,
+                 .watchEnabled = false,
+                 .pausedMs = 1000},
+        // Not a message: set aside where the operator finds it, with the rule
+        // that makes it one. Setting aside arms nothing; the check before it,
+        // which found nothing to take, armed the wait.
         EdgeCase{.name = "NoExtension",
                  .dropped = {QStringLiteral("leia-me")},
                  .lines = {ignored(QStringLiteral("leia-me"))},
-                 .ignoredAfter = {QStringLiteral("leia-me")},
-                 .resumeArmed = false},
+                 .ignoredAfter = {QStringLiteral("leia-me")}},
         EdgeCase{
             .name = "OnlyTheFirstFileOfTheListing",
             .dropped = {QStringLiteral("b.wav"), QStringLiteral("A.mp3"), QStringLiteral("c.txt")},
@@ -392,12 +425,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Everything that is not a message ahead of the first message goes
         // aside in one check; the message waits for the next.
         EdgeCase{.name = "NotMessagesAheadOfAMessageGoAsideTogether",
-                 .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.WAV"),
+                 .dropped = {QStringLiteral("a.txt"), QStringLiteral("B.PDF"),
                              QStringLiteral("c.wav"), QStringLiteral("d.txt")},
-                 .lines = {ignored(QStringLiteral("a.txt")), ignored(QStringLiteral("B.WAV"))},
+                 .lines = {ignored(QStringLiteral("a.txt")), ignored(QStringLiteral("B.PDF"))},
                  .droppedAfter = {QStringLiteral("c.wav"), QStringLiteral("d.txt")},
-                 .ignoredAfter = {QStringLiteral("B.WAV"), QStringLiteral("a.txt")},
-                 .resumeArmed = false},
+                 .ignoredAfter = {QStringLiteral("B.PDF"), QStringLiteral("a.txt")}},
         EdgeCase{.name = "SameNameAsTheMessageOnAir",
                  .dropped = kOldMessageOnly,
                  .lines = {kEfetuando, kSucesso},
@@ -424,11 +456,12 @@ INSTANTIATE_TEST_SUITE_P(
                  .arquivoAnterior = QStringLiteral("espera.wav"),
                  .watchEnabled = false,
                  .pausedMs = 250},
+        // Nothing on air: nothing to delete, and no error said for it.
         EdgeCase{.name = "EmptyMessageFolder",
                  .dropped = {QStringLiteral("promo.wav")},
                  .onAirBefore = kNone,
                  .playing = false,
-                 .lines = {kEfetuando, kErroAntigo, kSucesso},
+                 .lines = {kEfetuando, kSucesso},
                  .messagesAfter = {QStringLiteral("promo.wav")},
                  .started = QStringLiteral("promo.wav"),
                  .arquivoAnterior = QString(),
@@ -448,13 +481,14 @@ TEST_F(Rotation, ABacklogOfFilesThatAreNotMessagesIsClearedInOneCheck) {
     for (int i = 0; i < 10000; ++i)
         put(drop, QStringLiteral("a-%1.txt").arg(i, 5, 10, QLatin1Char('0')));
     put(drop, QStringLiteral("b-promo.wav"));
-    twoChecks();
-    EXPECT_EQ(log.lines,
-              (QStringList{QStringLiteral("10000 arquivos que não são mensagens (só vão ao ar "
-                                          "arquivos terminados em \".wav\" ou \".mp3\", em letras "
-                                          "minúsculas), de a-00000.txt a a-09999.txt, foram "
-                                          "movidos para a pasta \"Ignorados\" da pasta de "
-                                          "reposição.")}));
+    checkAndSettle();
+    EXPECT_EQ(
+        log.lines,
+        (QStringList{QStringLiteral(
+            "10000 arquivos que não são mensagens (só vão ao ar "
+            "arquivos terminados em \".wav\" ou \".mp3\"), de a-00000.txt a a-09999.txt, foram "
+            "movidos para a pasta \"Ignorados\" da pasta de "
+            "reposição.")}));
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("b-promo.wav")});
     EXPECT_EQ(filesIn(drop + QStringLiteral("/Ignorados")).size(), 10000);
     loop.advance(30000);
@@ -464,13 +498,14 @@ TEST_F(Rotation, ABacklogOfFilesThatAreNotMessagesIsClearedInOneCheck) {
 TEST_F(Rotation, SeveralFilesGoOnAirOneCheckEachInListingOrder) {
     for (const char* name : {"c.wav", "A.mp3", "b.wav"})
         put(drop, QString::fromLatin1(name));
-    // Each check takes 4 s, the watch resumes 7 s later, the next check
-    // comes 30 s after that; the files behind stood still all along.
-    loop.advance(60000 + 2 * 41000 + 4000);
+    // The first goes on air after the settle; each swap takes 4 s, the
+    // watch resumes 7 s later, the next check comes 30 s after that; the
+    // files behind stood still all along.
+    loop.advance(32000 + 2 * 41000 + 4000);
     EXPECT_EQ(played(),
               (QStringList{playing(QStringLiteral("A.mp3")), playing(QStringLiteral("b.wav")),
                            playing(QStringLiteral("c.wav"))}));
-    EXPECT_EQ(log.at, (std::vector<std::int64_t>{60000, 64000, 101000, 105000, 142000, 146000}));
+    EXPECT_EQ(log.at, (std::vector<std::int64_t>{32000, 36000, 73000, 77000, 114000, 118000}));
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("c.wav")});
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_EQ(stored(QStringLiteral("ArquivoAnterior")), QStringLiteral("b.wav"));
@@ -480,7 +515,7 @@ TEST_F(Rotation, AReadOnlyDropGoesOnAirAsAWritableCopy) {
     put(drop, QStringLiteral("promo.wav"));
     QFile::setPermissions(drop + QStringLiteral("/promo.wav"),
                           QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(filesIn(drop), QStringList{});
     EXPECT_TRUE(QFileInfo(messages + QStringLiteral("/promo.wav")).permissions() &
@@ -509,7 +544,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     };
     put(drop, QStringLiteral("promo.wav"));
 
-    twoChecks();
+    checkAndSettle();
 
     EXPECT_EQ(removalSawSuspended, true);
     EXPECT_EQ(watchDuringSwap, false);
@@ -518,7 +553,7 @@ TEST_F(Rotation, AnEndOfFileAndARemovalDuringTheStopLoopChangeNothing) {
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     EXPECT_EQ(player.calls.count(QStringLiteral("stop")), 1);
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
-    EXPECT_EQ(loop.now(), 64000);
+    EXPECT_EQ(loop.now(), 36000);
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
 }
 
@@ -531,10 +566,10 @@ TEST_F(Rotation, TheStopLoopRepeatsStopPlayUntilThePlayerHasStopped) {
             loop.post([] {});
     };
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(player.calls.count(QStringLiteral("stop")), 3);
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
-    EXPECT_EQ(log.at.back(), 64000);
+    EXPECT_EQ(log.at.back(), 36000);
 }
 
 // A message shorter than the suspension ends before the replay is allowed:
@@ -544,7 +579,7 @@ TEST_F(Rotation, AMessageThatEndsWhileSuspendedGoesOnAtOnce) {
     FakeWaveControl monitor, lister;
     HoldChannel channel({player, monitor, lister}, state.channel, state, log, loop, nullptr);
     put(drop, QStringLiteral("curta.wav"));
-    twoChecks();
+    checkAndSettle();
     ASSERT_EQ(played(), QStringList{playing(QStringLiteral("curta.wav"))});
 
     loop.advance(500);
@@ -552,11 +587,11 @@ TEST_F(Rotation, AMessageThatEndsWhileSuspendedGoesOnAtOnce) {
     EXPECT_EQ(played(), (QStringList{playing(QStringLiteral("curta.wav")),
                                      playing(QStringLiteral("curta.wav"))}));
     EXPECT_TRUE(player.playing());
-    loop.advance(71000 - loop.now());
+    loop.advance(43000 - loop.now());
     EXPECT_EQ(played().size(), 2);
 
     put(drop, QStringLiteral("longa.wav"));
-    loop.advance(131000 + 4000 + 7000 - loop.now());
+    loop.advance(73000 + MessageRotation::kSettleMs + 4000 + 7000 - loop.now());
     EXPECT_EQ(played().back(), playing(QStringLiteral("longa.wav")));
     EXPECT_EQ(played().count(playing(QStringLiteral("longa.wav"))), 1);
     EXPECT_FALSE(state.swap.replaySuspended);
@@ -570,7 +605,7 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
     files.copyFails = true;
     put(drop, QStringLiteral("promo.wav"));
 
-    twoChecks();
+    checkAndSettle();
     loop.advance(30000);
 
     const QString failed = QStringLiteral(
@@ -593,7 +628,7 @@ TEST_F(Rotation, ACopyThatFailsStopsNothingAndIsTriedAgain) {
 TEST_F(Rotation, TheCopyReachesTheDiskBeforeItTakesTheMessagesName) {
     put(drop, QStringLiteral("promo.wav"));
     files.flushFails = true;
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando,
                                       QStringLiteral("Erro ao copiar o arquivo de áudio promo.wav; "
                                                      "a mensagem atual continua no ar.")}));
@@ -617,7 +652,7 @@ TEST_F(Rotation, TheCopyReachesTheDiskBeforeItTakesTheMessagesName) {
 TEST_F(Rotation, AStagedCopyThatCannotBeRenamedIntoPlaceIsPassedOverUntilItChanges) {
     files.unrenamable = {QStringLiteral(".nova-mensagem.tmp")};
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(
         log.lines,
         (QStringList{kEfetuando,
@@ -638,7 +673,7 @@ TEST_F(Rotation, AStagedCopyThatCannotBeRenamedIntoPlaceIsPassedOverUntilItChang
 
     // Changed (written again): taken like a new file.
     put(drop, QStringLiteral("promo.wav"), "v2");
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines.back(), kSucesso);
     EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")),
               QStringLiteral("drop:promo.wavv2"));
@@ -650,7 +685,7 @@ TEST_F(Rotation, WhatTheMessageFolderCannotTakeIsKnownBeforeTheMessageStops) {
     files.longestNameInBytes = 12;
     put(drop, QStringLiteral("a-nome-muito-longo.wav"));
     put(drop, QStringLiteral("b-curto.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(
         log.lines,
         (QStringList{kEfetuando,
@@ -688,7 +723,7 @@ TEST_F(Rotation, AFileThatChangesWhileItIsTakenIsNeverLost) {
         if (++copies == 1)
             put(drop, QFileInfo(from).fileName(), "mais");
     };
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines,
               (QStringList{kEfetuando, QStringLiteral("O arquivo promo.wav mudou durante a cópia e "
                                                       "fica na pasta de reposição; a troca fica "
@@ -748,7 +783,7 @@ TEST_P(RotationUnplayable, StaysOffAirAndOutOfTheWay) {
     put(drop, QStringLiteral("b-boa.wav"));
     probe.undecodable = {QStringLiteral("a-quebrado.wav")};
 
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, c.line}));
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(messages), kOldMessageOnly);
@@ -826,7 +861,7 @@ TEST_F(Rotation, AFileStillOpenForWritingIsNotJudged) {
     put(drop, QStringLiteral("b-pronta.wav"));
     files.writing = {QStringLiteral("a-parada.wav")};
     probe.undecodable = {QStringLiteral("a-parada.wav")};
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-pronta.wav"))});
     EXPECT_EQ(probe.probed, QStringList{QStringLiteral("b-pronta.wav")});
     loop.advance(7000 + 30000);
@@ -914,7 +949,8 @@ TEST_F(Rotation, ANameWithALineBreakNeverBreaksALine) {
                                     "movido para a pasta \"Inválidos\"; a mensagem atual "
                                     "continua no ar.")
                          .arg(shown)}));
-    for (const QString& line : log.lines)
+    EXPECT_EQ(log.received.size(), 1);
+    for (const QString& line : log.lines + log.received)
         EXPECT_FALSE(line.contains(QLatin1Char('\n'))) << line.toStdString();
 }
 
@@ -924,15 +960,17 @@ TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
     files.unrenamable = {QStringLiteral("a-leia.txt")};
     put(drop, QStringLiteral("a-leia.txt"));
     put(drop, QStringLiteral("b-promo.wav"));
-    twoChecks();
+    checkAndSettle();
     loop.advance(30000);
-    EXPECT_EQ(log.lines,
-              (QStringList{QStringLiteral("O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
-                                          "arquivos terminados em \".wav\" ou \".mp3\", em letras "
-                                          "minúsculas) e não pôde ser movido para a pasta "
-                                          "\"Ignorados\": Permission denied. Ele fica na pasta de "
-                                          "reposição, ignorado até ser alterado."),
-                           kEfetuando, kSucesso}));
+    EXPECT_EQ(
+        log.lines,
+        (QStringList{
+            QStringLiteral(
+                "O arquivo a-leia.txt não é uma mensagem (só vão ao ar "
+                "arquivos terminados em \".wav\" ou \".mp3\") e não pôde ser movido para a pasta "
+                "\"Ignorados\": Permission denied. Ele fica na pasta de "
+                "reposição, ignorado até ser alterado."),
+            kEfetuando, kSucesso}));
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-leia.txt")});
 }
 
@@ -941,7 +979,7 @@ TEST_F(Rotation, AFileThatCannotBeSetAsideIsReportedOnceAndPassedOver) {
 TEST_F(Rotation, ADroppedFileThatCannotBeDeletedGoesOnAirOnce) {
     files.undeletable = {QStringLiteral("promo.wav")};
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     loop.advance(7000 + 3 * 30000);
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kErroReposicao,
                                       QStringLiteral("O arquivo promo.wav fica na pasta de "
@@ -959,7 +997,7 @@ TEST_F(Rotation, ADroppedFileThatCannotBeDeletedGoesOnAirOnce) {
 TEST_F(Rotation, AFileThatCannotBeDeletedIsNotSwappedInAgainAfterARestart) {
     files.undeletable = {QStringLiteral("promo.wav")};
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     ASSERT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     loop.advance(7000);
     rotation.stopForShutdown();
@@ -1043,7 +1081,7 @@ TEST_P(RotationSwapFailure, IsReportedAndTheSwapGoesOn) {
     files.undeletable = c.undeletable;
     player.playFails = c.playFails;
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, c.lines);
     EXPECT_EQ(filesIn(messages), c.messagesAfter);
     EXPECT_EQ(filesIn(drop), QStringList{});
@@ -1072,7 +1110,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Rotation, AStoreThatRefusesTheHistoryKeepsNoneOfItAndTheSwapGoesOn) {
     registry.refused = {QStringLiteral("DataAtual")};
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
     EXPECT_EQ(filesIn(drop), QStringList{});
@@ -1081,11 +1119,12 @@ TEST_F(Rotation, AStoreThatRefusesTheHistoryKeepsNoneOfItAndTheSwapGoesOn) {
     EXPECT_EQ(uncaught, QStringList{QStringLiteral("Failed to set data for 'ArquivoAtual'")});
 }
 
-// A file is taken only once its size, times and inode are what the previous
-// check saw. How long ago it changed, by any clock, decides nothing.
+// A file is taken only once its size, times and inode are what the look at
+// the start of its settle saw. How long ago it changed, by any clock,
+// decides nothing.
 struct SettleCase {
     const char* name = "";
-    std::function<void(Rotation&, const QString& file)> betweenChecks{};
+    std::function<void(Rotation&, const QString& file)> duringTheSettle{};
     std::int64_t timesFromNowS = -3600;  // the file's times, set before the first check
     bool taken = false;
 };
@@ -1108,18 +1147,20 @@ TEST_P(RotationSettle, TakesOnlyWhatStoodStill) {
     put(drop, QStringLiteral("promo.wav"));
     setTimes(file, c.timesFromNowS);
     loop.advance(30000);
-    if (c.betweenChecks)
-        c.betweenChecks(*this, file);
-    loop.advance(30000);
+    if (c.duringTheSettle)
+        c.duringTheSettle(*this, file);
+    loop.advance(MessageRotation::kSettleMs);
     if (c.taken) {
         EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
         return;
     }
-    EXPECT_EQ(log.lines, QStringList{stillWritten(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(log.lines, QStringList{});
     EXPECT_EQ(player.calls, QStringList{});
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("promo.wav")});
-    // It goes on air once it stands still.
-    loop.advance(30000);
+    // It goes on air once it has stood still for a whole settle.
+    loop.advance(MessageRotation::kSettleMs - 1);
+    EXPECT_EQ(player.calls, QStringList{});
+    loop.advance(1);
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
 }
 
@@ -1131,7 +1172,7 @@ INSTANTIATE_TEST_SUITE_P(
                           .name = "TimesAheadOfTheClock", .timesFromNowS = 86400, .taken = true},
                       // A writer stalled for minutes on a network share, then going on.
                       SettleCase{.name = "GrewAfterAStall",
-                                 .betweenChecks =
+                                 .duringTheSettle =
                                      [](Rotation& r, const QString&) {
                                          r.put(r.drop, QStringLiteral("promo.wav"), "mais");
                                      },
@@ -1139,7 +1180,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A copy that keeps the times (cp -p, rsync -t): size and times as
                       // before, only the change time tells.
                       SettleCase{.name = "RewrittenKeepingSizeAndTimes",
-                                 .betweenChecks =
+                                 .duringTheSettle =
                                      [](Rotation& r, const QString& file) {
                                          r.put(r.drop, QStringLiteral("promo.wav"));
                                          setTimes(file, -3600);
@@ -1147,7 +1188,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  .taken = false},
                       // Another file put in its place with the same size and times.
                       SettleCase{.name = "ReplacedByAnotherFile",
-                                 .betweenChecks =
+                                 .duringTheSettle =
                                      [](Rotation& r, const QString& file) {
                                          r.put(r.tmp.path(), QStringLiteral("promo.wav"));
                                          setTimes(r.tmp.filePath(QStringLiteral("promo.wav")),
@@ -1167,12 +1208,12 @@ TEST_F(Rotation, AFileStillBeingWrittenHoldsNothingBehindIt) {
     put(drop, QStringLiteral("a-gravacao.log"));
     put(drop, QStringLiteral("b-promo.wav"));
     QByteArray logged;
-    const auto writer = loop.createTimer(4000, [&] {
+    const auto writer = loop.createTimer(1500, [&] {
         logged += "linha\n";
         put(drop, QStringLiteral("a-gravacao.log"), logged);
     });
     writer->setEnabled(true);
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("b-promo.wav"))});
     EXPECT_EQ(filesIn(drop), QStringList{QStringLiteral("a-gravacao.log")});
@@ -1313,7 +1354,7 @@ TEST_F(Rotation, ANewMessageThatDiffersOnlyInCaseIsNotDeletedAsTheOldOne) {
     QFile::remove(messages + QStringLiteral("/espera.wav"));
     onAir(QStringLiteral("promo.wav"));
     put(drop, QStringLiteral("Promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("Promo.wav")});
     EXPECT_EQ(contentOf(messages + QStringLiteral("/Promo.wav")), QStringLiteral("drop:Promo.wav"));
@@ -1326,7 +1367,7 @@ TEST_F(Rotation, TheSwapLeavesTheNewMessageAloneInTheMessageFolder) {
     put(messages, QStringLiteral("leia.txt"));
     put(messages, QStringLiteral("sobra.mp3"));
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(filesIn(messages), QStringList{QStringLiteral("promo.wav")});
     EXPECT_EQ(filesIn(messages + QStringLiteral("/Ignorados")),
               (QStringList{QStringLiteral("leia.txt"), QStringLiteral("sobra.mp3")}));
@@ -1396,7 +1437,7 @@ TEST_F(Rotation, AnUnreadableDropFolderIsReportedOnceAndNotTakenForAnEmptyOne) {
                                                     "(Permission denied); a verificação continua.")
                                          .arg(drop)});
     files.unreadable.clear();
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
 }
 
@@ -1421,7 +1462,7 @@ TEST_F(Rotation, AVanishedDropFolderIsMadeAgainOrReportedOnceAndTheWatchGoesOn) 
         QStringLiteral("A pasta de reposição %1 não existia e foi criada novamente.").arg(drop));
     EXPECT_TRUE(QFileInfo(drop).isDir());
     put(drop, QStringLiteral("promo.wav"));
-    twoChecks();
+    checkAndSettle();
     EXPECT_EQ(log.lines.back(), kSucesso);
 
     // A setting that never named anything has no folder to make again.
@@ -1670,6 +1711,312 @@ TEST_F(Rotation, FilesThereAtStartGoOnAirAtTheFirstCheck) {
     rotation.findMessageOnAir();
     loop.advance(30000);
     EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+}
+
+QString vanished(const QString& name) {
+    return QStringLiteral(
+               "O arquivo %1 saiu da pasta de reposição antes de ir ao ar; a mensagem atual "
+               "continua no ar.")
+        .arg(name);
+}
+
+// The program as it starts, with the drop folder followed by the watch.
+class RotationWatched : public Rotation {
+public:
+    RotationWatched() {
+        rotation.findMessageOnAir();
+        player.calls.clear();
+    }
+    // A file written into the drop folder, and the watch telling of it.
+    void arrives(const QString& name, const QByteArray& extra = {}) {
+        put(drop, name, extra);
+        folderWatch.arrived(name);
+    }
+};
+
+// A file told by the watch is greeted at once, stands still for the settle
+// while the message on air goes on, and goes on air then: the line hears
+// only the swap's own pause.
+TEST_F(RotationWatched, AFileToldByTheWatchGoesOnAirAfterTheSettle) {
+    EXPECT_EQ(folderWatch.following, drop);
+    std::vector<std::pair<std::int64_t, QString>> playerAt;
+    player.onCall = [&](const QString& call) { playerAt.emplace_back(loop.now(), call); };
+    loop.advance(5000);
+    arrives(QStringLiteral("promo.wav"));
+    EXPECT_EQ(log.received, QStringList{received(QStringLiteral("promo.wav"), 6)});
+    EXPECT_EQ(log.receivedAt, std::vector<std::int64_t>{5000});
+
+    loop.advance(MessageRotation::kSettleMs - 1);
+    EXPECT_EQ(playerAt, (std::vector<std::pair<std::int64_t, QString>>{}));
+    loop.advance(1);
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(log.at, (std::vector<std::int64_t>{7000, 11000}));
+    EXPECT_EQ(playerAt,
+              (std::vector<std::pair<std::int64_t, QString>>{
+                  {7000, QStringLiteral("stop")}, {11000, playing(QStringLiteral("promo.wav"))}}));
+    EXPECT_EQ(filesIn(drop), QStringList{});
+    EXPECT_EQ(log.received.size(), 1);
+}
+
+// Each change told during the settle starts it afresh: a file is taken only
+// once it has stood still for a whole settle after its last change.
+TEST_F(RotationWatched, AChangeDuringTheSettleStartsItAfresh) {
+    arrives(QStringLiteral("promo.wav"));
+    loop.advance(1500);
+    arrives(QStringLiteral("promo.wav"), "mais");
+    loop.advance(MessageRotation::kSettleMs - 1);
+    EXPECT_EQ(player.calls, QStringList{});
+    loop.advance(1);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(contentOf(messages + QStringLiteral("/promo.wav")),
+              QStringLiteral("drop:promo.wavmais"));
+    EXPECT_EQ(log.received.size(), 1);
+}
+
+// Names under which programs write files not yet finished: never taken,
+// never moved aside, never greeted, and told by the watch they start no
+// look; the finished file, under its own name, goes on air.
+TEST_F(RotationWatched, FilesInFlightAreLeftAlone) {
+    const QStringList inFlight{QStringLiteral("promo.wav.crdownload"),
+                               QStringLiteral("promo.wav.part"),
+                               QStringLiteral("PROMO.WAV.PART"),
+                               QStringLiteral("promo.wav.partial"),
+                               QStringLiteral("promo.wav.filepart"),
+                               QStringLiteral("promo.wav.opdownload"),
+                               QStringLiteral("promo.mp3.!qB"),
+                               QStringLiteral("promo.wav.tmp"),
+                               QStringLiteral("~syncthing~promo.wav.tmp"),
+                               QStringLiteral("~$relatorio.docx"),
+                               QStringLiteral(".syncthing.promo.wav.tmp"),
+                               QStringLiteral(".~promo.wav"),
+                               QStringLiteral(".promo.wav.Xa1b2C"),
+                               QStringLiteral(".~lock.tabela.ods#"),
+                               QStringLiteral(".goutputstream-AB12CD")};
+    for (const QString& name : inFlight) {
+        arrives(name);
+        EXPECT_FALSE(rotation.settleTimer().enabled()) << name.toStdString();
+    }
+    loop.advance(4 * 30000);
+    EXPECT_EQ(log.lines, QStringList{});
+    EXPECT_EQ(log.received, QStringList{});
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(files.calls, QStringList{});
+    EXPECT_EQ(filesIn(drop).size(), inFlight.size());
+
+    // The sync tool renames its finished file into place.
+    QFile::rename(drop + QStringLiteral("/.syncthing.promo.wav.tmp"),
+                  drop + QStringLiteral("/promo.wav"));
+    folderWatch.arrived(QStringLiteral("promo.wav"));
+    loop.advance(MessageRotation::kSettleMs);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(filesIn(drop).size(), inFlight.size() - 1);
+    EXPECT_FALSE(QFileInfo::exists(drop + QStringLiteral("/Ignorados")));
+}
+
+// Events lost by the watch: the whole folder is looked at once, as a check
+// would, and what stood still goes on air after the settle. Lost again
+// within the same batch, it is still one look.
+TEST_F(RotationWatched, AnOverflowEndsInOneFullLook) {
+    for (int i = 0; i < 50; ++i)
+        put(drop, QStringLiteral("m-%1.wav").arg(i, 2, 10, QLatin1Char('0')));
+    loop.advance(1000);
+    folderWatch.tell({{FolderWatch::Change::Overflow, {}}, {FolderWatch::Change::Overflow, {}}});
+    EXPECT_EQ(log.received.size(), 50);
+    EXPECT_EQ(log.received.front(), received(QStringLiteral("m-00.wav"), 6));
+    EXPECT_EQ(log.received[1], received(QStringLiteral("m-01.wav"), 47));
+    loop.advance(MessageRotation::kSettleMs);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("m-00.wav"))});
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(filesIn(drop).size(), 49);
+}
+
+// A folder the watch cannot follow is said once; its files go on air
+// within a check and a settle, as they do on a share.
+struct RefusedWatchCase {
+    const char* name;
+    FolderWatch::Refusal refusal;
+    QString line;
+};
+
+void PrintTo(const RefusedWatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RotationUnwatched : public Rotation,
+                          public ::testing::WithParamInterface<RefusedWatchCase> {};
+
+TEST_P(RotationUnwatched, TheChecksFindItsFilesWithinACheckAndASettle) {
+    folderWatch.refusal = GetParam().refusal;
+    rotation.findMessageOnAir();
+    loop.advance(3 * 30000);
+    EXPECT_EQ(log.lines, QStringList{GetParam().line.arg(drop)});
+    put(drop, QStringLiteral("promo.wav"));
+    loop.advance(30000 + MessageRotation::kSettleMs);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+    EXPECT_EQ(log.lines.size(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RotationUnwatched,
+    ::testing::Values(
+        RefusedWatchCase{"NetworkShare",
+                         {.networkShare = true, .reason = {}},
+                         QStringLiteral("A pasta de reposição %1 fica em outro computador (pasta "
+                                        "de rede); os arquivos novos dela são vistos na "
+                                        "verificação a cada 30 segundos.")},
+        RefusedWatchCase{
+            "NoWatchLeft",
+            {.networkShare = false, .reason = QStringLiteral("No space left on device")},
+            QStringLiteral("A pasta de reposição %1 não pode ser acompanhada de "
+                           "imediato (No space left on device); os arquivos novos "
+                           "dela são vistos na verificação a cada 30 segundos.")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A folder that was deleted and made again is followed again at the next
+// check; what arrives in it meanwhile is found by that check.
+TEST_F(RotationWatched, AFolderMadeAgainIsFollowedAgain) {
+    QDir(drop).removeRecursively();
+    folderWatch.tell({{FolderWatch::Change::FolderGone, {}}});
+    folderWatch.following.clear();
+    QDir().mkpath(drop);
+    put(drop, QStringLiteral("promo.wav"));
+    loop.advance(30000);
+    EXPECT_EQ(folderWatch.watched, (QStringList{drop, drop}));
+    EXPECT_EQ(folderWatch.following, drop);
+    loop.advance(MessageRotation::kSettleMs);
+    EXPECT_EQ(played(), QStringList{playing(QStringLiteral("promo.wav"))});
+}
+
+// A file taken away between the look and the copy (moved out, renamed, or
+// deleted by whoever put it there) is no fault: one line, nothing set aside,
+// nothing stopped, no copy left behind.
+struct VanishCase {
+    const char* name;
+    bool readable;  // what the read of the vanishing file made of it
+    bool renamed;   // renamed in the folder rather than taken out
+};
+
+void PrintTo(const VanishCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RotationVanish : public Rotation, public ::testing::WithParamInterface<VanishCase> {};
+
+TEST_P(RotationVanish, IsSaidOnceAndNothingIsMoved) {
+    const VanishCase& c = GetParam();
+    put(drop, QStringLiteral("promo.wav"));
+    if (!c.readable)
+        probe.undecodable = {QStringLiteral("promo.wav")};
+    probe.onExamine = [&](const QString& path) {
+        probe.onExamine = nullptr;
+        const QString away = c.renamed ? drop + QStringLiteral("/promo.wav.part")
+                                       : tmp.path() + QStringLiteral("/promo.wav");
+        ASSERT_TRUE(QFile::rename(path, away));
+    };
+    checkAndSettle();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, vanished(QStringLiteral("promo.wav"))}));
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(filesIn(messages), kOldMessageOnly);
+    EXPECT_FALSE(QFileInfo::exists(drop + QStringLiteral("/Inválidos")));
+    EXPECT_EQ(registry.writes, QStringList{});
+    EXPECT_TRUE(rotation.checkTimer().enabled());
+    loop.advance(3 * 30000);
+    EXPECT_EQ(log.lines.size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RotationVanish,
+                         ::testing::Values(VanishCase{"TakenOutWhileCopiable", true, false},
+                                           VanishCase{"TakenOutWhileRead", false, false},
+                                           VanishCase{"RenamedInFlight", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A writer that appends in small pieces, closing the file after each, for
+// 90 s: the file is never taken nor set aside while it grows, with the watch
+// telling of each piece or without it, and goes on air, whole, once it has
+// stood still.
+struct SlowWriterCase {
+    const char* name;
+    bool told;
+    QString file;
+};
+
+void PrintTo(const SlowWriterCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RotationSlowWriter : public RotationWatched,
+                           public ::testing::WithParamInterface<SlowWriterCase> {};
+
+TEST_P(RotationSlowWriter, NothingIsTakenHalfWritten) {
+    const SlowWriterCase& c = GetParam();
+    QByteArray written;
+    const auto writer = loop.createTimer(1000, [&] {
+        written += "pedaco;";
+        if (c.told)
+            arrives(c.file, written);
+        else
+            put(drop, c.file, written);
+    });
+    writer->setEnabled(true);
+    loop.advance(90000);
+    writer->setEnabled(false);
+    EXPECT_EQ(player.calls, QStringList{});
+    EXPECT_EQ(filesIn(drop), QStringList{c.file});
+    EXPECT_EQ(files.calls, QStringList{});
+
+    loop.advance(30000 + MessageRotation::kSettleMs);
+    if (IsMessageName(c.file)) {
+        EXPECT_EQ(played(), QStringList{playing(c.file)});
+        EXPECT_EQ(contentOf(messages + QLatin1Char('/') + c.file),
+                  QStringLiteral("drop:") + c.file + QString::fromLatin1(written));
+    } else {
+        EXPECT_EQ(filesIn(drop + QStringLiteral("/Ignorados")), QStringList{c.file});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, RotationSlowWriter,
+    ::testing::Values(SlowWriterCase{"MessageTold", true, QStringLiteral("promo.wav")},
+                      SlowWriterCase{"MessageFoundByTheChecks", false, QStringLiteral("promo.wav")},
+                      SlowWriterCase{"NotAMessageTold", true, QStringLiteral("planilha.xls")},
+                      SlowWriterCase{"NotAMessageFoundByTheChecks", false,
+                                     QStringLiteral("planilha.xls")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What arrives during a swap and the wait after it is looked at when the
+// watch resumes, not at the next check.
+TEST_F(RotationWatched, WhatArrivesDuringASwapIsLookedAtWhenTheWatchResumes) {
+    arrives(QStringLiteral("a.wav"));
+    player.onCall = [&](const QString& call) {
+        if (call == QStringLiteral("stop"))
+            arrives(QStringLiteral("b.wav"));
+    };
+    loop.advance(MessageRotation::kSettleMs);
+    player.onCall = nullptr;
+    ASSERT_EQ(played(), QStringList{playing(QStringLiteral("a.wav"))});
+    const std::int64_t swapEnd = loop.now();
+    loop.advance(MessageRotation::kResumeAfterMs + MessageRotation::kSettleMs);
+    EXPECT_EQ(played(),
+              (QStringList{playing(QStringLiteral("a.wav")), playing(QStringLiteral("b.wav"))}));
+    EXPECT_EQ(log.at.back(),
+              swapEnd + MessageRotation::kResumeAfterMs + MessageRotation::kSettleMs + 4000);
+}
+
+// The first swap with nothing on air: no deletion error, and no previous
+// message with times of its own.
+TEST_F(Rotation, TheFirstSwapWithNothingOnAirNamesNoPreviousMessage) {
+    QFile::remove(state.onAir.file);
+    state.onAir.file.clear();
+    player.stop();
+    put(drop, QStringLiteral("promo.wav"));
+    checkAndSettle();
+    EXPECT_EQ(log.lines, (QStringList{kEfetuando, kSucesso}));
+    EXPECT_EQ(stored(QStringLiteral("ArquivoAnterior")), QString());
+    EXPECT_EQ(stored(QStringLiteral("DataAnteriorEntra")), QString());
+    EXPECT_EQ(stored(QStringLiteral("DataAnteriorSai")), QString());
+    EXPECT_EQ(stored(QStringLiteral("DataAtual")), QStringLiteral("10/12/2026-14:05:33"));
+    ASSERT_FALSE(announced.empty());
+    EXPECT_EQ(announced.back().history.previousUntil, QString());
 }
 
 }  // namespace

@@ -173,6 +173,8 @@ public:
                !silent.contains(QFileInfo(path).fileName());
     }
     Verdict examine(const QString& path) override {
+        if (onExamine)
+            onExamine(path);
         if (const auto it = verdicts.constFind(QFileInfo(path).fileName());
             it != verdicts.constEnd())
             return *it;
@@ -184,6 +186,7 @@ public:
     QStringList silent;                // files that decode to silence only
     QHash<QString, Verdict> verdicts;  // any other verdict, by file name
     QStringList probed;
+    std::function<void(const QString& path)> onExamine;  // runs as a file is read
 };
 
 }  // namespace quindra::testing
