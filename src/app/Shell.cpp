@@ -135,7 +135,8 @@ Shell::Shell(ShellPorts ports, ProgramWindow& window)
                                                          .modifiedNs = file.stamp.modifiedNs,
                                                          .changedNs = file.stamp.changedNs,
                                                          .inode = file.stamp.inode});
-                     }},
+                     },
+                 .watch = ports_.rotation.watch},
                 [this] {
                     metrics_.swapped();
                     if (sound_)

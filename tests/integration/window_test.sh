@@ -342,7 +342,7 @@ dialog_up() { xdotool search --onlyvisible --name '^Abrir$' >/dev/null 2>&1; }
 dialog_gone() { ! dialog_up; }
 abrir="$artefacts/abrir.png"
 rm -f "$abrir"
-xdotool mousemove --window "$win" 358 309 click 1
+xdotool mousemove --window "$win" 358 298 click 1
 if wait_for 50 dialog_up; then
   dialog=$(xdotool search --onlyvisible --name '^Abrir$' | head -n 1)
   wait_for 30 eval 'import -window "$dialog" "$abrir" 2>/dev/null' &&
@@ -351,7 +351,7 @@ if wait_for 50 dialog_up; then
   xdotool key Escape
   wait_for 30 dialog_gone || fail "Escape did not close the file dialog"
 else
-  fail "clicking the browse button at 358,309 opened no dialog \"Abrir\""
+  fail "clicking the browse button at 358,298 opened no dialog \"Abrir\""
 fi
 
 # --- the power button's question ------------------------------------------------------
