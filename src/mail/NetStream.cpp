@@ -92,20 +92,6 @@ SocketError SocketError::fromErrno(int err) {
 
 TimedOut::TimedOut() : SocketError(ETIMEDOUT, describe(ETIMEDOUT)) {}
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
-    if (this != &o) {
-        reset();
-        fd_ = o.release();
-    }
-    return *this;
-}
-
-void UniqueFd::reset() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
 AbortSwitch::AbortSwitch() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 AbortSwitch::~AbortSwitch() {

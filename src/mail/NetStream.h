@@ -4,6 +4,7 @@
 #include <QString>
 #include <chrono>
 
+#include "core/UniqueFd.h"
 #include "mail/MailFailure.h"
 
 namespace quindra {
@@ -64,29 +65,6 @@ class ConnectionClosed : public MailError {
 public:
     ConnectionClosed()
         : MailError(QStringLiteral("Connection Closed Gracefully."), MailFault::ConnectionLost) {}
-};
-
-// An open file descriptor, closed with its owner.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset();
-
-private:
-    int fd_ = -1;
 };
 
 // Waits until fd is readable (or writable); throws the time-out as a socket

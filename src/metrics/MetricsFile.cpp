@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/UniqueFd.h"
 #include "metrics/PrometheusText.h"
 
 namespace quindra {
@@ -19,26 +20,6 @@ namespace {
 QString ErrnoText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 // Whether an existing file at the path may be replaced: a regular file, not
 // a link, that starts with this program's mark.
@@ -50,7 +31,7 @@ QString ReplaceProblem(const QByteArray& path, const QString& shown) {
         QStringLiteral("%1 já existe e não foi escrito por este programa").arg(shown);
     if (!S_ISREG(st.st_mode))
         return notOurs;
-    Fd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return ErrnoText(errno);
     const QByteArray mark = kPrometheusFileMark.toUtf8();
@@ -73,7 +54,7 @@ QString MetricsFile::write(const QString& path, const QString& text) {
     // Hidden and without the .prom ending, the collector never reads it.
     QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +
                                         info.fileName() + QStringLiteral(".XXXXXX"));
-    Fd fd(::mkstemp(temp.data()));
+    UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0)
         return ErrnoText(errno);
     const auto discard = [&](int err) {

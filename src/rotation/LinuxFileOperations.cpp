@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "core/ShownName.h"
+#include "core/UniqueFd.h"
 
 namespace quindra {
 
@@ -34,23 +35,6 @@ QByteArray native(const QString& path) {
 std::int64_t ns(const timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
-
-// A file descriptor closed on every way out.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
@@ -116,7 +100,7 @@ void LinuxFileOperations::copy(const QString& from, const QString& to) {
 }
 
 void LinuxFileOperations::flushFile(const QString& path) {
-    const Fd file(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd file(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
     if (!file.ok() || ::fsync(file.get()) != 0) {
         throw FileError(QStringLiteral("Não foi possível gravar no disco o arquivo %1: %2")
                             .arg(ShownName(path), reason(errno)));
@@ -152,7 +136,7 @@ void LinuxFileOperations::makeFolder(const QString& path) {
 }
 
 void LinuxFileOperations::syncFolder(const QString& path) {
-    const Fd dir(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd dir(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.ok() || ::fsync(dir.get()) != 0) {
         throw FileError(QStringLiteral("Não foi possível gravar no disco a pasta %1: %2")
                             .arg(ShownName(path), reason(errno)));
@@ -230,7 +214,7 @@ int LinuxFileOperations::longestName(const QString& folder) const {
 // program). Leases need the file's owner or CAP_LEASE, and some file systems
 // (network shares among them) have none: then nothing is known.
 bool LinuxFileOperations::hasWriters(const QString& path) const {
-    const Fd fd(::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.ok() || ::fcntl(fd.get(), F_SETSIG, SIGURG) != 0)
         return false;
     if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
